@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up, configures and builds everything into build/ (or $QUEL_BUILD_DIR).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUEL_BUILD_DIR:-$root/build}"
+
+"$root/scripts/setup.sh"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32-toolchain.cmake" >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)"

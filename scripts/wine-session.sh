@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs a command inside one Wine session of a build tree: a fresh wineserver,
+# the tree's 32-bit prefix (created on first use) and the display that the
+# caller provides (xvfb-run). Usage: wine-session.sh BUILD_DIR COMMAND...
+set -euo pipefail
+build="$1"; shift
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+# A wineserver left from a run without a display breaks later runs.
+wineserver -k 2>/dev/null || true
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+wineserver -p
+# Start the prefix's services now: started from inside a test they would
+# inherit its output pipes and keep the test runner waiting for ever.
+wine cmd /c exit </dev/null >/dev/null 2>&1
+status=0
+"$@" || status=$?
+wineserver -k 2>/dev/null || true
+exit $status
