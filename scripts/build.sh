@@ -5,7 +5,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${QUEL_BUILD_DIR:-$root/build}"
 
 "$root/scripts/setup.sh"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32-toolchain.cmake" >/dev/null
-fi
+# Configure every time: the tree adds its parts by which folders exist.
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32-toolchain.cmake" >/dev/null
 cmake --build "$build" -j"$(nproc)"
