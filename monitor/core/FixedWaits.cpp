@@ -1,0 +1,7 @@
+#include "FixedWaits.h"
+
+FixedWaits& CoreFixedWaits()
+{
+    static FixedWaits waits;
+    return waits;
+}
