@@ -33,6 +33,12 @@ HRESULT DeleteTree(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
+bool KeyExists(const std::wstring& path) {
+    RegistryKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) ==
+           ERROR_SUCCESS;
+}
+
 // A ProgID key loses the subkeys it was given, and goes itself only when
 // nothing else was added below it.
 HRESULT RemoveProgId(const wchar_t* progId, std::initializer_list<const wchar_t*> subkeys) {
@@ -104,9 +110,9 @@ HRESULT RegisterServer(const wchar_t* modulePath) {
 
 HRESULT UnregisterServer() {
     HRESULT result = S_OK;
-    HRESULT typeLib = UnRegisterTypeLib(LIBID_QUELSTDLib, 1, 0, kTypeLibLcid, SYS_WIN32);
-    if (FAILED(typeLib) && typeLib != TYPE_E_REGISTRYACCESS && typeLib != TYPE_E_LIBNOTREGISTERED)
-        result = typeLib;
+    // Some systems answer E_INVALIDARG for a library that is not registered.
+    if (KeyExists(std::wstring(L"TypeLib\\") + kLibidText + L"\\1.0"))
+        result = UnRegisterTypeLib(LIBID_QUELSTDLib, 1, 0, kTypeLibLcid, SYS_WIN32);
     HRESULT steps[] = {
         DeleteTree(kClsidKey),
         RemoveProgId(QUELSTD_PROGID, {L"CLSID", L"CurVer"}),
