@@ -1,42 +1,19 @@
 // Creates the registered standard provider by its ProgID and prints the text
 // and severity of a few sample log-record payloads.
+#include "ByteRecord.h"
 #include "IQuelMessageProvider.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-class Payload {
-public:
-    Payload& U8(uint8_t v) {
-        bytes_.push_back(v);
-        return *this;
-    }
-    Payload& U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
-    Payload& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-    Payload& Text(const std::string& s) {
-        bytes_.insert(bytes_.end(), s.begin(), s.end());
-        return U8(0);
-    }
-    Payload& Tcp(uint32_t address, uint16_t port) {
-        return U32(14).U32(0x00060102).U32(address).U16(port);
-    }
-    Payload& Pipe(const std::string& name) {
-        return U32(static_cast<uint32_t>(12 + name.size() + 1)).U32(0x00060141).U32(0).Text(name);
-    }
-    void* data() { return bytes_.empty() ? nullptr : bytes_.data(); }
-    long size() const { return static_cast<long>(bytes_.size()); }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
+using quelstd_test::Bytes;
 
 struct Sample {
     long code;
-    Payload payload;
+    Bytes payload;
 };
 
 const char* SeverityTag(QUEL_MESSAGE_TYPE type) {
@@ -65,16 +42,18 @@ int PrintSamples(IQuelMessageProvider* provider) {
     const uint32_t loopback = 0x7F000001;
     const std::string logPipe = "\\\\.\\pipe\\vororado_log_server";
     std::vector<Sample> samples;
-    samples.push_back({1, Payload()});
-    samples.push_back({3, Payload().U32(0).Tcp(loopback, 50001)});
-    samples.push_back({3, Payload().U32(0xC0000236).Tcp(loopback, 50001)});
-    samples.push_back({5, Payload().U32(2).Tcp(loopback, 50001)});
-    samples.push_back({6, Payload().U32(0).Pipe(logPipe)});
-    samples.push_back({8, Payload().U32(1).Pipe(logPipe)});
-    samples.push_back({12, Payload().Text("localhost")});
-    samples.push_back({13, Payload().U8(0x00).U8(0x11).U8(0x22).U8(0x33).U8(0x44).U8(0x55)});
-    samples.push_back({14, Payload().U32(0).U32(loopback)});
-    samples.push_back({9, Payload()});
+    const Bytes tcp = quelstd_test::Ipv4Record(quelstd_test::kTcp, loopback, 50001);
+    const Bytes pipe = quelstd_test::AnsiPipeRecord(logPipe);
+    samples.push_back({1, Bytes()});
+    samples.push_back({3, Bytes().U32(0).Append(tcp)});
+    samples.push_back({3, Bytes().U32(0xC0000236).Append(tcp)});
+    samples.push_back({5, Bytes().U32(2).Append(tcp)});
+    samples.push_back({6, Bytes().U32(0).Append(pipe)});
+    samples.push_back({8, Bytes().U32(1).Append(pipe)});
+    samples.push_back({12, Bytes().Ansi("localhost").U8(0)});
+    samples.push_back({13, Bytes().U8(0x00).U8(0x11).U8(0x22).U8(0x33).U8(0x44).U8(0x55)});
+    samples.push_back({14, Bytes().U32(0).U32(loopback)});
+    samples.push_back({9, Bytes()});
 
     long from = 0, to = 0;
     HRESULT hr = provider->GetMessageRange(&from, &to);
@@ -86,7 +65,8 @@ int PrintSamples(IQuelMessageProvider* provider) {
     for (Sample& sample : samples) {
         QUEL_MESSAGE_TYPE type = QUEL_MSG_INFO;
         BSTR text = nullptr;
-        hr = provider->GetMessage(sample.code, sample.payload.data(), sample.payload.size(),
+        hr = provider->GetMessage(sample.code, const_cast<uint8_t*>(sample.payload.data()),
+                                  sample.payload.size(),
                                   &type, &text);
         if (SUCCEEDED(hr))
             std::printf("%2ld %s %s\n", sample.code, SeverityTag(type), ToAnsi(text).c_str());
