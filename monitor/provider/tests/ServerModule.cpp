@@ -1,0 +1,39 @@
+#include "ServerModule.h"
+
+namespace quelstd_test {
+
+std::wstring ServerPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"quelstd.dll";
+}
+
+ServerModule::ServerModule() : module_(LoadLibraryW(ServerPath().c_str())) {
+    if (module_ == nullptr)
+        return;
+    canUnloadNow_ = reinterpret_cast<decltype(canUnloadNow_)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    getClassObject_ = reinterpret_cast<decltype(getClassObject_)>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    if (canUnloadNow_ != nullptr && getClassObject_ != nullptr)
+        getClassObject_(CLSID_QuelStdMsgProvider, IID_IClassFactory,
+                        reinterpret_cast<void**>(&factory_));
+}
+
+ServerModule::~ServerModule() {
+    if (factory_ != nullptr)
+        factory_->Release();
+    if (module_ != nullptr)
+        FreeLibrary(module_);
+}
+
+IQuelMessageProvider* ServerModule::CreateProvider() const {
+    IQuelMessageProvider* provider = nullptr;
+    if (factory_ != nullptr)
+        factory_->CreateInstance(nullptr, IID_IQuelMessageProvider,
+                                 reinterpret_cast<void**>(&provider));
+    return provider;
+}
+
+}  // namespace quelstd_test
