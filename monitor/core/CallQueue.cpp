@@ -1,7 +1,5 @@
 #include "CallQueue.h"
-#include "BlockPool.h"
-#include "ExitCallbacks.h"
-#include "OnceFlag.h"
+#include "SharedBlockPool.h"
 #include "TrackedBlock.h"
 
 namespace {
@@ -13,36 +11,11 @@ struct PendingCall {
     BufferHandle message;
 };
 
-OnceFlag g_poolOnce;
-BlockPool* g_pool;
+SharedBlockPool g_pool;
 
-void DestroyPendingCallPool()
-{
-    BlockPool* pool = g_pool;
-    g_pool = nullptr;
-    // With entries still queued somewhere the record stays (BlockPoolDestroy keeps it usable).
-    if (pool && BlockPoolDestroy(pool))
-        HeapFree(GetProcessHeap(), 0, pool);
-    OnceReset(g_poolOnce);
-}
+void DestroyPendingCallPool() { SharedBlockPoolDestroy(g_pool); }
 
-BlockPool* PendingCallPool()
-{
-    if (OnceBegin(g_poolOnce)) {
-        auto* pool = static_cast<BlockPool*>(HeapAlloc(GetProcessHeap(), 0, sizeof(BlockPool)));
-        if (pool && BlockPoolInit(pool, sizeof(PendingCall)) == kStatusSuccess &&
-            AtExitRegister(DestroyPendingCallPool) == kStatusSuccess) {
-            g_pool = pool;
-            OnceEnd(g_poolOnce);
-        } else {
-            // Outside start-up or out of memory: try again on the next push.
-            if (pool)
-                HeapFree(GetProcessHeap(), 0, pool);
-            OnceReset(g_poolOnce);
-        }
-    }
-    return g_pool;
-}
+BlockPool* PendingCallPool() { return SharedBlockPoolGet(g_pool, sizeof(PendingCall), DestroyPendingCallPool); }
 
 }  // namespace
 
