@@ -3,6 +3,7 @@
 // dependency order; called from the program entry and from test fixtures.
 // Nested calls are counted: only the outermost pair does the work.
 #include "net/CalyxThreadTimer.h"
+#include "net/CalyxWinSock.h"
 #include "net/CalyxWndControl.h"
 #include "rtl/Application.h"
 
@@ -21,12 +22,14 @@ inline void StartCalyxUnits()
     rtl::StartRuntime();
     InitUnitCalyxWndControl();
     InitUnitCalyxThreadTimer();
+    InitUnitCalyxWinSock();
 }
 
 inline void StopCalyxUnits()
 {
     if (CalyxUnitsStartCount() == 0 || --CalyxUnitsStartCount() > 0)
         return;
+    FinUnitCalyxWinSock();
     FinUnitCalyxThreadTimer();
     FinUnitCalyxWndControl();
     rtl::StopRuntime();
