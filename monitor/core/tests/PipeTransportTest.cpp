@@ -1,7 +1,9 @@
+#include "AddressRecordReader.h"
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
 #include "FamilyRegistry.h"
 #include "PipeTestSupport.h"
+#include "PipeWorker.h"
 #include "ScopedLock.h"
 #include "SocketApi.h"
 #include "SyncWaiter.h"
@@ -333,6 +335,39 @@ TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
     Held dropped;  // dropped without a close: the provider closes it
     ASSERT_EQ(SockListenSync(&dropped.object, record, &log.closure, 8), kStatusSuccess);
     BlockRelease(record);
+}
+
+TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
+{
+    const AddressRecord defaultRecord = {8, kAddressTypePipe};
+    struct EmptyName {
+        AddressRecord header;
+        uint32_t flags;
+        uint16_t terminator;
+    };
+    const EmptyName emptyNarrow = {{13, kAddressTypePipe}, 0, 0};
+    const EmptyName emptyWide = {{14, kAddressTypePipe}, 1, 0};
+    struct Case {
+        AddressRecord* record;
+        const char* name;
+    };
+    const Case cases[] = {
+        {PipeAddressFromNameA("\\\\.\\pipe\\narrow", nullptr, 0), "\\\\.\\pipe\\narrow"},
+        {PipeAddressFromNameW(L"\\\\.\\pipe\\wide", nullptr, 0), "\\\\.\\pipe\\wide"},
+        {RecordDuplicate(&emptyNarrow.header), ""},
+        {RecordDuplicate(&emptyWide.header), ""},
+        {RecordDuplicate(&defaultRecord), ""},
+    };
+    for (const Case& c : cases) {
+        PipeRecordView view;
+        ASSERT_EQ(PipeRecordRead(c.record, c.record->size, &view), kStatusSuccess) << c.name;
+        Str name;
+        StrAssign(name, "stale");
+        ASSERT_TRUE(PipeNameFromRecord(view, &name));
+        EXPECT_EQ(StrCompare(name, c.name), 0) << c.name;
+        EXPECT_EQ(StrLengthOf(name), strlen(c.name));
+        BlockRelease(c.record);
+    }
 }
 
 TEST_F(PipeTransport, FactoryRejectsRecordsThatAreNotPipeRecords)
