@@ -3,8 +3,8 @@
 #include "CompletionMessage.h"
 #include "CountedArray.h"
 #include "SecurityDescriptorCheck.h"
-#include "TrackedBlock.h"
 #include "TransportFactories.h"
+#include <utility>
 
 PipeProvider::~PipeProvider()
 {
@@ -68,7 +68,7 @@ void* PipeProviderAdopt(HANDLE pipe)
 namespace {
 
 // The name and the security descriptor of a record, checked: 0, 0xC0000141 or 0xC000009A.
-NtStatus ReadEndpoint(const AddressRecord* record, char** name, void** extra)
+NtStatus ReadEndpoint(const AddressRecord* record, Str* name, void** extra)
 {
     PipeRecordView view;
     if (PipeRecordRead(record, record ? record->size : 0, &view) != kStatusSuccess)
@@ -80,25 +80,23 @@ NtStatus ReadEndpoint(const AddressRecord* record, char** name, void** extra)
         if (!SecurityDescriptorCheck(*extra, view.extraBytes))
             return kStatusInvalidAddress;
     }
-    *name = PipeNameFromRecord(view);
-    return *name ? kStatusSuccess : kStatusNoMemory;
+    return PipeNameFromRecord(view, name) ? kStatusSuccess : kStatusNoMemory;
 }
 
 }  // namespace
 
 NtStatus PipeProviderFactory(const AddressRecord* record, const Closure* closure)
 {
-    char* name = nullptr;
+    Str name;
     void* extra = nullptr;
     NtStatus status = ReadEndpoint(record, &name, &extra);
     PipeProvider* provider = status == kStatusSuccess ? PipeProviderCreate() : nullptr;
     if (!provider) {
-        BlockRelease(name);
         ArrayFree(&extra);
         return NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status,
                                          nullptr, record);
     }
-    provider->worker->name = name;
+    provider->worker->name = std::move(name);
     provider->worker->extra = extra;
     status = NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), record);
     ObjRelease(provider->cb);

@@ -56,6 +56,8 @@ void Complete(PipeCommand* c, NtStatus status)
         CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
 }
 
+const char* NameText(const Str& name) { return name.data ? name.data : ""; }
+
 void CloseHandleCancelled(HANDLE& handle)
 {
     if (handle == INVALID_HANDLE_VALUE)
@@ -87,7 +89,7 @@ DWORD CreateInstance(PipeWorker* w, uint32_t i)
 {
     PipeInstance* instance = w->instances[i];
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), ArrayCount(w->extra) ? w->extra : nullptr, FALSE};
-    HANDLE pipe = CreateNamedPipeA(w->name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, 0,
+    HANDLE pipe = CreateNamedPipeA(NameText(w->name), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, 0,
                                    PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes, kPipeBufferBytes,
                                    kPipeDefaultTimeoutMs, &attributes);
     if (pipe == INVALID_HANDLE_VALUE)
@@ -256,16 +258,15 @@ void Connect(PipeWorker* w, PipeCommand* c)
         Complete(c, kStatusInvalidAddress);
         return;
     }
-    char* name = PipeNameFromRecord(view);
-    if (!name) {
+    Str name;
+    if (!PipeNameFromRecord(view, &name)) {
         Complete(c, kStatusNoMemory);
         return;
     }
     // A busy pipe is not waited for: its 231 goes to the caller like every
     // other system error, unconverted.
-    w->pipe = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    w->pipe = CreateFileA(NameText(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED, nullptr);
-    BlockRelease(name);
     Complete(c, w->pipe == INVALID_HANDLE_VALUE ? GetLastError() : kStatusSuccess);
 }
 
@@ -396,7 +397,6 @@ PipeWorker::~PipeWorker()
     ArrayFree(reinterpret_cast<void**>(&instances));
     ArrayFree(reinterpret_cast<void**>(&waits));
     ArrayFree(&extra);
-    BlockRelease(name);
     ClosureRelease(&listen);
     if (commands)
         ObjRelease(commands->exec.cb);
@@ -465,29 +465,27 @@ void PipeWorker::PostRead(const BufferHandle* buffer, const Closure* closure)
     Post(this, c);
 }
 
-char* PipeNameFromRecord(const PipeRecordView& view)
+bool PipeNameFromRecord(const PipeRecordView& view, Str* name)
 {
-    if (!view.wide) {
-        auto* name = static_cast<char*>(BlockAlloc(view.nameUnits + 1));
-        if (name) {
-            std::memcpy(name, view.name, view.nameUnits);
-            name[view.nameUnits] = 0;
-        }
-        return name;
-    }
-    // The units may sit at any offset of a record read from the wire.
-    auto* wide = static_cast<wchar_t*>(BlockAlloc(2 * view.nameUnits + 2));
-    if (!wide)
-        return nullptr;
-    std::memcpy(wide, view.name, 2 * view.nameUnits);
-    const int units = int(view.nameUnits);
-    int bytes = units ? WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr) : 0;
-    auto* name = static_cast<char*>(BlockAlloc(uint32_t(bytes) + 1));
-    if (name) {
-        if (bytes)
-            WideCharToMultiByte(CP_ACP, 0, wide, units, name, bytes, nullptr, nullptr);
-        name[bytes] = 0;
-    }
-    BlockRelease(wide);
-    return name;
+    StrClear(*name);
+    if (view.nameUnits == 0)
+        return true;
+    if (!view.wide)
+        return StrAssign(*name, static_cast<const char*>(view.name), int(view.nameUnits)) == view.nameUnits;
+    // The units may sit at any offset of a record read from the wire. The
+    // system's code page, not the C library's locale, is what CreateFileA reads.
+    WStr wide;
+    wchar_t* units = WStrGetBuffer(wide, view.nameUnits, false);
+    if (!units)
+        return false;
+    std::memcpy(units, view.name, 2 * view.nameUnits);
+    const int count = int(view.nameUnits);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, nullptr, 0, nullptr, nullptr);
+    if (bytes == 0)
+        return true;  // nothing converts: an empty name, which no pipe has
+    char* out = StrGetBuffer(*name, uint32_t(bytes), false);
+    if (!out)
+        return false;
+    WideCharToMultiByte(CP_ACP, 0, units, count, out, bytes, nullptr, nullptr);
+    return true;
 }

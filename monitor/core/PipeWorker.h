@@ -3,6 +3,7 @@
 #include "Closure.h"
 #include "IntrusiveList.h"
 #include "IoCommandQueue.h"
+#include "Str.h"
 #include <windows.h>
 
 // One waiting server instance of a listening pipe.
@@ -23,7 +24,7 @@ struct PipeWorker {
     PipeInstance** instances = nullptr;  // counted array
     HANDLE* waits = nullptr;             // counted array: the queue's event, then one per instance
     HANDLE pipe = INVALID_HANDLE_VALUE;  // of a connected endpoint
-    char* name = nullptr;                // tracked, NUL-terminated, in the narrow code page
+    Str name;                            // in the narrow code page
     void* extra = nullptr;               // counted byte array: the pipes' security descriptor
     // Posting: once the endpoint is closed, commands are refused at once, and
     // the ones still queued are cancelled when the thread ends.
@@ -45,8 +46,7 @@ struct PipeWorker {
 
 static_assert(sizeof(void*) == 4, "pipe records are laid out in 32-bit words");
 
-// The pipe name of a validated record, converted to the narrow code page:
-// a tracked, NUL-terminated block ("" for a record without a name), or null
-// when memory is short.
+// The pipe name of a validated record, converted to the narrow code page
+// (empty for a record without a name); false when memory is short.
 struct PipeRecordView;
-char* PipeNameFromRecord(const PipeRecordView& view);
+bool PipeNameFromRecord(const PipeRecordView& view, Str* name);

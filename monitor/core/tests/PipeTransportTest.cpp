@@ -1,6 +1,9 @@
+#include "AddressRecordReader.h"
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
 #include "FamilyRegistry.h"
+#include "PipeTestSupport.h"
+#include "PipeWorker.h"
 #include "ScopedLock.h"
 #include "SocketApi.h"
 #include "SyncWaiter.h"
@@ -10,13 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string UniquePipeName()
-{
-    static int serial;
-    return "\\\\.\\pipe\\quelcore_pipe_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-           std::to_string(++serial);
-}
 
 // A pipe server written against the system alone, one instance per object.
 class RawPipeServer {
@@ -96,65 +92,6 @@ struct RawPipeClient {
     }
 };
 
-// Owns one strong reference on a core object.
-struct Held {
-    void* object = nullptr;
-    ~Held() { Drop(); }
-    void Drop()
-    {
-        if (object)
-            ObjRelease(ObjControlBlockOf(object));
-        object = nullptr;
-    }
-};
-
-AddressRecord* Record(const std::string& name) { return PipeAddressFromNameA(name.c_str(), nullptr, 0); }
-
-NtStatus ConnectSync(const AddressRecord* remote, Held* socket)
-{
-    SyncWaiter waiter;
-    SockConnect(remote, nullptr, 0, waiter.closure());
-    const BufferHandle& message = waiter.Wait();
-    if (waiter.Status() == kStatusSuccess) {
-        socket->object = static_cast<const StatusObjectRemoteLocalMessage*>(message.data)->object.object;
-        ObjAddRef(ObjControlBlockOf(socket->object));
-    }
-    return waiter.Status();
-}
-
-// The bytes read, or "error N" with the status as the transport reported it.
-std::string ReceiveSync(void* socket)
-{
-    BufferHandle buffer;
-    BufAlloc(&buffer, nullptr, nullptr, 256);
-    SyncWaiter waiter;
-    SockReceive(socket, &buffer, waiter.closure());
-    auto* done = static_cast<const StatusCountMessage*>(waiter.Wait().data);
-    std::string result = done->status ? "error " + std::to_string(done->status)
-                                      : std::string(static_cast<const char*>(buffer.data), done->count);
-    BufHandleRelease(&buffer);
-    return result;
-}
-
-NtStatus SendSync(void* socket, const std::string& bytes)
-{
-    BufferHandle buffer;
-    BufAllocCopy(&buffer, bytes.data(), uint32_t(bytes.size()));
-    SyncWaiter waiter;
-    SockSend(socket, &buffer, waiter.closure());
-    waiter.Wait();
-    BufHandleRelease(&buffer);
-    return waiter.Status();
-}
-
-NtStatus CloseSync(void* socket)
-{
-    SyncWaiter waiter;
-    SockClose(socket, 0, waiter.closure());
-    waiter.Wait();
-    return waiter.Status();
-}
-
 // Collects accepted sockets (with references of its own) from the I/O thread.
 struct AcceptLog {
     CRITICAL_SECTION lock;
@@ -190,8 +127,6 @@ struct AcceptLog {
     }
 };
 
-std::string Bytes(const AddressRecord* r) { return std::string(reinterpret_cast<const char*>(r), r->size); }
-
 class PipeTransport : public CoreTest {};
 
 TEST_F(PipeTransport, ClientExchangesBytesAndReadsWhatTheServerWroteBeforeItClosed)
@@ -203,8 +138,8 @@ TEST_F(PipeTransport, ClientExchangesBytesAndReadsWhatTheServerWroteBeforeItClos
     ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
     ASSERT_TRUE(server.WaitClient());
     const AddressRecord defaultLocal = {8, kAddressTypePipe};
-    EXPECT_EQ(Bytes(SockLocalRecord(socket.object)), Bytes(&defaultLocal));
-    EXPECT_EQ(Bytes(SockRemoteRecord(socket.object)), Bytes(remote));
+    EXPECT_EQ(RecordBytes(SockLocalRecord(socket.object)), RecordBytes(&defaultLocal));
+    EXPECT_EQ(RecordBytes(SockRemoteRecord(socket.object)), RecordBytes(remote));
 
     EXPECT_EQ(SendSync(socket.object, "hello"), kStatusSuccess);
     EXPECT_EQ(server.Read(), "hello");
@@ -352,8 +287,8 @@ TEST_F(PipeTransport, ServerAcceptsSeveralClientsAndExchangesBytes)
     const AddressRecord peer = {8, kAddressTypePipe};
     ScopedLock hold(log.lock);
     for (size_t i = 0; i < log.sockets.size(); ++i) {
-        EXPECT_EQ(log.remotes[i], Bytes(&peer));
-        EXPECT_EQ(Bytes(SockLocalRecord(log.sockets[i])), Bytes(record));
+        EXPECT_EQ(log.remotes[i], RecordBytes(&peer));
+        EXPECT_EQ(RecordBytes(SockLocalRecord(log.sockets[i])), RecordBytes(record));
     }
     for (void* s : log.sockets)
         EXPECT_EQ(SendSync(s, "hi"), kStatusSuccess);
@@ -402,6 +337,39 @@ TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
     BlockRelease(record);
 }
 
+TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
+{
+    const AddressRecord defaultRecord = {8, kAddressTypePipe};
+    struct EmptyName {
+        AddressRecord header;
+        uint32_t flags;
+        uint16_t terminator;
+    };
+    const EmptyName emptyNarrow = {{13, kAddressTypePipe}, 0, 0};
+    const EmptyName emptyWide = {{14, kAddressTypePipe}, 1, 0};
+    struct Case {
+        AddressRecord* record;
+        const char* name;
+    };
+    const Case cases[] = {
+        {PipeAddressFromNameA("\\\\.\\pipe\\narrow", nullptr, 0), "\\\\.\\pipe\\narrow"},
+        {PipeAddressFromNameW(L"\\\\.\\pipe\\wide", nullptr, 0), "\\\\.\\pipe\\wide"},
+        {RecordDuplicate(&emptyNarrow.header), ""},
+        {RecordDuplicate(&emptyWide.header), ""},
+        {RecordDuplicate(&defaultRecord), ""},
+    };
+    for (const Case& c : cases) {
+        PipeRecordView view;
+        ASSERT_EQ(PipeRecordRead(c.record, c.record->size, &view), kStatusSuccess) << c.name;
+        Str name;
+        StrAssign(name, "stale");
+        ASSERT_TRUE(PipeNameFromRecord(view, &name));
+        EXPECT_EQ(StrCompare(name, c.name), 0) << c.name;
+        EXPECT_EQ(StrLengthOf(name), strlen(c.name));
+        BlockRelease(c.record);
+    }
+}
+
 TEST_F(PipeTransport, FactoryRejectsRecordsThatAreNotPipeRecords)
 {
     struct Bad {
@@ -420,7 +388,7 @@ TEST_F(PipeTransport, FactoryRejectsRecordsThatAreNotPipeRecords)
         factory(&bad.header, waiter.closure());
         waiter.Wait();
         EXPECT_EQ(waiter.Status(), kStatusInvalidAddress);
-        EXPECT_EQ(Bytes(reinterpret_cast<const AddressRecord*>(
+        EXPECT_EQ(RecordBytes(reinterpret_cast<const AddressRecord*>(
                       static_cast<const char*>(waiter.Wait().data) + 8)),
                   std::string(reinterpret_cast<const char*>(&bad), bad.header.size));
     }
