@@ -57,7 +57,8 @@ public:
     {
         for (Pending& p : connects)
             ClosureRelease(&p.closure);
-        Current() = nullptr;
+        if (Current() == this)
+            Current() = nullptr;
     }
 
     void Note(const std::string& entry)
