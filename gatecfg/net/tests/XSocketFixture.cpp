@@ -182,9 +182,10 @@ void XSocketTest::TearDown()
     StopCalyxUnits();
 }
 
-TCustomXSocket* XSocketTest::MakeSocket(const std::string& name)
+TCustomSslXSocket* XSocketTest::MakeSocket(const std::string& name)
 {
-    auto* s = rtl::Create<TCustomXSocket>(nullptr);
+    // The final class of the chain: the layers above must pass through.
+    auto* s = rtl::Create<TCustomSslXSocket>(nullptr);
     Sockets.push_back(s);
     auto log = [this, name](const std::string& text) { Log.push_back(name + ":" + text); };
     s->OnChangeState = [log](rtl::TObject*, TSocketState, TSocketState to) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "net/CalyxUnits.h"
-#include "net/CalyxXSocket.h"
+#include "net/CalyxSslXSocket.h"
 
 namespace xstest {
 
@@ -57,7 +57,7 @@ struct XSocketTest : ::testing::Test {
     void TearDown() override;
 
     // A socket whose events are written to Log as "name:event:detail".
-    TCustomXSocket* MakeSocket(const std::string& name);
+    TCustomSslXSocket* MakeSocket(const std::string& name);
     // A listener on 127.0.0.1 port 0 that accepts every connection into a new
     // recorded socket named "acc"; returns the port.
     u_short StartListener();
