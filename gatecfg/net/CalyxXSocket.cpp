@@ -405,20 +405,32 @@ void TCustomXSocket::CreateCounter()
 
 void TCustomXSocket::SetCxLogger(TCxLogger* logger)
 {
+    if (logger == FCxLogger)
+        return;
+    if (FCxLogger)
+        RemoveFreeNotification(FCxLogger);
     FCxLogger = logger;
+    if (FCxLogger)
+        FreeNotification(FCxLogger);
 }
 
 void TCustomXSocket::Notification(rtl::TComponent* component, rtl::TOperation operation)
 {
     TCxWndControl::Notification(component, operation);
+    if (operation == rtl::TOperation::opRemove && component == FCxLogger)
+        FCxLogger = nullptr;
 }
 
-bool TCustomXSocket::CheckLogOptions(int /*option*/)
+bool TCustomXSocket::CheckLogOptions(TLogOption option)
 {
-    return false;
+    return FCxLogger && HasLogOption(FCxLogger->LogOptions(), option);
 }
 
-void TCustomXSocket::DebugLog(int /*option*/, const std::string& /*text*/) {}
+void TCustomXSocket::DebugLog(TLogOption option, const std::string& text)
+{
+    if (FCxLogger)
+        FCxLogger->LogMessage(this, option, text);
+}
 
 // --- queries ---------------------------------------------------------------
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "net/CalyxLogger.h"
 #include "net/CalyxWinSock.h"
 #include "net/CalyxWndControl.h"
 #include "net/CalyxXSockBuf.h"
@@ -87,11 +88,6 @@ public:
 };
 using TXSocketCounterClass = TXSocketCounter* (*)();
 
-class TCxLogger;
-
-// Option values of the logger that the socket tests before it logs.
-enum TXSocketLogOption { loWsockErr = 4, loWsockInfo = 5, loWsockDump = 6 };
-
 class TCustomXSocket : public TCxWndControl {
 public:
     explicit TCustomXSocket(rtl::TComponent* owner);
@@ -144,8 +140,8 @@ public:
 
     TCxLogger* CxLogger() const noexcept { return FCxLogger; }
     virtual void SetCxLogger(TCxLogger* logger);
-    virtual void DebugLog(int option, const std::string& text);
-    virtual bool CheckLogOptions(int option);
+    virtual void DebugLog(TLogOption option, const std::string& text);
+    virtual bool CheckLogOptions(TLogOption option);
 
     // --- published fields ---
     int LastError = 0;

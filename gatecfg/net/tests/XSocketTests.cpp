@@ -411,3 +411,25 @@ TEST_F(XSocketTest, DatagramListenPassesListeningAndConnects)
     udp->Close();
     EXPECT_EQ(udp->Proto(), "tcp");
 }
+
+TEST_F(XSocketTest, AttachedLoggerHearsWhatItAsksFor)
+{
+    auto* logger = rtl::Create<TCxLogger>(nullptr);
+    logger->SetLogOptions(LogOptionSet(loDestEvent, loWsockInfo));
+    std::vector<std::string> lines;
+    logger->SetOnCxLogEvent([&](rtl::TObject*, TLogOption o, const std::string& text) {
+        lines.push_back(std::to_string(int(o)) + " " + text);
+    });
+    const u_short port = StartListener();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetCxLogger(logger);
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "5 TXSocket will connect to 127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    logger->Free();  // the socket lets go of it
+    EXPECT_EQ(cli->CxLogger(), nullptr);
+    cli->Close();
+}
