@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rtl/Component.h"
@@ -23,10 +24,10 @@ public:
     TApplication& operator=(const TApplication&) = delete;
 
     // Creates a form owned by the application; the first one is the main form.
-    template <class T>
-    void CreateForm(T*& reference)
+    template <class T, class... A>
+    void CreateForm(T*& reference, A&&... args)
     {
-        reference = rtl::Create<T>(nullptr);
+        reference = rtl::Create<T>(nullptr, std::forward<A>(args)...);
         AddForm(reference);
     }
     TForm* MainForm() const noexcept { return FMainForm; }
