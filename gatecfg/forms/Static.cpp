@@ -1,0 +1,39 @@
+#include "forms/Static.h"
+
+namespace forms {
+
+TLabel::TLabel(rtl::TComponent* owner) : TControl(owner)
+{
+    SetBounds(0, 0, 65, 13);
+}
+
+void TLabel::CreateParams(TCreateParams& params) const
+{
+    params.ClassName = L"STATIC";
+    params.Style = SS_LEFT | SS_NOPREFIX;
+}
+
+TPanel::TPanel(rtl::TComponent* owner) : TControl(owner)
+{
+    SetBounds(0, 0, 185, 41);
+}
+
+void TPanel::CreateParams(TCreateParams& params) const
+{
+    params.ClassName = ContainerClassName();
+    params.Style = WS_CLIPCHILDREN;
+    params.ExStyle = WS_EX_CONTROLPARENT;
+}
+
+TBevel::TBevel(rtl::TComponent* owner) : TControl(owner)
+{
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::CreateParams(TCreateParams& params) const
+{
+    params.ClassName = L"STATIC";
+    params.Style = FShape == TBevelShape::bsFrame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ;
+}
+
+}  // namespace forms

@@ -1,0 +1,237 @@
+// The same controls with real windows: the state reaches the windows through
+// the wide API, and what the user does in a window comes back into the state.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "forms/Application.h"
+#include "forms/Button.h"
+#include "forms/ComboBox.h"
+#include "forms/Form.h"
+#include "forms/ListView.h"
+#include "forms/MaskEdit.h"
+#include "forms/Memo.h"
+#include "forms/PageControl.h"
+#include "forms/SpinEdit.h"
+#include "forms/Static.h"
+#include "rtl/Application.h"
+
+namespace forms {
+namespace {
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t buffer[512] = {};
+    GetWindowTextW(window, buffer, 512);
+    return buffer;
+}
+
+// The window's own visible flag, whether or not its parents are shown.
+bool Shown(HWND window)
+{
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        rtl::StartRuntime();
+        app = new TApplication();
+        form = rtl::Create<TForm>(nullptr);
+        form->SetBounds(0, 0, 640, 480);
+        form->SetCaption(L"Form1");
+    }
+    void TearDown() override
+    {
+        form->Free();
+        delete app;
+        rtl::StopRuntime();
+    }
+    template <class T>
+    T* Make(TControl* parent)
+    {
+        T* control = rtl::Create<T>(form);
+        control->SetParent(parent);
+        return control;
+    }
+
+    TApplication* app = nullptr;
+    TForm* form = nullptr;
+};
+
+TEST_F(WindowTest, RussianTextsReadBackFromTheWindows)
+{
+    auto* button = Make<TButton>(form);
+    button->SetCaption(L"Запустить");
+    auto* label = Make<TLabel>(form);
+    label->SetCaption(L"Введите команду");
+    auto* list = Make<TListView>(form);
+    list->AddColumn(L"IP", 150);
+    list->AddColumn(L"Тип устройства", 100);
+    list->Add(L"10.0.0.1", {L"Подключен"});
+    form->Show();
+    ASSERT_TRUE(IsWindowVisible(button->Handle()));
+    ASSERT_TRUE(IsWindowUnicode(button->Handle()));
+    EXPECT_EQ(TextOf(button->Handle()), L"Запустить");
+    EXPECT_EQ(TextOf(label->Handle()), L"Введите команду");
+
+    // Changes after the window exists reach it too.
+    button->SetCaption(L"Остановить");
+    EXPECT_EQ(TextOf(button->Handle()), L"Остановить");
+    list->Add(L"10.0.0.2", {L"Отключен"});
+    wchar_t text[64] = {};
+    LVITEMW item{};
+    item.iSubItem = 1;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(list->Handle(), LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+    EXPECT_STREQ(text, L"Отключен");
+    wchar_t header[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = header;
+    column.cchTextMax = 64;
+    SendMessageW(list->Handle(), LVM_GETCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+    EXPECT_STREQ(header, L"Тип устройства");
+    EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETITEMCOUNT, 0, 0), 2);
+    list->Delete(0);
+    EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETITEMCOUNT, 0, 0), 1);
+}
+
+TEST_F(WindowTest, MemoHoldsMoreThanTheDefaultEditLimit)
+{
+    auto* memo = Make<TMemo>(form);
+    memo->SetAlign(TAlign::alClient);
+    form->CreateHandle();
+    const std::wstring line(99, L'ж');
+    memo->Lines().BeginUpdate();
+    for (int i = 0; i < 500; ++i)
+        memo->Lines().Add(line);
+    memo->Lines().EndUpdate();
+    memo->ScrollToEnd();
+    EXPECT_EQ(GetWindowTextLengthW(memo->Handle()), 500 * 99 + 499 * 2);
+    EXPECT_EQ(memo->Width(), form->ClientRect().Width());
+
+    // Text typed into the window becomes the line model.
+    SendMessageW(memo->Handle(), EM_SETSEL, 0, -1);
+    SendMessageW(memo->Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"one\r\ntwo"));
+    ASSERT_EQ(memo->Lines().Count(), 2);
+    EXPECT_EQ(memo->Lines()[1], L"two");
+}
+
+TEST_F(WindowTest, UserInputComesBackIntoTheState)
+{
+    int clicks = 0;
+    auto* button = Make<TButton>(form);
+    button->OnClick = [&](rtl::TObject* sender) { clicks += sender == button; };
+    auto* spin = Make<TSpinEdit>(form);
+    spin->SetRange(0, 4);
+    auto* time = Make<TMaskEdit>(form);
+    time->SetEditMask(L"9.9;1;_");
+    auto* combo = Make<TComboBox>(form);
+    combo->AddItem(L"A");
+    combo->AddItem(L"B");
+    auto* list = Make<TListView>(form);
+    list->SetRowSelect(true);
+    list->AddColumn(L"IP", 150);
+    list->Add(L"10.0.0.1");
+    list->Add(L"10.0.0.2");
+    int selectedRow = -1;
+    list->OnSelectItem = [&](rtl::TObject*, int row, bool selected) {
+        if (selected)
+            selectedRow = row;
+    };
+    form->CreateHandle();
+
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(clicks, 1);
+
+    SetWindowTextW(spin->Handle(), L"3");
+    EXPECT_EQ(spin->Value(), 3);
+    SetWindowTextW(spin->Handle(), L"");
+    EXPECT_EQ(spin->Value(), 3);
+
+    EXPECT_EQ(TextOf(time->Handle()), L"_._");
+    SendMessageW(time->Handle(), EM_SETSEL, 0, 0);
+    for (wchar_t ch : {L'0', L'x', L'5'})
+        SendMessageW(time->Handle(), WM_CHAR, ch, 0);
+    EXPECT_EQ(time->Text(), L"0.5");
+    EXPECT_EQ(TextOf(time->Handle()), L"0.5");
+    SendMessageW(time->Handle(), EM_SETSEL, 3, 3);
+    SendMessageW(time->Handle(), WM_CHAR, VK_BACK, 0);
+    EXPECT_EQ(time->Text(), L"0. ");
+    time->SetText(L"1.0");
+    EXPECT_EQ(TextOf(time->Handle()), L"1.0");
+
+    SendMessageW(combo->Handle(), CB_SETCURSEL, 1, 0);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo->Handle()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo->Handle()));
+    EXPECT_EQ(combo->Text(), L"B");
+
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list->Handle(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+    EXPECT_EQ(list->ItemIndex(), 1);
+    EXPECT_EQ(selectedRow, 1);
+    list->SetItemIndex(0);
+    EXPECT_EQ(SendMessageW(list->Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+}
+
+TEST_F(WindowTest, PagesSwitchWithTheirTabs)
+{
+    auto* pages = Make<TPageControl>(form);
+    pages->SetAlign(TAlign::alClient);
+    TTabSheet* sheets[2];
+    const wchar_t* captions[] = {L"Паника", L"Проходы"};
+    for (int i = 0; i < 2; ++i) {
+        sheets[i] = rtl::Create<TTabSheet>(form);
+        sheets[i]->SetCaption(captions[i]);
+        sheets[i]->SetPageControl(pages);
+    }
+    auto* button = Make<TButton>(sheets[1]);
+    int clicks = 0;
+    button->OnClick = [&](rtl::TObject*) { ++clicks; };
+    form->CreateHandle();
+    EXPECT_TRUE(Shown(sheets[0]->Handle()));
+    EXPECT_FALSE(Shown(sheets[1]->Handle()));
+
+    SendMessageW(pages->Handle(), TCM_SETCURSEL, 1, 0);
+    NMHDR change{pages->Handle(), static_cast<UINT_PTR>(GetDlgCtrlID(pages->Handle())),
+                 static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageW(form->Handle(), WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(pages->ActivePageIndex(), 1);
+    EXPECT_TRUE(Shown(sheets[1]->Handle()));
+    EXPECT_FALSE(Shown(sheets[0]->Handle()));
+
+    // A button on a page reports to its page, which hands the click on.
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(WindowTest, AnExceptionFromAnEventHandlerReachesTheDefaultHandler)
+{
+    std::string seen;
+    app->OnException = [&](const std::exception& e) { seen = e.what(); };
+    auto* button = Make<TButton>(form);
+    button->OnClick = [](rtl::TObject*) { throw rtl::Exception("Socket operation on non-socket"); };
+    form->CreateHandle();
+    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(seen, "Socket operation on non-socket");
+}
+
+TEST_F(WindowTest, ClosingTheMainFormEndsTheMessageLoop)
+{
+    form->SetMainForm(true);
+    form->CreateHandle();
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    rtl::Application()->ProcessMessages();
+    rtl::Application()->ProcessMessages();
+    EXPECT_TRUE(rtl::Application()->Terminated());
+    EXPECT_FALSE(Shown(form->Handle()));
+}
+
+}  // namespace
+}  // namespace forms
