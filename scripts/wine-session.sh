@@ -15,6 +15,12 @@ wineserver -p
 # Start the prefix's services now: started from inside a test they would
 # inherit its output pipes and keep the test runner waiting for ever.
 wine cmd /c exit </dev/null >/dev/null 2>&1
+# A crashing program must end with its crash report, not wait for a debugger.
+if [ ! -f "$WINEPREFIX/.no-crash-debugger" ]; then
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
+  touch "$WINEPREFIX/.no-crash-debugger"
+fi
 status=0
 "$@" || status=$?
 wineserver -k 2>/dev/null || true
