@@ -11,6 +11,7 @@ constexpr NtStatus kStatusNotImplemented = 0xC0000002;
 constexpr NtStatus kStatusInvalidParameter = 0xC000000D;
 constexpr NtStatus kStatusNoMemory = 0xC000009A;
 constexpr NtStatus kStatusCancelled = 0xC0000120;
+constexpr NtStatus kStatusInvalidAddress = 0xC0000141;
 constexpr NtStatus kStatusInvalidState = 0xC0000184;
 constexpr NtStatus kStatusConnectionReset = 0xC000020D;
 
