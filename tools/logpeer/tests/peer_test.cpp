@@ -4,6 +4,9 @@
 #include <atomic>
 #include <thread>
 
+#include <set>
+
+#include "Demo.h"
 #include "LogPeer.h"
 #include "Records.h"
 #include "TestClients.h"
@@ -270,6 +273,51 @@ TEST_F(PeerTest, ARecordOf65535Bytes) {
   ASSERT_TRUE(client->ReadFrame(payload, why)) << why;
   EXPECT_EQ(payload.size(), 65535u);
   EXPECT_EQ(payload, MonitorRecord(kTxData, "COM1", data));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PeerTest, DemoStoryHoldsWholePayloadLayoutsAndDataOnlyForDumpConnections) {
+  auto [plain, plainConn] = Subscribe(Transport::Pipe, 0, nullptr);
+  auto [dump, dumpConn] = Subscribe(Transport::Tcp, 1, "COM2");
+  UniqueHandle stop = MakeEvent();
+  RunDemo(*peer_, 1, 0, stop.get());
+  plainConn->Close();
+  dumpConn->Close();
+
+  // Payload size per code: none, none, status + record, record, flags + record, ..., name, MAC, status + address.
+  auto layoutFits = [](const ParsedRecord& r) {
+    switch (r.code) {
+      case kDeviceOpened: case kDeviceClosed: return r.payload.empty();
+      case kConnectResult: case kListenResult: case kConnectionClosed:
+        return r.payload.size() == 4 + 14 && GetU32(&r.payload[4]) == 14;
+      case kConnectionAccepted: return r.payload.size() == 14 && GetU32(&r.payload[0]) == 14;
+      case kResolveByName: case kTxData: case kRxData: return !r.payload.empty();
+      case kResolveByMac: return r.payload.size() == 6;
+      case kResolveResult: return r.payload.size() == 8;
+      default: return false;
+    }
+  };
+  for (auto* client : {plain.get(), dump.get()}) {
+    bool isDump = client == dump.get();
+    std::set<uint32_t> codes;
+    Bytes payload;
+    std::string why;
+    while (client->ReadFrame(payload, why)) {
+      ParsedRecord r;
+      ASSERT_TRUE(ParseMonitorRecord(payload, r));
+      EXPECT_TRUE(layoutFits(r)) << "code " << r.code;
+      if (isDump) {
+        EXPECT_EQ(r.device, "COM2");
+      }
+      codes.insert(r.code);
+    }
+    EXPECT_EQ(why, "closed");
+    EXPECT_EQ(codes.count(kTxData) + codes.count(kRxData), isDump ? 2u : 0u);
+    EXPECT_TRUE(codes.count(kConnectResult) && codes.count(kConnectionClosed) && codes.count(kDeviceClosed));
+  }
 }
 
 }  // namespace
