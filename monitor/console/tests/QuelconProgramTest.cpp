@@ -30,8 +30,8 @@ TEST(QuelconProgram, UpperHStartsMonitoringAndEscapeEndsIt)
     session.PressKey(VK_ESCAPE, 27);
     EXPECT_EQ(session.WaitExit(10000), 0);
     const std::vector<std::string> rows = session.Screen();
-    ASSERT_GE(rows.size(), 3u);
-    EXPECT_EQ(rows[2], "Uninitializing...");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "Uninitializing...");
 }
 
 }  // namespace
