@@ -1,4 +1,5 @@
 #include "ConsolePrinter.h"
+#include "MonitorRecordView.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,6 +40,20 @@ void ConsolePrinter::PrintLine(const char* device, const char* text)
     line.append(date).append(" ").append(time).append(" - ").append(device).append(": ");
     line.append(text).append("\n");
     screen_.Write(line.data(), line.size());
+}
+
+void ConsolePrinter::PrintRecord(const void* record, uint32_t size, MessageTexts& texts)
+{
+    MonitorRecordView view;
+    if (!SplitMonitorRecord(record, size, &view))
+        return;
+    if (view.code == kConsoleCodeTxData || view.code == kConsoleCodeRxData) {
+        DumpData(view.name, view.code, view.payload, view.payloadLength);
+        return;
+    }
+    std::string text;
+    const bool known = texts.Text(view.code, view.payload, view.payloadLength, &text);
+    PrintText(view.name, view.code, known ? text.c_str() : nullptr);
 }
 
 void ConsolePrinter::PrintText(const char* device, uint32_t code, const char* text)

@@ -1,5 +1,6 @@
 #pragma once
 #include "ConsoleScreen.h"
+#include "MessageTexts.h"
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,10 @@ constexpr uint32_t kConsoleCodeRxData = 10;
 class ConsolePrinter {
 public:
     ConsolePrinter(ConsoleScreen& screen, DateTimeSource& clock);
+
+    // One log record as the channel delivers it: port data is dumped, any
+    // other record printed with its text. A malformed record is dropped.
+    void PrintRecord(const void* record, uint32_t size, MessageTexts& texts);
 
     // A text record: its provider text, or none for the unknown-message line.
     void PrintText(const char* device, uint32_t code, const char* text);
