@@ -1,0 +1,40 @@
+#pragma once
+#include "AddressRecord.h"
+#include "ChannelClient.h"
+#include "ConsolePrinter.h"
+#include "MessageProviderHost.h"
+#include "ProviderTexts.h"
+#include "Strand.h"
+
+// The console's monitor object: one channel to the log service, whose records
+// are handled on the object's strand and printed through a ConsolePrinter.
+// Reference counted; the control block sits in the first word.
+class CConsoleMonitor {
+public:
+    // A new monitor printing to `screen` (both outlive it), with one strong
+    // reference, and the providers of "quel.ini" loaded; none when memory is short.
+    static CConsoleMonitor* Create(ConsoleScreen& screen, DateTimeSource& clock);
+
+    CConsoleMonitor(ControlBlock* cb, ConsoleScreen& screen, DateTimeSource& clock);
+    ~CConsoleMonitor();
+    CConsoleMonitor(const CConsoleMonitor&) = delete;
+    CConsoleMonitor& operator=(const CConsoleMonitor&) = delete;
+
+    // Opens "master_channel" to `server` for `device` (empty: all devices).
+    void Connect(const char* device, bool dump, const AddressRecord* server);
+    // A record from the channel, on the strand: port data is dumped, any other
+    // record printed with its provider text.
+    void OnMessage(BufferHandle* record);
+
+private:
+    ControlBlock* cb_;
+    Strand strand_;  // a member of its own: the message closure holds it strongly
+    uint8_t strandBuilt_ = 0;
+    ChannelClient channel_;
+    uint8_t channelBuilt_ = 0;
+    ProviderList providers_;
+    ProviderTexts texts_;
+    ConsolePrinter printer_;
+};
+
+static_assert(sizeof(void*) == 4, "the monitor object keeps its control block in its first 32-bit word");

@@ -1,0 +1,122 @@
+#include "ConsolePrinter.h"
+#include "MonitorRecordView.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The C locale's isprint, decided on the byte value itself: bytes above 0x7F
+// are no characters of the console's code page that a dump may show.
+char DumpCharacter(uint8_t byte)
+{
+    return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+}
+
+void AppendHex(std::string& out, const uint8_t* bytes, int count)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    for (int i = 0; i < count; ++i) {
+        out += kDigits[bytes[i] >> 4];
+        out += kDigits[bytes[i] & 15];
+        out += ' ';
+    }
+}
+
+}  // namespace
+
+ConsolePrinter::ConsolePrinter(ConsoleScreen& screen, DateTimeSource& clock)
+    : screen_(screen), clock_(clock)
+{
+}
+
+void ConsolePrinter::PrintLine(const char* device, const char* text)
+{
+    char date[16] = "", time[16] = "";
+    clock_.Now(date, time);
+    std::string line;
+    line.reserve(32 + std::strlen(device) + std::strlen(text));
+    line.append(date).append(" ").append(time).append(" - ").append(device).append(": ");
+    line.append(text).append("\n");
+    screen_.Write(line.data(), line.size());
+}
+
+void ConsolePrinter::PrintRecord(const void* record, uint32_t size, MessageTexts& texts)
+{
+    MonitorRecordView view;
+    if (!SplitMonitorRecord(record, size, &view))
+        return;
+    if (view.code == kConsoleCodeTxData || view.code == kConsoleCodeRxData) {
+        DumpData(view.name, view.code, view.payload, view.payloadLength);
+        return;
+    }
+    std::string text;
+    const bool known = texts.Text(view.code, view.payload, view.payloadLength, &text);
+    PrintText(view.name, view.code, known ? text.c_str() : nullptr);
+}
+
+void ConsolePrinter::PrintText(const char* device, uint32_t code, const char* text)
+{
+    lastCode_ = code;
+    if (text) {
+        PrintLine(device, text);
+        return;
+    }
+    char unknown[48];
+    std::snprintf(unknown, sizeof unknown, "unknown msg (%d/0x%08x)", static_cast<int>(code),
+                  static_cast<unsigned>(code));
+    PrintLine(device, unknown);
+}
+
+void ConsolePrinter::DumpData(const char* device, uint32_t code, const uint8_t* bytes,
+                              uint32_t count)
+{
+    if (code != lastCode_ || _stricmp(device, lastDevice_.c_str()) != 0) {
+        PrintLine(device, code == kConsoleCodeTxData ? "TX" : "RX");
+        lastCode_ = code;
+        lastDevice_ = device;
+        dumpColumn_ = 0;
+    }
+    if (count == 0)
+        return;  // moving the cursor up would leave the next line over the open one
+
+    ScreenCursor at{};
+    const bool console = screen_.GetCursor(&at);
+    if (console)
+        screen_.SetCursor({dumpColumn_, dumpColumn_ != 0 && at.row > 0 ? at.row - 1 : at.row});
+    while (count > 0) {
+        const int piece = static_cast<int>(std::min<uint32_t>(count, kBytesPerLine - dumpColumn_));
+        DumpPiece(bytes, piece, console);
+        bytes += piece;
+        count -= piece;
+        dumpColumn_ += piece;
+        if (dumpColumn_ >= kBytesPerLine)
+            dumpColumn_ = 0;
+    }
+}
+
+// One line's piece starting at the dump column: on a console in place, where
+// the cursor stands; in a file as a fresh line laid out in the same columns.
+void ConsolePrinter::DumpPiece(const uint8_t* bytes, int piece, bool console)
+{
+    const int hexColumn = kHexColumn + dumpColumn_ * 3;
+    std::string text;
+    text.reserve(kHexColumn + kBytesPerLine * 4 + 1);
+    if (!console)
+        text.assign(dumpColumn_, ' ');
+    for (int i = 0; i < piece; ++i)
+        text += DumpCharacter(bytes[i]);
+    if (console) {
+        screen_.Write(text.data(), text.size());
+        ScreenCursor at{};
+        if (screen_.GetCursor(&at))
+            screen_.SetCursor({hexColumn, at.row});
+        text.clear();
+    } else {
+        text.resize(hexColumn, ' ');
+    }
+    AppendHex(text, bytes, piece);
+    text += '\n';
+    screen_.Write(text.data(), text.size());
+}

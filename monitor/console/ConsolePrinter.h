@@ -1,0 +1,41 @@
+#pragma once
+#include "ConsoleScreen.h"
+#include "MessageTexts.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t kConsoleCodeTxData = 9;
+constexpr uint32_t kConsoleCodeRxData = 10;
+
+// The console monitor's output: one time-stamped line per text record, and
+// the port data of records 9 and 10 as dump lines of 16 bytes, characters in
+// columns 0-15 and "%02x " from column 20. A chunk of the same device and
+// direction continues an unfinished dump line; anything else in between
+// starts a new "TX"/"RX" header. Used on one thread at a time.
+class ConsolePrinter {
+public:
+    ConsolePrinter(ConsoleScreen& screen, DateTimeSource& clock);
+
+    // One log record as the channel delivers it: port data is dumped, any
+    // other record printed with its text. A malformed record is dropped.
+    void PrintRecord(const void* record, uint32_t size, MessageTexts& texts);
+
+    // A text record: its provider text, or none for the unknown-message line.
+    void PrintText(const char* device, uint32_t code, const char* text);
+    void DumpData(const char* device, uint32_t code, const uint8_t* bytes, uint32_t count);
+    void Flush() { screen_.Flush(); }
+
+    static constexpr int kBytesPerLine = 16;
+    static constexpr int kHexColumn = 20;
+
+private:
+    void PrintLine(const char* device, const char* text);
+    void DumpPiece(const uint8_t* bytes, int piece, bool console);
+
+    ConsoleScreen& screen_;
+    DateTimeSource& clock_;
+    uint32_t lastCode_ = 0;
+    int dumpColumn_ = 0;  // bytes already printed on the current dump line
+    std::string lastDevice_;
+};

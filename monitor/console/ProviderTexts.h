@@ -1,0 +1,13 @@
+#pragma once
+#include "MessageProviderHost.h"
+#include "MessageTexts.h"
+
+// Record texts from a provider list, converted to the ANSI code page.
+class ProviderTexts : public MessageTexts {
+public:
+    explicit ProviderTexts(ProviderList* providers) : providers_(*providers) {}
+    bool Text(uint32_t code, const uint8_t* payload, uint32_t length, std::string* text) override;
+
+private:
+    ProviderList& providers_;
+};

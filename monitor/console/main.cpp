@@ -1,0 +1,68 @@
+// quelcon: prints the log service's events and, with /d, the port data as
+// hex dumps, until ESC is pressed.
+#include "AddressRecord.h"
+#include "CommandLine.h"
+#include "ConsoleMonitor.h"
+#include "EscapeKey.h"
+#include "Framework.h"
+#include "ObjRef.h"
+#include "TrackedBlock.h"
+#include "Win32ConsoleScreen.h"
+
+#include <objbase.h>
+#include <cstring>
+#include <windows.h>
+
+namespace {
+
+constexpr char kLogServicePipe[] = "vororado_log_server";
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr uint16_t kLogServicePort = 50001;
+constexpr DWORD kKeyPollMs = 500;
+
+void ConnectToLogService(CConsoleMonitor* monitor, const CommandLine& line)
+{
+    if (IsNtPlatform()) {
+        AddressRecord* pipe = PipeAddressFromNameA(kLogServicePipe, nullptr, 0);
+        monitor->Connect(line.device.c_str(), line.WantsDump(), pipe);
+        BlockRelease(pipe);
+        return;
+    }
+    // {size 14, TCP stream, u32 address, u16 port}, host order.
+    alignas(4) unsigned char tcp[kIpv4RecordSize] = {};
+    const uint32_t header[3] = {kIpv4RecordSize, kAddressTypeTcp, kLoopback};
+    std::memcpy(tcp, header, sizeof header);
+    std::memcpy(tcp + 12, &kLogServicePort, 2);
+    monitor->Connect(line.device.c_str(), line.WantsDump(), reinterpret_cast<AddressRecord*>(tcp));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const CommandLine line = ParseCommandLine(argc, argv);
+    Win32ConsoleScreen& screen = StandardOutputScreen();
+    if (line.WantsUsage()) {
+        screen.Print(kUsageText);
+        return 0;
+    }
+    screen.Print(kBannerText);
+
+    CoInitialize(nullptr);
+    FrameworkStartup();
+    ObjRef monitor{};
+    SystemDateTime clock;
+    if (CConsoleMonitor* created = CConsoleMonitor::Create(screen, clock)) {
+        monitor.object = created;
+        ConnectToLogService(created, line);
+    }
+    while (!IsEscapePressed())
+        Sleep(kKeyPollMs);
+
+    screen.Print(kUninitializingText);
+    ObjRefRelease(&monitor);
+    FrameworkShutdown();
+    CoUninitialize();
+    screen.Flush();
+    return 0;
+}

@@ -1,0 +1,164 @@
+#include "ConsoleSession.h"
+
+#include <thread>
+
+namespace {
+
+constexpr DWORD kPollMs = 50;
+
+}  // namespace
+
+ConsoleSession::~ConsoleSession()
+{
+    if (pi_.hProcess) {
+        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(pi_.hProcess, 1);
+        WaitForSingleObject(pi_.hProcess, 5000);
+        CloseHandle(pi_.hThread);
+        CloseHandle(pi_.hProcess);
+    }
+    if (output_ != INVALID_HANDLE_VALUE)
+        CloseHandle(output_);
+    if (input_ != INVALID_HANDLE_VALUE)
+        CloseHandle(input_);
+    if (attached_)
+        FreeConsole();
+}
+
+bool ConsoleSession::Start(const std::string& program, const std::string& arguments,
+                           DWORD timeoutMs)
+{
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi_))
+        return false;
+    FreeConsole();
+    const DWORD start = GetTickCount();
+    while (!AttachConsole(pi_.dwProcessId)) {
+        if (GetTickCount() - start > timeoutMs || WaitForSingleObject(pi_.hProcess, 0) == 0)
+            return false;
+        Sleep(kPollMs);
+    }
+    attached_ = true;
+    output_ = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    input_ = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    return output_ != INVALID_HANDLE_VALUE && input_ != INVALID_HANDLE_VALUE;
+}
+
+std::vector<std::string> ConsoleSession::Screen()
+{
+    std::vector<std::string> rows;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(output_, &info))
+        return rows;
+    std::string row(info.dwSize.X, ' ');
+    for (SHORT y = 0; y < info.dwSize.Y; ++y) {
+        DWORD read = 0;
+        if (!ReadConsoleOutputCharacterA(output_, &row[0], info.dwSize.X, COORD{0, y}, &read))
+            break;
+        std::string line(row, 0, read);
+        line.erase(line.find_last_not_of(" \0", std::string::npos, 2) + 1);
+        rows.push_back(line);
+    }
+    while (!rows.empty() && rows.back().empty())
+        rows.pop_back();
+    return rows;
+}
+
+bool ConsoleSession::WaitForScreen(
+    const std::function<bool(const std::vector<std::string>&)>& accept, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (accept(Screen()))
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+}
+
+int ConsoleSession::FindRow(const std::vector<std::string>& rows, const std::string& text, int from)
+{
+    for (int i = from; i < static_cast<int>(rows.size()); ++i)
+        if (rows[i].find(text) != std::string::npos)
+            return i;
+    return -1;
+}
+
+void ConsoleSession::PressKey(WORD virtualKey, char character)
+{
+    INPUT_RECORD keys[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        keys[i].EventType = KEY_EVENT;
+        keys[i].Event.KeyEvent.bKeyDown = i == 0;
+        keys[i].Event.KeyEvent.wRepeatCount = 1;
+        keys[i].Event.KeyEvent.wVirtualKeyCode = virtualKey;
+        keys[i].Event.KeyEvent.uChar.AsciiChar = character;
+    }
+    DWORD written = 0;
+    WriteConsoleInputA(input_, keys, 2, &written);
+}
+
+long ConsoleSession::WaitExit(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+long RunRedirected(const std::string& commandLine, std::string* output, DWORD timeoutMs)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = writeEnd;
+    si.hStdInput = nullptr;
+    std::string line = commandLine;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return -1;
+    }
+    std::thread reader([&] {
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &read, nullptr) && read > 0)
+            output->append(chunk, read);
+    });
+    long result = -1;
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        result = static_cast<long>(code);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
+    reader.join();
+    CloseHandle(readEnd);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+std::string ModuleDirectory()
+{
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory(path, n);
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs a console program in a console of its own and watches it as a user
+// would: reads its screen and types on its keyboard. One session at a time
+// per test process (a process attaches to one console only).
+class ConsoleSession {
+public:
+    ConsoleSession() = default;
+    ~ConsoleSession();  // ends a program still running
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
+
+    // Starts "program arguments" in a new console; false when it cannot be
+    // started or its console cannot be attached within the time.
+    bool Start(const std::string& program, const std::string& arguments, DWORD timeoutMs = 20000);
+
+    // The screen buffer's rows, trailing blanks cut.
+    std::vector<std::string> Screen();
+    // Polls the screen until `accept` takes it; false after the time-out.
+    bool WaitForScreen(const std::function<bool(const std::vector<std::string>&)>& accept,
+                       DWORD timeoutMs);
+    // Index of the first row at or after `from` that holds `text`, or -1.
+    static int FindRow(const std::vector<std::string>& rows, const std::string& text, int from = 0);
+
+    void PressKey(WORD virtualKey, char character);
+    // The exit code, or -1 while still running after the time-out.
+    long WaitExit(DWORD timeoutMs);
+    DWORD processId() const { return pi_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION pi_{};
+    bool attached_ = false;
+    HANDLE output_ = INVALID_HANDLE_VALUE;
+    HANDLE input_ = INVALID_HANDLE_VALUE;
+};
+
+// Runs a program with its standard output in a pipe and no console; the exit
+// code (or -1 after the time-out) and everything it wrote.
+long RunRedirected(const std::string& commandLine, std::string* output, DWORD timeoutMs);
+// The directory of the running test executable, with a trailing backslash.
+std::string ModuleDirectory();

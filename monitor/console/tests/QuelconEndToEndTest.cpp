@@ -1,0 +1,234 @@
+// quelcon as a user runs it: in a console of its own against a log service on
+// the real pipe name, read from its screen and stopped with ESC.
+#include "ConsoleSession.h"
+
+#include "LogPeer.h"
+#include "Records.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <numeric>
+
+namespace {
+
+using logpeer::Bytes;
+
+std::string Quelcon() { return ModuleDirectory() + "quelcon.exe"; }
+
+// The row without its "MM/DD/YY HH:MM:SS - " stamp, or "" when it has none.
+std::string Unstamped(const std::string& row)
+{
+    static const char kShape[] = "00/00/00 00:00:00 - ";
+    const size_t n = sizeof kShape - 1;
+    if (row.size() < n)
+        return "";
+    for (size_t i = 0; i < n; ++i)
+        if (kShape[i] == '0' ? !std::isdigit(static_cast<unsigned char>(row[i])) : row[i] != kShape[i])
+            return "";
+    return row.substr(n);
+}
+
+std::vector<std::string> Unstamped(const std::vector<std::string>& rows)
+{
+    std::vector<std::string> out;
+    for (const std::string& row : rows)
+        out.push_back(Unstamped(row).empty() ? row : Unstamped(row));
+    return out;
+}
+
+bool Contains(const std::vector<std::string>& rows, const std::string& text)
+{
+    return ConsoleSession::FindRow(rows, text) >= 0;
+}
+
+Bytes Sequence(uint8_t first, size_t count)
+{
+    Bytes bytes(count);
+    std::iota(bytes.begin(), bytes.end(), first);
+    return bytes;
+}
+
+class QuelconEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string output;
+        ASSERT_EQ(RunRedirected("regsvr32.exe /s \"" + ModuleDirectory() + "quelstd.dll\"", &output,
+                                60000),
+                  0);
+    }
+
+    // Waits until the screen holds `text` in a row of its own (stamp removed).
+    bool WaitForRow(ConsoleSession& session, const std::string& text, DWORD timeoutMs = 20000)
+    {
+        return session.WaitForScreen(
+            [&](const std::vector<std::string>& rows) {
+                for (const std::string& row : Unstamped(rows))
+                    if (row == text)
+                        return true;
+                return false;
+            },
+            timeoutMs);
+    }
+
+    void Stop(ConsoleSession& session)
+    {
+        session.PressKey(VK_ESCAPE, 27);
+        EXPECT_EQ(session.WaitExit(15000), 0);
+        const std::vector<std::string> rows = session.Screen();
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), "Uninitializing...");
+    }
+};
+
+TEST_F(QuelconEndToEnd, PrintsLinesAndDumpsOfOneDeviceUntilEscape)
+{
+    logpeer::PeerOptions options;
+    options.tcp = false;
+    logpeer::LogPeer peer(options);
+    peer.StartListening();
+
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), "/d COM2"));
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitOpeningRequest(30000));
+    ASSERT_FALSE(link->frames().empty());
+    EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0, 'C', 'O', 'M', '2', 0}));
+
+    ASSERT_TRUE(session.WaitForScreen(
+        [](const std::vector<std::string>& rows) {
+            // The line is longer than the screen is wide: its first row says enough.
+            return Contains(Unstamped(rows), "master_channel: Monitor has established PIPE connection");
+        },
+        20000))
+        << "no connect line";
+
+    link->SendRecord(1, "COM2", {});
+    link->SendRecord(15, "COM2", {});
+    link->SendRecord(10, "COM2", Sequence('A', 20));
+    link->SendRecord(10, "COM2", Sequence('U', 4));
+    // Malformed: too short for code, word and name; a name without its NUL.
+    link->SendFrame(Bytes{1, 0, 0, 0, 0, 0});
+    link->SendFrame(Bytes{10, 0, 0, 0, 0, 0, 0, 0, 'C', 'O', 'M', '2'});
+    link->SendRecord(9, "COM2", Bytes{0x00, 0x1F, 0x7F, 0x80, 0xFF, '~'});
+    link->SendRecord(2, "COM2", {});
+    ASSERT_TRUE(WaitForRow(session, "COM2: Device closed")) << "records after the malformed ones";
+
+    const std::vector<std::string> rows = Unstamped(session.Screen());
+    const int first = ConsoleSession::FindRow(rows, "COM2: Device opened");
+    ASSERT_GE(first, 0);
+    const std::vector<std::string> expected = {
+        "COM2: Device opened",
+        "COM2: unknown msg (15/0x0000000f)",
+        "COM2: RX",
+        "ABCDEFGHIJKLMNOP    41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50",
+        "QRSTUVWX            51 52 53 54 55 56 57 58",
+        "COM2: TX",
+        ".....~              00 1f 7f 80 ff 7e",
+        "COM2: Device closed",
+    };
+    ASSERT_GE(rows.size(), first + expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(rows[first + i], expected[i]) << "row " << first + i;
+    EXPECT_EQ(rows.size(), first + expected.size());
+
+    Stop(session);
+}
+
+TEST_F(QuelconEndToEnd, WithoutServiceTheConnectFailureRepeats)
+{
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    const std::string failure = "master_channel: Unable to establish PIPE connection";
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(session.WaitForScreen(
+        [&](const std::vector<std::string>& rows) {
+            int count = 0;
+            for (const std::string& row : Unstamped(rows))
+                count += row.compare(0, failure.size(), failure) == 0;
+            return count >= 3;
+        },
+        30000));
+    // Three attempts take two reconnect pauses of 3000 ms.
+    EXPECT_GE(GetTickCount() - start, 5000u);
+    Stop(session);
+}
+
+TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
+{
+    logpeer::PeerOptions options;
+    options.tcp = false;
+    logpeer::LogPeer peer(options);
+    peer.StartListening();
+
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    const std::string path = std::string(directory) + "quelcon_redirected.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file;
+    std::string commandLine = "\"" + Quelcon() + "\" /d";
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi));
+    CloseHandle(file);
+
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitOpeningRequest(30000));
+    EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0}));
+    link->SendRecord(10, "COM1", Sequence('A', 20));
+    link->SendRecord(10, "COM1", Sequence('U', 4));
+    link->SendRecord(1, "COM1", {});
+
+    // The program never stops by itself here (no console to read ESC from):
+    // what it printed must be in the file while it runs.
+    std::string text;
+    const DWORD start = GetTickCount();
+    while (text.find("COM1: Device opened\n") == std::string::npos && GetTickCount() - start < 20000) {
+        Sleep(50);
+        text.clear();
+        HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        char chunk[4096];
+        DWORD read = 0;
+        while (reader != INVALID_HANDLE_VALUE && ReadFile(reader, chunk, sizeof chunk, &read, nullptr) &&
+               read > 0)
+            text.append(chunk, read);
+        if (reader != INVALID_HANDLE_VALUE)
+            CloseHandle(reader);
+    }
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(Unstamped(text.substr(at, end - at)).empty() ? text.substr(at, end - at)
+                                                                     : Unstamped(text.substr(at, end - at)));
+    const int first = ConsoleSession::FindRow(lines, "COM1: RX");
+    ASSERT_GE(first, 0) << text;
+    const std::vector<std::string> expected = {
+        "COM1: RX",
+        "ABCDEFGHIJKLMNOP    41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 ",
+        "QRST                51 52 53 54 ",
+        "    UVWX                        55 56 57 58 ",
+        "COM1: Device opened",
+    };
+    ASSERT_EQ(lines.size(), first + expected.size()) << text;
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[first + i], expected[i]);
+    EXPECT_EQ(text.compare(0, 27, "Pelko Monitor Console v5.0\n"), 0);
+    DeleteFileA(path.c_str());
+}
+
+}  // namespace

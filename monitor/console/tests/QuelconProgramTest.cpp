@@ -1,0 +1,37 @@
+#include "CommandLine.h"
+#include "ConsoleSession.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Quelcon() { return ModuleDirectory() + "quelcon.exe"; }
+
+TEST(QuelconProgram, UsageForQuestionMarkAndLowerH)
+{
+    for (const char* argument : {"/?", "-h", "/d /h COM2"}) {
+        std::string output;
+        EXPECT_EQ(RunRedirected("\"" + Quelcon() + "\" " + argument, &output, 20000), 0) << argument;
+        EXPECT_EQ(output, kUsageText) << argument;
+    }
+}
+
+TEST(QuelconProgram, UpperHStartsMonitoringAndEscapeEndsIt)
+{
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), "/H"));
+    ASSERT_TRUE(session.WaitForScreen(
+        [](const std::vector<std::string>& rows) {
+            return rows.size() >= 2 && rows[0] == "Pelko Monitor Console v5.0" &&
+                   rows[1] == "Press ESC to exit...";
+        },
+        20000));
+    session.PressKey('A', 'a');
+    session.PressKey(VK_ESCAPE, 27);
+    EXPECT_EQ(session.WaitExit(10000), 0);
+    const std::vector<std::string> rows = session.Screen();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "Uninitializing...");
+}
+
+}  // namespace
