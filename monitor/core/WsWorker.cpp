@@ -225,8 +225,11 @@ void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
         break;
     }
     if (result == SOCKET_ERROR) {
+        // A datagram too long for the buffer is a completed operation (its
+        // status only warns of the overflow): its routine is queued all the
+        // same, so finishing it here would free the block under it.
         int error = WSAGetLastError();
-        if (error != WSA_IO_PENDING) {
+        if (error != WSA_IO_PENDING && error != WSAEMSGSIZE) {
             io->deferred = false;
             WsIoDone(static_cast<DWORD>(error), 0, &io->overlapped, 0);
         }
