@@ -1,0 +1,135 @@
+#include "CoreTestFixture.h"
+#include "FamilyRegistry.h"
+#include "Ipv4Record.h"
+#include "MessageWaiter.h"
+#include "NotNtPlatform.h"
+#include "SocketApi.h"
+#include <string>
+
+namespace {
+
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr NtStatus kStatusMessageTooLong = 0xC0000206;  // 10040
+constexpr NtStatus kStatusAborted = 0xC0000240;         // 995
+
+// UDP endpoints used directly through raw sockets, as on NT and as on Windows 9x.
+class Ipv4Datagram : public CoreTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        SetNotNtPlatformForTesting(GetParam() ? 1 : 0);
+        CoreTest::SetUp();
+    }
+    void TearDown() override
+    {
+        CoreTest::TearDown();
+        SetNotNtPlatformForTesting(-1);
+    }
+
+    // A raw UDP socket on 127.0.0.1, kept alive by `opened`; its actual record in `local`.
+    void* Open(MessageWaiter* opened, Ipv4Record* local)
+    {
+        Ipv4Record any = Ipv4RecordMake(kAddressTypeUdp, kLoopback, 0);
+        SockOpen(&any.header, &opened->closure);
+        EXPECT_TRUE(opened->WaitFor(1));
+        EXPECT_EQ(opened->U32(0, 0), kStatusSuccess);
+        std::string m = opened->At(0);
+        EXPECT_EQ(m.size(), 8u + 14u);
+        std::memcpy(local, m.data() + 8, sizeof(*local));
+        return opened->Object(0);
+    }
+
+    static BufferHandle Area(uint32_t size)
+    {
+        BufferHandle h;
+        BufAlloc(&h, nullptr, nullptr, size);
+        return h;
+    }
+
+    static void Send(void* from, const std::string& bytes, const Ipv4Record& to)
+    {
+        BufferHandle h;
+        BufAllocCopy(&h, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        MessageWaiter sent;
+        RawEndpointSendTo(from, &h, &to.header, &sent.closure);
+        EXPECT_TRUE(sent.WaitFor(1));
+        EXPECT_EQ(sent.U32(0, 0), kStatusSuccess);
+        BufHandleRelease(&h);
+    }
+};
+
+TEST_P(Ipv4Datagram, SendAndReceiveWithTheSourceRecord)
+{
+    MessageWaiter openedA(4), openedB(4);
+    Ipv4Record a, b;
+    void* rawA = Open(&openedA, &a);
+    void* rawB = Open(&openedB, &b);
+    ASSERT_TRUE(rawA && rawB);
+
+    BufferHandle area = Area(64);
+    MessageWaiter received;
+    RawEndpointReceiveFrom(rawB, &area, &received.closure);
+    Send(rawA, "datagram", b);
+    ASSERT_TRUE(received.WaitFor(1));
+    std::string m = received.At(0);
+    ASSERT_EQ(m.size(), 8u + 14u);
+    EXPECT_EQ(received.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(received.U32(0, 4), 8u);
+    EXPECT_EQ(std::string(static_cast<const char*>(area.data), 8), "datagram");
+    Ipv4Record source;
+    std::memcpy(&source, m.data() + 8, sizeof(source));
+    EXPECT_EQ(source.header.type, kAddressTypeUdp);
+    EXPECT_EQ(source.address, kLoopback);
+    EXPECT_EQ(source.port, a.port);
+    BufHandleRelease(&area);
+}
+
+TEST_P(Ipv4Datagram, OversizedDatagramFailsAloneAndTheNextIsStillReceived)
+{
+    MessageWaiter openedA(4), openedB(4);
+    Ipv4Record a, b;
+    void* rawA = Open(&openedA, &a);
+    void* rawB = Open(&openedB, &b);
+    ASSERT_TRUE(rawA && rawB);
+
+    Send(rawA, std::string(600, 'x'), b);
+    Send(rawA, "small", b);
+    BufferHandle area = Area(512);
+    MessageWaiter first;
+    RawEndpointReceiveFrom(rawB, &area, &first.closure);
+    ASSERT_TRUE(first.WaitFor(1));
+    EXPECT_EQ(first.U32(0, 0), kStatusMessageTooLong);
+    MessageWaiter second;
+    RawEndpointReceiveFrom(rawB, &area, &second.closure);
+    ASSERT_TRUE(second.WaitFor(1));
+    EXPECT_EQ(second.U32(0, 0), kStatusSuccess);
+    ASSERT_EQ(second.U32(0, 4), 5u);
+    EXPECT_EQ(std::string(static_cast<const char*>(area.data), 5), "small");
+    BufHandleRelease(&area);
+}
+
+TEST_P(Ipv4Datagram, CloseWithReceivePendingCompletesTheReceiveAsCancelled)
+{
+    MessageWaiter opened(4);
+    Ipv4Record local;
+    void* raw = Open(&opened, &local);
+    ASSERT_NE(raw, nullptr);
+    BufferHandle area = Area(64);
+    MessageWaiter received;
+    RawEndpointReceiveFrom(raw, &area, &received.closure);
+    BufHandleRelease(&area);  // the pending receive keeps its own reference
+    MessageWaiter closed;
+    RawEndpointClose(raw, &closed.closure);
+    ASSERT_TRUE(closed.WaitFor(1));
+    EXPECT_EQ(closed.U32(0, 0), kStatusSuccess);
+    ASSERT_TRUE(received.WaitFor(1));
+    EXPECT_EQ(received.U32(0, 0), kStatusAborted);
+    EXPECT_EQ(received.U32(0, 4), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Datagram, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("NotNt") : std::string("Nt");
+                         });
+
+}  // namespace
