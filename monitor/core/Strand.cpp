@@ -90,22 +90,31 @@ NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, Bu
 
 int StrandDrain(Strand* s)
 {
+    // A queued call may drop the last strong reference of the strand's owner,
+    // whose destruction takes the strand with it: from the first call it runs,
+    // the drain holds the owner until it is done with the strand.
+    ControlBlock* owner = nullptr;
+    LONG remaining;
     for (;;) {
         ClosureRoutine routine;
         BufferHandle bound, message;
         {
             ScopedLock hold(s->lock);
-            LONG remaining = s->busy - 1;
+            remaining = s->busy - 1;
             if (remaining != 0 || ListIsEmpty(&s->queue)) {
                 s->busy = remaining;
-                return remaining == 0;
+                break;
             }
+            if (!owner && ObjTryLock(s->exec.cb))
+                owner = s->exec.cb;
             CallQueuePop(&s->queue, &routine, &bound, &message);
         }
         routine(&bound, &message);
         BufHandleRelease(&bound);
         BufHandleRelease(&message);
     }
+    ObjRelease(owner);
+    return remaining == 0;
 }
 
 void StrandHold(Strand* s)

@@ -24,6 +24,7 @@ extern const TypeDescriptor kStrandType;
 // 259), else queues (259, or the queue's failure).
 NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);
 // Releases one hold and runs what is queued; 1 when idle afterwards, 0 when still held.
+// The owner is held while queued calls run, so one of them may drop its last reference.
 int StrandDrain(Strand* s);
 void StrandHold(Strand* s);
 int StrandTryAcquire(Strand* s);  // idle: take it and return 1; else 0

@@ -389,6 +389,85 @@ TEST_F(Executors, PairAndPostHopThroughTheEmbeddedStrand)
     Drop(owner);
 }
 
+// An owner whose end can be watched: the test keeps its memory with a weak
+// reference, and its destroy routine leaves the strand usable but marked, so
+// that a drain still running on it afterwards shows instead of crashing.
+struct Mortal {
+    ControlBlock* cb;
+    Strand strand;
+    int destroyed;
+    LONG busyAtDestroy;
+};
+
+constexpr LONG kDestroyedMark = 0x7EAD;
+
+void ConstructMortal(void* payload, ControlBlock* cb)
+{
+    auto* m = static_cast<Mortal*>(payload);
+    m->cb = cb;
+    StrandInit(&m->strand, cb);
+}
+
+void DestroyMortal(void* payload)
+{
+    auto* m = static_cast<Mortal*>(payload);
+    m->busyAtDestroy = m->strand.busy;
+    StrandDestroy(&m->strand);
+    ++m->destroyed;
+    InitializeCriticalSection(&m->strand.lock);
+    m->strand.busy = kDestroyedMark;
+}
+
+// bound data: the Mortal, whose last strong reference the routine drops.
+void DropsTheOwner(BufferHandle* bound, BufferHandle*) { ObjRelease(static_cast<Mortal*>(bound->data)->cb); }
+
+void DoesNothing(BufferHandle*, BufferHandle*) {}
+
+// The last strong release of a strand's owner happens inside the drain of its
+// own strand: the owner goes only once the drain is done with the strand, and
+// what was queued behind the releasing call still runs.
+TEST_F(Executors, OwnerReleasedByAQueuedCallOutlivesTheDrain)
+{
+    const TypeDescriptor mortalType = {sizeof(Mortal), ConstructMortal, DestroyMortal};
+    struct Case {
+        const char* name;
+        bool entryHoldsTheLastReference;  // else the routine itself drops it
+        const char* queuedBehind;
+    } cases[] = {
+        {"the entry's own reference, nothing behind", true, ""},
+        {"the entry's own reference, calls behind", true, "bc"},
+        {"dropped by the routine, nothing behind", false, ""},
+        {"dropped by the routine, calls behind", false, "bc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* m = Make<Mortal>(mortalType);
+        ObjWeakAddRef(m->cb);
+        ControlBlock* cb = m->cb;
+        Log log;
+        BufferHandle logBound = Word(0, &log), mortalBound = Word(0, m);
+        ASSERT_EQ(StrandTryAcquire(&m->strand), 1);
+        if (c.entryHoldsTheLastReference) {
+            ASSERT_EQ(StrandPost(m, nullptr, DoesNothing, nullptr), kStatusPending);
+            Drop(m);
+        } else {
+            ASSERT_EQ(StrandRun(&m->strand, DropsTheOwner, &mortalBound, nullptr), kStatusPending);
+        }
+        for (const char* p = c.queuedBehind; *p; ++p) {
+            BufferHandle letter = Word(static_cast<uint8_t>(*p));
+            ASSERT_EQ(StrandRun(&m->strand, Record, &logBound, &letter), kStatusPending);
+        }
+        EXPECT_EQ(m->destroyed, 0);
+        EXPECT_EQ(StrandDrain(&m->strand), 1);
+        EXPECT_EQ(m->destroyed, 1);
+        EXPECT_EQ(m->busyAtDestroy, 0) << "destroyed while its drain still ran";
+        EXPECT_EQ(m->strand.busy, kDestroyedMark) << "the drain used the strand after its owner was destroyed";
+        EXPECT_EQ(log.text, c.queuedBehind);
+        DeleteCriticalSection(&m->strand.lock);
+        ObjWeakRelease(cb);
+    }
+}
+
 TEST_F(Executors, ReleaseNotifierFiresWhenItsBufferIsDestroyed)
 {
     Log log;
