@@ -1,0 +1,597 @@
+// Socket component: the data path, the dispatch of WinSock notices, the three
+// ways of closing, the event triggers and the error path.
+#include <cstring>
+
+#include "net/CalyxLibrary.h"
+#include "net/CalyxXSocket.h"
+
+namespace calyx {
+
+namespace {
+
+constexpr long kFionRead = 0x4004667F;
+
+// Holds the send buffer's lock for a scope.
+class TBufferLock {
+public:
+    explicit TBufferLock(TCxBufferHandler* buffer) : FBuffer(buffer) { FBuffer->Lock(); }
+    ~TBufferLock() { FBuffer->Unlock(); }
+    TBufferLock(const TBufferLock&) = delete;
+    TBufferLock& operator=(const TBufferLock&) = delete;
+
+private:
+    TCxBufferHandler* FBuffer;
+};
+
+}  // namespace
+
+std::string SelectEventNames(const TMessage& msg)
+{
+    static const struct {
+        long Bit;
+        const char* Name;
+    } kEvents[] = {{FD_CONNECT, " FD_CONNECT"},
+                   {FD_READ, " FD_READ"},
+                   {FD_WRITE, " FD_WRITE"},
+                   {FD_CLOSE, " FD_CLOSE"},
+                   {FD_ACCEPT, " FD_ACCEPT"}};
+    std::string text;
+    for (const auto& e : kEvents)
+        if (msg.LParam & e.Bit)
+            text += e.Name;
+    return text;
+}
+
+// --- dispatch --------------------------------------------------------------
+
+void TCustomXSocket::WndProc(TMessage& msg)
+{
+    try {
+        if (msg.Msg == FMsg_WM_ASYNCSELECT)
+            WMASyncSelect(msg);
+        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME)
+            WMAsyncGetHostByName(msg);
+        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR)
+            WMAsyncGetHostByAddr(msg);
+        else if (msg.Msg == FMsg_WM_CLOSE_DELAYED)
+            Close();
+        else if (msg.Msg == FMsg_WM_TEST_EXCEPTION)
+            throw ESocketException("Test exception in XSocket");
+        else
+            TCxWndControl::WndProc(msg);  // may free the component
+    } catch (rtl::Exception& e) {
+        HandleBackGroundException(e);
+    }
+}
+
+void TCustomXSocket::WMASyncSelect(TMessage& msg)
+{
+    const SOCKET target = SOCKET(msg.WParam);
+    if (target != FHSocket || FPaused)
+        return;
+    const WORD error = HIWORD(msg.LParam);
+    const WORD events = LOWORD(msg.LParam);
+    // A handler may close the socket (or adopt another) half-way: the rest of
+    // the notice then belongs to a handle that is gone.
+    struct {
+        WORD Bit;
+        void (TCustomXSocket::*Handler)(WORD);
+    } const kOrder[] = {{FD_CONNECT, &TCustomXSocket::Do_FD_CONNECT},
+                        {FD_READ, &TCustomXSocket::Do_FD_READ},
+                        {FD_WRITE, &TCustomXSocket::Do_FD_WRITE},
+                        {FD_ACCEPT, &TCustomXSocket::Do_FD_ACCEPT},
+                        {FD_CLOSE, &TCustomXSocket::Do_FD_CLOSE}};
+    for (const auto& step : kOrder) {
+        if (FHSocket != target)
+            return;
+        if (events & step.Bit)
+            (this->*step.Handler)(error);
+    }
+}
+
+void TCustomXSocket::Do_FD_CONNECT(WORD error)
+{
+    if (FState == wsConnected)
+        return;
+    ChangeState(wsConnected);
+    TriggerSessionConnectedSpecial(error);
+    if (error != 0 && FState != wsClosed)
+        Close();
+}
+
+void TCustomXSocket::Do_FD_READ(WORD error)
+{
+    if (FState != wsConnected) {
+        ChangeState(wsConnected);
+        TriggerSessionConnectedSpecial(error);
+    }
+    ASyncReceive(error, ComponentOptions);
+}
+
+void TCustomXSocket::Do_FD_WRITE(WORD error)
+{
+    TryToSend();
+    if (FbAllSent)
+        TriggerDataSent(error);
+}
+
+void TCustomXSocket::Do_FD_ACCEPT(WORD error)
+{
+    TriggerSessionAvailable(error);
+}
+
+void TCustomXSocket::Do_FD_CLOSE(WORD error)
+{
+    if (FState == wsConnecting || FHSocket == INVALID_SOCKET)
+        return;
+    ASyncReceive(0, ComponentOptions.Without(wsoNoReceiveLoop));
+    if (!FCloseInvoked) {
+        FCloseInvoked = true;
+        TriggerSessionClosed(error);
+    }
+    if (FState != wsClosed)
+        Close();
+}
+
+void TCustomXSocket::ASyncReceive(WORD error, TXSocketOptions options)
+{
+    // An exception of a pass ends the loop and goes on to the dispatcher.
+    for (;;) {
+        LastError = 0;
+        const unsigned before = FReceiveCalls;
+        if (!TriggerDataAvailable(error)) {
+            char scratch[4];
+            if (DoRecv(scratch, sizeof scratch, 0) < 0) {
+                const int e = XSocket_WSAGetLastError();
+                LastError = e == WSAEWOULDBLOCK ? 0 : e;
+                return;
+            }
+        } else if (FReceiveCalls == before) {
+            // The handler left the data where it is: asking again would only
+            // spin; WinSock notifies anew once it is read.
+            return;
+        }
+        if (options.Contains(wsoNoReceiveLoop))
+            return;
+        if (LastError != 0) {
+            if (LastError == -1)
+                LastError = 0;
+            return;
+        }
+        u_long pending = 0;
+        if (winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR) {
+            LastError = XSocket_WSAGetLastError();
+            return;
+        }
+        if (pending == 0)
+            return;
+    }
+}
+
+// --- sending ---------------------------------------------------------------
+
+int TCustomXSocket::Send(const void* data, int len)
+{
+    if (FState != wsConnected && FState != wsSocksConnected) {
+        XSocket_WSASetLastError(WSAENOTCONN);
+        SocketError("Send");
+        return -1;
+    }
+    FbAllSent = false;
+    if (len > 0)
+        PutDataInSendBuffer(data, len);
+    else
+        len = 0;
+    if (FbAllSent)
+        return len;
+    TryToSend();
+    if (FbAllSent && FHSocket != INVALID_SOCKET)
+        lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket), MAKELONG(FD_WRITE, 0));
+    return len;
+}
+
+int TCustomXSocket::SendStr(const std::string& text)
+{
+    if (text.empty())
+        return 0;
+    return Send(text.data(), int(text.size()));
+}
+
+int TCustomXSocket::SendByte(BYTE value)
+{
+    return Send(&value, 1);
+}
+
+void TCustomXSocket::PutDataInSendBuffer(const void* data, int len)
+{
+    if (len <= 0 || !data)
+        return;
+    TBufferLock lock(FBufHandler);
+    FBufHandler->Write(data, len);
+    FBufferedByteCount += len;
+    FbAllSent = false;
+}
+
+int TCustomXSocket::PutStringInSendBuffer(const std::string& text)
+{
+    PutDataInSendBuffer(text.data(), int(text.size()));
+    return int(text.size());
+}
+
+void TCustomXSocket::DeleteBufferedData()
+{
+    TBufferLock lock(FBufHandler);
+    FBufHandler->DeleteAll();
+    FBufferedByteCount = 0;
+}
+
+int TCustomXSocket::RealSend(const char* data, int len)
+{
+    const int result =
+        FType == SOCK_DGRAM
+            ? winsock::sendto(FHSocket, data, len, FSendFlags,
+                              reinterpret_cast<const sockaddr*>(&FSin), sizeof FSin)
+            : winsock::send(FHSocket, data, len, FSendFlags);
+    if (result > 0) {
+        FWriteCount += uint64_t(result);
+        if (FCounter)
+            FCounter->LastSendTick = lib::GetTickCount();
+        if (OnSendData.Assigned())
+            OnSendData(this, result);
+    }
+    return result;
+}
+
+// Offers the chain to WinSock block by block; false after a send failure.
+bool TCustomXSocket::SendFromBuffer()
+{
+    for (;;) {
+        const char* data = nullptr;
+        const int len = FBufHandler->Peek(data);
+        if (len <= 0) {
+            FbAllSent = true;
+            return true;
+        }
+        const int sent = RealSend(data, len);
+        if (sent == 0)
+            return true;
+        if (sent < 0)
+            return false;
+        FBufferedByteCount = sent < FBufferedByteCount ? FBufferedByteCount - sent : 0;
+        FBufHandler->Remove(sent);
+        if (sent < len)
+            return true;  // the rest waits for FD_WRITE
+    }
+}
+
+void TCustomXSocket::TryToSend()
+{
+    TBufferLock lock(FBufHandler);
+    if (FHSocket == INVALID_SOCKET || FBufHandler->IsEmpty()) {
+        FbAllSent = true;
+        return;
+    }
+    if (SendFromBuffer())
+        return;
+    const int error = XSocket_WSAGetLastError();
+    switch (error) {
+    case WSAEWOULDBLOCK:
+        return;
+    case WSAEINVAL:
+    case WSAENOTSOCK:
+    case WSAECONNABORTED:
+    case WSAECONNRESET:
+    case WSAENOTCONN:
+        if (CheckLogOptions(loWsockErr))
+            DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
+        FCloseInvoked = true;
+        Close();
+        TriggerSessionClosed(WORD(error));
+        return;
+    default:
+        SocketError("TryToSend failed");
+    }
+}
+
+int TCustomXSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len)
+{
+    const int result = winsock::sendto(FHSocket, static_cast<const char*>(data), len, FSendFlags,
+                                       reinterpret_cast<const sockaddr*>(&dest), destLen);
+    if (result > 0) {
+        FWriteCount += uint64_t(result);
+        if (OnSendData.Assigned())
+            OnSendData(this, result);
+        if (FType == SOCK_DGRAM && FBufHandler->IsEmpty())
+            lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket),
+                              MAKELONG(FD_WRITE, 0));
+    }
+    return result;
+}
+
+void TCustomXSocket::Flush()
+{
+    while (FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
+        TryToSend();
+        MessagePump();
+    }
+}
+
+// --- receiving -------------------------------------------------------------
+
+int TCustomXSocket::DoRecv(void* buffer, int len, int flags)
+{
+    const int result = XSocket_recv(FHSocket, static_cast<char*>(buffer), len, flags);
+    if (result > 0 && FCounter)
+        FCounter->LastRecvTick = lib::GetTickCount();
+    return result;
+}
+
+int TCustomXSocket::Receive(void* buffer, int len)
+{
+    ++FReceiveCalls;
+    const int result = DoRecv(buffer, len, 0);
+    if (result < 0)
+        LastError = XSocket_WSAGetLastError();
+    else
+        FReadCount += uint64_t(result);
+    return result;
+}
+
+std::string TCustomXSocket::ReceiveStr()
+{
+    return ReceiveRawStr();
+}
+
+std::string TCustomXSocket::ReceiveRawStr()
+{
+    int size = GetRcvdCount();
+    if (size < 0)
+        return std::string();
+    if (size == 0)
+        size = 255;
+    std::string text(size_t(size), '\0');
+    const int got = Receive(&text[0], size);
+    text.resize(got > 0 ? size_t(got) : 0);
+    return text;
+}
+
+int TCustomXSocket::GetRcvdCount()
+{
+    if (ComponentState() & rtl::csDesigning)
+        return -1;
+    u_long pending = 0;
+    if (winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR) {
+        SocketError("ioctlSocket");
+        return -1;
+    }
+    return int(pending);
+}
+
+int TCustomXSocket::DoRecvFrom(void* buffer, int len, int flags, sockaddr_in& from, int& fromLen)
+{
+    return winsock::recvfrom(FHSocket, static_cast<char*>(buffer), len, flags,
+                             reinterpret_cast<sockaddr*>(&from), &fromLen);
+}
+
+int TCustomXSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& fromLen)
+{
+    ++FReceiveCalls;
+    const int result = DoRecvFrom(buffer, len, 0, from, fromLen);
+    if (result < 0)
+        LastError = XSocket_WSAGetLastError();
+    else
+        FReadCount += uint64_t(result);
+    return result;
+}
+
+void TCustomXSocket::WaitForClose()
+{
+    while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        MessagePump();
+        u_long pending = 0;
+        if (winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
+            break;
+        if (pending > 0)
+            TriggerDataAvailable(0);
+        if (FHSocket == INVALID_SOCKET)
+            break;
+        char scratch;
+        if (DoRecv(&scratch, 1, 0) < 1 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK)
+            break;
+        MessagePump();
+    }
+}
+
+// --- closing ---------------------------------------------------------------
+
+// Queued notices name the handle that was just closed; the next socket may
+// get the same handle value, so none of them may be handled any more.
+void TCustomXSocket::DropQueuedNotices()
+{
+    if (!HandleAllocated() || FMsg_WM_ASYNCSELECT == 0)
+        return;
+    MSG queued;
+    while (PeekMessageA(&queued, Handle(), FMsg_WM_ASYNCSELECT, FMsg_WM_ASYNCSELECT, PM_REMOVE)) {
+    }
+}
+
+void TCustomXSocket::Close()
+{
+    InternalClose(true, 0);
+}
+
+BOOL TCustomXSocket::CloseDelayed()
+{
+    return lib::PostMessageA(Handle(), FMsg_WM_CLOSE_DELAYED, 0, 0);
+}
+
+void TCustomXSocket::Abort()
+{
+    InternalAbort(0);
+}
+
+void TCustomXSocket::AbortOnBgException()
+{
+    Abort();
+}
+
+void TCustomXSocket::InternalAbort(WORD error)
+{
+    CancelDnsLookup();
+    DeleteBufferedData();
+    if (FState == wsConnected && FProto == IPPROTO_TCP) {
+        LingerOnOff = wsLingerOff;
+        ApplyLinger();
+    }
+    InternalClose(false, error);
+}
+
+void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
+{
+    if (FHSocket == INVALID_SOCKET) {
+        if (FState != wsClosed) {
+            ChangeState(wsClosed);
+            AssignDefaultValue();
+        }
+        return;
+    }
+    if (FState == wsClosed)
+        return;
+    if (shutdownFirst)
+        Shutdown(1);
+    // Notices stop before the handle goes, so none can follow the purge.
+    winsock::WSAAsyncSelect(FHSocket, Handle(), 0, 0);
+    for (;;) {
+        if (winsock::closesocket(FHSocket) == 0)
+            break;
+        const int e = XSocket_WSAGetLastError();
+        if (e == WSAEWOULDBLOCK) {
+            MessagePump();
+            continue;
+        }
+        LastError = e;
+        if (e == WSANOTINITIALISED)
+            break;
+        FHSocket = INVALID_SOCKET;
+        DropQueuedNotices();
+        SocketError("Disconnect (closesocket)");
+        return;
+    }
+    FHSocket = INVALID_SOCKET;
+    DropQueuedNotices();
+    ChangeState(wsClosed);
+    if (!IsDestroying() && !FCloseInvoked) {
+        FCloseInvoked = true;
+        TriggerSessionClosed(error);
+    }
+    try {
+        AssignDefaultValue();
+    } catch (...) {
+    }
+}
+
+// --- errors ----------------------------------------------------------------
+
+void TCustomXSocket::RaiseException(const std::string& text)
+{
+    if (OnError.Assigned())
+        TriggerError();
+    else
+        throw ESocketException(text);
+}
+
+void TCustomXSocket::SocketError(const std::string& context)
+{
+    const int error = XSocket_WSAGetLastError();
+    const std::string text =
+        XSocketErrorDesc(error) + " (#" + lib::IntToStr(error) + " in " + context + ")";
+    if (error == WSAECONNRESET || error == WSAENOTCONN) {
+        if (FHSocket != INVALID_SOCKET) {
+            winsock::closesocket(FHSocket);
+            FHSocket = INVALID_SOCKET;
+            DropQueuedNotices();
+        }
+        if (FState != wsClosed && !FCloseInvoked) {
+            FCloseInvoked = true;
+            TriggerSessionClosed(WORD(error));
+        }
+        ChangeState(wsClosed);
+    }
+    LastError = error;
+    RaiseException(text);
+}
+
+// --- triggers --------------------------------------------------------------
+
+bool TCustomXSocket::TriggerDataAvailable(WORD error)
+{
+    if (!OnDataAvailable.Assigned())
+        return false;
+    OnDataAvailable(this, error);
+    return true;
+}
+
+void TCustomXSocket::TriggerSessionAvailable(WORD error)
+{
+    if (OnSessionAvailable.Assigned())
+        OnSessionAvailable(this, error);
+}
+
+void TCustomXSocket::TriggerSessionConnectedSpecial(WORD error)
+{
+    if (FType == SOCK_STREAM && error == 0 && FCounter)
+        FCounter->SetConnected();
+    TriggerSessionConnected(error);
+}
+
+void TCustomXSocket::TriggerSessionConnected(WORD error)
+{
+    FReadCount = 0;
+    FWriteCount = 0;
+    if (OnSessionConnected.Assigned())
+        OnSessionConnected(this, error);
+}
+
+void TCustomXSocket::TriggerSessionClosed(WORD error)
+{
+    if (OnSessionClosed.Assigned())
+        OnSessionClosed(this, error);
+}
+
+void TCustomXSocket::TriggerDataSent(WORD error)
+{
+    if (CheckLogOptions(loWsockDump))
+        DebugLog(loWsockDump, lib::IntToHex(uint32_t(reinterpret_cast<uintptr_t>(this)), 8) +
+                                  " TriggerDataSent " + lib::IntToStr(int(FHSocket)));
+    if (OnDataSent.Assigned())
+        OnDataSent(this, error);
+}
+
+void TCustomXSocket::TriggerChangeState(TSocketState oldState, TSocketState newState)
+{
+    if (OnChangeState.Assigned())
+        OnChangeState(this, oldState, newState);
+}
+
+void TCustomXSocket::TriggerDnsLookupDone(WORD error)
+{
+    if (OnDnsLookupDone.Assigned())
+        OnDnsLookupDone(this, error);
+}
+
+void TCustomXSocket::TriggerError()
+{
+    if (OnError.Assigned())
+        OnError(this);
+}
+
+void TCustomXSocket::DupConnected()
+{
+    if (FCounter)
+        FCounter->SetConnected();
+    FReadCount = 0;
+    FWriteCount = 0;
+    ChangeState(wsConnected);
+}
+
+}  // namespace calyx

@@ -1,0 +1,435 @@
+// The socket component on loopback: opening, data both ways, the three
+// closes, errors and the background-exception path.
+#include "XSocketFixture.h"
+
+using namespace xstest;
+
+namespace {
+
+std::vector<std::string> Only(const std::vector<std::string>& log, const std::string& prefix)
+{
+    std::vector<std::string> r;
+    for (const auto& e : log)
+        if (e.compare(0, prefix.size(), prefix) == 0)
+            r.push_back(e);
+    return r;
+}
+
+std::string Pattern(size_t size)
+{
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        s[i] = char('a' + (i * 7 + i / 251) % 26);
+    return s;
+}
+
+}  // namespace
+
+TEST_F(XSocketTest, ConnectAcceptAndDataBothWaysInTheEventOrder)
+{
+    const u_short port = StartListener();
+    EXPECT_EQ(Listener->State(), wsListening);
+    EXPECT_EQ(Only(Log, "srv:"), (std::vector<std::string>{"srv:state:wsBound", "srv:state:wsListening"}));
+
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected && !Accepted.empty(); }));
+    TCustomXSocket* acc = Accepted.back();
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
+    EXPECT_EQ(Only(Log, "cli:"),
+              (std::vector<std::string>{"cli:state:wsOpened", "cli:state:wsConnecting",
+                                        "cli:state:wsConnected", "cli:connected:0", "cli:sent:0"}));
+    // The adopted handle: connected without a connect event, peer known.
+    ASSERT_FALSE(Only(Log, "acc:").empty());
+    EXPECT_EQ(Only(Log, "acc:")[0], "acc:state:wsConnected");
+    EXPECT_EQ(Count("acc:connected:0"), 0);
+    EXPECT_EQ(acc->GetPeerAddr(), "127.0.0.1");
+    EXPECT_EQ(acc->GetPeerPort(), cli->GetXPort());
+    EXPECT_EQ(cli->GetPeerPort(), std::to_string(port));
+
+    Log.clear();
+    EXPECT_EQ(cli->SendStr("hello"), 5);
+    ASSERT_TRUE(WaitFor([&] { return Count("acc:data:hello") == 1 && Count("cli:sent:0") == 1; }));
+    EXPECT_EQ(acc->SendStr("world"), 5);
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:data:world") == 1; }));
+    EXPECT_EQ(cli->WriteCount(), 5u);
+    EXPECT_EQ(cli->ReadCount(), 5u);
+
+    Log.clear();
+    cli->Close();
+    EXPECT_EQ(Only(Log, "cli:"), (std::vector<std::string>{"cli:state:wsClosed", "cli:closed:0"}));
+    ASSERT_TRUE(WaitFor([&] { return acc->State() == wsClosed; }));
+    EXPECT_EQ(Only(Log, "acc:"), (std::vector<std::string>{"acc:closed:0", "acc:state:wsClosed"}));
+
+    // A close resets the addressing: address and port have to be given again.
+    cli->Close();
+    EXPECT_EQ(Only(Log, "cli:").size(), 2u);
+    try {
+        cli->Connect();
+        FAIL() << "connect without a port";
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Connect: No Port Specified");
+    }
+    cli->SetPort(std::to_string(port));
+    EXPECT_THROW(cli->Connect(), ESocketException);  // no address either
+    cli->SetAddr("127.0.0.1");
+    cli->Connect();
+    EXPECT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+}
+
+TEST_F(XSocketTest, RefusedConnectReportsTheErrorAndCloses)
+{
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(UnusedPort()));
+    try {
+        cli->Connect();
+    } catch (ESocketException& e) {
+        // Some stacks refuse a loopback connect at once.
+        EXPECT_NE(e.Message().find("#10061 in Connect"), std::string::npos) << e.Message();
+        return;
+    }
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+    EXPECT_EQ(Only(Log, "cli:"),
+              (std::vector<std::string>{"cli:state:wsOpened", "cli:state:wsConnecting",
+                                        "cli:state:wsConnected", "cli:connected:10061",
+                                        "cli:state:wsClosed", "cli:closed:0"}));
+}
+
+TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    peer.SendAll("last words");
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:data:last words") == 1; }));
+    peer.Reset();
+    // Without handling the notices, wait until the reset has arrived; the
+    // sends then fail and end the session with the error, once.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        char c;
+        if (winsock::recv(cli->HSocket(), &c, 1, MSG_PEEK) >= 0 ||
+            winsock::WSAGetLastError() != WSAEWOULDBLOCK || GetTickCount() - start > 15000)
+            break;
+        Sleep(5);
+    }
+    for (int i = 0; i < 100 && cli->State() != wsClosed; ++i) {
+        cli->SendStr("too late");
+        Sleep(5);
+    }
+    EXPECT_EQ(cli->State(), wsClosed);
+    Settle();
+    const auto closes = Only(Log, "cli:closed:");
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_TRUE(closes[0] == "cli:closed:10054" || closes[0] == "cli:closed:10053") << closes[0];
+}
+
+TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
+{
+    struct TCase {
+        const char* Name;
+        void (*Run)(TCustomXSocket*);
+        bool ClosedAtOnce;
+        bool KeepsQueuedData;
+    } const kCases[] = {
+        {"Close", [](TCustomXSocket* s) { s->Close(); }, true, true},
+        {"CloseDelayed", [](TCustomXSocket* s) { s->CloseDelayed(); }, false, true},
+        {"Abort", [](TCustomXSocket* s) { s->Abort(); }, true, false},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        TPlainPeer server;
+        const u_short port = server.Listen();
+        TCustomXSocket* cli = MakeSocket("cli");
+        cli->SetAddr("127.0.0.1");
+        cli->SetPort(std::to_string(port));
+        cli->Connect();
+        TPlainPeer peer = server.AcceptWait();
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        Log.clear();
+        cli->PutStringInSendBuffer("queued");  // not yet offered to WinSock
+        c.Run(cli);
+        EXPECT_EQ(cli->State() == wsClosed, c.ClosedAtOnce);
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+        EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
+        EXPECT_EQ(cli->BufferedByteCount(), c.KeepsQueuedData ? 6 : 0);
+        EXPECT_TRUE(peer.WaitForEnd());  // a FIN reaches the peer either way
+        cli->DeleteBufferedData();
+    }
+}
+
+TEST_F(XSocketTest, ShutdownEndsOnlyTheSendingHalf)
+{
+    TCustomXSocket *cli, *acc;
+    ConnectPair(cli, acc);
+    cli->Shutdown(SD_SEND);
+    ASSERT_TRUE(WaitFor([&] { return acc->State() == wsClosed; }));
+    // The accepted side saw the FIN and closed; before that its reply could
+    // still reach the half-closed client, which ends on the peer's close.
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+    EXPECT_EQ(Count("cli:closed:0"), 1);
+}
+
+TEST_F(XSocketTest, HalfClosedSocketStillReceives)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    cli->Shutdown(SD_SEND);
+    EXPECT_TRUE(peer.WaitForEnd());
+    peer.SendAll("after shutdown");
+    EXPECT_TRUE(WaitFor([&] { return Count("cli:data:after shutdown") == 1; }));
+    EXPECT_EQ(cli->State(), wsConnected);
+}
+
+TEST_F(XSocketTest, ClosingFromInsideTheDataHandler)
+{
+    for (bool delayed : {false, true}) {
+        SCOPED_TRACE(delayed ? "CloseDelayed" : "Close");
+        TCustomXSocket *cli, *acc;
+        ConnectPair(cli, acc);
+        TSocketState stateAfterCall = wsInvalidState;
+        acc->OnDataAvailable = [&, acc](rtl::TObject*, WORD) {
+            acc->ReceiveStr();
+            if (delayed)
+                acc->CloseDelayed();
+            else
+                acc->Close();
+            stateAfterCall = acc->State();
+        };
+        cli->SendStr("bye");
+        ASSERT_TRUE(WaitFor([&] { return acc->State() == wsClosed && cli->State() == wsClosed; }));
+        EXPECT_EQ(stateAfterCall, delayed ? wsConnected : wsClosed);
+        EXPECT_EQ(Count("acc:closed:0"), 1);
+        EXPECT_EQ(Count("cli:closed:0"), 1);
+    }
+}
+
+TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
+    Log.clear();
+
+    // The peer does not read: WinSock's buffers fill and the rest waits.
+    const std::string data = Pattern(8 * 1024 * 1024);
+    for (size_t at = 0; at < data.size(); at += 65536)
+        ASSERT_EQ(cli->Send(data.data() + at, 65536), 65536);
+    EXPECT_GT(cli->BufferedByteCount(), 0);
+    EXPECT_FALSE(cli->AllSent());
+    Settle();
+    EXPECT_EQ(Count("cli:sent:0"), 0);
+
+    const std::string got = peer.RecvWait(data.size());
+    EXPECT_TRUE(got == data) << "received " << got.size() << " of " << data.size();
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
+    EXPECT_EQ(cli->BufferedByteCount(), 0);
+    EXPECT_TRUE(cli->AllSent());
+    EXPECT_EQ(cli->WriteCount(), data.size());
+}
+
+TEST_F(XSocketTest, NoticesOfAClosedHandleNeverReachTheNextSocket)
+{
+    TCustomXSocket *cli, *acc;
+    ConnectPair(cli, acc);
+    const SOCKET old = cli->HSocket();
+    // A close notice still queued when the handle goes.
+    PostMessageA(cli->Handle(), cli->MsgAsyncSelect(), WPARAM(old), MAKELONG(FD_CLOSE, 0));
+    cli->Close();
+    MSG queued;
+    EXPECT_FALSE(PeekMessageA(&queued, cli->Handle(), cli->MsgAsyncSelect(), cli->MsgAsyncSelect(),
+                              PM_NOREMOVE));
+    Log.clear();
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(Listener->GetXPort());
+    cli->Connect();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    Settle();
+    EXPECT_EQ(cli->State(), wsConnected);
+    EXPECT_EQ(Count("cli:closed:0"), 0);
+}
+
+TEST_F(XSocketTest, ExceptionsInHandlersReachOnBgExceptionAndAbortUnlessKept)
+{
+    struct TCase {
+        const char* Name;
+        bool ViaTestMessage;
+        bool CanClose;
+    } const kCases[] = {
+        {"handler, aborted", false, true},
+        {"handler, kept", false, false},
+        {"test message, aborted", true, true},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        TCustomXSocket *cli, *acc;
+        ConnectPair(cli, acc);
+        std::string caught;
+        acc->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+            caught = e.Message();
+            canClose = c.CanClose;
+        };
+        acc->OnDataAvailable = [acc](rtl::TObject*, WORD) {
+            acc->ReceiveStr();
+            throw ESocketException("handler failed");
+        };
+        if (c.ViaTestMessage)
+            PostMessageA(acc->Handle(), acc->MsgTestException(), 0, 0);
+        else
+            cli->SendStr("x");
+        ASSERT_TRUE(WaitFor([&] { return !caught.empty(); }));
+        EXPECT_EQ(caught, c.ViaTestMessage ? "Test exception in XSocket" : "handler failed");
+        Settle();
+        EXPECT_EQ(acc->State(), c.CanClose ? wsClosed : wsConnected);
+    }
+}
+
+TEST_F(XSocketTest, RefusalsRaiseOrFireOnError)
+{
+    TCustomXSocket *cli, *acc;
+    ConnectPair(cli, acc);
+    struct TCase {
+        const char* Expected;
+        std::function<void()> Run;
+    } const kCases[] = {
+        {"Cannot change Port if not closed", [&] { cli->SetPort("1"); }},
+        {"Cannot change Addr if not closed", [&] { cli->SetAddr("127.0.0.2"); }},
+        {"Connect: Socket already in use", [&] { cli->Connect(); }},
+        {"Invalid LingerTimeout", [&] { cli->SetLingerTimeout(70000); }},
+        {"Invalid SendFlags", [&] { cli->SetSendFlags(TSocketSendFlags(5)); }},
+    };
+    for (const TCase& c : kCases) {
+        try {
+            c.Run();
+            ADD_FAILURE() << "not refused: " << c.Expected;
+        } catch (ESocketException& e) {
+            EXPECT_EQ(e.Message(), c.Expected);
+        }
+        int errors = 0;
+        cli->OnError = [&](rtl::TObject*) { ++errors; };
+        EXPECT_NO_THROW(c.Run());
+        EXPECT_EQ(errors, 1) << c.Expected;
+        cli->OnError = nullptr;
+    }
+    // Setting the current text again is no change, so it is allowed.
+    EXPECT_NO_THROW(cli->SetPort(cli->Port()));
+    EXPECT_EQ(cli->LingerTimeout(), 0);
+
+    TCustomXSocket* idle = MakeSocket("idle");
+    try {
+        idle->Send("x", 1);
+        ADD_FAILURE();
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Socket is not connected (#10057 in Send)");
+    }
+    idle->OnError = [](rtl::TObject*) {};
+    EXPECT_EQ(idle->Send("x", 1), -1);
+    EXPECT_EQ(idle->LastError, 10057);
+    EXPECT_EQ(idle->Accept(), INVALID_SOCKET);
+    EXPECT_EQ(idle->LastError, 10022);
+}
+
+TEST(XSocketResolveTest, PortsProtocolsAndHosts)
+{
+    TCalyxUnits units;
+    WinsockUsageInc();
+    struct TPort {
+        const char* Text;
+        int Expected;  // -1: refused
+    } const kPorts[] = {{"80", 80}, {" 81", 81}, {"65535", 65535}, {"70000", -1},
+                        {"99999999999", -1}, {"", -1}, {"8080x", 8080}};
+    for (const TPort& p : kPorts) {
+        SCOPED_TRACE(p.Text);
+        if (p.Expected < 0) {
+            EXPECT_THROW(XSocketResolvePort(p.Text, "tcp"), ESocketException);
+        } else {
+            EXPECT_EQ(XSocketResolvePort(p.Text, "tcp"), p.Expected);
+        }
+    }
+    try {
+        XSocketResolvePort("70000", "tcp");
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Winsock Resolve Port: Invalid Port.");
+    }
+    EXPECT_EQ(XSocketResolveProto("UDP"), 17);
+    EXPECT_EQ(XSocketResolveProto("17"), 17);
+    EXPECT_EQ(XSocketResolveProto(" Tcp "), 6);
+    EXPECT_EQ(XSocketResolveProto("raw"), 255);
+    EXPECT_EQ(SocketTypeOfProto(17), SOCK_DGRAM);
+    EXPECT_EQ(SocketTypeOfProto(6), SOCK_STREAM);
+    EXPECT_EQ(SocketTypeOfProto(1), SOCK_RAW);
+
+    EXPECT_EQ(XSocketResolveHost("255.255.255.255"), INADDR_BROADCAST);
+    EXPECT_EQ(XSocketResolveHost("127.0.0.1 "), winsock::inet_addr("127.0.0.1"));
+    EXPECT_EQ(XSocketResolveHost("localhost"), winsock::inet_addr("127.0.0.1"));
+    // 300.1.1.1 is no dotted quad: it goes to the name lookup, here a fake.
+    ReplaceWinsockEntry("gethostbyname", +[](const char*) WSAAPI -> hostent* {
+        winsock::WSASetLastError(11001);
+        return nullptr;
+    });
+    try {
+        XSocketResolveHost("300.1.1.1");
+        ADD_FAILURE();
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(),
+                  "Winsock Resolve Host: Cannot convert host address '300.1.1.1' - Host not found "
+                  "(#11001)");
+    }
+    SetWinsockEntry("gethostbyname", nullptr);
+    WinsockUsageRelease();
+}
+
+TEST_F(XSocketTest, DatagramListenPassesListeningAndConnects)
+{
+    TCustomXSocket* udp = MakeSocket("udp");
+    udp->SetProto("UDP");
+    udp->SetAddr("127.0.0.1");
+    udp->SetPort("0");
+    udp->Listen();
+    EXPECT_EQ(Only(Log, "udp:"),
+              (std::vector<std::string>{"udp:state:wsBound", "udp:state:wsListening",
+                                        "udp:state:wsConnected", "udp:connected:0"}));
+    udp->Close();
+    EXPECT_EQ(udp->Proto(), "tcp");
+}
+
+TEST_F(XSocketTest, AttachedLoggerHearsWhatItAsksFor)
+{
+    auto* logger = rtl::Create<TCxLogger>(nullptr);
+    logger->SetLogOptions(LogOptionSet(loDestEvent, loWsockInfo));
+    std::vector<std::string> lines;
+    logger->SetOnCxLogEvent([&](rtl::TObject*, TLogOption o, const std::string& text) {
+        lines.push_back(std::to_string(int(o)) + " " + text);
+    });
+    const u_short port = StartListener();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->SetCxLogger(logger);
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "5 TXSocket will connect to 127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    logger->Free();  // the socket lets go of it
+    EXPECT_EQ(cli->CxLogger(), nullptr);
+    cli->Close();
+}
