@@ -51,7 +51,7 @@ void TLineAssembler::Received(int count)
         if (LineEdit)
             EditReceivedChars(start, count);
         else if (LineEcho)
-            FSink.LineEcho(FBuf.data() + start, count);
+            FSink.SendEcho(FBuf.data() + start, count);
         if (!Alive(epoch))
             return;
     }
@@ -138,7 +138,7 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
         count = i - lowest;
     }
     if (!echo.empty())
-        FSink.LineEcho(echo.data(), int(echo.size()));
+        FSink.SendEcho(echo.data(), int(echo.size()));
 }
 
 int TLineAssembler::FindLineEnd(int from) const

@@ -18,7 +18,7 @@ public:
     // on entry) discards them when left set.
     virtual void LineLimitExceeded(int rcvdLength, bool& clearData) = 0;
     // Characters to send back to the peer.
-    virtual void LineEcho(const char* data, int length) = 0;
+    virtual void SendEcho(const char* data, int length) = 0;
     virtual bool LineSessionOpen() = 0;
 
 protected:

@@ -95,7 +95,7 @@ void TCustomLineXSocket::LineLimitExceeded(int rcvdLength, bool& clearData)
     TriggerLineLimitExceeded(rcvdLength, clearData);
 }
 
-void TCustomLineXSocket::LineEcho(const char* data, int length)
+void TCustomLineXSocket::SendEcho(const char* data, int length)
 {
     Send(data, length);
 }

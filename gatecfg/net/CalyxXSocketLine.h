@@ -51,7 +51,7 @@ protected:
 private:
     bool LineDataAvailable() override;
     void LineLimitExceeded(int rcvdLength, bool& clearData) override;
-    void LineEcho(const char* data, int length) override;
+    void SendEcho(const char* data, int length) override;
     bool LineSessionOpen() override;
 
     TLineAssembler FLines{*this};

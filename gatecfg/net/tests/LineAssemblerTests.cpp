@@ -59,7 +59,7 @@ struct Peer : TLineSink {
         if (OnLimit)
             OnLimit(clearData);
     }
-    void LineEcho(const char* data, int length) override { Echoed.append(data, size_t(length)); }
+    void SendEcho(const char* data, int length) override { Echoed.append(data, size_t(length)); }
     bool LineSessionOpen() override { return Open; }
 };
 

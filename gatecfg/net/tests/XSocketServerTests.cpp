@@ -92,6 +92,27 @@ TEST_F(ServerTest, EmptyBannerSendsNothingAndCounterWraps)
     EXPECT_TRUE(b->WaitForEnd());
 }
 
+TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
+{
+    std::vector<std::string> errors;
+    Server->OnClientCreate = [](rtl::TObject*, TXSocketClient*) { throw rtl::Exception("no client"); };
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Listen();
+    TPlainPeer refused;
+    refused.ConnectTo(ServerPort);
+    EXPECT_TRUE(refused.WaitForEnd());
+    EXPECT_EQ(errors, std::vector<std::string>{"no client"});
+    EXPECT_EQ(Server->ClientCount(), 0);
+
+    Server->OnClientCreate = nullptr;
+    auto next = Connect(1);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client2");
+}
+
 TEST_F(ServerTest, ClientBeyondTheLimitIsToldAndClosed)
 {
     Server->MaxClients = 1;
