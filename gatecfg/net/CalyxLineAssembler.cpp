@@ -1,0 +1,256 @@
+#include "net/CalyxLineAssembler.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace calyx {
+
+namespace {
+constexpr char BS = 8;
+constexpr char TAB = 9;
+constexpr int TAB_WIDTH = 8;
+}  // namespace
+
+bool TLineAssembler::SetLineMode(bool on)
+{
+    if (on == FLineMode)
+        return false;
+    FLineMode = on;
+    return FCount > 0 || FLineLength > 0;
+}
+
+char* TLineAssembler::Reserve(int count)
+{
+    const size_t need = size_t(FCount) + size_t(std::max(count, 0)) + 1;
+    if (FBuf.size() < need)
+        FBuf.resize(std::max(need, FBuf.size() * 2));
+    return FBuf.data() + FCount;
+}
+
+void TLineAssembler::Feed(const char* data, int count)
+{
+    if (count > 0)
+        std::memcpy(Reserve(count), data, size_t(count));
+    Received(count);
+}
+
+bool TLineAssembler::Alive(unsigned epoch)
+{
+    return FEpoch == epoch && (FClosing || FSink.LineSessionOpen());
+}
+
+void TLineAssembler::Received(int count)
+{
+    count = std::max(count, 0);
+    if (count == 0 && FCount == 0)
+        return;
+    const unsigned epoch = FEpoch;
+    const bool fresh = count > 0;
+    int start = FCount;
+    if (fresh) {
+        if (LineEdit)
+            EditReceivedChars(start, count);
+        else if (LineEcho)
+            FSink.SendEcho(FBuf.data() + start, count);
+        if (!Alive(epoch))
+            return;
+    }
+    // New bytes: back off by the terminator's length, its first bytes may
+    // have come with the previous chunk. Nothing new: the buffered bytes may
+    // never have been searched (line mode was off).
+    int from = fresh ? std::max(0, start - int(LineEnd.size())) : 0;
+    FCount = start + count;
+
+    while (Active()) {
+        if (FLineLength == 0) {
+            const int pos = FindLineEnd(from);
+            if (pos < 0)
+                break;
+            FLineLength = pos + int(LineEnd.size());
+        }
+        const TOffer offer = OfferLine(epoch);
+        if (offer == TOffer::Closed)
+            return;
+        if (offer == TOffer::Stalled)
+            break;
+        from = 0;
+    }
+    if (!FLineMode && !HandOutRest(epoch))
+        return;
+
+    if (LineLimit > 0 && FCount > LineLimit) {
+        FClearData = true;
+        FSink.LineLimitExceeded(FCount, FClearData);
+        if (!Alive(epoch))
+            return;
+        if (FClearData) {
+            Discard();
+            FClearData = false;
+        }
+    }
+}
+
+// Backspace and tab editing of the count bytes at start; afterwards start is
+// the first changed position and count the number of bytes from there on.
+void TLineAssembler::EditReceivedChars(int& start, int& count)
+{
+    std::string echo;
+    std::string work;
+    bool editing = false;
+    int i = start;
+    int lowest = start;
+    // A complete line still waiting to be read has been offered already.
+    const int floor = FLineLength;
+    const auto beginEdit = [&] {
+        if (!editing)
+            work.assign(FBuf.data(), size_t(i));
+        editing = true;
+    };
+    for (int j = start; j < start + count; ++j) {
+        const char c = FBuf[size_t(j)];
+        if (c == BS) {
+            beginEdit();
+            if (i > floor) {
+                if (LineEcho)
+                    echo += "\b \b";
+                work.pop_back();
+                lowest = std::min(lowest, --i);
+            }
+        } else if (c == TAB) {
+            beginEdit();
+            do {
+                work.push_back(' ');
+                if (LineEcho)
+                    echo.push_back(' ');
+            } while (++i % TAB_WIDTH != 0);
+        } else {
+            if (LineEcho)
+                echo.push_back(c);
+            if (editing)
+                work.push_back(c);
+            ++i;
+        }
+    }
+    if (editing) {
+        FCount = 0;
+        std::memcpy(Reserve(int(work.size())), work.data(), work.size());
+        start = lowest;
+        count = i - lowest;
+    }
+    if (!echo.empty())
+        FSink.SendEcho(echo.data(), int(echo.size()));
+}
+
+int TLineAssembler::FindLineEnd(int from) const
+{
+    const int len = int(LineEnd.size());
+    const char* buf = FBuf.data();
+    for (int pos = from; pos + len <= FCount; ++pos) {
+        const void* hit = std::memchr(buf + pos, LineEnd[0], size_t(FCount - len - pos + 1));
+        if (!hit)
+            return -1;
+        pos = int(static_cast<const char*>(hit) - buf);
+        if (std::memcmp(buf + pos, LineEnd.data(), size_t(len)) == 0)
+            return pos;
+    }
+    return -1;
+}
+
+// Raises the event until the line is read. A handler that reads nothing is
+// not asked again: the line stays current for a later read or event.
+TLineAssembler::TOffer TLineAssembler::OfferLine(unsigned epoch)
+{
+    while (FLineMode && FLineLength > 0) {
+        const int before = FLineLength;
+        const bool assigned = FSink.LineDataAvailable();
+        if (!Alive(epoch))
+            return TOffer::Closed;
+        if (!assigned)
+            Take(FLineLength);
+        else if (FLineMode && FLineLength == before)
+            return TOffer::Stalled;
+    }
+    return TOffer::Taken;
+}
+
+// Line mode went off inside an event: the rest goes out raw.
+bool TLineAssembler::HandOutRest(unsigned epoch)
+{
+    while (!FLineMode && FCount > 0) {
+        const int before = FCount;
+        const bool assigned = FSink.LineDataAvailable();
+        if (!Alive(epoch))
+            return false;
+        if (!assigned)
+            Discard();
+        else if (FCount == before)
+            break;
+    }
+    return true;
+}
+
+void TLineAssembler::Reprocess()
+{
+    const unsigned epoch = FEpoch;
+    while (FCount > 0 && Alive(epoch)) {
+        const int before = FCount;
+        if (Active())
+            Received(0);
+        else
+            HandOutRest(epoch);
+        if (FCount == before)
+            break;
+    }
+}
+
+void TLineAssembler::SessionClosed()
+{
+    if (FClosing)
+        return;
+    FClosing = true;
+    try {
+        if (FLineMode && FCount > 0 && !FClearData) {
+            FLineLength = FCount;
+            OfferLine(FEpoch);
+        }
+    } catch (...) {
+        EndSession();
+        throw;
+    }
+    EndSession();
+}
+
+void TLineAssembler::EndSession() noexcept
+{
+    std::vector<char>().swap(FBuf);
+    FCount = 0;
+    FLineLength = 0;
+    FClearData = false;
+    FClosing = false;
+    ++FEpoch;
+}
+
+int TLineAssembler::Read(char* dest, int length)
+{
+    const int n = std::min(length, Available());
+    if (n <= 0)
+        return 0;
+    std::memcpy(dest, FBuf.data(), size_t(n));
+    Take(n);
+    return n;
+}
+
+void TLineAssembler::Take(int count) noexcept
+{
+    std::memmove(FBuf.data(), FBuf.data() + count, size_t(FCount - count));
+    FCount -= count;
+    FLineLength = std::max(0, FLineLength - count);
+}
+
+void TLineAssembler::Discard() noexcept
+{
+    FCount = 0;
+    FLineLength = 0;
+}
+
+}  // namespace calyx

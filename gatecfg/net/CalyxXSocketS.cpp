@@ -1,0 +1,245 @@
+#include "net/CalyxXSocketS.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+#include "net/CalyxLibrary.h"
+#include "net/CalyxWinSock.h"
+#include "rtl/SysUtils.h"
+
+namespace calyx {
+
+namespace {
+
+std::atomic<int> gNoticeCount{0};
+
+// What a gone client leaves for its server: the object and its number, so
+// that a notice for an object freed meanwhile (or reused) is recognised.
+struct TClientClosedNotice {
+    TClientClosedNotice(TXSocketClient* client, int clientId) : Client(client), ClientId(clientId)
+    {
+        ++gNoticeCount;
+    }
+    ~TClientClosedNotice() { --gNoticeCount; }
+    TClientClosedNotice(const TClientClosedNotice&) = delete;
+    TClientClosedNotice& operator=(const TClientClosedNotice&) = delete;
+
+    TXSocketClient* Client;
+    int ClientId;
+};
+
+std::unique_ptr<TClientClosedNotice> TakeNotice(const TMessage& msg)
+{
+    return std::unique_ptr<TClientClosedNotice>(reinterpret_cast<TClientClosedNotice*>(msg.LParam));
+}
+
+}  // namespace
+
+int XSocketClientNoticeCount()
+{
+    return gNoticeCount;
+}
+
+// --- client ----------------------------------------------------------------
+
+void TXSocketClient::SendBanner()
+{
+    if (!Banner.empty())
+        SendStr(Banner + LineEnd());
+}
+
+void TXSocketClient::Dup(SOCKET newHSocket)
+{
+    TXSocket::Dup(newHSocket);
+    FPeerAddr = TXSocket::GetPeerAddr();
+    FPeerPort = TXSocket::GetPeerPort();
+}
+
+void TXSocketClient::TriggerSessionClosed(WORD error)
+{
+    if (!FClosedNotified && Server) {
+        FClosedNotified = true;
+        auto notice = std::make_unique<TClientClosedNotice>(this, ClientId);
+        if (lib::PostMessageA(Server->Handle(), Server->ClientClosedMsg(), WPARAM(error),
+                              reinterpret_cast<LPARAM>(notice.get())))
+            notice.release();
+    }
+    TXSocket::TriggerSessionClosed(error);
+}
+
+// --- server ----------------------------------------------------------------
+
+int TCustomXSocketServer::ClientCount()
+{
+    return int(FClients.size());
+}
+
+TXSocketClient* TCustomXSocketServer::Client(int index)
+{
+    if (index < 0 || index >= int(FClients.size()))
+        return nullptr;
+    return FClients[size_t(index)];
+}
+
+bool TCustomXSocketServer::IsClient(const TXSocketClient* client) const
+{
+    return std::find(FClients.begin(), FClients.end(), client) != FClients.end();
+}
+
+void TCustomXSocketServer::Notification(rtl::TComponent* component, rtl::TOperation operation)
+{
+    TXSocket::Notification(component, operation);
+    auto* client = dynamic_cast<TXSocketClient*>(component);
+    if (!client)
+        return;
+    if (operation == rtl::TOperation::opInsert) {
+        if (!IsClient(client))
+            FClients.push_back(client);
+    } else {
+        FClients.erase(std::remove(FClients.begin(), FClients.end(), client), FClients.end());
+    }
+}
+
+void TCustomXSocketServer::TriggerClientCreate(TXSocketClient* client)
+{
+    if (OnClientCreate.Assigned())
+        OnClientCreate(this, client);
+}
+
+void TCustomXSocketServer::TriggerClientConnect(TXSocketClient* client, WORD error)
+{
+    if (OnClientConnect.Assigned())
+        OnClientConnect(this, client, error);
+}
+
+void TCustomXSocketServer::TriggerClientDisconnect(TXSocketClient* client, WORD error)
+{
+    if (OnClientDisconnect.Assigned())
+        OnClientDisconnect(this, client, error);
+}
+
+TXSocketClient* TCustomXSocketServer::CreateClient()
+{
+    TXSocketClient* client = nullptr;
+    try {
+        client = ClientClass(this);
+        client->ClientId = ClientCounter;
+        TriggerClientCreate(client);
+    } catch (...) {
+        // The pending connection would stay queued: take it and drop it.
+        const SOCKET h = Accept();
+        if (h != INVALID_SOCKET)
+            winsock::closesocket(h);
+        if (client)
+            client->Free();
+        throw;
+    }
+    return client;
+}
+
+void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
+{
+    TXSocket::TriggerSessionAvailable(error);
+    if (error != 0)
+        return;
+    if (ClientCounter >= XSOCKET_MAX_CLIENT_ID)
+        ClientCounter = 0;
+    ++ClientCounter;
+    TXSocketClient* client = CreateClient();
+    client->SetName(Name() + "Client" + lib::IntToStr(ClientCounter));
+    client->Banner = Banner;
+    client->SetCxLogger(CxLogger());
+    client->Server = this;
+    client->Dup(Accept());
+    TriggerClientConnect(client, error);
+    if (!IsClient(client) || client->State() != wsConnected)
+        return;
+    if (MaxClients > 0 && ClientCount() > MaxClients) {
+        client->Banner = BannerTooBusy;
+        client->SendBanner();
+        client->Close();
+    } else {
+        client->SendBanner();
+    }
+}
+
+void TCustomXSocketServer::WndProc(TMessage& msg)
+{
+    if (msg.Msg == 0 || msg.Msg != FClientClosedMsg) {
+        TXSocket::WndProc(msg);
+        return;
+    }
+    try {
+        WMClientClosed(msg);
+    } catch (rtl::Exception& e) {
+        HandleBackGroundException(e);
+    }
+}
+
+void TCustomXSocketServer::WMClientClosed(TMessage& msg)
+{
+    const auto notice = TakeNotice(msg);
+    TXSocketClient* client = notice->Client;
+    if (!IsClient(client) || client->ClientId != notice->ClientId)
+        return;
+    try {
+        TriggerClientDisconnect(client, WORD(msg.WParam));
+    } catch (...) {
+        client->Free();
+        throw;
+    }
+    client->Free();
+}
+
+void TCustomXSocketServer::Disconnect(TXSocketClient* client)
+{
+    auto notice = std::make_unique<TClientClosedNotice>(client, client ? client->ClientId : 0);
+    TMessage msg{FClientClosedMsg, WSAECONNABORTED, reinterpret_cast<LPARAM>(notice.release()), 0};
+    WMClientClosed(msg);
+}
+
+void TCustomXSocketServer::DisconnectAll()
+{
+    while (ClientCount() > 0)
+        Disconnect(Client(0));
+}
+
+int TCustomXSocketServer::MsgHandlersCount()
+{
+    return TXSocket::MsgHandlersCount() + 1;
+}
+
+void TCustomXSocketServer::AllocateMsgHandlers()
+{
+    TXSocket::AllocateMsgHandlers();
+    FClientClosedMsg = AllocateMsgId();
+}
+
+void TCustomXSocketServer::FreeMsgHandlers()
+{
+    ReleaseMsgId(FClientClosedMsg);
+    TXSocket::FreeMsgHandlers();
+}
+
+void TCustomXSocketServer::MessageDiscarded(const TMessage& msg)
+{
+    if (msg.Msg == FClientClosedMsg)
+        TakeNotice(msg);
+    else
+        TXSocket::MessageDiscarded(msg);
+}
+
+void TCustomXSocketServer::BeforeDestruction()
+{
+    const std::vector<TXSocketClient*> clients = FClients;
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+        try {
+            (*it)->Free();
+        } catch (...) {
+        }
+    }
+    TXSocket::BeforeDestruction();
+}
+
+}  // namespace calyx

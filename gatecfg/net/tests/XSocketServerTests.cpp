@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "XSocketFixture.h"
+#include "net/CalyxXSocketS.h"
+
+using namespace xstest;
+
+namespace {
+
+const std::string kWelcome = "Welcome to Calyx TcpSrv\r\n";
+const std::string kTooBusy = "Sorry, too many clients\r\n";
+
+// A server on 127.0.0.1 port 0 whose client events are recorded as
+// "event:client name:error".
+struct ServerTest : XSocketTest {
+    TXSocketServer* Server = nullptr;
+    u_short ServerPort = 0;
+    std::vector<std::string> Events;
+    std::vector<std::string> Lines;
+
+    void SetUp() override
+    {
+        XSocketTest::SetUp();
+        Server = rtl::Create<TXSocketServer>(nullptr);
+        Server->SetName("XSocketServer1");
+        Server->OnClientCreate = [this](rtl::TObject*, TXSocketClient* c) {
+            Events.push_back("create:" + std::to_string(c->ClientId));
+        };
+        Server->OnClientConnect = [this](rtl::TObject*, TXSocketClient* c, WORD e) {
+            Events.push_back("connect:" + c->Name() + ":" + std::to_string(e));
+        };
+        Server->OnClientDisconnect = [this](rtl::TObject*, TXSocketClient* c, WORD e) {
+            Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
+        };
+    }
+    void TearDown() override
+    {
+        rtl::FreeAndNil(Server);
+        EXPECT_EQ(XSocketClientNoticeCount(), 0);
+        XSocketTest::TearDown();
+    }
+    void Listen()
+    {
+        Server->SetAddr("127.0.0.1");
+        Server->SetPort("0");
+        Server->Listen();
+        ServerPort = u_short(std::stoi(Server->GetXPort()));
+    }
+    std::unique_ptr<TPlainPeer> Connect(size_t clientsAfter)
+    {
+        auto peer = std::make_unique<TPlainPeer>();
+        peer->ConnectTo(ServerPort);
+        EXPECT_TRUE(WaitFor([&] { return size_t(Server->ClientCount()) == clientsAfter; }));
+        return peer;
+    }
+    int Count(const std::string& event) const { return int(std::count(Events.begin(), Events.end(), event)); }
+};
+
+TEST_F(ServerTest, GreetsNumbersAndNamesEachClient)
+{
+    Listen();
+    auto first = Connect(1);
+    auto second = Connect(2);
+    EXPECT_EQ(first->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_EQ(second->RecvWait(kWelcome.size()), kWelcome);
+
+    EXPECT_EQ(Events, (std::vector<std::string>{"create:1", "connect:XSocketServer1Client1:0", "create:2",
+                                                "connect:XSocketServer1Client2:0"}));
+    ASSERT_EQ(Server->ClientCount(), 2);
+    EXPECT_EQ(Server->Client(0)->ClientId, 1);
+    EXPECT_EQ(Server->Client(1)->Server, Server);
+    EXPECT_EQ(Server->Client(0)->GetPeerPort(), std::to_string(first->LocalPort()));
+    EXPECT_EQ(Server->Client(-1), nullptr);
+    EXPECT_EQ(Server->Client(2), nullptr);
+}
+
+TEST_F(ServerTest, EmptyBannerSendsNothingAndCounterWraps)
+{
+    Server->Banner.clear();
+    Server->ClientCounter = XSOCKET_MAX_CLIENT_ID - 1;
+    Listen();
+    auto a = Connect(1);
+    auto b = Connect(2);
+    EXPECT_EQ(Server->Client(0)->ClientId, XSOCKET_MAX_CLIENT_ID);
+    EXPECT_EQ(Server->Client(1)->ClientId, 1);
+    Server->DisconnectAll();
+    EXPECT_TRUE(a->WaitForEnd());  // the close with no byte before it
+    EXPECT_TRUE(b->WaitForEnd());
+}
+
+TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
+{
+    std::vector<std::string> errors;
+    Server->OnClientCreate = [](rtl::TObject*, TXSocketClient*) { throw rtl::Exception("no client"); };
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Listen();
+    TPlainPeer refused;
+    refused.ConnectTo(ServerPort);
+    EXPECT_TRUE(refused.WaitForEnd());
+    EXPECT_EQ(errors, std::vector<std::string>{"no client"});
+    EXPECT_EQ(Server->ClientCount(), 0);
+
+    Server->OnClientCreate = nullptr;
+    auto next = Connect(1);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client2");
+}
+
+TEST_F(ServerTest, ClientBeyondTheLimitIsToldAndClosed)
+{
+    Server->MaxClients = 1;
+    Listen();
+    auto first = Connect(1);
+    auto second = std::make_unique<TPlainPeer>();
+    second->ConnectTo(ServerPort);
+    EXPECT_EQ(second->RecvWait(kTooBusy.size()), kTooBusy);
+    EXPECT_TRUE(second->WaitForEnd());
+    ASSERT_TRUE(WaitFor([&] { return Count("disconnect:XSocketServer1Client2:0") == 1; }));
+    EXPECT_EQ(first->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_EQ(Count("connect:XSocketServer1Client1:0"), 1);
+    EXPECT_EQ(Count("connect:XSocketServer1Client2:0"), 1);
+    EXPECT_EQ(Server->ClientCount(), 1);
+    EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client1");
+}
+
+TEST_F(ServerTest, GoneClientsRaiseDisconnectWithTheirErrorAndAreFreed)
+{
+    Listen();
+    auto closing = Connect(1);
+    auto resetting = Connect(2);
+    TXSocketClient* first = Server->Client(0);
+    std::string peerPort;
+    Server->OnClientDisconnect = [&](rtl::TObject*, TXSocketClient* c, WORD e) {
+        Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
+        if (c == first)
+            peerPort = c->GetPeerPort();  // still readable after the close
+    };
+    const std::string port = std::to_string(closing->LocalPort());
+    closing.reset();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 1; }));
+    EXPECT_EQ(Count("disconnect:XSocketServer1Client1:0"), 1);
+    EXPECT_EQ(peerPort, port);
+
+    resetting->Reset();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    // The error of a reset is what WinSock reports with FD_CLOSE (Wine: 0).
+    Settle();
+    ASSERT_EQ(Events.size(), 6u);  // one disconnect per client
+    EXPECT_EQ(Events.back().rfind("disconnect:XSocketServer1Client2:", 0), 0u);
+}
+
+TEST_F(ServerTest, DisconnectAllFreesEveryClientAtOnce)
+{
+    Server->DisconnectAll();  // nothing to do
+    Listen();
+    std::vector<std::unique_ptr<TPlainPeer>> peers;
+    for (size_t i = 1; i <= 3; ++i)
+        peers.push_back(Connect(i));
+    Events.clear();
+    Server->DisconnectAll();
+    EXPECT_EQ(Server->ClientCount(), 0);
+    EXPECT_EQ(Events, (std::vector<std::string>{"disconnect:XSocketServer1Client1:10053",
+                                                "disconnect:XSocketServer1Client2:10053",
+                                                "disconnect:XSocketServer1Client3:10053"}));
+    for (auto& p : peers) {
+        EXPECT_EQ(p->RecvWait(kWelcome.size()), kWelcome);
+        EXPECT_TRUE(p->WaitForEnd());
+    }
+    Settle();
+    EXPECT_EQ(Events.size(), 3u);
+}
+
+TEST_F(ServerTest, DestructionDropsPendingDisconnectNotices)
+{
+    Listen();
+    auto a = Connect(1);
+    auto b = Connect(2);
+    Server->Client(0)->Close();  // notices posted, not yet handled
+    Server->Client(1)->Close();
+    EXPECT_EQ(XSocketClientNoticeCount(), 2);
+    rtl::FreeAndNil(Server);
+    EXPECT_EQ(XSocketClientNoticeCount(), 0);
+    EXPECT_EQ(Count("disconnect:XSocketServer1Client1:0"), 0);
+}
+
+// The way the configuration tool runs its clients: line mode with editing
+// and a limit of 160 that closes the connection.
+TEST_F(ServerTest, ClientLinesOnLoopback)
+{
+    int limits = 0;
+    int closed = 0;
+    Server->OnClientConnect = [&](rtl::TObject*, TXSocketClient* c, WORD) {
+        c->SetLineMode(true);
+        c->SetLineEdit(true);
+        c->SetLineLimit(160);
+        c->OnDataAvailable = [this, c](rtl::TObject*, WORD) { Lines.push_back(c->ReceiveStr()); };
+        c->OnLineLimitExceeded = [&, c](rtl::TObject*, int, bool&) {
+            ++limits;
+            c->Close();
+        };
+        c->OnSessionClosed = [&](rtl::TObject*, WORD) { ++closed; };
+    };
+    Listen();
+    auto peer = Connect(1);
+    peer->SendAll("$127BPING5C\r");
+    peer->SendAll("\n");
+    ASSERT_TRUE(WaitFor([&] { return Lines.size() == 1; }));
+    peer->SendAll("ab\bc\tX\r\n#1");  // tab columns count from the line start
+    ASSERT_TRUE(WaitFor([&] { return Lines.size() == 2; }));
+    EXPECT_EQ(Lines, (std::vector<std::string>{"$127BPING5C\r\n", "ac      X\r\n"}));
+
+    peer->SendAll(std::string(200, 'z'));
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    EXPECT_EQ(limits, 1);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(Lines.size(), 2u);  // the cleared rest is no last line
+
+    // An unterminated rest at the peer's close is the last line.
+    auto second = Connect(1);
+    second->SendAll("xyz");
+    second.reset();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    EXPECT_EQ(Lines.back(), "xyz");
+}
+
+TEST_F(ServerTest, SwitchingLineModeBackOnReoffersTheBufferedBytes)
+{
+    TXSocketClient* client = nullptr;
+    Server->OnClientConnect = [&](rtl::TObject*, TXSocketClient* c, WORD) {
+        client = c;
+        c->SetLineMode(true);
+        // Raw bytes are left unread; lines are read, and the first one ends
+        // line mode.
+        c->OnDataAvailable = [this, c](rtl::TObject*, WORD) {
+            if (!c->LineMode())
+                return;
+            Lines.push_back(c->ReceiveStr());
+            if (Lines.size() == 1)
+                c->SetLineMode(false);
+        };
+    };
+    Listen();
+    auto peer = Connect(1);
+    peer->SendAll("one\r\ntwo\r\nthree\r\n");
+    ASSERT_TRUE(WaitFor([&] { return client && client->BufferedLineBytes() == 12; }));
+    Settle();
+    EXPECT_EQ(Lines, std::vector<std::string>{"one\r\n"});
+
+    client->SetLineMode(true);
+    ASSERT_TRUE(WaitFor([&] { return Lines.size() == 3; }));
+    EXPECT_EQ(Lines, (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
+    EXPECT_EQ(client->BufferedLineBytes(), 0);
+}
+
+TEST_F(ServerTest, SyncWaitEndsOnTheFlagOrTimesOut)
+{
+    Listen();
+    auto* s = rtl::Create<TXSocket>(nullptr);
+    Sockets.push_back(s);
+    bool connected = false;
+    s->OnSessionConnected = [&](rtl::TObject*, WORD) { connected = true; };
+    s->Timeout = 15000;
+    EXPECT_EQ(s->RunAndWait(
+                  [&] {
+                      s->SetAddr("127.0.0.1");
+                      s->SetPort(std::to_string(ServerPort));
+                      s->Connect();
+                  },
+                  connected),
+              0);
+    EXPECT_TRUE(connected);
+
+    bool never = false;
+    s->Timeout = 50;
+    EXPECT_EQ(s->WaitForDone(never), XSOCKET_WAIT_TIMEOUT);
+    s->Terminated = true;
+    s->Timeout = 0;
+    EXPECT_EQ(s->RunAndWait(nullptr, never), XSOCKET_WAIT_TIMEOUT);
+}
+
+}  // namespace
