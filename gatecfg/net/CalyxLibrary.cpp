@@ -1,7 +1,6 @@
 #include "net/CalyxLibrary.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 namespace calyx {
 namespace lib {
@@ -33,16 +32,7 @@ std::string Format(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out;
-    if (n > 0) {
-        out.resize(size_t(n) + 1);
-        std::vsnprintf(&out[0], out.size(), format, args);
-        out.resize(size_t(n));
-    }
+    std::string out = rtl::FormatV(format, args);
     va_end(args);
     return out;
 }

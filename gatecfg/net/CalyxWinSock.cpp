@@ -57,6 +57,27 @@ void ClearEntries()
         e.store(nullptr, std::memory_order_relaxed);
 }
 
+HMODULE LoadDll(const char* dll)
+{
+    HMODULE library = lib::LoadLibraryA(dll);
+    if (!library)
+        throw ESocketException(std::string("Unable to load ") + dll + " - " +
+                               FormatOsError(GetLastError()));
+    return library;
+}
+
+// An empty name only loads the library.
+FARPROC EntryOf(HMODULE library, const char* dll, const std::string& name)
+{
+    if (name.empty())
+        return nullptr;
+    FARPROC entry = lib::GetProcAddress(library, name.c_str());
+    if (!entry)
+        throw ESocketException("Procedure " + name + " not found in " + dll + " - " +
+                               FormatOsError(GetLastError()));
+    return entry;
+}
+
 template <class F>
 F Resolve(TEntry entry)
 {
@@ -96,10 +117,7 @@ FARPROC LoadWinsock(const std::string& name)
 {
     TBindingLock lock;
     if (!gBinding.Library) {
-        HMODULE library = lib::LoadLibraryA(kWinsockDll);
-        if (!library)
-            throw ESocketException(std::string("Unable to load ") + kWinsockDll + " - " +
-                                   FormatOsError(GetLastError()));
+        HMODULE library = LoadDll(kWinsockDll);
         gBinding.Library = library;
         int status;
         try {
@@ -121,13 +139,7 @@ FARPROC LoadWinsock(const std::string& name)
                                    FormatOsError(DWORD(status)));
         }
     }
-    if (name.empty())
-        return nullptr;
-    FARPROC entry = lib::GetProcAddress(gBinding.Library, name.c_str());
-    if (!entry)
-        throw ESocketException("Procedure " + name + " not found in " + kWinsockDll + " - " +
-                               FormatOsError(GetLastError()));
-    return entry;
+    return EntryOf(gBinding.Library, kWinsockDll, name);
 }
 
 FARPROC LoadWinsock2(const std::string& name)
@@ -135,19 +147,9 @@ FARPROC LoadWinsock2(const std::string& name)
     TBindingLock lock;
     if (!gBinding.Library)
         LoadWinsock(std::string());
-    if (!gBinding.Library2) {
-        gBinding.Library2 = lib::LoadLibraryA(kWinsock2Dll);
-        if (!gBinding.Library2)
-            throw ESocketException(std::string("Unable to load ") + kWinsock2Dll + " - " +
-                                   FormatOsError(GetLastError()));
-    }
-    if (name.empty())
-        return nullptr;
-    FARPROC entry = lib::GetProcAddress(gBinding.Library2, name.c_str());
-    if (!entry)
-        throw ESocketException("Procedure " + name + " not found in " + kWinsock2Dll + " - " +
-                               FormatOsError(GetLastError()));
-    return entry;
+    if (!gBinding.Library2)
+        gBinding.Library2 = LoadDll(kWinsock2Dll);
+    return EntryOf(gBinding.Library2, kWinsock2Dll, name);
 }
 
 void UnloadWinsock()

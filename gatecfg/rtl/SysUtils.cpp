@@ -165,10 +165,8 @@ std::string IntToHex(uint32_t value, int digits)
     return buf;
 }
 
-std::string Format(const char* format, ...)
+std::string FormatV(const char* format, va_list args)
 {
-    va_list args;
-    va_start(args, format);
     va_list copy;
     va_copy(copy, args);
     int n = std::vsnprintf(nullptr, 0, format, copy);
@@ -179,6 +177,14 @@ std::string Format(const char* format, ...)
         std::vsnprintf(&out[0], out.size(), format, args);
         out.resize(size_t(n));
     }
+    return out;
+}
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string out = FormatV(format, args);
     va_end(args);
     return out;
 }

@@ -2,6 +2,7 @@
 // Text, time and file routines of the runtime.
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,7 @@ std::string IntToStr(int64_t value);
 std::string UIntToStr(uint32_t value);
 std::string IntToHex(uint32_t value, int digits);
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 std::string Trim(const std::string& text);
 std::string LowerCase(const std::string& text);

@@ -6,63 +6,55 @@
 
 namespace logpeer {
 
-class UniqueHandle {
+// Sole owner of one kernel object; Traits say what "none" is and how to close it.
+template <class Traits>
+class UniqueResource {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h) {}
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(o.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+  using Value = typename Traits::Value;
+
+  UniqueResource() = default;
+  explicit UniqueResource(Value v) : v_(v) {}
+  UniqueResource(UniqueResource&& o) noexcept : v_(o.release()) {}
+  UniqueResource& operator=(UniqueResource&& o) noexcept {
     reset(o.release());
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { reset(); }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  ~UniqueResource() { reset(); }
 
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() {
-    HANDLE h = h_;
-    h_ = nullptr;
-    return h;
+  Value get() const { return v_; }
+  bool valid() const { return Traits::Valid(v_); }
+  Value release() {
+    Value v = v_;
+    v_ = Traits::kNone;
+    return v;
   }
-  void reset(HANDLE h = nullptr) {
-    if (valid()) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
-
-class UniqueSocket {
- public:
-  UniqueSocket() = default;
-  explicit UniqueSocket(SOCKET s) : s_(s) {}
-  UniqueSocket(UniqueSocket&& o) noexcept : s_(o.release()) {}
-  UniqueSocket& operator=(UniqueSocket&& o) noexcept {
-    reset(o.release());
-    return *this;
-  }
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  ~UniqueSocket() { reset(); }
-
-  SOCKET get() const { return s_; }
-  bool valid() const { return s_ != INVALID_SOCKET; }
-  SOCKET release() {
-    SOCKET s = s_;
-    s_ = INVALID_SOCKET;
-    return s;
-  }
-  void reset(SOCKET s = INVALID_SOCKET) {
-    if (valid()) closesocket(s_);
-    s_ = s;
+  void reset(Value v = Traits::kNone) {
+    if (valid()) Traits::Close(v_);
+    v_ = v;
   }
 
  private:
-  SOCKET s_ = INVALID_SOCKET;
+  Value v_ = Traits::kNone;
 };
+
+struct HandleTraits {
+  using Value = HANDLE;
+  static constexpr HANDLE kNone = nullptr;
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+
+struct SocketTraits {
+  using Value = SOCKET;
+  static constexpr SOCKET kNone = INVALID_SOCKET;
+  static bool Valid(SOCKET s) { return s != INVALID_SOCKET; }
+  static void Close(SOCKET s) { closesocket(s); }
+};
+
+using UniqueHandle = UniqueResource<HandleTraits>;
+using UniqueSocket = UniqueResource<SocketTraits>;
 
 // A manual-reset event, initially clear.
 inline UniqueHandle MakeEvent() { return UniqueHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr)); }
