@@ -15,6 +15,11 @@
 // the endpoint listens or failed to; accept: object-record (a stream socket,
 // its remote record) per accepted connection. Accepts are held weakly: once
 // the listener is gone they are dropped, and the connection with them.
+// A datagram record makes a datagram listener: accept hears of a datagram
+// peer (read as a byte stream of what its source sends) for every new source
+// address; a datagram too long for its 512-byte area, or a reset, is dropped,
+// and when the receiving stops for good (a closed endpoint, any other
+// failure) the result closure hears once more: (that status, 0, the record).
 void SockListen(const AddressRecord* record, const Closure* accept, uint32_t backlog,
                 const Closure* result);
 // On 0 the caller receives the listener with a reference of its own.
@@ -38,6 +43,11 @@ void RawEndpointReceiveFrom(void* raw, const BufferHandle* buffer, const Closure
 // result: status-object-remote-local (socket when the status is 0, else 0;
 // the remote record; the local record bound, or the default local record
 // {8, the remote's type word} when none was given or the endpoint was never made).
+// A datagram record gives a connected datagram socket at once, sending nothing:
+// it writes to the remote record and reads only the datagrams that come from
+// it; a failed receive completes the read with its status (a lasting failure
+// completes every later read with it too). Closing a datagram socket completes
+// at once and closes nothing: it lives while its users hold it.
 void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32_t option,
                  const Closure* result);
 void SockClose(void* socket, uint32_t option, const Closure* closure);        // status

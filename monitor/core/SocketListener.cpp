@@ -1,5 +1,7 @@
 #include "CompletionMessage.h"
 #include "DataSocket.h"
+#include "DatagramSocket.h"
+#include "ListenerBase.h"
 #include "SocketApi.h"
 #include "SocketDispatch.h"
 #include "SyncWaiter.h"
@@ -8,18 +10,13 @@
 
 namespace {
 
-struct SocketListener {
-    ControlBlock* cb = nullptr;
-    AddressRecord* record = nullptr;  // the caller's, copied
-    ObjRef provider = {};
+struct SocketListener : ListenerBase {
     Closure accept = {};
     Closure result = {};
     uint32_t backlog = 0;
 
     ~SocketListener()
     {
-        BlockRelease(record);
-        ObjRefRelease(&provider);
         ClosureRelease(&accept);
         ClosureRelease(&result);
     }
@@ -79,15 +76,19 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 
 }  // namespace
 
-void SockListen(const AddressRecord* record, const Closure* accept, uint32_t backlog,
-                const Closure* result)
+namespace {
+
+// `ended` (datagram listeners only) hears when the receiving stops for good.
+void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog,
+            const Closure* result, const Closure* ended)
 {
     FamilyFactory factory;
     uint32_t kind;
     NtStatus status = SocketDispatch(record, &factory, &kind);
-    // Datagram listeners are not offered by any transport of the monitors.
-    if (status == kStatusSuccess && kind != kKindStream)
-        status = kStatusNotImplemented;
+    if (status == kStatusSuccess && kind == kKindDatagram) {
+        DatagramListen(record, factory, accept, result, ended);
+        return;
+    }
     SocketListener* listener = status == kStatusSuccess ? ManagedNew<SocketListener>() : nullptr;
     if (listener && !(listener->record = RecordDuplicate(record))) {
         ObjRelease(listener->cb);
@@ -108,12 +109,21 @@ void SockListen(const AddressRecord* record, const Closure* accept, uint32_t bac
     ObjRelease(listener->cb);
 }
 
+}  // namespace
+
+void SockListen(const AddressRecord* record, const Closure* accept, uint32_t backlog,
+                const Closure* result)
+{
+    Listen(record, accept, backlog, result, result);
+}
+
 NtStatus SockListenSync(void** listener, const AddressRecord* record, const Closure* accept,
                         uint32_t backlog)
 {
     *listener = nullptr;
     SyncWaiter waiter;
-    SockListen(record, accept, backlog, waiter.closure());
+    // The waiter is gone when a datagram listener's receiving ends: no end report.
+    Listen(record, accept, backlog, waiter.closure(), nullptr);
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
     if (status == kStatusSuccess) {
@@ -125,7 +135,7 @@ NtStatus SockListenSync(void** listener, const AddressRecord* record, const Clos
 
 void SockListenerClose(void* listener, const Closure* closure)
 {
-    ProviderFromRef(static_cast<SocketListener*>(listener)->provider.object)->Close(closure);
+    ProviderFromRef(static_cast<ListenerBase*>(listener)->provider.object)->Close(closure);
 }
 
 void SockListenerCloseSync(void* listener)

@@ -1,5 +1,6 @@
 #include "CompletionMessage.h"
 #include "DataSocket.h"
+#include "DatagramSocket.h"
 #include "SocketApi.h"
 #include "SocketDispatch.h"
 #include "TrackedBlock.h"
@@ -80,9 +81,10 @@ void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32
     FamilyFactory factory;
     uint32_t kind;
     NtStatus status = SocketDispatch(remote, &factory, &kind);
-    // Datagram connections are not offered by any transport of the monitors.
-    if (status == kStatusSuccess && kind != kKindStream)
-        status = kStatusNotImplemented;
+    if (status == kStatusSuccess && kind == kKindDatagram) {
+        DatagramConnect(remote, local, factory, result);
+        return;
+    }
     StreamSocket* socket = status == kStatusSuccess ? ManagedNew<StreamSocket>() : nullptr;
     if (socket) {
         socket->remote = RecordDuplicate(remote);

@@ -49,24 +49,43 @@ bool ConsoleSession::Start(const std::string& program, const std::string& argume
     return output_ != INVALID_HANDLE_VALUE && input_ != INVALID_HANDLE_VALUE;
 }
 
-std::vector<std::string> ConsoleSession::Screen()
+namespace {
+
+// The buffer's rows as they stand, blanks included.
+std::vector<std::string> RawRows(HANDLE output)
 {
     std::vector<std::string> rows;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output_, &info))
+    if (!GetConsoleScreenBufferInfo(output, &info))
         return rows;
     std::string row(info.dwSize.X, ' ');
     for (SHORT y = 0; y < info.dwSize.Y; ++y) {
         DWORD read = 0;
-        if (!ReadConsoleOutputCharacterA(output_, &row[0], info.dwSize.X, COORD{0, y}, &read))
+        if (!ReadConsoleOutputCharacterA(output, &row[0], info.dwSize.X, COORD{0, y}, &read))
             break;
-        std::string line(row, 0, read);
-        line.erase(line.find_last_not_of(" \0", std::string::npos, 2) + 1);
-        rows.push_back(line);
+        rows.emplace_back(row, 0, read);
     }
+    return rows;
+}
+
+}  // namespace
+
+std::vector<std::string> ConsoleSession::Screen()
+{
+    std::vector<std::string> rows = RawRows(output_);
+    for (std::string& line : rows)
+        line.erase(line.find_last_not_of(" \0", std::string::npos, 2) + 1);
     while (!rows.empty() && rows.back().empty())
         rows.pop_back();
     return rows;
+}
+
+std::string ConsoleSession::Text()
+{
+    std::string text;
+    for (const std::string& row : RawRows(output_))
+        text += row;
+    return text;
 }
 
 bool ConsoleSession::WaitForScreen(

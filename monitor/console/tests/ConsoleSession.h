@@ -21,6 +21,9 @@ public:
 
     // The screen buffer's rows, trailing blanks cut.
     std::vector<std::string> Screen();
+    // The whole buffer as one string of full-width rows, so that a line
+    // longer than the screen is wide reads on unbroken.
+    std::string Text();
     // Polls the screen until `accept` takes it; false after the time-out.
     bool WaitForScreen(const std::function<bool(const std::vector<std::string>&)>& accept,
                        DWORD timeoutMs);

@@ -1,5 +1,6 @@
 // quelcon as a user runs it: in a console of its own against a log service on
-// the real pipe name, read from its screen and stopped with ESC.
+// the real pipe name (on Windows 9x its TCP port), read from its screen and
+// stopped with ESC.
 #include "ConsoleSession.h"
 
 #include "LogPeer.h"
@@ -229,6 +230,73 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
         EXPECT_EQ(lines[first + i], expected[i]);
     EXPECT_EQ(text.compare(0, 27, "Pelko Monitor Console v5.0\n"), 0);
     DeleteFileA(path.c_str());
+}
+
+// Wine's per-program Windows version, set for quelcon.exe while the object
+// lives and removed with it (the key as well when it made the key).
+class WineVersionOverride {
+public:
+    WineVersionOverride(const std::string& program, const std::string& version)
+        : path_("Software\\Wine\\AppDefaults\\" + program)
+    {
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key_, &disposition) != ERROR_SUCCESS)
+            return;
+        createdKey_ = disposition == REG_CREATED_NEW_KEY;
+        set_ = RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                              static_cast<DWORD>(version.size() + 1)) == ERROR_SUCCESS;
+    }
+    ~WineVersionOverride()
+    {
+        if (!key_)
+            return;
+        RegDeleteValueA(key_, "Version");
+        RegCloseKey(key_);
+        if (createdKey_)
+            RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+    }
+    WineVersionOverride(const WineVersionOverride&) = delete;
+    WineVersionOverride& operator=(const WineVersionOverride&) = delete;
+    bool set() const { return set_; }
+
+private:
+    std::string path_;
+    HKEY key_ = nullptr;
+    bool createdKey_ = false;
+    bool set_ = false;
+};
+
+// On Windows 9x the monitor reaches the log service over TCP on 127.0.0.1:50001.
+// The pipe is off: a monitor that took it for NT would only report failures.
+TEST_F(QuelconEndToEnd, OnANonNtSystemConnectsOverTcp)
+{
+    WineVersionOverride win98("quelcon.exe", "win98");
+    ASSERT_TRUE(win98.set());
+    logpeer::PeerOptions options;
+    options.pipe = false;
+    options.tcpPort = 50001;
+    logpeer::LogPeer peer(options);
+    peer.StartListening();
+
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    ASSERT_TRUE(link) << "no TCP connection: " << session.Text();
+    EXPECT_EQ(link->name().compare(0, 3, "tcp"), 0) << link->name();
+    ASSERT_TRUE(link->WaitOpeningRequest(30000));
+    EXPECT_EQ(link->frames()[0], (Bytes{0, 0, 0, 0}));  // no dump, all devices
+
+    const std::string connected =
+        " - master_channel: Monitor has established TCP connection with Pelko Log Service at 127.0.0.1:50001";
+    ASSERT_TRUE(session.WaitForScreen(
+        [&](const std::vector<std::string>&) { return session.Text().find(connected) != std::string::npos; },
+        20000))
+        << session.Text();
+
+    link->SendRecord(1, "COM1", {});
+    ASSERT_TRUE(WaitForRow(session, "COM1: Device opened"));
+    Stop(session);
 }
 
 }  // namespace

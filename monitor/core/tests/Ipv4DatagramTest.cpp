@@ -4,11 +4,11 @@
 #include "MessageWaiter.h"
 #include "NotNtPlatform.h"
 #include "SocketApi.h"
+#include "UdpTestSupport.h"
 #include <string>
 
 namespace {
 
-constexpr uint32_t kLoopback = 0x7F000001;
 constexpr NtStatus kStatusMessageTooLong = 0xC0000206;  // 10040
 constexpr NtStatus kStatusAborted = 0xC0000240;         // 995
 
@@ -25,51 +25,20 @@ protected:
         CoreTest::TearDown();
         SetNotNtPlatformForTesting(-1);
     }
-
-    // A raw UDP socket on 127.0.0.1, kept alive by `opened`; its actual record in `local`.
-    void* Open(MessageWaiter* opened, Ipv4Record* local)
-    {
-        Ipv4Record any = Ipv4RecordMake(kAddressTypeUdp, kLoopback, 0);
-        SockOpen(&any.header, &opened->closure);
-        EXPECT_TRUE(opened->WaitFor(1));
-        EXPECT_EQ(opened->U32(0, 0), kStatusSuccess);
-        std::string m = opened->At(0);
-        EXPECT_EQ(m.size(), 8u + 14u);
-        std::memcpy(local, m.data() + 8, sizeof(*local));
-        return opened->Object(0);
-    }
-
-    static BufferHandle Area(uint32_t size)
-    {
-        BufferHandle h;
-        BufAlloc(&h, nullptr, nullptr, size);
-        return h;
-    }
-
-    static void Send(void* from, const std::string& bytes, const Ipv4Record& to)
-    {
-        BufferHandle h;
-        BufAllocCopy(&h, bytes.data(), static_cast<uint32_t>(bytes.size()));
-        MessageWaiter sent;
-        RawEndpointSendTo(from, &h, &to.header, &sent.closure);
-        EXPECT_TRUE(sent.WaitFor(1));
-        EXPECT_EQ(sent.U32(0, 0), kStatusSuccess);
-        BufHandleRelease(&h);
-    }
 };
 
 TEST_P(Ipv4Datagram, SendAndReceiveWithTheSourceRecord)
 {
     MessageWaiter openedA(4), openedB(4);
     Ipv4Record a, b;
-    void* rawA = Open(&openedA, &a);
-    void* rawB = Open(&openedB, &b);
+    void* rawA = OpenUdp(&openedA, &a);
+    void* rawB = OpenUdp(&openedB, &b);
     ASSERT_TRUE(rawA && rawB);
 
     BufferHandle area = Area(64);
     MessageWaiter received;
     RawEndpointReceiveFrom(rawB, &area, &received.closure);
-    Send(rawA, "datagram", b);
+    SendTo(rawA, "datagram", b);
     ASSERT_TRUE(received.WaitFor(1));
     std::string m = received.At(0);
     ASSERT_EQ(m.size(), 8u + 14u);
@@ -88,12 +57,12 @@ TEST_P(Ipv4Datagram, OversizedDatagramFailsAloneAndTheNextIsStillReceived)
 {
     MessageWaiter openedA(4), openedB(4);
     Ipv4Record a, b;
-    void* rawA = Open(&openedA, &a);
-    void* rawB = Open(&openedB, &b);
+    void* rawA = OpenUdp(&openedA, &a);
+    void* rawB = OpenUdp(&openedB, &b);
     ASSERT_TRUE(rawA && rawB);
 
-    Send(rawA, std::string(600, 'x'), b);
-    Send(rawA, "small", b);
+    SendTo(rawA, std::string(600, 'x'), b);
+    SendTo(rawA, "small", b);
     BufferHandle area = Area(512);
     MessageWaiter first;
     RawEndpointReceiveFrom(rawB, &area, &first.closure);
@@ -112,7 +81,7 @@ TEST_P(Ipv4Datagram, CloseWithReceivePendingCompletesTheReceiveAsCancelled)
 {
     MessageWaiter opened(4);
     Ipv4Record local;
-    void* raw = Open(&opened, &local);
+    void* raw = OpenUdp(&opened, &local);
     ASSERT_NE(raw, nullptr);
     BufferHandle area = Area(64);
     MessageWaiter received;
