@@ -348,6 +348,58 @@ TEST_F(XSocketTest, RefusalsRaiseOrFireOnError)
     EXPECT_EQ(idle->LastError, 10022);
 }
 
+namespace {
+SOCKET gMadeSocket = INVALID_SOCKET;
+SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
+{
+    using TSocketFn = SOCKET(WSAAPI*)(int, int, int);
+    const auto real = ProcCast<TSocketFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "socket"));
+    gMadeSocket = real(af, type, protocol);
+    return gMadeSocket;
+}
+}  // namespace
+
+TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
+{
+    TPlainPeer holder;
+    const u_short taken = holder.Listen();
+    for (const bool withOnError : {false, true}) {
+        SCOPED_TRACE(withOnError ? "OnError" : "exception");
+        TCustomXSocket* srv = MakeSocket("srv");
+        int errors = 0;
+        if (withOnError)
+            srv->OnError = [&](rtl::TObject*) { ++errors; };
+        srv->SetAddr("127.0.0.1");
+        srv->SetPort(std::to_string(taken));
+        ReplaceWinsockEntry("socket", &RecordingSocket);
+        try {
+            srv->Listen();
+            EXPECT_TRUE(withOnError);
+        } catch (ESocketException& e) {
+            EXPECT_FALSE(withOnError);
+            EXPECT_EQ(e.Message().compare(0, 22, "Address already in use"), 0) << e.Message();
+        }
+        SetWinsockEntry("socket", nullptr);
+        EXPECT_EQ(errors, withOnError ? 1 : 0);
+        EXPECT_EQ(srv->LastError, WSAEADDRINUSE);
+        EXPECT_EQ(srv->State(), wsClosed);
+        EXPECT_EQ(srv->HSocket(), INVALID_SOCKET);
+        // The half-made handle itself is closed, not merely forgotten.
+        ASSERT_NE(gMadeSocket, INVALID_SOCKET);
+        int type = 0, len = sizeof type;
+        EXPECT_EQ(winsock::getsockopt(gMadeSocket, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &len),
+                  SOCKET_ERROR);
+        EXPECT_EQ(winsock::WSAGetLastError(), WSAENOTSOCK);
+
+        // The component is free for the next Listen.
+        srv->SetAddr("127.0.0.1");
+        srv->SetPort("0");
+        srv->Listen();
+        EXPECT_EQ(srv->State(), wsListening);
+        srv->Close();
+    }
+}
+
 TEST(XSocketResolveTest, PortsProtocolsAndHosts)
 {
     TCalyxUnits units;
