@@ -132,6 +132,34 @@ TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
     EXPECT_TRUE(closes[0] == "cli:closed:10054" || closes[0] == "cli:closed:10053") << closes[0];
 }
 
+TEST_F(XSocketTest, ASendBeforeTheConnectionEndsThatSessionAndTheNextStillReportsItsClose)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->OnError = [](rtl::TObject*) {};
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    ASSERT_EQ(cli->State(), wsConnecting);
+    EXPECT_EQ(cli->SendStr("early"), -1);  // 10057 closes the half-open socket
+    EXPECT_EQ(cli->State(), wsClosed);
+    EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:10057"}));
+    { TPlainPeer dropped = server.AcceptWait(); }
+    Log.clear();
+
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    {
+        TPlainPeer peer = server.AcceptWait();
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    }  // the peer closes
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+    Settle();
+    EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
+}
+
 TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
 {
     struct TCase {
