@@ -181,15 +181,19 @@ void TCustomXSocketServer::WMClientClosed(TMessage& msg)
 {
     const auto notice = TakeNotice(msg);
     TXSocketClient* client = notice->Client;
-    if (!IsClient(client) || client->ClientId != notice->ClientId)
+    // The handler may have disconnected (freed) the client itself.
+    const auto stillListed = [&] { return IsClient(client) && client->ClientId == notice->ClientId; };
+    if (!stillListed())
         return;
     try {
         TriggerClientDisconnect(client, WORD(msg.WParam));
     } catch (...) {
-        client->Free();
+        if (stillListed())
+            client->Free();
         throw;
     }
-    client->Free();
+    if (stillListed())
+        client->Free();
 }
 
 void TCustomXSocketServer::Disconnect(TXSocketClient* client)

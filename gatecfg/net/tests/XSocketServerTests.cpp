@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XSocketFixture.h"
@@ -175,6 +177,36 @@ TEST_F(ServerTest, DisconnectAllFreesEveryClientAtOnce)
     }
     Settle();
     EXPECT_EQ(Events.size(), 3u);
+}
+
+// Freed memory is wiped and kept, so that a later use of the object faults
+// at once instead of reading what the heap happens to leave there.
+struct TWipedClient : TXSocketClient {
+    using TXSocketClient::TXSocketClient;
+    static void operator delete(void* p, size_t size) { std::memset(p, 0, size); }
+};
+
+TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
+{
+    Server->ClientClass = &XSocketClientClass<TWipedClient>;
+    bool dropAll = true;
+    Server->OnClientDisconnect = [&](rtl::TObject*, TXSocketClient* c, WORD e) {
+        Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
+        if (std::exchange(dropAll, false))
+            Server->DisconnectAll();  // the client of this notice among them
+    };
+    Listen();
+    auto leaving = Connect(1);
+    auto other = Connect(2);
+    Events.clear();
+    leaving.reset();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    Settle();
+    EXPECT_EQ(Events, (std::vector<std::string>{"disconnect:XSocketServer1Client1:0",
+                                                "disconnect:XSocketServer1Client1:10053",
+                                                "disconnect:XSocketServer1Client2:10053"}));
+    EXPECT_EQ(other->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_TRUE(other->WaitForEnd());
 }
 
 TEST_F(ServerTest, DestructionDropsPendingDisconnectNotices)
