@@ -151,7 +151,18 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     client->Banner = Banner;
     client->SetCxLogger(CxLogger());
     client->Server = this;
-    client->Dup(Accept());
+    // A client that got no connection would stay listed (and counted against
+    // MaxClients) for ever: it goes with the failure.
+    try {
+        client->Dup(Accept());
+    } catch (...) {
+        client->Free();
+        throw;
+    }
+    if (client->State() != wsConnected) {
+        client->Free();
+        return;
+    }
     TriggerClientConnect(client, error);
     if (!IsClient(client) || client->State() != wsConnected)
         return;

@@ -115,6 +115,39 @@ TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
     EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client2");
 }
 
+// The connection was gone before it could be taken.
+SOCKET WSAAPI AbortedAccept(SOCKET s, sockaddr* addr, int* len)
+{
+    using TAcceptFn = SOCKET(WSAAPI*)(SOCKET, sockaddr*, int*);
+    const auto real = ProcCast<TAcceptFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "accept"));
+    const SOCKET taken = real(s, addr, len);
+    if (taken != INVALID_SOCKET)
+        winsock::closesocket(taken);
+    winsock::WSASetLastError(WSAECONNABORTED);
+    return INVALID_SOCKET;
+}
+
+TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
+{
+    std::vector<std::string> errors;
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Server->MaxClients = 1;
+    Listen();
+    ReplaceWinsockEntry("accept", &AbortedAccept);
+    TPlainPeer lost;
+    lost.ConnectTo(ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+    SetWinsockEntry("accept", nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{"Connection aborted (#10053 in Accept)"});
+    EXPECT_EQ(Server->ClientCount(), 0);
+
+    auto next = Connect(1);  // not turned away by a dead client
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+}
+
 TEST_F(ServerTest, ClientBeyondTheLimitIsToldAndClosed)
 {
     Server->MaxClients = 1;
