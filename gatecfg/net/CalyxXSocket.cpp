@@ -792,14 +792,14 @@ void TCustomXSocket::Listen()
         const int on = 1;
         if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
                                 reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+            CloseHandle();
             SocketError("setsockopt(SO_REUSEADDR)");
-            Close();
             return;
         }
     }
     if (winsock::bind(FHSocket, reinterpret_cast<const sockaddr*>(&FSin), sizeof FSin) != 0) {
+        CloseHandle();
         SocketError("Bind");
-        Close();
         return;
     }
     ChangeState(wsBound);
@@ -847,6 +847,16 @@ void TCustomXSocket::Listen()
     if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
         SOCKET_ERROR)
         SocketError("WSAASyncSelect");
+}
+
+// A socket still in wsClosed has no close of its own (Close ignores it), and
+// the error report may raise: the handle goes first, keeping the error code.
+void TCustomXSocket::CloseHandle()
+{
+    const int error = XSocket_WSAGetLastError();
+    XSocket_closesocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
+    XSocket_WSASetLastError(error);
 }
 
 SOCKET TCustomXSocket::Accept()

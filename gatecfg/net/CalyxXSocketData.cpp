@@ -516,6 +516,8 @@ void TCustomXSocket::SocketError(const std::string& context)
             TriggerSessionClosed(WORD(error));
         }
         ChangeState(wsClosed);
+        // No reset follows this close: re-arm the guard for the next session.
+        FCloseInvoked = false;
     }
     LastError = error;
     RaiseException(text);

@@ -151,7 +151,18 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     client->Banner = Banner;
     client->SetCxLogger(CxLogger());
     client->Server = this;
-    client->Dup(Accept());
+    // A client that got no connection would stay listed (and counted against
+    // MaxClients) for ever: it goes with the failure.
+    try {
+        client->Dup(Accept());
+    } catch (...) {
+        client->Free();
+        throw;
+    }
+    if (client->State() != wsConnected) {
+        client->Free();
+        return;
+    }
     TriggerClientConnect(client, error);
     if (!IsClient(client) || client->State() != wsConnected)
         return;
@@ -181,15 +192,19 @@ void TCustomXSocketServer::WMClientClosed(TMessage& msg)
 {
     const auto notice = TakeNotice(msg);
     TXSocketClient* client = notice->Client;
-    if (!IsClient(client) || client->ClientId != notice->ClientId)
+    // The handler may have disconnected (freed) the client itself.
+    const auto stillListed = [&] { return IsClient(client) && client->ClientId == notice->ClientId; };
+    if (!stillListed())
         return;
     try {
         TriggerClientDisconnect(client, WORD(msg.WParam));
     } catch (...) {
-        client->Free();
+        if (stillListed())
+            client->Free();
         throw;
     }
-    client->Free();
+    if (stillListed())
+        client->Free();
 }
 
 void TCustomXSocketServer::Disconnect(TXSocketClient* client)

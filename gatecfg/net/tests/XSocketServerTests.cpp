@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XSocketFixture.h"
@@ -113,6 +115,39 @@ TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
     EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client2");
 }
 
+// The connection was gone before it could be taken.
+SOCKET WSAAPI AbortedAccept(SOCKET s, sockaddr* addr, int* len)
+{
+    using TAcceptFn = SOCKET(WSAAPI*)(SOCKET, sockaddr*, int*);
+    const auto real = ProcCast<TAcceptFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "accept"));
+    const SOCKET taken = real(s, addr, len);
+    if (taken != INVALID_SOCKET)
+        winsock::closesocket(taken);
+    winsock::WSASetLastError(WSAECONNABORTED);
+    return INVALID_SOCKET;
+}
+
+TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
+{
+    std::vector<std::string> errors;
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Server->MaxClients = 1;
+    Listen();
+    ReplaceWinsockEntry("accept", &AbortedAccept);
+    TPlainPeer lost;
+    lost.ConnectTo(ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+    SetWinsockEntry("accept", nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{"Connection aborted (#10053 in Accept)"});
+    EXPECT_EQ(Server->ClientCount(), 0);
+
+    auto next = Connect(1);  // not turned away by a dead client
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+}
+
 TEST_F(ServerTest, ClientBeyondTheLimitIsToldAndClosed)
 {
     Server->MaxClients = 1;
@@ -175,6 +210,36 @@ TEST_F(ServerTest, DisconnectAllFreesEveryClientAtOnce)
     }
     Settle();
     EXPECT_EQ(Events.size(), 3u);
+}
+
+// Freed memory is wiped and kept, so that a later use of the object faults
+// at once instead of reading what the heap happens to leave there.
+struct TWipedClient : TXSocketClient {
+    using TXSocketClient::TXSocketClient;
+    static void operator delete(void* p, size_t size) { std::memset(p, 0, size); }
+};
+
+TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
+{
+    Server->ClientClass = &XSocketClientClass<TWipedClient>;
+    bool dropAll = true;
+    Server->OnClientDisconnect = [&](rtl::TObject*, TXSocketClient* c, WORD e) {
+        Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
+        if (std::exchange(dropAll, false))
+            Server->DisconnectAll();  // the client of this notice among them
+    };
+    Listen();
+    auto leaving = Connect(1);
+    auto other = Connect(2);
+    Events.clear();
+    leaving.reset();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    Settle();
+    EXPECT_EQ(Events, (std::vector<std::string>{"disconnect:XSocketServer1Client1:0",
+                                                "disconnect:XSocketServer1Client1:10053",
+                                                "disconnect:XSocketServer1Client2:10053"}));
+    EXPECT_EQ(other->RecvWait(kWelcome.size()), kWelcome);
+    EXPECT_TRUE(other->WaitForEnd());
 }
 
 TEST_F(ServerTest, DestructionDropsPendingDisconnectNotices)

@@ -132,6 +132,34 @@ TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
     EXPECT_TRUE(closes[0] == "cli:closed:10054" || closes[0] == "cli:closed:10053") << closes[0];
 }
 
+TEST_F(XSocketTest, ASendBeforeTheConnectionEndsThatSessionAndTheNextStillReportsItsClose)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = MakeSocket("cli");
+    cli->OnError = [](rtl::TObject*) {};
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    ASSERT_EQ(cli->State(), wsConnecting);
+    EXPECT_EQ(cli->SendStr("early"), -1);  // 10057 closes the half-open socket
+    EXPECT_EQ(cli->State(), wsClosed);
+    EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:10057"}));
+    { TPlainPeer dropped = server.AcceptWait(); }
+    Log.clear();
+
+    cli->SetAddr("127.0.0.1");
+    cli->SetPort(std::to_string(port));
+    cli->Connect();
+    {
+        TPlainPeer peer = server.AcceptWait();
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    }  // the peer closes
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+    Settle();
+    EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
+}
+
 TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
 {
     struct TCase {
@@ -346,6 +374,58 @@ TEST_F(XSocketTest, RefusalsRaiseOrFireOnError)
     EXPECT_EQ(idle->LastError, 10057);
     EXPECT_EQ(idle->Accept(), INVALID_SOCKET);
     EXPECT_EQ(idle->LastError, 10022);
+}
+
+namespace {
+SOCKET gMadeSocket = INVALID_SOCKET;
+SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
+{
+    using TSocketFn = SOCKET(WSAAPI*)(int, int, int);
+    const auto real = ProcCast<TSocketFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "socket"));
+    gMadeSocket = real(af, type, protocol);
+    return gMadeSocket;
+}
+}  // namespace
+
+TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
+{
+    TPlainPeer holder;
+    const u_short taken = holder.Listen();
+    for (const bool withOnError : {false, true}) {
+        SCOPED_TRACE(withOnError ? "OnError" : "exception");
+        TCustomXSocket* srv = MakeSocket("srv");
+        int errors = 0;
+        if (withOnError)
+            srv->OnError = [&](rtl::TObject*) { ++errors; };
+        srv->SetAddr("127.0.0.1");
+        srv->SetPort(std::to_string(taken));
+        ReplaceWinsockEntry("socket", &RecordingSocket);
+        try {
+            srv->Listen();
+            EXPECT_TRUE(withOnError);
+        } catch (ESocketException& e) {
+            EXPECT_FALSE(withOnError);
+            EXPECT_EQ(e.Message().compare(0, 22, "Address already in use"), 0) << e.Message();
+        }
+        SetWinsockEntry("socket", nullptr);
+        EXPECT_EQ(errors, withOnError ? 1 : 0);
+        EXPECT_EQ(srv->LastError, WSAEADDRINUSE);
+        EXPECT_EQ(srv->State(), wsClosed);
+        EXPECT_EQ(srv->HSocket(), INVALID_SOCKET);
+        // The half-made handle itself is closed, not merely forgotten.
+        ASSERT_NE(gMadeSocket, INVALID_SOCKET);
+        int type = 0, len = sizeof type;
+        EXPECT_EQ(winsock::getsockopt(gMadeSocket, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &len),
+                  SOCKET_ERROR);
+        EXPECT_EQ(winsock::WSAGetLastError(), WSAENOTSOCK);
+
+        // The component is free for the next Listen.
+        srv->SetAddr("127.0.0.1");
+        srv->SetPort("0");
+        srv->Listen();
+        EXPECT_EQ(srv->State(), wsListening);
+        srv->Close();
+    }
 }
 
 TEST(XSocketResolveTest, PortsProtocolsAndHosts)
