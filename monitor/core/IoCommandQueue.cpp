@@ -5,6 +5,15 @@
 namespace {
 void ConstructQueue(void* payload, ControlBlock* cb) { IoCommandQueueInit(static_cast<IoCommandQueue*>(payload), cb); }
 void DestroyQueue(void* payload) { IoCommandQueueDestroy(static_cast<IoCommandQueue*>(payload)); }
+// On the owner thread a call runs at once only when no call posted earlier is
+// still queued: overtaking them would run a close ahead of a write (the write
+// is lost) or swap two writes on the wire.
+bool QueueIsEmpty(IoCommandQueue* q)
+{
+    ScopedLock hold(q->lock);
+    return ListIsEmpty(&q->queue);
+}
+
 }  // namespace
 
 const TypeDescriptor kIoCommandQueueType = {sizeof(IoCommandQueue), ConstructQueue, DestroyQueue};
@@ -31,7 +40,7 @@ NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* b
                             BufferHandle* message)
 {
     auto* q = static_cast<IoCommandQueue*>(queue);
-    if (q->forceQueue == 0 && GetCurrentThreadId() == q->owner) {
+    if (q->forceQueue == 0 && GetCurrentThreadId() == q->owner && QueueIsEmpty(q)) {
         routine(bound, message);
         return kStatusSuccess;
     }
@@ -45,11 +54,26 @@ NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* b
 
 uint32_t IoCommandQueueDrain(IoCommandQueue* q)
 {
-    ListHead local;
+    // One call at a time, so that what is not yet run stays in the queue and
+    // a post made by a running call lines up behind it. The calls queued at
+    // the start are the drain's share; later ones keep the event set.
+    uint32_t run = 0, share;
     {
         ScopedLock hold(q->lock);
         ResetEvent(q->event);
-        ListMove(&local, &q->queue);
+        share = q->queue.count;
     }
-    return CallQueueRunAll(&local);
+    for (; run < share; ++run) {
+        ClosureRoutine routine;
+        BufferHandle bound, message;
+        {
+            ScopedLock hold(q->lock);
+            if (CallQueuePop(&q->queue, &routine, &bound, &message) != kStatusSuccess)
+                break;
+        }
+        routine(&bound, &message);
+        BufHandleRelease(&bound);
+        BufHandleRelease(&message);
+    }
+    return run;
 }

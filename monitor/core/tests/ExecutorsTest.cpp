@@ -324,6 +324,46 @@ TEST_F(Executors, IoCommandQueueRunsInlineOnItsOwnerAndQueuesFromOthers)
     Drop(q);
 }
 
+struct QueueAndLog {
+    IoCommandQueue* q;
+    Log log;
+};
+
+// bound data: a QueueAndLog; logs its letter, then posts 'o' to the queue.
+void RecordThenPost(BufferHandle* bound, BufferHandle* message)
+{
+    auto* ql = static_cast<QueueAndLog*>(bound->data);
+    BufferHandle logBound = Word(0, &ql->log), o = Word('o');
+    Record(&logBound, message);
+    IoCommandQueuePost(ql->q, Record, &logBound, &o);
+}
+
+// Calls already queued are not overtaken by a post from the owner thread: not
+// by one made between two drains, nor by one made from a call of the drain.
+TEST_F(Executors, IoCommandQueueKeepsPostingOrderAcrossThreads)
+{
+    QueueAndLog ql = {Make<IoCommandQueue>(kIoCommandQueueType), {}};
+    IoCommandQueue* q = ql.q;
+    BufferHandle bound = Word(0, &ql), logBound = Word(0, &ql.log), a = Word('a'), b = Word('b'),
+                 c = Word('c');
+    EXPECT_EQ(IoCommandQueuePost(q, Record, &logBound, &a), kStatusPending) << "no owner yet: queued";
+    q->owner = GetCurrentThreadId();
+    EXPECT_EQ(IoCommandQueuePost(q, Record, &logBound, &b), kStatusPending);
+    EXPECT_EQ(IoCommandQueueDrain(q), 2u);
+    EXPECT_EQ(ql.log.text, "ab");
+
+    q->owner = kNoOwnerThread;
+    EXPECT_EQ(IoCommandQueuePost(q, RecordThenPost, &bound, &a), kStatusPending);
+    EXPECT_EQ(IoCommandQueuePost(q, Record, &logBound, &c), kStatusPending);
+    q->owner = GetCurrentThreadId();
+    while (IoCommandQueueDrain(q) != 0) {
+    }
+    EXPECT_EQ(ql.log.text, "abaco");
+    EXPECT_EQ(q->queue.count, 0u);
+    EXPECT_EQ(WaitForSingleObject(q->event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    Drop(q);
+}
+
 struct OwnsStrand {
     ControlBlock* cb;
     Strand strand;

@@ -31,7 +31,17 @@ protected:
     }
     void TearDown() override
     {
+        // A tick or a completion running on the client's strand holds the
+        // client until it is done, and may still publish to the logger, which
+        // points at net: net stays until the client is destroyed.
+        ControlBlock* cb = client ? client->stage.cb : nullptr;
+        if (cb)
+            ObjWeakAddRef(cb);
         Release();
+        if (cb) {
+            EXPECT_TRUE(WaitDestroyed(cb)) << "the client outlived its owner";
+            ObjWeakRelease(cb);
+        }
         net->CancelConnects();
         EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
         EXPECT_LE(net->maxReads, 1);
@@ -39,6 +49,16 @@ protected:
         CoreTest::TearDown();
     }
 
+    // Nothing signals a destruction: the count is polled, with a generous deadline.
+    static bool WaitDestroyed(ControlBlock* cb)
+    {
+        for (DWORD start = GetTickCount(); cb->strong != 0;) {
+            if (GetTickCount() - start > 20000)
+                return false;
+            Sleep(1);
+        }
+        return true;
+    }
     void Release()
     {
         if (client)
