@@ -261,6 +261,8 @@ void Connection::Run() {
     if (writePending) stream_->Finish(&writeOv, true, bytes, error);
   }
   stream_->Close();
+  // Told before the close becomes visible, so whoever waits for it also sees why.
+  Emit(why);
   {
     std::lock_guard<std::mutex> lock(lock_);
     closed_ = true;
@@ -270,7 +272,6 @@ void Connection::Run() {
     queuedBytes_ = 0;
   }
   changed_.notify_all();
-  Emit(why);
 }
 
 }  // namespace logpeer
