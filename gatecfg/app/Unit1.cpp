@@ -240,7 +240,7 @@ void TForm1::Button1Click(rtl::TObject*)
     }
     XSocketServer1->SetProto("tcp");
     XSocketServer1->SetPort(FListenPort);
-    XSocketServer1->SetAddr("0.0.0.0");
+    XSocketServer1->SetAddr(FListenAddr);
     if (!XSocketServer1->Connected())
         XSocketServer1->Listen();
     Button1->SetCaption(L"Остановить");

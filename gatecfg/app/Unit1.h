@@ -95,8 +95,9 @@ public:
     int DeviceCount() const { return static_cast<int>(ConList.size()); }
     const TConItem& Device(int index) const { return *ConList.at(static_cast<size_t>(index)); }
 
-    // The port the start button listens on; tests listen on "0".
+    // Where the start button listens; tests listen on 127.0.0.1 port "0".
     void SetListenPort(const std::string& port) { FListenPort = port; }
+    void SetListenAddr(const std::string& addr) { FListenAddr = addr; }
 
     // The configuration controls' values, and loading a reply's values into them.
     ConfigControls ReadConfigControls() const;
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<TControllerServer> FServer;
     std::vector<std::unique_ptr<TConItem>> ConList;
     std::string FListenPort = "1001";
+    std::string FListenAddr = "0.0.0.0";
 };
 
 }  // namespace gatecfg
