@@ -3,7 +3,7 @@
 # the tree's 32-bit prefix (created on first use) and the display that the
 # caller provides (xvfb-run). Usage: wine-session.sh BUILD_DIR COMMAND...
 set -euo pipefail
-build="$1"; shift
+build="$(cd "$1" && pwd)"; shift  # Wine takes only an absolute prefix path
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 # A wineserver left from a run without a display breaks later runs.
 wineserver -k 2>/dev/null || true
