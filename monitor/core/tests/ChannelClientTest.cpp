@@ -92,7 +92,7 @@ protected:
     }
     void TearDown() override
     {
-        Release();
+        ReleaseAndWaitDestroyed();
         net->CancelConnects();
         EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
         net.reset();
@@ -103,6 +103,28 @@ protected:
         if (monitor)
             ObjRelease(monitor->cb);
         monitor = nullptr;
+    }
+    // A step on the client's strand holds the client until it is done and may
+    // still publish to net's logger, and a record in flight may still reach
+    // OnRecord, which notes into net: net stays until both are destroyed.
+    void ReleaseAndWaitDestroyed()
+    {
+        ControlBlock* held[2] = {};
+        if (monitor) {
+            held[0] = monitor->cb;
+            if (monitor->channelBuilt && monitor->channel.clientBuilt)
+                held[1] = monitor->channel.client.stage.cb;
+        }
+        for (ControlBlock* cb : held)
+            if (cb)
+                ObjWeakAddRef(cb);
+        Release();
+        for (ControlBlock* cb : held) {
+            if (!cb)
+                continue;
+            EXPECT_TRUE(WaitDestroyed(cb)) << "the monitor or its client outlived the release";
+            ObjWeakRelease(cb);
+        }
     }
     void Open(const char* filter, uint32_t dump)
     {
@@ -157,7 +179,7 @@ TEST_F(Channel, SendsTheOpeningRequestAfterEveryConnect)
         net->Deliver("");  // lost: reconnects at once and opens again
         Connect(2);
         EXPECT_EQ(net->sent, Frame(c.hello) + Frame(c.hello));
-        Release();
+        ReleaseAndWaitDestroyed();
         net->CancelConnects();
         ASSERT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
         net.reset();

@@ -3,6 +3,7 @@
 #include "FixedWaits.h"
 #include "Framework.h"
 #include "TrackedBlock.h"
+#include <windows.h>
 
 void CoreTest::SetUp()
 {
@@ -19,4 +20,14 @@ void CoreTest::TearDown()
     CoreFixedWaits() = FixedWaits();
     EXPECT_EQ(LiveObjectCount(), objectsBefore_) << "objects still alive after the test";
     EXPECT_EQ(LiveBlockCount(), blocksBefore_) << "tracked blocks still allocated after the test";
+}
+
+bool CoreTest::WaitDestroyed(ControlBlock* cb)
+{
+    for (DWORD start = GetTickCount(); cb->strong != 0;) {
+        if (GetTickCount() - start > 20000)
+            return false;
+        Sleep(1);
+    }
+    return true;
 }

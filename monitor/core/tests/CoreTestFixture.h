@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <cstdint>
 
+struct ControlBlock;
+
 // Base of every core test: starts the core before the test and shuts it down
 // after, then fails the test unless every object and every tracked block it
 // made has been released (the live counts are back where they were). The
@@ -12,6 +14,10 @@ protected:
     void TearDown() override;
 
     static constexpr uint32_t kLeakWaitMs = 1000;
+
+    // True once the object's strong count is 0 (the caller holds it weakly).
+    // Nothing signals a destruction: the count is polled, with a generous deadline.
+    static bool WaitDestroyed(ControlBlock* cb);
 
 private:
     uint32_t objectsBefore_ = 0;

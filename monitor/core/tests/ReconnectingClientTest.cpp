@@ -49,16 +49,6 @@ protected:
         CoreTest::TearDown();
     }
 
-    // Nothing signals a destruction: the count is polled, with a generous deadline.
-    static bool WaitDestroyed(ControlBlock* cb)
-    {
-        for (DWORD start = GetTickCount(); cb->strong != 0;) {
-            if (GetTickCount() - start > 20000)
-                return false;
-            Sleep(1);
-        }
-        return true;
-    }
     void Release()
     {
         if (client)
