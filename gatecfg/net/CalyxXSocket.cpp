@@ -868,8 +868,10 @@ SOCKET TCustomXSocket::Accept()
     }
     int len = sizeof FSin;
     FASocket = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    // A failed accept is the pending peer's (one that reset before it was
+    // taken gives 10054): the listener stays open and keeps serving.
     if (FASocket == INVALID_SOCKET)
-        SocketError("Accept");
+        ReportSocketError(XSocket_WSAGetLastError(), "Accept");
     return FASocket;
 }
 

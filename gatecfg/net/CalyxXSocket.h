@@ -269,6 +269,8 @@ protected:
 
     void ChangeState(TSocketState newState);
     void SocketError(const std::string& context);
+    // The error text and report of SocketError, closing nothing.
+    void ReportSocketError(int error, const std::string& context);
     void ASyncReceive(WORD error, TXSocketOptions options);
     void WMASyncSelect(TMessage& msg);
     void WMAsyncGetHostByName(TMessage& msg);
