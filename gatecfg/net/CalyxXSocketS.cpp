@@ -127,10 +127,15 @@ TXSocketClient* TCustomXSocketServer::CreateClient()
         client->ClientId = ClientCounter;
         TriggerClientCreate(client);
     } catch (...) {
-        // The pending connection would stay queued: take it and drop it.
-        const SOCKET h = Accept();
-        if (h != INVALID_SOCKET)
-            winsock::closesocket(h);
+        // The pending connection would stay queued: take it and drop it. That
+        // may fail in turn (the peer is gone); the half-made client goes all
+        // the same and the first failure is the one reported.
+        try {
+            const SOCKET h = Accept();
+            if (h != INVALID_SOCKET)
+                winsock::closesocket(h);
+        } catch (...) {
+        }
         if (client)
             client->Free();
         throw;

@@ -163,6 +163,30 @@ TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
     }
 }
 
+TEST_F(ServerTest, AFailedClientCreationWhoseConnectionIsLostLeavesNoClientBehind)
+{
+    std::vector<std::string> errors;
+    Server->OnClientCreate = [](rtl::TObject*, TXSocketClient*) { throw rtl::Exception("no client"); };
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Server->MaxClients = 1;
+    Listen();
+    gAcceptError = WSAECONNRESET;
+    ReplaceWinsockEntry("accept", &LostAccept);
+    TPlainPeer lost;
+    lost.ConnectTo(ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+    SetWinsockEntry("accept", nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{"no client"});  // the failure that came first
+    EXPECT_EQ(Server->ClientCount(), 0);
+
+    Server->OnClientCreate = nullptr;
+    auto next = Connect(1);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+}
+
 TEST_F(ServerTest, ClientBeyondTheLimitIsToldAndClosed)
 {
     Server->MaxClients = 1;
