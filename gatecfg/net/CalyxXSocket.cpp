@@ -496,21 +496,17 @@ int TCustomXSocket::GetPeerName(sockaddr_in& name, int len)
 
 // --- options ---------------------------------------------------------------
 
-bool TCustomXSocket::ReadSocketBufSizes()
+const char* TCustomXSocket::ReadSocketBufSizes()
 {
     int len = sizeof FSocketSndBufSize;
     if (XSocket_getsockopt(FHSocket, kSolSocket, kSoSndBuf,
-                           reinterpret_cast<char*>(&FSocketSndBufSize), &len) == SOCKET_ERROR) {
-        SocketError("getsockopt(SO_SNDBUF)");
-        return false;
-    }
+                           reinterpret_cast<char*>(&FSocketSndBufSize), &len) == SOCKET_ERROR)
+        return "getsockopt(SO_SNDBUF)";
     len = sizeof FSocketRcvBufSize;
     if (XSocket_getsockopt(FHSocket, kSolSocket, kSoRcvBuf,
-                           reinterpret_cast<char*>(&FSocketRcvBufSize), &len) == SOCKET_ERROR) {
-        SocketError("getsockopt(SO_RCVBUF)");
-        return false;
-    }
-    return true;
+                           reinterpret_cast<char*>(&FSocketRcvBufSize), &len) == SOCKET_ERROR)
+        return "getsockopt(SO_RCVBUF)";
+    return nullptr;
 }
 
 bool TCustomXSocket::ApplyTcpNoDelay()
@@ -643,8 +639,12 @@ void TCustomXSocket::Connect()
         SocketError("Connect (socket)");
         return;
     }
-    if (!ReadSocketBufSizes())
+    if (const char* failed = ReadSocketBufSizes()) {
+        // Still wsClosed: no close would let this socket go.
+        CloseHandle();
+        SocketError(failed);
         return;
+    }
     ChangeState(wsOpened);
     if (FState != wsOpened) {
         XSocket_WSASetLastError(WSAEINVAL);
@@ -893,8 +893,10 @@ void TCustomXSocket::Dup(SOCKET newHSocket)
         ChangeState(wsClosed);
     }
     FHSocket = newHSocket;
-    if (!ReadSocketBufSizes())
+    if (const char* failed = ReadSocketBufSizes()) {
+        SocketError(failed);
         return;
+    }
     if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
         return;
     if (!ApplyLinger() || !ApplyKeepAlive())

@@ -286,7 +286,8 @@ protected:
     bool ApplyTcpNoDelay();
     bool ApplyLinger();
     bool ApplyKeepAlive();
-    bool ReadSocketBufSizes();
+    // The context of the read that failed, or none.
+    const char* ReadSocketBufSizes();
 
     bool FCloseInvoked = false;
     int FProto = IPPROTO_TCP;
