@@ -829,7 +829,13 @@ void TCustomXSocket::Listen()
             DWORD returned = 0;
             if (XSocket_WSAIoctl(FHSocket, kSioRcvAll, &on, sizeof on, nullptr, 0, &returned,
                                  nullptr, nullptr) == SOCKET_ERROR) {
-                SocketError("WSAIoctl(SIO_RCVALL)");
+                // The close follows the report also when the report raises.
+                try {
+                    SocketError("WSAIoctl(SIO_RCVALL)");
+                } catch (...) {
+                    Close();
+                    throw;
+                }
                 Close();
                 return;
             }

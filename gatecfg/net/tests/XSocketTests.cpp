@@ -382,7 +382,9 @@ SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
 {
     using TSocketFn = SOCKET(WSAAPI*)(int, int, int);
     const auto real = ProcCast<TSocketFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "socket"));
-    gMadeSocket = real(af, type, protocol);
+    // A raw socket needs privileges the tests may lack; a datagram socket
+    // stands in for it up to the point where the raw-only option fails.
+    gMadeSocket = type == SOCK_RAW ? real(af, SOCK_DGRAM, IPPROTO_UDP) : real(af, type, protocol);
     return gMadeSocket;
 }
 
@@ -394,6 +396,13 @@ int WSAAPI UnreadableOption(SOCKET s, int level, int name, char* value, int* len
     if (name != gUnreadableOption)
         return real(s, level, name, value, len);
     winsock::WSASetLastError(WSAENOBUFS);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI RefusedIoctl(SOCKET, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPWSAOVERLAPPED,
+                        LPWSAOVERLAPPED_COMPLETION_ROUTINE)
+{
+    winsock::WSASetLastError(WSAEOPNOTSUPP);
     return SOCKET_ERROR;
 }
 
@@ -436,6 +445,16 @@ TEST_F(XSocketTest, AnOpenThatFailsHalfWayLetsItsSocketGo)
              s->Connect();
          },
          "No buffer space available (#10055 in getsockopt(SO_RCVBUF))", WSAENOBUFS},
+        {"raw Listen, receive-all refused",
+         [&](TCustomXSocket* s) {
+             ReplaceWinsockEntry("WSAIoctl", &RefusedIoctl);
+             s->SetAddr("127.0.0.1");
+             s->SetPort("0");
+             s->SetProto("raw_17");
+             s->ComponentOptions = {wsoSIO_RCVALL};
+             s->Listen();
+         },
+         "Operation not supported on socket (#10045 in WSAIoctl(SIO_RCVALL))", WSAEOPNOTSUPP},
     };
     for (const TCase& c : kCases) {
         for (const bool withOnError : {false, true}) {
@@ -453,7 +472,7 @@ TEST_F(XSocketTest, AnOpenThatFailsHalfWayLetsItsSocketGo)
                 EXPECT_FALSE(withOnError);
                 EXPECT_EQ(e.Message(), c.Error);
             }
-            for (const char* entry : {"socket", "getsockopt"})
+            for (const char* entry : {"socket", "getsockopt", "WSAIoctl"})
                 SetWinsockEntry(entry, nullptr);
             EXPECT_EQ(errors, withOnError ? 1 : 0);
             EXPECT_EQ(s->LastError, c.Code);
