@@ -148,11 +148,17 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     TXSocket::TriggerSessionAvailable(error);
     if (error != 0)
         return;
-    if (ClientCounter >= XSOCKET_MAX_CLIENT_ID)
-        ClientCounter = 0;
-    ++ClientCounter;
+    // After the wrap a number (and so a name) may still belong to a client
+    // that lives on: skip it, there are fewer clients than numbers.
+    std::string clientName;
+    do {
+        if (ClientCounter >= XSOCKET_MAX_CLIENT_ID)
+            ClientCounter = 0;
+        ++ClientCounter;
+        clientName = Name() + "Client" + lib::IntToStr(ClientCounter);
+    } while (FindComponent(clientName));
     TXSocketClient* client = CreateClient();
-    client->SetName(Name() + "Client" + lib::IntToStr(ClientCounter));
+    client->SetName(clientName);
     client->Banner = Banner;
     client->SetCxLogger(CxLogger());
     client->Server = this;

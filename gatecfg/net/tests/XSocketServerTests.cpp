@@ -94,6 +94,19 @@ TEST_F(ServerTest, EmptyBannerSendsNothingAndCounterWraps)
     EXPECT_TRUE(b->WaitForEnd());
 }
 
+TEST_F(ServerTest, AfterTheCounterWrapsANumberStillInUseIsSkipped)
+{
+    Listen();
+    auto longLived = Connect(1);
+    Server->ClientCounter = XSOCKET_MAX_CLIENT_ID;  // the next number is 1 again
+    auto next = Connect(2);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+    ASSERT_EQ(Server->ClientCount(), 2);
+    EXPECT_EQ(Server->Client(1)->ClientId, 2);
+    EXPECT_EQ(Server->Client(1)->Name(), "XSocketServer1Client2");
+    EXPECT_EQ(Count("connect:XSocketServer1Client2:0"), 1);
+}
+
 TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
 {
     std::vector<std::string> errors;
