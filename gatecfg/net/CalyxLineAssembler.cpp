@@ -131,14 +131,15 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
             ++i;
         }
     }
+    // The echo goes first: when it fails, the buffered bytes are still whole.
+    if (!echo.empty())
+        FSink.SendEcho(echo.data(), int(echo.size()));
     if (editing) {
         FCount = 0;
         std::memcpy(Reserve(int(work.size())), work.data(), work.size());
         start = lowest;
         count = i - lowest;
     }
-    if (!echo.empty())
-        FSink.SendEcho(echo.data(), int(echo.size()));
 }
 
 int TLineAssembler::FindLineEnd(int from) const

@@ -496,21 +496,17 @@ int TCustomXSocket::GetPeerName(sockaddr_in& name, int len)
 
 // --- options ---------------------------------------------------------------
 
-bool TCustomXSocket::ReadSocketBufSizes()
+const char* TCustomXSocket::ReadSocketBufSizes()
 {
     int len = sizeof FSocketSndBufSize;
     if (XSocket_getsockopt(FHSocket, kSolSocket, kSoSndBuf,
-                           reinterpret_cast<char*>(&FSocketSndBufSize), &len) == SOCKET_ERROR) {
-        SocketError("getsockopt(SO_SNDBUF)");
-        return false;
-    }
+                           reinterpret_cast<char*>(&FSocketSndBufSize), &len) == SOCKET_ERROR)
+        return "getsockopt(SO_SNDBUF)";
     len = sizeof FSocketRcvBufSize;
     if (XSocket_getsockopt(FHSocket, kSolSocket, kSoRcvBuf,
-                           reinterpret_cast<char*>(&FSocketRcvBufSize), &len) == SOCKET_ERROR) {
-        SocketError("getsockopt(SO_RCVBUF)");
-        return false;
-    }
-    return true;
+                           reinterpret_cast<char*>(&FSocketRcvBufSize), &len) == SOCKET_ERROR)
+        return "getsockopt(SO_RCVBUF)";
+    return nullptr;
 }
 
 bool TCustomXSocket::ApplyTcpNoDelay()
@@ -643,8 +639,12 @@ void TCustomXSocket::Connect()
         SocketError("Connect (socket)");
         return;
     }
-    if (!ReadSocketBufSizes())
+    if (const char* failed = ReadSocketBufSizes()) {
+        // Still wsClosed: no close would let this socket go.
+        CloseHandle();
+        SocketError(failed);
         return;
+    }
     ChangeState(wsOpened);
     if (FState != wsOpened) {
         XSocket_WSASetLastError(WSAEINVAL);
@@ -829,7 +829,13 @@ void TCustomXSocket::Listen()
             DWORD returned = 0;
             if (XSocket_WSAIoctl(FHSocket, kSioRcvAll, &on, sizeof on, nullptr, 0, &returned,
                                  nullptr, nullptr) == SOCKET_ERROR) {
-                SocketError("WSAIoctl(SIO_RCVALL)");
+                // The close follows the report also when the report raises.
+                try {
+                    SocketError("WSAIoctl(SIO_RCVALL)");
+                } catch (...) {
+                    Close();
+                    throw;
+                }
                 Close();
                 return;
             }
@@ -868,8 +874,10 @@ SOCKET TCustomXSocket::Accept()
     }
     int len = sizeof FSin;
     FASocket = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    // A failed accept is the pending peer's (one that reset before it was
+    // taken gives 10054): the listener stays open and keeps serving.
     if (FASocket == INVALID_SOCKET)
-        SocketError("Accept");
+        ReportSocketError(XSocket_WSAGetLastError(), "Accept");
     return FASocket;
 }
 
@@ -891,8 +899,10 @@ void TCustomXSocket::Dup(SOCKET newHSocket)
         ChangeState(wsClosed);
     }
     FHSocket = newHSocket;
-    if (!ReadSocketBufSizes())
+    if (const char* failed = ReadSocketBufSizes()) {
+        SocketError(failed);
         return;
+    }
     if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
         return;
     if (!ApplyLinger() || !ApplyKeepAlive())

@@ -269,6 +269,8 @@ protected:
 
     void ChangeState(TSocketState newState);
     void SocketError(const std::string& context);
+    // The error text and report of SocketError, closing nothing.
+    void ReportSocketError(int error, const std::string& context);
     void ASyncReceive(WORD error, TXSocketOptions options);
     void WMASyncSelect(TMessage& msg);
     void WMAsyncGetHostByName(TMessage& msg);
@@ -284,7 +286,8 @@ protected:
     bool ApplyTcpNoDelay();
     bool ApplyLinger();
     bool ApplyKeepAlive();
-    bool ReadSocketBufSizes();
+    // The context of the read that failed, or none.
+    const char* ReadSocketBufSizes();
 
     bool FCloseInvoked = false;
     int FProto = IPPROTO_TCP;

@@ -503,8 +503,6 @@ void TCustomXSocket::RaiseException(const std::string& text)
 void TCustomXSocket::SocketError(const std::string& context)
 {
     const int error = XSocket_WSAGetLastError();
-    const std::string text =
-        XSocketErrorDesc(error) + " (#" + lib::IntToStr(error) + " in " + context + ")";
     if (error == WSAECONNRESET || error == WSAENOTCONN) {
         if (FHSocket != INVALID_SOCKET) {
             winsock::closesocket(FHSocket);
@@ -519,8 +517,13 @@ void TCustomXSocket::SocketError(const std::string& context)
         // No reset follows this close: re-arm the guard for the next session.
         FCloseInvoked = false;
     }
+    ReportSocketError(error, context);
+}
+
+void TCustomXSocket::ReportSocketError(int error, const std::string& context)
+{
     LastError = error;
-    RaiseException(text);
+    RaiseException(XSocketErrorDesc(error) + " (#" + lib::IntToStr(error) + " in " + context + ")");
 }
 
 // --- triggers --------------------------------------------------------------

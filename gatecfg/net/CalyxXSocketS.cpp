@@ -127,10 +127,15 @@ TXSocketClient* TCustomXSocketServer::CreateClient()
         client->ClientId = ClientCounter;
         TriggerClientCreate(client);
     } catch (...) {
-        // The pending connection would stay queued: take it and drop it.
-        const SOCKET h = Accept();
-        if (h != INVALID_SOCKET)
-            winsock::closesocket(h);
+        // The pending connection would stay queued: take it and drop it. That
+        // may fail in turn (the peer is gone); the half-made client goes all
+        // the same and the first failure is the one reported.
+        try {
+            const SOCKET h = Accept();
+            if (h != INVALID_SOCKET)
+                winsock::closesocket(h);
+        } catch (...) {
+        }
         if (client)
             client->Free();
         throw;
@@ -143,11 +148,17 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     TXSocket::TriggerSessionAvailable(error);
     if (error != 0)
         return;
-    if (ClientCounter >= XSOCKET_MAX_CLIENT_ID)
-        ClientCounter = 0;
-    ++ClientCounter;
+    // After the wrap a number (and so a name) may still belong to a client
+    // that lives on: skip it, there are fewer clients than numbers.
+    std::string clientName;
+    do {
+        if (ClientCounter >= XSOCKET_MAX_CLIENT_ID)
+            ClientCounter = 0;
+        ++ClientCounter;
+        clientName = Name() + "Client" + lib::IntToStr(ClientCounter);
+    } while (FindComponent(clientName));
     TXSocketClient* client = CreateClient();
-    client->SetName(Name() + "Client" + lib::IntToStr(ClientCounter));
+    client->SetName(clientName);
     client->Banner = Banner;
     client->SetCxLogger(CxLogger());
     client->Server = this;

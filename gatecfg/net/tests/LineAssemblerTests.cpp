@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct Peer : TLineSink {
     std::string Echoed;
     std::function<void()> OnData;
     std::function<void(bool&)> OnLimit;
+    bool EchoFails = false;
 
     Peer() { A.SetLineMode(true); }
 
@@ -59,7 +61,12 @@ struct Peer : TLineSink {
         if (OnLimit)
             OnLimit(clearData);
     }
-    void SendEcho(const char* data, int length) override { Echoed.append(data, size_t(length)); }
+    void SendEcho(const char* data, int length) override
+    {
+        if (EchoFails)
+            throw std::runtime_error("echo failed");
+        Echoed.append(data, size_t(length));
+    }
     bool LineSessionOpen() override { return Open; }
 };
 
@@ -186,6 +193,25 @@ TEST(LineAssembler, EchoWithoutEditSendsTheBytesBackUnchanged)
     p.Feed("a\b\t\r\n");
     EXPECT_EQ(p.Echoed, "a\b\t\r\n");
     EXPECT_EQ(p.Lines, Lines{"a\b\t\r\n"});
+}
+
+// The chunk whose echo failed goes with the error; what was buffered before
+// it is kept, edited or not.
+TEST(LineAssembler, AFailingEchoKeepsTheBytesBufferedBeforeIt)
+{
+    for (const bool edit : {false, true}) {
+        SCOPED_TRACE(edit ? "with editing" : "without editing");
+        Peer p;
+        p.A.LineEdit = edit;
+        p.A.LineEcho = true;
+        p.Feed("ab");
+        p.EchoFails = true;
+        EXPECT_THROW(p.Feed("c\tz"), std::runtime_error);
+        EXPECT_EQ(p.A.BufferedCount(), 2);
+        p.EchoFails = false;
+        p.Feed("x\r\n");
+        EXPECT_EQ(p.Lines, Lines{"abx\r\n"});
+    }
 }
 
 TEST(LineAssembler, LimitClearsTheBufferUnlessTheHandlerKeepsIt)

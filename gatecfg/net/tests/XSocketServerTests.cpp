@@ -94,6 +94,19 @@ TEST_F(ServerTest, EmptyBannerSendsNothingAndCounterWraps)
     EXPECT_TRUE(b->WaitForEnd());
 }
 
+TEST_F(ServerTest, AfterTheCounterWrapsANumberStillInUseIsSkipped)
+{
+    Listen();
+    auto longLived = Connect(1);
+    Server->ClientCounter = XSOCKET_MAX_CLIENT_ID;  // the next number is 1 again
+    auto next = Connect(2);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+    ASSERT_EQ(Server->ClientCount(), 2);
+    EXPECT_EQ(Server->Client(1)->ClientId, 2);
+    EXPECT_EQ(Server->Client(1)->Name(), "XSocketServer1Client2");
+    EXPECT_EQ(Count("connect:XSocketServer1Client2:0"), 1);
+}
+
 TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
 {
     std::vector<std::string> errors;
@@ -115,15 +128,16 @@ TEST_F(ServerTest, AFailedClientCreationDropsTheConnection)
     EXPECT_EQ(Server->Client(0)->Name(), "XSocketServer1Client2");
 }
 
-// The connection was gone before it could be taken.
-SOCKET WSAAPI AbortedAccept(SOCKET s, sockaddr* addr, int* len)
+// The connection was gone before it could be taken, with this error.
+int gAcceptError = WSAECONNABORTED;
+SOCKET WSAAPI LostAccept(SOCKET s, sockaddr* addr, int* len)
 {
     using TAcceptFn = SOCKET(WSAAPI*)(SOCKET, sockaddr*, int*);
     const auto real = ProcCast<TAcceptFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "accept"));
     const SOCKET taken = real(s, addr, len);
     if (taken != INVALID_SOCKET)
         winsock::closesocket(taken);
-    winsock::WSASetLastError(WSAECONNABORTED);
+    winsock::WSASetLastError(gAcceptError);
     return INVALID_SOCKET;
 }
 
@@ -136,15 +150,53 @@ TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
     };
     Server->MaxClients = 1;
     Listen();
-    ReplaceWinsockEntry("accept", &AbortedAccept);
+    struct {
+        int Error;
+        const char* Text;
+    } const kLost[] = {{WSAECONNABORTED, "Connection aborted (#10053 in Accept)"},
+                       // The reset is the pending peer's, not the listener's.
+                       {WSAECONNRESET, "Connection reset by peer (#10054 in Accept)"}};
+    for (const auto& lost : kLost) {
+        SCOPED_TRACE(lost.Text);
+        errors.clear();
+        gAcceptError = lost.Error;
+        ReplaceWinsockEntry("accept", &LostAccept);
+        TPlainPeer peer;
+        peer.ConnectTo(ServerPort);
+        ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+        SetWinsockEntry("accept", nullptr);
+        EXPECT_EQ(errors, std::vector<std::string>{lost.Text});
+        EXPECT_EQ(Server->ClientCount(), 0);
+        EXPECT_STREQ(SocketStateName(Server->State()), "wsListening");
+
+        auto next = Connect(1);  // not turned away by a dead client
+        EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+        next.reset();
+        ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    }
+}
+
+TEST_F(ServerTest, AFailedClientCreationWhoseConnectionIsLostLeavesNoClientBehind)
+{
+    std::vector<std::string> errors;
+    Server->OnClientCreate = [](rtl::TObject*, TXSocketClient*) { throw rtl::Exception("no client"); };
+    Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool& canClose) {
+        errors.push_back(e.Message());
+        canClose = false;  // keep listening
+    };
+    Server->MaxClients = 1;
+    Listen();
+    gAcceptError = WSAECONNRESET;
+    ReplaceWinsockEntry("accept", &LostAccept);
     TPlainPeer lost;
     lost.ConnectTo(ServerPort);
     ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
     SetWinsockEntry("accept", nullptr);
-    EXPECT_EQ(errors, std::vector<std::string>{"Connection aborted (#10053 in Accept)"});
+    EXPECT_EQ(errors, std::vector<std::string>{"no client"});  // the failure that came first
     EXPECT_EQ(Server->ClientCount(), 0);
 
-    auto next = Connect(1);  // not turned away by a dead client
+    Server->OnClientCreate = nullptr;
+    auto next = Connect(1);
     EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
 }
 

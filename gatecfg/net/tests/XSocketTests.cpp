@@ -382,10 +382,106 @@ SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
 {
     using TSocketFn = SOCKET(WSAAPI*)(int, int, int);
     const auto real = ProcCast<TSocketFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "socket"));
-    gMadeSocket = real(af, type, protocol);
+    // A raw socket needs privileges the tests may lack; a datagram socket
+    // stands in for it up to the point where the raw-only option fails.
+    gMadeSocket = type == SOCK_RAW ? real(af, SOCK_DGRAM, IPPROTO_UDP) : real(af, type, protocol);
     return gMadeSocket;
 }
+
+int gUnreadableOption = 0;
+int WSAAPI UnreadableOption(SOCKET s, int level, int name, char* value, int* len)
+{
+    using TGetFn = int(WSAAPI*)(SOCKET, int, int, char*, int*);
+    const auto real = ProcCast<TGetFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "getsockopt"));
+    if (name != gUnreadableOption)
+        return real(s, level, name, value, len);
+    winsock::WSASetLastError(WSAENOBUFS);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI RefusedIoctl(SOCKET, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPWSAOVERLAPPED,
+                        LPWSAOVERLAPPED_COMPLETION_ROUTINE)
+{
+    winsock::WSASetLastError(WSAEOPNOTSUPP);
+    return SOCKET_ERROR;
+}
+
+void ExpectClosedHandle(SOCKET s)
+{
+    ASSERT_NE(s, INVALID_SOCKET);
+    int type = 0, len = sizeof type;
+    EXPECT_EQ(winsock::getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &len),
+              SOCKET_ERROR);
+    EXPECT_EQ(winsock::WSAGetLastError(), WSAENOTSOCK);
+}
 }  // namespace
+
+// A Connect or Listen that fails after its socket was made lets that socket
+// go, whether the failure raises or fires OnError.
+TEST_F(XSocketTest, AnOpenThatFailsHalfWayLetsItsSocketGo)
+{
+    const std::string port = std::to_string(UnusedPort());
+    struct TCase {
+        const char* Name;
+        std::function<void(TCustomXSocket*)> Open;
+        const char* Error;
+        int Code;
+    } const kCases[] = {
+        {"Connect, send-buffer size unreadable",
+         [&](TCustomXSocket* s) {
+             gUnreadableOption = SO_SNDBUF;
+             ReplaceWinsockEntry("getsockopt", &UnreadableOption);
+             s->SetAddr("127.0.0.1");
+             s->SetPort(port);
+             s->Connect();
+         },
+         "No buffer space available (#10055 in getsockopt(SO_SNDBUF))", WSAENOBUFS},
+        {"Connect, receive-buffer size unreadable",
+         [&](TCustomXSocket* s) {
+             gUnreadableOption = SO_RCVBUF;
+             ReplaceWinsockEntry("getsockopt", &UnreadableOption);
+             s->SetAddr("127.0.0.1");
+             s->SetPort(port);
+             s->Connect();
+         },
+         "No buffer space available (#10055 in getsockopt(SO_RCVBUF))", WSAENOBUFS},
+        {"raw Listen, receive-all refused",
+         [&](TCustomXSocket* s) {
+             ReplaceWinsockEntry("WSAIoctl", &RefusedIoctl);
+             s->SetAddr("127.0.0.1");
+             s->SetPort("0");
+             s->SetProto("raw_17");
+             s->ComponentOptions = {wsoSIO_RCVALL};
+             s->Listen();
+         },
+         "Operation not supported on socket (#10045 in WSAIoctl(SIO_RCVALL))", WSAEOPNOTSUPP},
+    };
+    for (const TCase& c : kCases) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (withOnError ? ", OnError" : ", exception"));
+            TCustomXSocket* s = MakeSocket("s");
+            int errors = 0;
+            if (withOnError)
+                s->OnError = [&](rtl::TObject*) { ++errors; };
+            gMadeSocket = INVALID_SOCKET;
+            ReplaceWinsockEntry("socket", &RecordingSocket);
+            try {
+                c.Open(s);
+                EXPECT_TRUE(withOnError);
+            } catch (ESocketException& e) {
+                EXPECT_FALSE(withOnError);
+                EXPECT_EQ(e.Message(), c.Error);
+            }
+            for (const char* entry : {"socket", "getsockopt", "WSAIoctl"})
+                SetWinsockEntry(entry, nullptr);
+            EXPECT_EQ(errors, withOnError ? 1 : 0);
+            EXPECT_EQ(s->LastError, c.Code);
+            EXPECT_STREQ(SocketStateName(s->State()), "wsClosed");
+            EXPECT_EQ(s->HSocket(), INVALID_SOCKET);
+            ExpectClosedHandle(gMadeSocket);
+        }
+    }
+}
 
 TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
 {
