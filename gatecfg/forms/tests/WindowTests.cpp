@@ -211,6 +211,29 @@ TEST_F(WindowTest, PagesSwitchWithTheirTabs)
     EXPECT_EQ(clicks, 1);
 }
 
+// A bevel is a frame drawn around other controls: they must stay visible
+// inside it, whichever of them was made first.
+TEST_F(WindowTest, ControlsInsideABevelStayVisible)
+{
+    auto* bevel = Make<TBevel>(form);
+    bevel->SetBounds(4, 4, 300, 64);
+    auto* label = Make<TLabel>(form);
+    label->SetBounds(12, 12, 80, 16);
+    label->SetCaption(L"Номер реле");
+    auto* button = Make<TButton>(form);
+    button->SetBounds(150, 30, 90, 25);
+    form->Show();
+    for (TControl* inside : {static_cast<TControl*>(label), static_cast<TControl*>(button)}) {
+        HDC dc = GetDC(inside->Handle());
+        RECT visible{};
+        const int kind = GetClipBox(dc, &visible);
+        ReleaseDC(inside->Handle(), dc);
+        EXPECT_NE(kind, NULLREGION) << inside->Width();
+        EXPECT_EQ(visible.right - visible.left, inside->Width());
+        EXPECT_EQ(visible.bottom - visible.top, inside->Height());
+    }
+}
+
 TEST_F(WindowTest, AnExceptionFromAnEventHandlerReachesTheDefaultHandler)
 {
     std::string seen;
