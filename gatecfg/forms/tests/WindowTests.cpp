@@ -211,6 +211,19 @@ TEST_F(WindowTest, PagesSwitchWithTheirTabs)
     EXPECT_EQ(clicks, 1);
 }
 
+// A number typed beyond the range is pulled into it in the window too, so
+// the user sees the value that will be sent.
+TEST_F(WindowTest, ASpinEditShowsTheValueItHolds)
+{
+    auto* spin = Make<TSpinEdit>(form);
+    spin->SetRange(0, 4);
+    form->CreateHandle();
+    SetWindowTextW(spin->Handle(), L"7");
+    EXPECT_EQ(spin->Value(), 4);
+    EXPECT_EQ(TextOf(spin->Handle()), L"4");
+    EXPECT_EQ(spin->Text(), L"4");
+}
+
 // A bevel is a frame drawn around other controls: they must stay visible
 // inside it, whichever of them was made first.
 TEST_F(WindowTest, ControlsInsideABevelStayVisible)
