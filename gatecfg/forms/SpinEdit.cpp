@@ -60,8 +60,12 @@ void TSpinEdit::TextEdited()
     const std::wstring& text = Text();
     wchar_t* end = nullptr;
     long number = std::wcstol(text.c_str(), &end, 10);
-    if (!text.empty() && end && *end == L'\0')
-        FValue = Clamp(static_cast<int>(number));
+    if (text.empty() || !end || *end != L'\0')
+        return;
+    FValue = Clamp(static_cast<int>(number));
+    // A number beyond the range shows as the end it was pulled to.
+    if (FValue != number)
+        SetCaption(std::to_wstring(FValue));
 }
 
 }  // namespace forms

@@ -34,6 +34,9 @@ void TBevel::CreateParams(TCreateParams& params) const
 {
     params.ClassName = L"STATIC";
     params.Style = FShape == TBevelShape::bsFrame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ;
+    // Made before the controls it frames, the bevel lies above them; as an
+    // ordinary sibling it would clip them away and leave its inside blank.
+    params.ExStyle = WS_EX_TRANSPARENT;
 }
 
 }  // namespace forms

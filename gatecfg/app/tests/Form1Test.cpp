@@ -444,5 +444,45 @@ TEST_F(Form1Test, TheFormShowsItsRussianTextsInItsWindows)
     rtl::StopRuntime();
 }
 
+// What a person sees: every caption fits its control, and no two controls
+// placed on one panel or page cover each other (a bevel only frames them).
+TEST_F(Form1Test, CaptionsFitTheirControlsAndNoTwoControlsOverlap)
+{
+    rtl::StartRuntime();
+    form->CreateHandle();
+    std::vector<forms::TControl*> placed;
+    for (int i = 0; i < form->ComponentCount(); ++i) {
+        auto* control = dynamic_cast<forms::TControl*>(form->Components(i));
+        if (!control || !control->HandleAllocated())
+            continue;
+        const bool captioned = dynamic_cast<forms::TLabel*>(control) || dynamic_cast<forms::TButton*>(control);
+        if (captioned) {
+            HDC dc = GetDC(control->Handle());
+            HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control->Handle(), WM_GETFONT, 0, 0));
+            HGDIOBJ previous = SelectObject(dc, font);
+            SIZE size{};
+            const std::wstring& caption = control->Caption();
+            GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+            SelectObject(dc, previous);
+            ReleaseDC(control->Handle(), dc);
+            EXPECT_LE(size.cx, control->Width()) << control->Name();
+        }
+        if (control->Align() == forms::TAlign::alNone && !dynamic_cast<forms::TBevel*>(control) &&
+            !dynamic_cast<forms::TTabSheet*>(control))
+            placed.push_back(control);
+    }
+    for (size_t a = 0; a < placed.size(); ++a)
+        for (size_t b = a + 1; b < placed.size(); ++b) {
+            const forms::TControl& x = *placed[a];
+            const forms::TControl& y = *placed[b];
+            if (x.Parent() != y.Parent())
+                continue;
+            const bool apart = x.Left() + x.Width() <= y.Left() || y.Left() + y.Width() <= x.Left() ||
+                               x.Top() + x.Height() <= y.Top() || y.Top() + y.Height() <= x.Top();
+            EXPECT_TRUE(apart) << x.Name() << " and " << y.Name();
+        }
+    rtl::StopRuntime();
+}
+
 }  // namespace
 }  // namespace gatecfg

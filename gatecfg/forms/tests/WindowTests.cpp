@@ -211,6 +211,42 @@ TEST_F(WindowTest, PagesSwitchWithTheirTabs)
     EXPECT_EQ(clicks, 1);
 }
 
+// A number typed beyond the range is pulled into it in the window too, so
+// the user sees the value that will be sent.
+TEST_F(WindowTest, ASpinEditShowsTheValueItHolds)
+{
+    auto* spin = Make<TSpinEdit>(form);
+    spin->SetRange(0, 4);
+    form->CreateHandle();
+    SetWindowTextW(spin->Handle(), L"7");
+    EXPECT_EQ(spin->Value(), 4);
+    EXPECT_EQ(TextOf(spin->Handle()), L"4");
+    EXPECT_EQ(spin->Text(), L"4");
+}
+
+// A bevel is a frame drawn around other controls: they must stay visible
+// inside it, whichever of them was made first.
+TEST_F(WindowTest, ControlsInsideABevelStayVisible)
+{
+    auto* bevel = Make<TBevel>(form);
+    bevel->SetBounds(4, 4, 300, 64);
+    auto* label = Make<TLabel>(form);
+    label->SetBounds(12, 12, 80, 16);
+    label->SetCaption(L"Номер реле");
+    auto* button = Make<TButton>(form);
+    button->SetBounds(150, 30, 90, 25);
+    form->Show();
+    for (TControl* inside : {static_cast<TControl*>(label), static_cast<TControl*>(button)}) {
+        HDC dc = GetDC(inside->Handle());
+        RECT visible{};
+        const int kind = GetClipBox(dc, &visible);
+        ReleaseDC(inside->Handle(), dc);
+        EXPECT_NE(kind, NULLREGION) << inside->Width();
+        EXPECT_EQ(visible.right - visible.left, inside->Width());
+        EXPECT_EQ(visible.bottom - visible.top, inside->Height());
+    }
+}
+
 TEST_F(WindowTest, AnExceptionFromAnEventHandlerReachesTheDefaultHandler)
 {
     std::string seen;
