@@ -304,6 +304,7 @@ private:
     bool SendFromBuffer();
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);
+    void BeginDnsLookup();
 
     std::string FDnsResult;
     std::vector<std::string> FDnsResultList;
