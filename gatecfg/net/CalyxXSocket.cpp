@@ -633,12 +633,8 @@ void TCustomXSocket::Connect()
         return;
     }
 
-    DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        SocketError("Connect (socket)");
+    if (!OpenSocketHandle("Connect (socket)"))
         return;
-    }
     if (const char* failed = ReadSocketBufSizes()) {
         // Still wsClosed: no close would let this socket go.
         CloseHandle();
@@ -782,12 +778,8 @@ void TCustomXSocket::Listen()
         return;
     }
 
-    DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        SocketError("socket");
+    if (!OpenSocketHandle("socket"))
         return;
-    }
     if (FType == SOCK_DGRAM && ReuseAddr) {
         const int on = 1;
         if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
@@ -853,6 +845,19 @@ void TCustomXSocket::Listen()
     if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
         SOCKET_ERROR)
         SocketError("WSAASyncSelect");
+}
+
+// A fresh handle of the resolved family, type and protocol, with nothing left
+// buffered from an earlier session.
+bool TCustomXSocket::OpenSocketHandle(const char* failure)
+{
+    DeleteBufferedData();
+    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
+    if (FHSocket == INVALID_SOCKET) {
+        SocketError(failure);
+        return false;
+    }
+    return true;
 }
 
 // A socket still in wsClosed has no close of its own (Close ignores it), and

@@ -299,6 +299,7 @@ protected:
     u_short FPortNum = 0;
 
 private:
+    bool OpenSocketHandle(const char* failure);
     void CloseHandle();
     void DropQueuedNotices();
     bool SendFromBuffer();
