@@ -37,6 +37,14 @@ std::string AddrText(u_long addr)
     return XSocket_inet_ntoa(a);
 }
 
+// Turns on one of the boolean socket-level options.
+bool EnableSocketOption(SOCKET socket, int option)
+{
+    const int on = 1;
+    return winsock::setsockopt(socket, kSolSocket, option, reinterpret_cast<const char*>(&on),
+                               sizeof on) != SOCKET_ERROR;
+}
+
 }  // namespace
 
 const char* SocketStateName(TSocketState state)
@@ -544,9 +552,7 @@ bool TCustomXSocket::ApplyKeepAlive()
     if (KeepAliveOnOff == wsKeepAliveOff)
         return true;
     if (KeepAliveOnOff == wsKeepAliveOnSystem) {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoKeepAlive,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoKeepAlive)) {
             SocketError("setsockopt(SO_KEEPALIVE)");
             return false;
         }
@@ -675,17 +681,13 @@ void TCustomXSocket::Connect()
             }
         }
         if (FSin.sin_addr.s_addr == INADDR_BROADCAST) {
-            const int on = 1;
-            if (winsock::setsockopt(FHSocket, kSolSocket, kSoBroadcast,
-                                    reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+            if (!EnableSocketOption(FHSocket, kSoBroadcast)) {
                 SocketError("setsockopt(SO_BROADCAST)");
                 return;
             }
         }
     } else {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoReuseAddr)) {
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
         }
@@ -781,9 +783,7 @@ void TCustomXSocket::Listen()
     if (!OpenSocketHandle("socket"))
         return;
     if (FType == SOCK_DGRAM && ReuseAddr) {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoReuseAddr)) {
             CloseHandle();
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
