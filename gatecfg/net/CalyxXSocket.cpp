@@ -37,6 +37,14 @@ std::string AddrText(u_long addr)
     return XSocket_inet_ntoa(a);
 }
 
+// Turns on one of the boolean socket-level options.
+bool EnableSocketOption(SOCKET socket, int option)
+{
+    const int on = 1;
+    return winsock::setsockopt(socket, kSolSocket, option, reinterpret_cast<const char*>(&on),
+                               sizeof on) != SOCKET_ERROR;
+}
+
 }  // namespace
 
 const char* SocketStateName(TSocketState state)
@@ -544,9 +552,7 @@ bool TCustomXSocket::ApplyKeepAlive()
     if (KeepAliveOnOff == wsKeepAliveOff)
         return true;
     if (KeepAliveOnOff == wsKeepAliveOnSystem) {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoKeepAlive,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoKeepAlive)) {
             SocketError("setsockopt(SO_KEEPALIVE)");
             return false;
         }
@@ -633,12 +639,8 @@ void TCustomXSocket::Connect()
         return;
     }
 
-    DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        SocketError("Connect (socket)");
+    if (!OpenSocketHandle("Connect (socket)"))
         return;
-    }
     if (const char* failed = ReadSocketBufSizes()) {
         // Still wsClosed: no close would let this socket go.
         CloseHandle();
@@ -679,17 +681,13 @@ void TCustomXSocket::Connect()
             }
         }
         if (FSin.sin_addr.s_addr == INADDR_BROADCAST) {
-            const int on = 1;
-            if (winsock::setsockopt(FHSocket, kSolSocket, kSoBroadcast,
-                                    reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+            if (!EnableSocketOption(FHSocket, kSoBroadcast)) {
                 SocketError("setsockopt(SO_BROADCAST)");
                 return;
             }
         }
     } else {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoReuseAddr)) {
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
         }
@@ -782,16 +780,10 @@ void TCustomXSocket::Listen()
         return;
     }
 
-    DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
-        SocketError("socket");
+    if (!OpenSocketHandle("socket"))
         return;
-    }
     if (FType == SOCK_DGRAM && ReuseAddr) {
-        const int on = 1;
-        if (winsock::setsockopt(FHSocket, kSolSocket, kSoReuseAddr,
-                                reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        if (!EnableSocketOption(FHSocket, kSoReuseAddr)) {
             CloseHandle();
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
@@ -853,6 +845,19 @@ void TCustomXSocket::Listen()
     if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
         SOCKET_ERROR)
         SocketError("WSAASyncSelect");
+}
+
+// A fresh handle of the resolved family, type and protocol, with nothing left
+// buffered from an earlier session.
+bool TCustomXSocket::OpenSocketHandle(const char* failure)
+{
+    DeleteBufferedData();
+    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
+    if (FHSocket == INVALID_SOCKET) {
+        SocketError(failure);
+        return false;
+    }
+    return true;
 }
 
 // A socket still in wsClosed has no close of its own (Close ignores it), and

@@ -299,11 +299,13 @@ protected:
     u_short FPortNum = 0;
 
 private:
+    bool OpenSocketHandle(const char* failure);
     void CloseHandle();
     void DropQueuedNotices();
     bool SendFromBuffer();
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);
+    void BeginDnsLookup();
 
     std::string FDnsResult;
     std::vector<std::string> FDnsResultList;

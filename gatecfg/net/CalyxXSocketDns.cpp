@@ -85,6 +85,18 @@ void TCustomXSocket::ForgetDnsLookup(bool keepArea)
     FDnsLookupHandle = nullptr;
 }
 
+// A new lookup replaces the one still pending (its area left to the orphans)
+// and starts from empty results.
+void TCustomXSocket::BeginDnsLookup()
+{
+    if (FDnsLookupHandle) {
+        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
+        ForgetDnsLookup(true);
+    }
+    FDnsResult.clear();
+    FDnsResultList.clear();
+}
+
 void TCustomXSocket::MessageDiscarded(const TMessage& msg)
 {
     if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME || msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR)
@@ -116,12 +128,7 @@ void TCustomXSocket::DnsLookup(const std::string& hostName)
         TriggerDnsLookupDone(WSAEINVAL);
         return;
     }
-    if (FDnsLookupHandle) {
-        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
-        ForgetDnsLookup(true);
-    }
-    FDnsResult.clear();
-    FDnsResultList.clear();
+    BeginDnsLookup();
     if (IsDottedIP(hostName)) {
         const u_long addr = winsock::inet_addr(lib::Trim(hostName).c_str());
         if (addr != INADDR_NONE) {
@@ -201,12 +208,7 @@ void TCustomXSocket::ReverseDnsLookup(const std::string& hostAddr)
         TriggerDnsLookupDone(WSAEINVAL);
         return;
     }
-    if (FDnsLookupHandle) {
-        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
-        ForgetDnsLookup(true);
-    }
-    FDnsResult.clear();
-    FDnsResultList.clear();
+    BeginDnsLookup();
     const u_long addr = winsock::inet_addr(lib::Trim(hostAddr).c_str());
     if (!HandleAllocated()) {
         RaiseException("Reverse DNS Lookup: Window not assigned");
@@ -230,12 +232,7 @@ void TCustomXSocket::ReverseDnsLookupSync(const std::string& hostAddr)
         TriggerDnsLookupDone(WSAEINVAL);
         return;
     }
-    if (FDnsLookupHandle) {
-        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
-        ForgetDnsLookup(true);
-    }
-    FDnsResult.clear();
-    FDnsResultList.clear();
+    BeginDnsLookup();
     const u_long addr = winsock::inet_addr(lib::Trim(hostAddr).c_str());
     const hostent* entry =
         winsock::gethostbyaddr(reinterpret_cast<const char*>(&addr), sizeof addr, AF_INET);

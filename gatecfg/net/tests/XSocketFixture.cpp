@@ -220,13 +220,18 @@ u_short XSocketTest::StartListener()
     return u_short(std::stoi(listener->GetXPort()));
 }
 
-void XSocketTest::ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted)
+TCustomXSocket* XSocketTest::ConnectClient(u_short port)
 {
-    const u_short port = StartListener();
-    client = MakeSocket("cli");
+    TCustomXSocket* client = MakeSocket("cli");
     client->SetAddr("127.0.0.1");
     client->SetPort(std::to_string(port));
     client->Connect();
+    return client;
+}
+
+void XSocketTest::ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted)
+{
+    client = ConnectClient(StartListener());
     ASSERT_TRUE(WaitFor([&] { return client->State() == wsConnected && !Accepted.empty(); }));
     accepted = Accepted.back();
     Settle();

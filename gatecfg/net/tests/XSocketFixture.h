@@ -61,6 +61,8 @@ struct XSocketTest : ::testing::Test {
     // A listener on 127.0.0.1 port 0 that accepts every connection into a new
     // recorded socket named "acc"; returns the port.
     u_short StartListener();
+    // A recorded socket named "cli" that starts connecting to 127.0.0.1:port.
+    TCustomXSocket* ConnectClient(u_short port);
     // A client connected to a fresh listener, with the accepted side.
     void ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted);
     int Count(const std::string& entry) const;

@@ -31,10 +31,7 @@ TEST_F(XSocketTest, ConnectAcceptAndDataBothWaysInTheEventOrder)
     EXPECT_EQ(Listener->State(), wsListening);
     EXPECT_EQ(Only(Log, "srv:"), (std::vector<std::string>{"srv:state:wsBound", "srv:state:wsListening"}));
 
-    TCustomXSocket* cli = MakeSocket("cli");
-    cli->SetAddr("127.0.0.1");
-    cli->SetPort(std::to_string(port));
-    cli->Connect();
+    TCustomXSocket* cli = ConnectClient(port);
     ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected && !Accepted.empty(); }));
     TCustomXSocket* acc = Accepted.back();
     ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
@@ -102,10 +99,7 @@ TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
 {
     TPlainPeer server;
     const u_short port = server.Listen();
-    TCustomXSocket* cli = MakeSocket("cli");
-    cli->SetAddr("127.0.0.1");
-    cli->SetPort(std::to_string(port));
-    cli->Connect();
+    TCustomXSocket* cli = ConnectClient(port);
     TPlainPeer peer = server.AcceptWait();
     ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
     peer.SendAll("last words");
@@ -176,10 +170,7 @@ TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
         SCOPED_TRACE(c.Name);
         TPlainPeer server;
         const u_short port = server.Listen();
-        TCustomXSocket* cli = MakeSocket("cli");
-        cli->SetAddr("127.0.0.1");
-        cli->SetPort(std::to_string(port));
-        cli->Connect();
+        TCustomXSocket* cli = ConnectClient(port);
         TPlainPeer peer = server.AcceptWait();
         ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
         Log.clear();
@@ -210,10 +201,7 @@ TEST_F(XSocketTest, HalfClosedSocketStillReceives)
 {
     TPlainPeer server;
     const u_short port = server.Listen();
-    TCustomXSocket* cli = MakeSocket("cli");
-    cli->SetAddr("127.0.0.1");
-    cli->SetPort(std::to_string(port));
-    cli->Connect();
+    TCustomXSocket* cli = ConnectClient(port);
     TPlainPeer peer = server.AcceptWait();
     ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
     cli->Shutdown(SD_SEND);
@@ -250,10 +238,7 @@ TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
 {
     TPlainPeer server;
     const u_short port = server.Listen();
-    TCustomXSocket* cli = MakeSocket("cli");
-    cli->SetAddr("127.0.0.1");
-    cli->SetPort(std::to_string(port));
-    cli->Connect();
+    TCustomXSocket* cli = ConnectClient(port);
     TPlainPeer peer = server.AcceptWait();
     ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
     Log.clear();
