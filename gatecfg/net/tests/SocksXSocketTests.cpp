@@ -126,8 +126,9 @@ TEST_F(SocksXSocketTest, NegotiatesWithEachLevel)
         EXPECT_FALSE(cli->SocksNegotiating());
         const bool failed = c.Events.back().rfind("cli:closed:", 0) == 0;
         EXPECT_EQ(cli->State(), failed ? wsClosed : wsConnected);
-        if (!failed && std::string(c.Level) == "5")
+        if (!failed && std::string(c.Level) == "5") {
             EXPECT_TRUE(cli->BoundAddr() == "127.0.0.1" || cli->BoundAddr() == kLongName);
+        }
         if (!failed) {
             // Past the negotiation the socket is an ordinary connection.
             EXPECT_EQ(cli->SendStr("ping"), 4);
