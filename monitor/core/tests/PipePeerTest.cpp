@@ -32,16 +32,10 @@ std::string ReceiveAll(void* socket, size_t count = SIZE_MAX)
     return got;
 }
 
-// A read left in flight; its buffer lives as long as the read.
+// A read left in flight, and its completion.
 struct PendingRead {
     SyncWaiter waiter;
-    explicit PendingRead(void* socket)
-    {
-        BufferHandle buffer;
-        BufAlloc(&buffer, nullptr, nullptr, 64);
-        SockReceive(socket, &buffer, waiter.closure());
-        BufHandleRelease(&buffer);
-    }
+    explicit PendingRead(void* socket) { ReceivePending(socket, 64, waiter.closure()); }
     const StatusCountMessage& Wait() { return *static_cast<const StatusCountMessage*>(waiter.Wait().data); }
 };
 
