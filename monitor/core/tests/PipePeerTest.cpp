@@ -2,7 +2,7 @@
 // with the core: what one side writes the other must see byte for byte.
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
-#include "LogPeer.h"
+#include "PipeLogPeer.h"
 #include "PipeTestSupport.h"
 #include "Records.h"
 #include "SocketApi.h"
@@ -44,11 +44,7 @@ protected:
     void SetUp() override
     {
         CoreTest::SetUp();
-        logpeer::PeerOptions options;
-        options.pipeName = UniquePipeName();
-        options.tcp = false;
-        peer_ = std::make_unique<logpeer::LogPeer>(options);
-        peer_->StartListening();
+        peer_ = StartPipeLogPeer();
         remote_ = Record(peer_->pipePath());
     }
 
