@@ -5,7 +5,7 @@
 #include "CoreTestFixture.h"
 #include "FixedWaits.h"
 #include "Framework.h"
-#include "LogPeer.h"
+#include "PipeLogPeer.h"
 #include "PipeTestSupport.h"
 #include "Records.h"
 #include "TrackedBlock.h"
@@ -105,11 +105,7 @@ protected:
     void SetUp() override
     {
         CoreTest::SetUp();
-        logpeer::PeerOptions options;
-        options.pipeName = UniquePipeName();
-        options.tcp = false;
-        peer_ = std::make_unique<logpeer::LogPeer>(options);
-        peer_->StartListening();
+        peer_ = StartPipeLogPeer();
         remote_ = Record(peer_->pipePath());
 
         void* object = nullptr;

@@ -1,8 +1,8 @@
+#include "BothPlatformsTest.h"
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
 #include "FamilyRegistry.h"
 #include "ManagedObject.h"
-#include "NotNtPlatform.h"
 #include "SocketApi.h"
 #include "TransportProvider.h"
 #include "UdpTestSupport.h"
@@ -31,19 +31,8 @@ Ipv4Record FreeUdpRecord()
 std::string Bytes(const BufferHandle& h, uint32_t n) { return std::string(static_cast<const char*>(h.data), n); }
 
 // Datagram listeners and connected datagram sockets over UDP on loopback, as on NT and as on Windows 9x.
-class DatagramSockets : public CoreTest, public ::testing::WithParamInterface<bool> {
+class DatagramSockets : public BothPlatformsTest {
 protected:
-    void SetUp() override
-    {
-        SetNotNtPlatformForTesting(GetParam() ? 1 : 0);
-        CoreTest::SetUp();
-    }
-    void TearDown() override
-    {
-        CoreTest::TearDown();
-        SetNotNtPlatformForTesting(-1);
-    }
-
     // Listens on a free port; the listener is kept by `result`.
     void* Listen(MessageWaiter* accepted, MessageWaiter* result, Ipv4Record* at)
     {
@@ -268,10 +257,7 @@ TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)
     EXPECT_EQ(pending.U32(0, 4), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platforms, DatagramSockets, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? std::string("NotNt") : std::string("Nt");
-                         });
+INSTANTIATE_TEST_SUITE_P(Platforms, DatagramSockets, ::testing::Values(false, true), PlatformName);
 
 // ---- failures of the receive, from a transport that the test drives -------
 

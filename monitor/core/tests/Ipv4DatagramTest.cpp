@@ -1,8 +1,8 @@
+#include "BothPlatformsTest.h"
 #include "CoreTestFixture.h"
 #include "FamilyRegistry.h"
 #include "Ipv4Record.h"
 #include "MessageWaiter.h"
-#include "NotNtPlatform.h"
 #include "SocketApi.h"
 #include "UdpTestSupport.h"
 #include <string>
@@ -13,19 +13,7 @@ constexpr NtStatus kStatusMessageTooLong = 0xC0000206;  // 10040
 constexpr NtStatus kStatusAborted = 0xC0000240;         // 995
 
 // UDP endpoints used directly through raw sockets, as on NT and as on Windows 9x.
-class Ipv4Datagram : public CoreTest, public ::testing::WithParamInterface<bool> {
-protected:
-    void SetUp() override
-    {
-        SetNotNtPlatformForTesting(GetParam() ? 1 : 0);
-        CoreTest::SetUp();
-    }
-    void TearDown() override
-    {
-        CoreTest::TearDown();
-        SetNotNtPlatformForTesting(-1);
-    }
-};
+class Ipv4Datagram : public BothPlatformsTest {};
 
 TEST_P(Ipv4Datagram, SendAndReceiveWithTheSourceRecord)
 {
@@ -96,9 +84,6 @@ TEST_P(Ipv4Datagram, CloseWithReceivePendingCompletesTheReceiveAsCancelled)
     EXPECT_EQ(received.U32(0, 4), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Datagram, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? std::string("NotNt") : std::string("Nt");
-                         });
+INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Datagram, ::testing::Values(false, true), PlatformName);
 
 }  // namespace

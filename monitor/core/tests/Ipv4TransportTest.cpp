@@ -1,9 +1,9 @@
+#include "BothPlatformsTest.h"
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
 #include "FamilyRegistry.h"
 #include "Ipv4Record.h"
 #include "MessageWaiter.h"
-#include "NotNtPlatform.h"
 #include "SocketApi.h"
 #include "TrackedBlock.h"
 #include "TransportProvider.h"
@@ -104,18 +104,12 @@ private:
 
 // Every TCP case runs twice: as on NT (completions finished inside the
 // completion routines) and as on Windows 9x (finished from the command queue).
-class Ipv4Tcp : public CoreTest, public ::testing::WithParamInterface<bool> {
+class Ipv4Tcp : public BothPlatformsTest {
 protected:
     void SetUp() override
     {
-        SetNotNtPlatformForTesting(GetParam() ? 1 : 0);
-        CoreTest::SetUp();
+        BothPlatformsTest::SetUp();
         ASSERT_TRUE(NetInit());
-    }
-    void TearDown() override
-    {
-        CoreTest::TearDown();
-        SetNotNtPlatformForTesting(-1);
     }
 
     // A provider bound to the record; its local record in `local`.
@@ -368,9 +362,6 @@ TEST_P(Ipv4Tcp, DroppingOpenConnectionsEndsEveryThreadBeforeShutDown)
     // of its endpoint and every block came back.
 }
 
-INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Tcp, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? std::string("NotNt") : std::string("Nt");
-                         });
+INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Tcp, ::testing::Values(false, true), PlatformName);
 
 }  // namespace

@@ -2,7 +2,7 @@
 // with the core: what one side writes the other must see byte for byte.
 #include "CompletionMessage.h"
 #include "CoreTestFixture.h"
-#include "LogPeer.h"
+#include "PipeLogPeer.h"
 #include "PipeTestSupport.h"
 #include "Records.h"
 #include "SocketApi.h"
@@ -32,16 +32,10 @@ std::string ReceiveAll(void* socket, size_t count = SIZE_MAX)
     return got;
 }
 
-// A read left in flight; its buffer lives as long as the read.
+// A read left in flight, and its completion.
 struct PendingRead {
     SyncWaiter waiter;
-    explicit PendingRead(void* socket)
-    {
-        BufferHandle buffer;
-        BufAlloc(&buffer, nullptr, nullptr, 64);
-        SockReceive(socket, &buffer, waiter.closure());
-        BufHandleRelease(&buffer);
-    }
+    explicit PendingRead(void* socket) { ReceivePending(socket, 64, waiter.closure()); }
     const StatusCountMessage& Wait() { return *static_cast<const StatusCountMessage*>(waiter.Wait().data); }
 };
 
@@ -50,11 +44,7 @@ protected:
     void SetUp() override
     {
         CoreTest::SetUp();
-        logpeer::PeerOptions options;
-        options.pipeName = UniquePipeName();
-        options.tcp = false;
-        peer_ = std::make_unique<logpeer::LogPeer>(options);
-        peer_->StartListening();
+        peer_ = StartPipeLogPeer();
         remote_ = Record(peer_->pipePath());
     }
 

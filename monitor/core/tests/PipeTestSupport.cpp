@@ -47,6 +47,14 @@ std::string ReceiveSync(void* socket, uint32_t bufferBytes)
     return result;
 }
 
+void ReceivePending(void* socket, uint32_t bufferBytes, const Closure* closure)
+{
+    BufferHandle buffer;
+    BufAlloc(&buffer, nullptr, nullptr, bufferBytes);
+    SockReceive(socket, &buffer, closure);
+    BufHandleRelease(&buffer);
+}
+
 NtStatus SendSync(void* socket, const std::string& bytes)
 {
     BufferHandle buffer;

@@ -1,5 +1,6 @@
 #pragma once
 #include "AddressRecord.h"
+#include "Closure.h"
 #include "StatusCodes.h"
 #include <string>
 
@@ -26,5 +27,8 @@ std::string RecordBytes(const AddressRecord* r);
 NtStatus ConnectSync(const AddressRecord* remote, Held* socket);
 // The bytes one read returned, or "error N" with the status as the transport reported it.
 std::string ReceiveSync(void* socket, uint32_t bufferBytes = 256);
+// Leaves one read of `bufferBytes` in flight, into a buffer that lives as long
+// as the read; its status-count message goes to `closure` (null: to nobody).
+void ReceivePending(void* socket, uint32_t bufferBytes, const Closure* closure);
 NtStatus SendSync(void* socket, const std::string& bytes);
 NtStatus CloseSync(void* socket);

@@ -196,11 +196,8 @@ TEST_F(PipeTransport, DroppingTheSocketCancelsItsPendingReadBeforeTheThreadEnds)
     AddressRecord* remote = Record(name);
     Held socket;
     ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
-    BufferHandle buffer;
-    BufAlloc(&buffer, nullptr, nullptr, 16);
     SyncWaiter read;
-    SockReceive(socket.object, &buffer, read.closure());
-    BufHandleRelease(&buffer);
+    ReceivePending(socket.object, 16, read.closure());
     socket.Drop();
     auto* done = static_cast<const StatusCountMessage*>(read.Wait().data);
     EXPECT_EQ(done->status, uint32_t(ERROR_OPERATION_ABORTED));
@@ -218,10 +215,7 @@ TEST_F(PipeTransport, ShutDownWithAConnectionOpen)
     AddressRecord* remote = Record(name);
     Held socket;
     ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
-    BufferHandle buffer;
-    BufAlloc(&buffer, nullptr, nullptr, 16);
-    SockReceive(socket.object, &buffer, nullptr);
-    BufHandleRelease(&buffer);
+    ReceivePending(socket.object, 16, nullptr);
     BlockRelease(remote);
 }
 

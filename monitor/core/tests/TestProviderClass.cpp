@@ -34,30 +34,6 @@ std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), 
 
 }  // namespace
 
-std::wstring BesideProgram(const wchar_t* fileName)
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    return result.substr(0, result.find_last_of(L"\\/") + 1) + fileName;
-}
-
-DWORD Regsvr32(const std::wstring& switches, const std::wstring& path)
-{
-    std::wstring command = L"regsvr32.exe " + switches + L" \"" + path + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError() | 0x80000000;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 ScopedProviderClass::ScopedProviderClass(const char* name, const ProviderBehaviour& behaviour)
     : progId_(std::string("QuelCoreTest.") + name)
 {

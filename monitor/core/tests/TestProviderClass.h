@@ -3,17 +3,16 @@
 // ini files in fresh temporary directories.
 #pragma once
 
+#include "TestProgram.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace provider_host_test {
 
-// Full path of a file beside the running test program.
-std::wstring BesideProgram(const wchar_t* fileName);
-
-// Exit code of regsvr32 with `switches` on the DLL at `path`.
-DWORD Regsvr32(const std::wstring& switches, const std::wstring& path);
+using quelstd_test::BesideProgram;
+using quelstd_test::Regsvr32;
 
 struct ProviderBehaviour {
     long rangeFrom;

@@ -1,6 +1,7 @@
 // Registration with the system's regsvr32, creation by ProgID and the
 // embedded type library.
 #include "ServerModule.h"
+#include "TestProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -36,21 +37,7 @@ std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
 }
 
 // Exit code of regsvr32 with the given switches on the built server.
-DWORD Regsvr32(const std::wstring& switches) {
-    std::wstring command = L"regsvr32.exe " + switches + L" \"" + ServerPath() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return GetLastError() | 0x80000000;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD Regsvr32(const std::wstring& switches) { return quelstd_test::Regsvr32(switches, ServerPath()); }
 
 class ComTest : public ::testing::Test {
 protected:

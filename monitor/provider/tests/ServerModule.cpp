@@ -1,13 +1,9 @@
 #include "ServerModule.h"
+#include "TestProgram.h"
 
 namespace quelstd_test {
 
-std::wstring ServerPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir = path;
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"quelstd.dll";
-}
+std::wstring ServerPath() { return BesideProgram(L"quelstd.dll"); }
 
 ServerModule::ServerModule() : module_(LoadLibraryW(ServerPath().c_str())) {
     if (module_ == nullptr)
