@@ -1,12 +1,15 @@
 // A second process for the services tests. Each command does one thing to a
-// region and reports through its exit code:
+// region or to the registry and reports through its exit code:
 //   hold NAME              open the region, take its guard and exit holding it
 //   peek NAME              open, exit with the payload's first u32 (0 when the
 //                          payload is shorter), closing first
 //   stay NAME READY QUIT   open, set event READY, wait for event QUIT, close
 //   create NAME SIZE       0 when a new region could be created, else 1
+//   autorun KEY            SetAutorun(on) under HKEY_CURRENT_USER\KEY
 // A failed open exits with kOpenFailed.
+#include "Autorun.h"
 #include "OwnedHandle.h"
+#include "RegistryKey.h"
 #include "SharedMemory.h"
 
 #include <cstdlib>
@@ -58,6 +61,14 @@ int Create(const char* name, const char* size)
     return region.SharedMemoryCreate(name, std::strtoul(size, nullptr, 10)) ? 0 : 1;
 }
 
+int Autorun(const char* keyPath)
+{
+    RegistryKey root;
+    if (!root.Open(HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS))
+        return kOpenFailed;
+    return SetAutorun(true, root.Get()) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -71,5 +82,7 @@ int main(int argc, char** argv)
         return Stay(argv[2], argv[3], argv[4]);
     if (command == "create" && argc == 4)
         return Create(argv[2], argv[3]);
+    if (command == "autorun" && argc == 3)
+        return Autorun(argv[2]);
     return kUsage;
 }
