@@ -6,6 +6,10 @@
 
 namespace services_test {
 
+namespace {
+constexpr char kScratchParent[] = "Software\\QuelServicesTest";
+}
+
 std::string UniqueName(const char* prefix)
 {
     static LONG counter = 0;
@@ -19,7 +23,7 @@ std::string BesideProgram(const std::string& fileName)
 }
 
 ScratchKey::ScratchKey(HKEY root)
-    : root_(root), path_("Software\\QuelServicesTest\\" + UniqueName("key"))
+    : root_(root), path_(std::string(kScratchParent) + "\\" + UniqueName("key"))
 {
     RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                     nullptr, &key_, nullptr);
@@ -30,6 +34,7 @@ ScratchKey::~ScratchKey()
     if (key_)
         RegCloseKey(key_);
     SHDeleteKeyA(root_, path_.c_str());
+    RegDeleteKeyA(root_, kScratchParent);  // only once no other scratch key is left
 }
 
 HelperProcess::HelperProcess(const std::string& arguments, const std::string& program)
