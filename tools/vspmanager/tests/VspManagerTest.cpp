@@ -95,25 +95,6 @@ std::vector<Entry> Walk(void* manager) {
     return entries;
 }
 
-bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return L"<missing>";
-    wchar_t data[MAX_PATH + 1] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t), type = 0;
-    LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return error == ERROR_SUCCESS && type == REG_SZ ? data : L"<missing>";
-}
-
 class VspManagerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RegisterServer(L"/s"), 0u); }
@@ -230,28 +211,26 @@ TEST_F(VspManagerTest, SlotSevenReadsTheConfigurationAgain) {
 }
 
 TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences) {
-    ServerModule server;
-    ASSERT_TRUE(server.loaded());
-    ASSERT_EQ(server.LiveDevices(), 0);
+    ASSERT_EQ(LiveDevices(), 0);
 
     // By default the manager keeps its devices until it goes itself.
     void* manager = Manager();
     ASSERT_NE(manager, nullptr);
-    EXPECT_EQ(server.LiveDevices(), 2);
+    EXPECT_EQ(LiveDevices(), 2);
     void* device = nullptr;
     ASSERT_EQ(CallSlot(manager, 9, 0L, &device), S_OK);
     ReleaseSlot(device);
-    EXPECT_EQ(server.LiveDevices(), 2);
+    EXPECT_EQ(LiveDevices(), 2);
     ASSERT_EQ(CallSlot(manager, 9, 0L, &device), S_OK);
     ReleaseManagers();
-    EXPECT_EQ(server.LiveDevices(), 1);
-    EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(LiveDevices(), 1);
+    EXPECT_EQ(ServerCanUnloadNow(), S_FALSE);
     BSTR text = nullptr;
     EXPECT_EQ(CallSlot(device, 7, &text), S_OK);
     EXPECT_EQ(TakeBstr(text), L"Virtual serial port COM1");
     ReleaseSlot(device);
-    EXPECT_EQ(server.LiveDevices(), 0);
-    EXPECT_EQ(server.CanUnloadNow(), S_OK);
+    EXPECT_EQ(LiveDevices(), 0);
+    EXPECT_EQ(ServerCanUnloadNow(), S_OK);
 
     // Freed on release, each device is its own object and goes with its last
     // reference, its memory no longer readable.
@@ -259,15 +238,15 @@ TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences) {
     ASSERT_TRUE(configuration.applied());
     manager = Manager();
     ASSERT_NE(manager, nullptr);
-    EXPECT_EQ(server.LiveDevices(), 0);
+    EXPECT_EQ(LiveDevices(), 0);
     void* first = nullptr;
     void* again = nullptr;
     ASSERT_EQ(CallSlot(manager, 9, 0L, &first), S_OK);
     ASSERT_EQ(CallSlot(manager, 9, 0L, &again), S_OK);
     EXPECT_NE(first, again);
-    EXPECT_EQ(server.LiveDevices(), 2);
+    EXPECT_EQ(LiveDevices(), 2);
     ReleaseSlot(again);
-    EXPECT_EQ(server.LiveDevices(), 1);
+    EXPECT_EQ(LiveDevices(), 1);
     MEMORY_BASIC_INFORMATION memory = {};
     ASSERT_NE(VirtualQuery(again, &memory, sizeof(memory)), 0u);
     EXPECT_NE(memory.State, static_cast<DWORD>(MEM_COMMIT));
@@ -276,15 +255,15 @@ TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences) {
     EXPECT_EQ(CallSlot(first, 7, &text), S_OK);
     EXPECT_EQ(TakeBstr(text), L"Virtual serial port COM1");
     ReleaseSlot(first);
-    EXPECT_EQ(server.LiveDevices(), 0);
+    EXPECT_EQ(LiveDevices(), 0);
 }
 
 TEST_F(VspManagerTest, RegistrationWritesTheClassAndUnregistrationRemovesIt) {
-    EXPECT_EQ(Value(RUZU_DEVICE_MANAGER_PROGID), L"Ruzu device manager (stand-in)");
-    EXPECT_EQ(Value(std::wstring(RUZU_DEVICE_MANAGER_PROGID) + L"\\CLSID"), kClsid);
-    EXPECT_EQ(Value(kClassKey + L"\\ProgID"), RUZU_DEVICE_MANAGER_PROGID);
-    EXPECT_EQ(lstrcmpiW(Value(kClassKey + L"\\InprocServer32").c_str(), ServerPath().c_str()), 0);
-    EXPECT_EQ(Value(kClassKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(quelstd_test::ClassesString(RUZU_DEVICE_MANAGER_PROGID), L"Ruzu device manager (stand-in)");
+    EXPECT_EQ(quelstd_test::ClassesString(std::wstring(RUZU_DEVICE_MANAGER_PROGID) + L"\\CLSID"), kClsid);
+    EXPECT_EQ(quelstd_test::ClassesString(kClassKey + L"\\ProgID"), RUZU_DEVICE_MANAGER_PROGID);
+    EXPECT_EQ(lstrcmpiW(quelstd_test::ClassesString(kClassKey + L"\\InprocServer32").c_str(), ServerPath().c_str()), 0);
+    EXPECT_EQ(quelstd_test::ClassesString(kClassKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
 
     {
         // Registering again keeps the configuration; unregistering takes it along.
@@ -298,9 +277,9 @@ TEST_F(VspManagerTest, RegistrationWritesTheClassAndUnregistrationRemovesIt) {
         CoFreeUnusedLibraries();
 
         ASSERT_EQ(RegisterServer(L"/u /s"), 0u);
-        EXPECT_FALSE(KeyExists(RUZU_DEVICE_MANAGER_PROGID));
-        EXPECT_FALSE(KeyExists(kClassKey));
-        EXPECT_TRUE(KeyExists(L"CLSID"));
+        EXPECT_FALSE(quelstd_test::ClassesKeyExists(RUZU_DEVICE_MANAGER_PROGID));
+        EXPECT_FALSE(quelstd_test::ClassesKeyExists(kClassKey));
+        EXPECT_TRUE(quelstd_test::ClassesKeyExists(L"CLSID"));
         void* none = reinterpret_cast<void*>(1);
         EXPECT_TRUE(FAILED(CreateManager(&none)));
         EXPECT_EQ(none, nullptr);

@@ -14,6 +14,12 @@ bool SetValue(const wchar_t* name, DWORD type, const void* data, size_t size) {
                        static_cast<DWORD>(size)) == ERROR_SUCCESS;
 }
 
+// An export of the loaded server, or none while it is not loaded.
+void* ServerExport(const char* name) {
+    HMODULE module = GetModuleHandleW(ServerPath().c_str());
+    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
 }  // namespace
 
 std::wstring ServerPath() { return quelstd_test::BesideProgram(L"vspmanager.dll"); }
@@ -45,18 +51,14 @@ ScopedConfiguration::~ScopedConfiguration() {
         SHDeleteValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name);
 }
 
-ServerModule::ServerModule() : module_(LoadLibraryW(ServerPath().c_str())) {
-    if (module_ == nullptr)
-        return;
-    liveDevices_ = reinterpret_cast<decltype(liveDevices_)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "VspManagerLiveDevices")));
-    canUnloadNow_ = reinterpret_cast<decltype(canUnloadNow_)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+LONG LiveDevices() {
+    auto liveDevices = reinterpret_cast<LONG(__cdecl*)()>(ServerExport("VspManagerLiveDevices"));
+    return liveDevices != nullptr ? liveDevices() : 0;
 }
 
-ServerModule::~ServerModule() {
-    if (module_ != nullptr)
-        FreeLibrary(module_);
+HRESULT ServerCanUnloadNow() {
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(ServerExport("DllCanUnloadNow"));
+    return canUnloadNow != nullptr ? canUnloadNow() : S_OK;
 }
 
 }  // namespace vspmanager_test

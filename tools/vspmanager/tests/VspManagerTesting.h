@@ -40,22 +40,9 @@ private:
     bool applied_ = false;
 };
 
-// The stand-in's exports, read from the module that COM loaded.
-class ServerModule {
-public:
-    ServerModule();
-    ServerModule(const ServerModule&) = delete;
-    ServerModule& operator=(const ServerModule&) = delete;
-    ~ServerModule();
-
-    bool loaded() const { return liveDevices_ != nullptr && canUnloadNow_ != nullptr; }
-    LONG LiveDevices() const { return liveDevices_(); }
-    HRESULT CanUnloadNow() const { return canUnloadNow_(); }
-
-private:
-    HMODULE module_ = nullptr;
-    LONG(__cdecl* liveDevices_)() = nullptr;
-    HRESULT(STDAPICALLTYPE* canUnloadNow_)() = nullptr;
-};
+// Devices alive in this process, and the server's DllCanUnloadNow, from the
+// module that COM loaded; 0 and S_OK while the module is not loaded.
+LONG LiveDevices();
+HRESULT ServerCanUnloadNow();
 
 }  // namespace vspmanager_test
