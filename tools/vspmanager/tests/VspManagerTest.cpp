@@ -118,6 +118,7 @@ protected:
             ReleaseSlot(manager);
         created_.clear();
     }
+
 private:
     std::vector<void*> created_;
 };
