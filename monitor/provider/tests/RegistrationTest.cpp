@@ -15,27 +15,6 @@ const wchar_t kClassKey[] = L"CLSID\\{6168E94C-5C90-4410-B6BB-EE2C9A3C6F1F}";
 const wchar_t kTypeLibKey[] = L"TypeLib\\{69C91776-A472-465B-A6F8-CB2AA3FC85F5}";
 const wchar_t kInterfaceKey[] = L"Interface\\{5E617C0A-44F6-424E-9C89-5EA02F14E031}";
 
-bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-// The string value name (NULL: default) of HKCR\path, or "<missing>".
-std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return L"<missing>";
-    wchar_t data[MAX_PATH + 1] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t);
-    DWORD type = 0;
-    LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return error == ERROR_SUCCESS && type == REG_SZ ? data : L"<missing>";
-}
-
 // Exit code of regsvr32 with the given switches on the built server.
 DWORD Regsvr32(const std::wstring& switches) { return quelstd_test::Regsvr32(switches, ServerPath()); }
 
@@ -46,12 +25,12 @@ protected:
 };
 
 void ExpectNothingRegistered() {
-    EXPECT_FALSE(KeyExists(L"Quelstd.StdMsgProvider"));
-    EXPECT_FALSE(KeyExists(L"Quelstd.StdMsgProvider.1"));
-    EXPECT_FALSE(KeyExists(kClassKey));
-    EXPECT_FALSE(KeyExists(kTypeLibKey));
-    EXPECT_FALSE(KeyExists(kInterfaceKey));
-    EXPECT_TRUE(KeyExists(L"CLSID"));
+    EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider"));
+    EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider.1"));
+    EXPECT_FALSE(ClassesKeyExists(kClassKey));
+    EXPECT_FALSE(ClassesKeyExists(kTypeLibKey));
+    EXPECT_FALSE(ClassesKeyExists(kInterfaceKey));
+    EXPECT_TRUE(ClassesKeyExists(L"CLSID"));
 }
 
 }  // namespace
@@ -70,20 +49,20 @@ TEST_F(RegistrationTest, RoundTripWritesTheScriptAndLeavesNothingBehind) {
 
     const std::wstring clsid = L"{6168E94C-5C90-4410-B6BB-EE2C9A3C6F1F}";
     const std::wstring cls = kClassKey;
-    EXPECT_EQ(Value(L"Quelstd.StdMsgProvider.1"), L"QuelStdMsgProvider Class");
-    EXPECT_EQ(Value(L"Quelstd.StdMsgProvider.1\\CLSID"), clsid);
-    EXPECT_EQ(Value(L"Quelstd.StdMsgProvider"), L"QuelStdMsgProvider Class");
-    EXPECT_EQ(Value(L"Quelstd.StdMsgProvider\\CLSID"), clsid);
-    EXPECT_EQ(Value(L"Quelstd.StdMsgProvider\\CurVer"), L"Quelstd.StdMsgProvider.1");
-    EXPECT_EQ(Value(cls), L"QuelStdMsgProvider Class");
-    EXPECT_EQ(Value(cls + L"\\ProgID"), L"Quelstd.StdMsgProvider.1");
-    EXPECT_EQ(Value(cls + L"\\VersionIndependentProgID"), L"Quelstd.StdMsgProvider");
-    EXPECT_TRUE(KeyExists(cls + L"\\Programmable"));
-    EXPECT_EQ(lstrcmpiW(Value(cls + L"\\InprocServer32").c_str(), ServerPath().c_str()), 0)
-        << Value(cls + L"\\InprocServer32").c_str();
-    EXPECT_EQ(Value(cls + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
-    EXPECT_EQ(Value(cls + L"\\TypeLib"), L"{69C91776-A472-465B-A6F8-CB2AA3FC85F5}");
-    EXPECT_FALSE(KeyExists(cls + L"\\LocalServer32"));
+    EXPECT_EQ(ClassesString(L"Quelstd.StdMsgProvider.1"), L"QuelStdMsgProvider Class");
+    EXPECT_EQ(ClassesString(L"Quelstd.StdMsgProvider.1\\CLSID"), clsid);
+    EXPECT_EQ(ClassesString(L"Quelstd.StdMsgProvider"), L"QuelStdMsgProvider Class");
+    EXPECT_EQ(ClassesString(L"Quelstd.StdMsgProvider\\CLSID"), clsid);
+    EXPECT_EQ(ClassesString(L"Quelstd.StdMsgProvider\\CurVer"), L"Quelstd.StdMsgProvider.1");
+    EXPECT_EQ(ClassesString(cls), L"QuelStdMsgProvider Class");
+    EXPECT_EQ(ClassesString(cls + L"\\ProgID"), L"Quelstd.StdMsgProvider.1");
+    EXPECT_EQ(ClassesString(cls + L"\\VersionIndependentProgID"), L"Quelstd.StdMsgProvider");
+    EXPECT_TRUE(ClassesKeyExists(cls + L"\\Programmable"));
+    EXPECT_EQ(lstrcmpiW(ClassesString(cls + L"\\InprocServer32").c_str(), ServerPath().c_str()), 0)
+        << ClassesString(cls + L"\\InprocServer32").c_str();
+    EXPECT_EQ(ClassesString(cls + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(ClassesString(cls + L"\\TypeLib"), L"{69C91776-A472-465B-A6F8-CB2AA3FC85F5}");
+    EXPECT_FALSE(ClassesKeyExists(cls + L"\\LocalServer32"));
 
     ITypeLib* registered = nullptr;
     EXPECT_EQ(LoadRegTypeLib(LIBID_QUELSTDLib, 1, 0, 0x409, &registered), S_OK);
@@ -126,10 +105,10 @@ TEST_F(RegistrationTest, UnregistrationKeepsWhatOthersAddedBelowAProgId) {
     RegCloseKey(foreign);
 
     ASSERT_EQ(Regsvr32(L"/u /s"), 0u);
-    EXPECT_TRUE(KeyExists(L"Quelstd.StdMsgProvider\\Insertable"));
-    EXPECT_FALSE(KeyExists(L"Quelstd.StdMsgProvider\\CLSID"));
-    EXPECT_FALSE(KeyExists(L"Quelstd.StdMsgProvider\\CurVer"));
-    EXPECT_FALSE(KeyExists(kClassKey));
+    EXPECT_TRUE(ClassesKeyExists(L"Quelstd.StdMsgProvider\\Insertable"));
+    EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider\\CLSID"));
+    EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider\\CurVer"));
+    EXPECT_FALSE(ClassesKeyExists(kClassKey));
 
     RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Quelstd.StdMsgProvider\\Insertable");
     RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Quelstd.StdMsgProvider");

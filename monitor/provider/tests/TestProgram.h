@@ -1,5 +1,5 @@
-// Files beside the running test program, and their registration through the
-// system's regsvr32, for every test that registers a COM server.
+// Files beside the running test program, their registration through the
+// system's regsvr32 and what it wrote, for every test that registers a COM server.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +31,28 @@ inline DWORD Regsvr32(const std::wstring& switches, const std::wstring& path) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+// Whether HKEY_CLASSES_ROOT\path exists.
+inline bool ClassesKeyExists(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The string value `name` (NULL: default) of HKEY_CLASSES_ROOT\path, or "<missing>".
+inline std::wstring ClassesString(const std::wstring& path, const wchar_t* name = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return L"<missing>";
+    wchar_t data[MAX_PATH + 1] = {};
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return error == ERROR_SUCCESS && type == REG_SZ ? data : L"<missing>";
 }
 
 }  // namespace quelstd_test

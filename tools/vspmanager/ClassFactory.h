@@ -1,0 +1,10 @@
+// The class object of the manager (static lifetime).
+#pragma once
+
+#include <objbase.h>
+
+namespace vspmanager {
+
+IClassFactory* ManagerClassFactory();
+
+}  // namespace vspmanager

@@ -1,0 +1,48 @@
+// For every test that uses the stand-in manager: its path, its registration
+// through regsvr32, its configuration for the length of a test, and its count
+// of live devices.
+#pragma once
+
+#include "TestProgram.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vspmanager_test {
+
+// Full path of vspmanager.dll beside the running test program.
+std::wstring ServerPath();
+
+// Exit code of regsvr32 with `switches` ("/s", "/u /s") on the stand-in.
+DWORD RegisterServer(const std::wstring& switches);
+
+struct Settings {
+    std::optional<std::vector<std::wstring>> ports;  // none: the default ports
+    std::wstring failingPort;                        // empty: every lookup succeeds
+    bool freeReleasedDevices = false;
+};
+
+// The stand-in's configuration values while the object lives; they are
+// removed again by the destructor.
+class ScopedConfiguration {
+public:
+    explicit ScopedConfiguration(const Settings& settings);
+    ScopedConfiguration(const ScopedConfiguration&) = delete;
+    ScopedConfiguration& operator=(const ScopedConfiguration&) = delete;
+    ~ScopedConfiguration();
+
+    bool applied() const { return applied_; }
+
+private:
+    bool applied_ = false;
+};
+
+// Devices alive in this process, and the server's DllCanUnloadNow, from the
+// module that COM loaded; 0 and S_OK while the module is not loaded.
+LONG LiveDevices();
+HRESULT ServerCanUnloadNow();
+
+}  // namespace vspmanager_test
