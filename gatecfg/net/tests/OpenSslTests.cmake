@@ -43,3 +43,19 @@ set_target_properties(gatecfg_openssl_binding_tests PROPERTIES
 add_dependencies(gatecfg_openssl_binding_tests standin_libeay standin_ssleay
                  standin_ssleay_no_ctx_new standin_libeay_no_bio_new standin_libeay_no_ssleay
                  standin_libeay_no_pkey_free)
+
+# The context tests run against the genuine OpenSSL 1.0.2n DLLs that
+# scripts/setup.sh places in bin/, with keys and certificates made here by
+# Debian's openssl (never committed).
+set(CX_TEST_CERTS ${CMAKE_BINARY_DIR}/bin/ssl-test-certs)
+add_custom_command(OUTPUT ${CX_TEST_CERTS}/server.expect
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/make-ssl-test-certs.sh ${CX_TEST_CERTS}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/make-ssl-test-certs.sh
+  COMMENT "Making the SSL test certificates")
+add_custom_target(gatecfg_ssl_test_certs DEPENDS ${CX_TEST_CERTS}/server.expect)
+
+quel_add_test(NAME gatecfg_ssl_context_tests
+  SOURCES tests/SslContextTests.cpp tests/X509Tests.cpp tests/SslCallbackTests.cpp
+          tests/OpenSslGenuineFixture.cpp
+  LIBS gatecfg_net)
+add_dependencies(gatecfg_ssl_context_tests gatecfg_ssl_test_certs)
