@@ -14,11 +14,15 @@
 #include "net/CalyxSslBase.h"
 #include "net/CalyxUnits.h"
 #include "net/CalyxUtils.h"
+#include "OpenSslTestSupport.h"
 #include "rtl/SysUtils.h"
 
 namespace {
 
 using namespace calyx;
+using ssltest::LibeayEntriesSet;
+using ssltest::MessageOf;
+using ssltest::SsleayEntriesSet;
 
 std::string StandIn(const std::string& variant, const std::string& dll)
 {
@@ -32,35 +36,6 @@ std::string StandIn(const std::string& variant, const std::string& dll)
 bool ModuleMapped(const std::string& path)
 {
     return GetModuleHandleA(path.c_str()) != nullptr;
-}
-
-template <class F>
-std::string MessageOf(F call)
-{
-    try {
-        call();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
-
-int SsleayEntriesSet()
-{
-    int n = 0;
-#define CX_COUNT(name, result, params) n += ssleay::name != nullptr;
-    CX_SSLEAY_ENTRIES(CX_COUNT)
-#undef CX_COUNT
-    return n;
-}
-
-int LibeayEntriesSet()
-{
-    int n = 0;
-#define CX_COUNT(name, result, params) n += libeay::name != nullptr;
-    CX_LIBEAY_ENTRIES(CX_COUNT)
-#undef CX_COUNT
-    return n;
 }
 
 struct OpenSslBindingTest : ::testing::Test {

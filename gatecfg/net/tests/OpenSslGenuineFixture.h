@@ -12,6 +12,7 @@
 #include "net/CalyxSSLEAY.h"
 #include "net/CalyxSslBase.h"
 #include "net/CalyxUnits.h"
+#include "OpenSslTestSupport.h"
 
 namespace ssltest {
 
@@ -27,17 +28,6 @@ std::string JoinCrLf(const std::vector<std::string>& lines);
 X509* ReadCert(const std::string& name);
 // A read-only memory BIO over the concatenated files.
 BIO* FilesBio(const std::vector<std::string>& names);
-
-template <class F>
-std::string MessageOf(F call)
-{
-    try {
-        call();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
 
 // Frees a component at the end of the scope.
 template <class T>

@@ -84,14 +84,10 @@ TEST_F(X509Test, ExtensionIndicesOutsideTheListRaise)
     TOwned<TX509Base> cert(Certificate("server"));
     const int count = cert->ExtensionCount();
     EXPECT_GE(count, 7);
-    for (int index : {count, -1}) {
-        try {
-            cert->GetExtension(index);
-            ADD_FAILURE() << index;
-        } catch (const EX509Exception& e) {
-            EXPECT_EQ(e.Message(), "Extension index out of bounds");
-        }
-    }
+    for (int index : {count, -1})
+        EXPECT_EQ(MessageOf<EX509Exception>([&] { cert->GetExtension(index); }),
+                  "Extension index out of bounds")
+            << index;
     TOwned<TX509Base> none(rtl::Create<TX509Base>(nullptr));
     EXPECT_EQ(none->GetExtension(0).ShortName, "");
     EXPECT_EQ(none->ExtensionByName("subjectAltName"), -1);
@@ -233,17 +229,7 @@ TEST_F(X509Test, BioFailuresRaiseTheirTexts)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        std::string message;
-        try {
-            c.Call();
-            message = "(nothing raised)";
-        } catch (const EX509Exception& e) {
-            message = e.Message();
-        }
-        if (c.Prefix)
-            EXPECT_EQ(message.substr(0, c.Message.size()), c.Message) << message;
-        else
-            EXPECT_EQ(message, c.Message);
+        ExpectMessage(MessageOf<EX509Exception>(c.Call), c.Message, c.Prefix);
     }
     EXPECT_EQ(empty->X509Handle(), nullptr);
     for (BIO* bio : {out, garbage, wrongPass, mismatch})
