@@ -1,18 +1,42 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need. Quiet and quick when all is present.
 set -euo pipefail
-
-packages=(cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth)
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUEL_BUILD_DIR:-$root/build}"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "setup: installing ${missing[*]}" >&2
-dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+
+# Installs the Debian packages given that are not installed yet.
+install_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "setup: installing ${missing[*]}" >&2
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# openssl (Linux) makes the SSL tests' certificates and plays their TLS peer.
+install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl
+
+# The genuine OpenSSL 1.0.2n DLLs that the socket library's SSL level binds by
+# name at run time: fetched with the npm client, checked against the hashes
+# pinned beside this script and placed beside the built programs.
+openssl_pins="$root/scripts/openssl-dlls.sha256"
+openssl_dir="$build/bin"
+if ! (cd "$openssl_dir" 2>/dev/null && sha256sum --status -c "$openssl_pins"); then
+  command -v npm >/dev/null || install_packages npm
+  echo "setup: fetching the OpenSSL 1.0.2n DLLs (npm openssl.exe@0.0.2)" >&2
+  fetch="$(mktemp -d)"
+  trap 'rm -rf "$fetch"' EXIT
+  (cd "$fetch" && npm pack --silent openssl.exe@0.0.2 >/dev/null &&
+     tar xzf openssl.exe-0.0.2.tgz package/bin/libeay32.dll package/bin/ssleay32.dll &&
+     cd package/bin && sha256sum --quiet -c "$openssl_pins") ||
+    { echo "setup: the OpenSSL DLLs could not be fetched or do not match $openssl_pins" >&2; exit 1; }
+  mkdir -p "$openssl_dir"
+  cp "$fetch/package/bin/libeay32.dll" "$fetch/package/bin/ssleay32.dll" "$openssl_dir/"
+fi

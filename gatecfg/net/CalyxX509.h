@@ -1,0 +1,106 @@
+#pragma once
+// Certificates: TX509Base wraps a private copy of an OpenSSL certificate and
+// one reference to its key; TX509List keeps the certificates an SSL socket saw
+// while verifying its peer.
+#include <string>
+#include <vector>
+
+#include "net/CalyxSslBase.h"
+
+namespace calyx {
+
+struct TExtension {
+    bool Critical = false;
+    std::string ShortName;
+    std::string Value;
+};
+
+class TX509Base : public TSslBaseComponent {
+public:
+    // Keeps a copy of the certificate when one is given.
+    TX509Base(rtl::TComponent* owner, X509* cert = nullptr);
+
+    X509* X509Handle() const noexcept { return FX509; }
+    EVP_PKEY* PrivateKey() const noexcept { return FPrivateKey; }
+    // The 20 raw bytes of the SHA-1 fingerprint (zero bytes included),
+    // empty without certificate.
+    const std::string& Sha1Hash() const noexcept { return FSha1Hash; }
+
+    virtual int GetSerialNum();
+    virtual TExtension GetSubjectAltName();
+    virtual TExtension GetExtension(int index);
+    virtual void Clear();
+    virtual void ReadFromBio(BIO* bio, bool includePrivateKey, const std::string& password);
+    virtual void WriteToBio(BIO* bio, bool includePrivateKey, bool addRawText);
+    // True when a subject common name or a subjectAltName entry names host.
+    virtual bool PostConnectionCheck(const std::string& host);
+
+    void AssignX509(X509* cert);
+    void SetPrivateKey(EVP_PKEY* key);
+    int ExtensionCount();
+    // The index of the first extension with this short name (any case), or -1.
+    int ExtensionByName(const std::string& shortName);
+    std::string SubjectOneLine();
+    // The subject's common names, one per line (CR LF between them).
+    std::string SubjectCNList();
+    std::string VerifyErrMsg();
+
+    // OpenSSL verification codes; 50 (X509_V_ERR_APPLICATION_VERIFICATION)
+    // stands for unknown.
+    int VerifyResult = X509_V_ERR_APPLICATION_VERIFICATION;
+    int VerifyDepth = 0;
+    int CustomVerifyResult = X509_V_ERR_APPLICATION_VERIFICATION;
+    int FirstVerifyResult = X509_V_ERR_APPLICATION_VERIFICATION;
+
+protected:
+    ~TX509Base() override;
+
+private:
+    void KeepCopyOf(X509* cert);
+    void FreeX509();
+    void FreePrivateKey();
+
+    X509* FX509 = nullptr;
+    EVP_PKEY* FPrivateKey = nullptr;
+    std::string FSha1Hash;
+};
+
+// Makes the certificate objects of a list: (owner, certificate).
+using TX509Class = TX509Base* (*)(rtl::TComponent* owner, X509* cert);
+TX509Base* CreateX509Base(rtl::TComponent* owner, X509* cert);
+
+class TX509List : public rtl::TObject {
+public:
+    explicit TX509List(rtl::TComponent* owner) : FOwner(owner) {}
+    ~TX509List() override;
+
+    rtl::TComponent* Owner() const noexcept { return FOwner; }
+    int Count() const noexcept { return int(FItems.size()); }
+    TX509Base* Items(int index) const { return FItems.at(size_t(index)); }
+
+    void Clear();
+    // A new X509Class object made from the certificate, owned by the list's
+    // owner and freed by the list.
+    TX509Base* Add(X509* cert);
+    TX509Base* Find(X509* cert) const;
+    TX509Base* FindBySha1Hash(const std::string& sha1Hash) const;
+
+    TX509Class X509Class = &CreateX509Base;
+    int LastVerifyResult = 0;
+
+private:
+    rtl::TComponent* FOwner;
+    std::vector<TX509Base*> FItems;
+};
+
+// The 20-byte SHA-1 fingerprint of a certificate, empty when it fails.
+std::string X509Sha1Hash(X509* cert);
+
+// Whether a name taken from a certificate (common name or DNS entry) names
+// host. A name with wildcard characters counts only as "*." followed by at
+// least two literal labels ("*.example.com"), which covers every host name
+// below it; it never covers an IP address. Other names compare in full,
+// ignoring case.
+bool CertNameMatchesHost(const std::string& name, const std::string& host);
+
+}  // namespace calyx
