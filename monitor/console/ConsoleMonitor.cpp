@@ -1,5 +1,5 @@
 #include "ConsoleMonitor.h"
-#include "MonitorGlue.h"
+#include "frontend/MonitorGlue.h"
 
 #include <new>
 

@@ -1,10 +1,10 @@
 #pragma once
-#include "AddressRecord.h"
-#include "ChannelClient.h"
+#include "net/AddressRecord.h"
+#include "channel/ChannelClient.h"
 #include "ConsolePrinter.h"
-#include "MessageProviderHost.h"
+#include "frontend/MessageProviderHost.h"
 #include "ProviderTexts.h"
-#include "Strand.h"
+#include "exec/Strand.h"
 
 // The console's monitor object: one channel to the log service, whose records
 // are handled on the object's strand and printed through a ConsolePrinter.

@@ -1,5 +1,5 @@
 #include "ConsolePrinter.h"
-#include "MonitorRecordView.h"
+#include "frontend/MonitorRecordView.h"
 
 #include <algorithm>
 #include <cstdio>

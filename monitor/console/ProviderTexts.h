@@ -1,5 +1,5 @@
 #pragma once
-#include "MessageProviderHost.h"
+#include "frontend/MessageProviderHost.h"
 #include "MessageTexts.h"
 
 // Record texts from a provider list, converted to the ANSI code page.

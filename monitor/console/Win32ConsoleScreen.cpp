@@ -1,5 +1,5 @@
 #include "Win32ConsoleScreen.h"
-#include "ScopedLock.h"
+#include "runtime/ScopedLock.h"
 
 #include <cstring>
 #include <time.h>

@@ -1,12 +1,13 @@
 // quelcon: prints the log service's events and, with /d, the port data as
 // hex dumps, until ESC is pressed.
-#include "AddressRecord.h"
+#include "net/AddressRecord.h"
 #include "CommandLine.h"
 #include "ConsoleMonitor.h"
 #include "EscapeKey.h"
-#include "Framework.h"
-#include "ObjRef.h"
-#include "TrackedBlock.h"
+#include "runtime/Framework.h"
+#include "runtime/Platform.h"
+#include "runtime/ObjRef.h"
+#include "runtime/TrackedBlock.h"
 #include "Win32ConsoleScreen.h"
 
 #include <objbase.h>

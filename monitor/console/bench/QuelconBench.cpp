@@ -3,9 +3,9 @@
 // reader taking the same bytes in the same run, and the live-block count
 // while the monitor's output is slow.
 #include "ConsoleMonitor.h"
-#include "Framework.h"
-#include "ObjRef.h"
-#include "TrackedBlock.h"
+#include "runtime/Framework.h"
+#include "runtime/ObjRef.h"
+#include "runtime/TrackedBlock.h"
 #include "Win32ConsoleScreen.h"
 
 #include "Frame.h"

@@ -1,8 +1,0 @@
-#pragma once
-#include "Closure.h"
-#include "IntrusiveList.h"
-
-// A list of closure copies (tracked blocks), as collected by the event hub.
-NtStatus ClosureListAppend(ListHead* list, const Closure* closure);  // 0 or 0xC000009A
-void ClosureListInvokeAll(ListHead* list, BufferHandle* message);  // in list order, same message
-void ClosureListRelease(ListHead* list);                           // release each copy, free the entries

@@ -1,7 +1,0 @@
-#include "FixedWaits.h"
-
-FixedWaits& CoreFixedWaits()
-{
-    static FixedWaits waits;
-    return waits;
-}

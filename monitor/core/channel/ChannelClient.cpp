@@ -1,0 +1,131 @@
+#include "channel/ChannelClient.h"
+#include <cstring>
+
+namespace {
+
+void ConstructChannel(void* payload, ControlBlock* cb)
+{
+    auto* channel = static_cast<ChannelClient*>(payload);
+    std::memset(static_cast<void*>(channel), 0, sizeof(*channel));  // an empty Str is a null pointer
+    channel->cb = cb;
+    ClientMemberCreate(&channel->client, &channel->clientBuilt, cb);
+    MsgStreamMemberCreate(&channel->stream, &channel->streamBuilt, cb);
+}
+
+void OnClientEvent(void* channel, BufferHandle* message)
+{
+    ChannelOnClientEvent(static_cast<ChannelClient*>(channel), message);
+}
+
+// u32 (dump flag != 0), then the filter with its NUL unless it is absent or empty.
+NtStatus BuildHello(BufferHandle* hello, const char* filter, uint32_t dumpFlag)
+{
+    uint32_t flag = dumpFlag ? 1 : 0;
+    size_t length = filter ? std::strlen(filter) : 0;
+    if (4 + length + 1 > kFrameMaxPayload)
+        return kStatusInvalidParameter;
+    if (length == 0)
+        return BufReallocateCopy(hello, &flag, 4);
+    return BufReallocateGather(hello, &flag, 4u, filter, static_cast<uint32_t>(length + 1), nullptr);
+}
+
+}  // namespace
+
+NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* deviceFilter, uint32_t dumpFlag,
+                     const AddressRecord* server, const Closure* receiver)
+{
+    if (!channel->clientBuilt || !channel->streamBuilt)
+        return kStatusNoMemory;
+    StrAssign(channel->name, name ? name : "");
+    ReconnectingClient* client = &channel->client;
+    Closure onEvent;
+    BindMember(&onEvent, channel, OnClientEvent, nullptr);
+    EventHubSubscribeAll(&client->hub, &onEvent);
+    ClosureRelease(&onEvent);
+    MsgStreamSetDownstream(&channel->stream, &client->stage);
+    StageSetNext(&client->stage, MsgStreamReceiveStage(&channel->stream));
+    MsgStreamSetReceiver(&channel->stream, receiver);
+    NtStatus status = BuildHello(&channel->hello, deviceFilter, dumpFlag);
+    if (status != kStatusSuccess)
+        return status;
+    ClientSetFlags(client, kClientKeepConnected);
+    ClientConnect(client, server, nullptr);
+    return kStatusSuccess;
+}
+
+void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
+{
+    auto* event = static_cast<const EventHubMessage*>(message->data);
+    const BufferHandle& payload = event->payload;
+    uint32_t code;
+    switch (event->code) {
+    case ClientEventConnect:
+        code = MonitorCodeLogServiceConnect;
+        if (payload.size >= 4 && *static_cast<const NtStatus*>(payload.data) == kStatusSuccess) {
+            // A frame the old connection cut off must not swallow the new one's first record.
+            MsgStreamReset(&channel->stream);
+            MsgStreamSend(&channel->stream, &channel->hello, nullptr);
+        }
+        break;
+    case ClientEventAccept:
+        code = MonitorCodeLogServiceAccept;
+        MsgStreamReset(&channel->stream);
+        break;
+    case ClientEventDisconnect:
+        code = MonitorCodeLogServiceClose;
+        break;
+    default:
+        return;
+    }
+    uint32_t nameBytes = StrLengthOf(channel->name) + 1;
+    BufferHandle record;
+    if (BufAlloc(&record, nullptr, nullptr, 8 + nameBytes + payload.size) != kStatusSuccess)
+        return;
+    auto* out = static_cast<uint8_t*>(record.data);
+    const uint32_t words[2] = {code, 0};
+    std::memcpy(out, words, 8);
+    std::memcpy(out + 8, channel->name.data ? channel->name.data : "", nameBytes);
+    if (payload.size)
+        std::memcpy(out + 8 + nameBytes, payload.data, payload.size);
+    ClosureCall(&channel->stream.receiver, &record);
+    BufHandleRelease(&record);
+}
+
+NtStatus ChannelMemberCreate(ChannelClient* channel, uint8_t* constructed, ControlBlock* owner)
+{
+    return MemberCreate(channel, constructed, ConstructChannel, DestroyChannelClient, owner);
+}
+
+void ChannelMemberRelease(ChannelClient* channel, uint8_t* constructed) { MemberRelease(channel, constructed); }
+
+NtStatus ClientMemberCreate(ReconnectingClient* client, uint8_t* constructed, ControlBlock* owner)
+{
+    return MemberCreate(client, constructed, ClientMemberInit, DestroyClientMember, owner);
+}
+
+void ClientMemberRelease(ReconnectingClient* client, uint8_t* constructed) { MemberRelease(client, constructed); }
+
+NtStatus MsgStreamMemberCreate(MsgStream* stream, uint8_t* constructed, ControlBlock* owner)
+{
+    return MemberCreate(stream, constructed, MsgStreamInit, DestroyMsgStreamMember, owner);
+}
+
+void ClientMemberInit(void* client, ControlBlock* cb)
+{
+    ClientCreate(client, cb);
+    auto* c = static_cast<ReconnectingClient*>(client);
+    ClientUseReceiveArea(c, c + 1, kChannelReceiveSize, cb->parent);
+}
+
+void DestroyChannelClient(void* payload)
+{
+    auto* channel = static_cast<ChannelClient*>(payload);
+    BufHandleRelease(&channel->hello);
+    channel->hello = {};
+    MemberRelease(&channel->stream, &channel->streamBuilt);
+    MemberRelease(&channel->client, &channel->clientBuilt);
+    StrDestroy(channel->name);
+}
+
+void DestroyClientMember(void* client) { ClientDestroy(client); }
+void DestroyMsgStreamMember(void* stream) { MsgStreamDestroy(stream); }

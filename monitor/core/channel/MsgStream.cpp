@@ -1,0 +1,250 @@
+#include "channel/MsgStream.h"
+#include "exec/ReleaseNotifier.h"
+#include <cstdarg>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// A frame travelling to the downstream's executor: header and payload pieces.
+struct FrameRecord {
+    uint8_t header[kFrameHeaderSize];
+    uint32_t count;
+    BufferHandle pieces[1];
+};
+
+void DestroyFrameRecord(void* payload)
+{
+    auto* record = static_cast<FrameRecord*>(payload);
+    for (uint32_t i = 0; i < record->count; ++i)
+        BufHandleRelease(&record->pieces[i]);
+}
+
+// Runs on the downstream's executor: every piece written back to back.
+void WriteFrame(BufferHandle* bound, BufferHandle* message)
+{
+    auto* stage = static_cast<StreamStage*>(bound->data);
+    auto* record = static_cast<FrameRecord*>(message->data);
+    BufferHandle header = {record->header, message->cb, 0, kFrameHeaderSize};
+    StageWriteNow(stage, &header);
+    for (uint32_t i = 0; i < record->count; ++i)
+        StageWriteNow(stage, &record->pieces[i]);
+}
+
+uint8_t* PayloadOf(const BufferHandle& message)
+{
+    return static_cast<uint8_t*>(message.data) + sizeof(ReleaseNotifier);
+}
+
+uint8_t* BeginPayload(void* context, uint32_t length)
+{
+    auto* s = static_cast<MsgStream*>(context);
+    if (BufAlloc(&s->current, ReleaseNotifierInit, ReleaseNotifierFire,
+                 sizeof(ReleaseNotifier) + length) != kStatusSuccess)
+        return nullptr;
+    return PayloadOf(s->current);
+}
+
+void Deliver(void* context)
+{
+    auto* s = static_cast<MsgStream*>(context);
+    // The acknowledgement is armed only now: a partly collected message that is
+    // dropped must not resume anything.
+    auto* notifier = static_cast<ReleaseNotifier*>(s->current.data);
+    ClosureInitForObject(&notifier->closure, MsgStreamAck, &s->strand.exec, s, 0, 1);
+    BufferHandle message = {PayloadOf(s->current), s->current.cb, 0, s->decoder.length};
+    s->current = {};
+    ClosureCall(&s->receiver, &message);
+    BufHandleRelease(&message);
+}
+
+void DropPartialMessage(MsgStream* s)
+{
+    FrameDecoderReset(&s->decoder);
+    BufHandleRelease(&s->current);  // empty unless a payload was being collected
+    s->current = {};
+    s->resetPending = 0;
+}
+
+void RunReset(BufferHandle* bound, BufferHandle*)
+{
+    auto* s = static_cast<MsgStream*>(bound->data);
+    // Old bytes still queued are parsed first; the cut applies once they are used up.
+    if (s->receiveBuilt && !ListIsEmpty(&s->receive.queue))
+        s->resetPending = 1;
+    else
+        DropPartialMessage(s);
+}
+
+NtStatus PostFrame(MsgStream* s, BufferHandle* frame)
+{
+    NtStatus status = s->downstream ? StageRun(s->downstream, WriteFrame, frame) : kStatusInvalidState;
+    BufHandleRelease(frame);
+    return status;
+}
+
+}  // namespace
+
+const TypeDescriptor kMsgStreamType = {sizeof(MsgStream), MsgStreamInit, MsgStreamDestroy};
+
+void MsgStreamInit(void* stream, ControlBlock* cb)
+{
+    auto* s = static_cast<MsgStream*>(stream);
+    std::memset(s, 0, sizeof(*s));
+    s->cb = cb;
+    StrandInit(&s->strand, cb);
+    FrameDecoderInit(&s->decoder);
+    s->receiveBuilt = ObjAttachPayload(&s->receive, StageInit, StageDestroy, cb) == kStatusSuccess;
+    if (s->receiveBuilt) {
+        Closure consumer;
+        ClosureInitForObject(&consumer, MsgStreamOnData, &s->strand.exec, s, 0, 1);
+        StageSetConsumer(&s->receive, &consumer);
+        ClosureRelease(&consumer);
+    }
+}
+
+void MsgStreamDestroy(void* stream)
+{
+    auto* s = static_cast<MsgStream*>(stream);
+    BufHandleRelease(&s->current);
+    s->current = {};
+    if (s->receiveBuilt)
+        ObjRelease(s->receive.cb);
+    s->receiveBuilt = 0;
+    if (s->downstream)
+        ObjRelease(s->downstream->cb);
+    s->downstream = nullptr;
+    ClosureRelease(&s->receiver);
+    s->receiver = {};
+    StrandDestroy(&s->strand);
+}
+
+StreamStage* MsgStreamReceiveStage(MsgStream* stream)
+{
+    return stream->receiveBuilt ? &stream->receive : nullptr;
+}
+
+void MsgStreamSetReceiver(MsgStream* stream, const Closure* receiver)
+{
+    Closure copy;
+    ClosureCopy(&copy, receiver);
+    ClosureRelease(&stream->receiver);
+    stream->receiver = copy;
+}
+
+void MsgStreamSetDownstream(MsgStream* stream, StreamStage* downstream)
+{
+    if (stream->downstream == downstream)
+        return;
+    if (downstream)
+        ObjAddRef(downstream->cb);
+    StreamStage* old = stream->downstream;
+    stream->downstream = downstream;
+    if (old)
+        ObjRelease(old->cb);
+}
+
+NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...)
+{
+    uint32_t count = 0;
+    uint64_t total = 0;
+    va_list walk;
+    va_start(walk, first);
+    for (const BufferHandle* h = first; h; h = va_arg(walk, const BufferHandle*)) {
+        ++count;
+        total += h->size;
+    }
+    va_end(walk);
+    if (total > kFrameMaxPayload || count > kFrameMaxPayload)
+        return kStatusInvalidParameter;
+    if (!stream->downstream)
+        return kStatusInvalidState;
+
+    BufferHandle frame;
+    NtStatus status = BufAlloc(&frame, nullptr, DestroyFrameRecord,
+                               offsetof(FrameRecord, pieces) + (count ? count : 1) * sizeof(BufferHandle));
+    if (status != kStatusSuccess)
+        return status;
+    auto* record = static_cast<FrameRecord*>(frame.data);
+    FrameHeaderWrite(record->header, static_cast<uint16_t>(total));
+    record->count = 0;  // grows with each piece so that the destroyer releases only those
+    bool alive = true;
+    va_start(walk, first);
+    for (const BufferHandle* h = first; h && alive; h = va_arg(walk, const BufferHandle*)) {
+        alive = BufHandleLockCopy(&record->pieces[record->count], h) == 1;
+        record->count += alive ? 1 : 0;
+    }
+    va_end(walk);
+    if (!alive) {
+        BufHandleRelease(&frame);
+        return kStatusInvalidState;
+    }
+    return PostFrame(stream, &frame);
+}
+
+NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t firstLength, ...)
+{
+    uint64_t total = first ? firstLength : 0;
+    va_list walk;
+    va_start(walk, firstLength);
+    for (const void* p = first ? va_arg(walk, const void*) : nullptr; p; p = va_arg(walk, const void*))
+        total += va_arg(walk, uint32_t);
+    va_end(walk);
+    if (total > kFrameMaxPayload)
+        return kStatusInvalidParameter;
+    if (!stream->downstream)
+        return kStatusInvalidState;
+
+    BufferHandle frame;
+    NtStatus status = BufAlloc(&frame, nullptr, nullptr, kFrameHeaderSize + static_cast<uint32_t>(total));
+    if (status != kStatusSuccess)
+        return status;
+    auto* out = static_cast<uint8_t*>(frame.data);
+    FrameHeaderWrite(out, static_cast<uint16_t>(total));
+    out += kFrameHeaderSize;
+    if (first) {
+        std::memcpy(out, first, firstLength);
+        out += firstLength;
+        va_start(walk, firstLength);
+        for (const void* p = va_arg(walk, const void*); p; p = va_arg(walk, const void*)) {
+            uint32_t length = va_arg(walk, uint32_t);
+            std::memcpy(out, p, length);
+            out += length;
+        }
+        va_end(walk);
+    }
+    NtStatus posted = StageWrite(stream->downstream, &frame);
+    BufHandleRelease(&frame);
+    return posted;
+}
+
+NtStatus MsgStreamReset(MsgStream* stream) { return StrandPost(stream, nullptr, RunReset, nullptr); }
+
+void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
+{
+    auto* offer = static_cast<StageOffer*>(message->data);
+    BufferHandle self;
+    if (!BufHandleLockCopy(&self, bound))
+        return;  // the stream is gone: every byte counts as consumed
+    auto* s = static_cast<MsgStream*>(self.data);
+    const FrameSink sink = {BeginPayload, Deliver, s};
+    offer->accepted = FrameDecoderFeed(&s->decoder, static_cast<const uint8_t*>(offer->offered->data),
+                                       offer->offered->size, sink);
+    // The last byte of the old connection is used up: a frame it began ends here.
+    // (This piece is the first queued one, or nothing is queued.)
+    if (s->resetPending && offer->accepted == offer->offered->size && s->receive.queue.count <= 1)
+        DropPartialMessage(s);
+    BufHandleRelease(&self);
+}
+
+void MsgStreamAck(BufferHandle* bound, BufferHandle*)
+{
+    BufferHandle self;
+    if (!BufHandleLockCopy(&self, bound))
+        return;
+    auto* s = static_cast<MsgStream*>(self.data);
+    FrameDecoderResume(&s->decoder);
+    if (s->receiveBuilt)
+        StageResumeNow(&s->receive);  // the ack runs on the stream's strand, the stage's executor
+    BufHandleRelease(&self);
+}

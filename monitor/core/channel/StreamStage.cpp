@@ -1,0 +1,350 @@
+#include "channel/StreamStage.h"
+#include "runtime/SharedBlockPool.h"
+#include "runtime/TrackedBlock.h"
+#include <cstring>
+
+namespace {
+
+// A piece still to be offered: shares the written buffer's block, no bytes copied.
+struct PendingPiece {
+    ListNode links;
+    BufferHandle piece;
+};
+
+static_assert(sizeof(PendingPiece) == 24, "queue entries are 24-byte pool blocks");
+
+SharedBlockPool g_pieces;
+
+void DestroyPiecePool() { SharedBlockPoolDestroy(g_pieces); }
+
+StreamStage* StageOf(BufferHandle* bound) { return static_cast<StreamStage*>(bound->data); }
+
+void Advance(BufferHandle* h, uint32_t bytes)
+{
+    h->data = static_cast<char*>(h->data) + bytes;
+    h->size -= bytes;
+}
+
+void CopyWithWeakTarget(Closure* destination, const Closure* source)
+{
+    if (!source) {
+        *destination = {};
+        return;
+    }
+    destination->routine = source->routine;
+    destination->target = source->target;
+    if (destination->target && destination->target->cb)
+        ObjWeakAddRef(destination->target->cb);
+    BufHandleCopy(&destination->bound, &source->bound);
+}
+
+void ReleaseWithWeakTarget(Closure* c)
+{
+    if (c->target && c->target->cb)
+        ObjWeakRelease(c->target->cb);
+    BufHandleRelease(&c->bound);
+    *c = {};
+}
+
+// The closure's target is locked for the call: an executor that is gone takes no work.
+NtStatus InvokeWithWeakTarget(Closure* c, ClosureRoutine routine, BufferHandle* bound,
+                              BufferHandle* message)
+{
+    ControlBlock* held = c->target ? c->target->cb : nullptr;
+    if (held && !ObjTryLock(held))
+        return kStatusInvalidState;
+    NtStatus status = ClosureInvoke(routine, c->target, bound, message);
+    ObjRelease(held);
+    return status;
+}
+
+// Calls the consumer here; the number of bytes it took, never more than offered.
+uint32_t Offer(StreamStage* s, const BufferHandle* piece)
+{
+    if (!s->consumer.routine)
+        return piece->size;
+    BufferHandle view = *piece;  // the consumer sees the bytes, not the queue's own handle
+    StageOffer offer = {&view, piece->size};
+    BufferHandle message = {&offer, nullptr, 0, sizeof(offer)};
+    s->consumer.routine(&s->consumer.bound, &message);
+    return offer.accepted < piece->size ? offer.accepted : piece->size;
+}
+
+// Takes over the piece's reference; without an entry the bytes cannot wait and are let go.
+void Enqueue(StreamStage* s, BufferHandle* piece)
+{
+    BlockPool* pool = SharedBlockPoolGet(g_pieces, sizeof(PendingPiece), DestroyPiecePool);
+    auto* entry = pool ? static_cast<PendingPiece*>(BlockPoolAlloc(pool)) : nullptr;
+    if (!entry) {
+        BufHandleRelease(piece);
+        return;
+    }
+    entry->piece = *piece;
+    ListPushBack(&s->queue, &entry->links);
+    ++s->queue.count;
+}
+
+void FreeFirstPiece(StreamStage* s)
+{
+    auto* entry = reinterpret_cast<PendingPiece*>(ListPopFront(&s->queue));
+    BufferHandle piece = entry->piece;
+    BlockRelease(entry);
+    BufHandleRelease(&piece);  // last: it may wake the writer, which may write again
+}
+
+void FreeQueue(StreamStage* s)
+{
+    while (!ListIsEmpty(&s->queue))
+        FreeFirstPiece(s);
+}
+
+HANDLE& EventIn(const BufferHandle& h) { return *static_cast<HANDLE*>(h.data); }
+
+void SignalFlushWaiter(StreamStage* s)
+{
+    if (!s->flushWaiter.cb)
+        return;
+    SetEvent(EventIn(s->flushWaiter));
+    BufHandleRelease(&s->flushWaiter);
+    s->flushWaiter = {};
+}
+
+void CloseEventPayload(void* payload)
+{
+    if (HANDLE event = *static_cast<HANDLE*>(payload))
+        CloseHandle(event);
+}
+
+void SignalEventPayload(void* payload) { SetEvent(*static_cast<HANDLE*>(payload)); }
+
+// Executor-side steps: bound is the stage, message the step's argument.
+void RunWrite(BufferHandle* bound, BufferHandle* message) { StageWriteNow(StageOf(bound), message); }
+void RunResume(BufferHandle* bound, BufferHandle*) { StageResumeNow(StageOf(bound)); }
+void RunDrop(BufferHandle* bound, BufferHandle*) { StageDropNow(StageOf(bound)); }
+void RunForward(BufferHandle* bound, BufferHandle* message) { StageForward(StageOf(bound), message); }
+
+void RunSetNext(BufferHandle* bound, BufferHandle* message)
+{
+    StreamStage* s = StageOf(bound);
+    auto* next = message ? static_cast<StreamStage*>(message->data) : nullptr;
+    if (s->next == next)
+        return;
+    if (next)
+        ObjAddRef(next->cb);
+    StreamStage* old = s->next;
+    s->next = next;
+    if (old)
+        ObjRelease(old->cb);
+}
+
+// Message: the waiter buffer. An empty queue signals it (and any earlier one) at once.
+void RunRegisterWaiter(BufferHandle* bound, BufferHandle* message)
+{
+    StreamStage* s = StageOf(bound);
+    if (ListIsEmpty(&s->queue)) {
+        SignalFlushWaiter(s);
+        SetEvent(EventIn(*message));
+        return;
+    }
+    BufHandleAssign(&s->flushWaiter, message);
+}
+
+// Clears the registration only while it is still this waiter's.
+void RunWithdrawWaiter(BufferHandle* bound, BufferHandle* message)
+{
+    StreamStage* s = StageOf(bound);
+    if (s->flushWaiter.cb && s->flushWaiter.cb == message->cb) {
+        BufHandleRelease(&s->flushWaiter);
+        s->flushWaiter = {};
+    }
+}
+
+NtStatus WriteAndWait(StreamStage* s, const void* data, uint32_t size, ClosureRoutine step)
+{
+    HANDLE released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!released)
+        return kStatusUnsuccessful;
+    BufferHandle holder;
+    NtStatus status = BufAlloc(&holder, nullptr, SignalEventPayload, sizeof(HANDLE));
+    if (status != kStatusSuccess) {
+        CloseHandle(released);
+        return status;
+    }
+    EventIn(holder) = released;
+    // The caller's bytes under the holder's control block: its last release means done.
+    BufferHandle bytes = {const_cast<void*>(data), holder.cb, 0, size};
+    status = StageRun(s, step, &bytes);
+    BufHandleRelease(&bytes);
+    WaitForSingleObject(released, INFINITE);
+    CloseHandle(released);
+    return status;
+}
+
+}  // namespace
+
+const TypeDescriptor kStreamStageType = {sizeof(StreamStage), StageInit, StageDestroy};
+
+void StageInit(void* stage, ControlBlock* cb)
+{
+    auto* s = static_cast<StreamStage*>(stage);
+    std::memset(s, 0, sizeof(*s));
+    s->cb = cb;
+    StrandInit(&s->strand, cb);
+    ListInit(&s->queue);
+    s->flags = kStageLastFlowNonEmpty;
+}
+
+void StageDestroy(void* stage)
+{
+    auto* s = static_cast<StreamStage*>(stage);
+    FreeQueue(s);
+    if (s->next)
+        ObjRelease(s->next->cb);
+    s->next = nullptr;
+    ReleaseWithWeakTarget(&s->consumer);
+    ReleaseWithWeakTarget(&s->flowInput);
+    BufHandleRelease(&s->flushWaiter);
+    s->flushWaiter = {};
+    StrandDestroy(&s->strand);
+}
+
+NtStatus StageCreate(StreamStage** out, const Closure* consumer)
+{
+    void* object = nullptr;
+    NtStatus status = ObjCreateFromDescriptor(&object, kStreamStageType);
+    *out = static_cast<StreamStage*>(object);
+    if (status == kStatusSuccess)
+        StageSetConsumer(*out, consumer);
+    return status;
+}
+
+StreamStage* StageCreateNext(StreamStage* stage, const Closure* consumer)
+{
+    StreamStage* next;
+    if (StageCreate(&next, consumer) != kStatusSuccess)
+        return nullptr;
+    StreamStage* result = StatusAccepted(StageSetNext(stage, next)) ? next : nullptr;
+    ObjRelease(next->cb);
+    return result;
+}
+
+void StageSetConsumer(StreamStage* stage, const Closure* consumer)
+{
+    Closure copy;
+    CopyWithWeakTarget(&copy, consumer);
+    ReleaseWithWeakTarget(&stage->consumer);
+    stage->consumer = copy;
+}
+
+void StageSetFlowInput(StreamStage* stage, const Closure* input)
+{
+    Closure copy;
+    CopyWithWeakTarget(&copy, input);
+    ReleaseWithWeakTarget(&stage->flowInput);
+    stage->flowInput = copy;
+}
+
+NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message)
+{
+    if (!stage->consumer.target)
+        return StrandPost(stage, nullptr, routine, message);
+    BufferHandle bound = {stage, stage->cb, 0, 0};
+    return InvokeWithWeakTarget(&stage->consumer, routine, &bound, message);
+}
+
+NtStatus StageSetNext(StreamStage* stage, StreamStage* next)
+{
+    BufferHandle message = {next, next ? next->cb : nullptr, 0, 0};
+    return StageRun(stage, RunSetNext, &message);
+}
+
+NtStatus StageClearNext(StreamStage* stage) { return StageSetNext(stage, nullptr); }
+
+NtStatus StageWrite(StreamStage* stage, const BufferHandle* buffer)
+{
+    BufferHandle message = buffer ? *buffer : BufferHandle{};  // queued with a reference of its own
+    return StageRun(stage, RunWrite, &message);
+}
+
+NtStatus StageResume(StreamStage* stage) { return StageRun(stage, RunResume, nullptr); }
+
+NtStatus StageForward(StreamStage* stage, const BufferHandle* buffer)
+{
+    return stage->next ? StageWrite(stage->next, buffer) : kStatusInvalidState;
+}
+
+NtStatus StageDrop(StreamStage* stage) { return StageRun(stage, RunDrop, nullptr); }
+
+void StageWriteNow(StreamStage* stage, const BufferHandle* buffer)
+{
+    if (!buffer || !buffer->data || buffer->size == 0)
+        return;
+    BufferHandle held;
+    if (!BufHandleLockCopy(&held, buffer))
+        return;
+    // Behind queued bytes nothing is offered, so the bytes leave in the order written.
+    if (ListIsEmpty(&stage->queue)) {
+        uint32_t taken = Offer(stage, &held);
+        if (taken == held.size) {
+            BufHandleRelease(&held);
+            return;
+        }
+        Advance(&held, taken);
+    }
+    Enqueue(stage, &held);
+}
+
+void StageResumeNow(StreamStage* stage)
+{
+    while (!ListIsEmpty(&stage->queue)) {
+        auto* first = reinterpret_cast<PendingPiece*>(stage->queue.first);
+        uint32_t taken = Offer(stage, &first->piece);
+        if (taken < first->piece.size) {
+            Advance(&first->piece, taken);
+            return;
+        }
+        FreeFirstPiece(stage);
+    }
+    SignalFlushWaiter(stage);
+}
+
+void StageDropNow(StreamStage* stage)
+{
+    FreeQueue(stage);
+    SignalFlushWaiter(stage);
+    if (stage->next)
+        StageDrop(stage->next);
+}
+
+void StageOnFlow(StreamStage* stage, BufferHandle* message)
+{
+    uint32_t nonEmpty = message && message->size != 0 ? kStageLastFlowNonEmpty : 0;
+    stage->flags = (stage->flags & ~kStageLastFlowNonEmpty) | nonEmpty;
+    InvokeWithWeakTarget(&stage->flowInput, stage->flowInput.routine, &stage->flowInput.bound, message);
+}
+
+int StageFlushWait(StreamStage* stage, uint32_t milliseconds)
+{
+    BufferHandle waiter;
+    if (BufAlloc(&waiter, nullptr, CloseEventPayload, sizeof(HANDLE)) != kStatusSuccess)
+        return 0;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EventIn(waiter) = event;
+    int flushed = 0;
+    if (event && StatusAccepted(StageRun(stage, RunRegisterWaiter, &waiter))) {
+        flushed = WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
+        StageRun(stage, RunWithdrawWaiter, &waiter);
+    }
+    BufHandleRelease(&waiter);
+    return flushed;
+}
+
+NtStatus StageWriteSync(StreamStage* stage, const void* data, uint32_t size)
+{
+    return WriteAndWait(stage, data, size, RunWrite);
+}
+
+NtStatus StageForwardSync(StreamStage* stage, const void* data, uint32_t size)
+{
+    return WriteAndWait(stage, data, size, RunForward);
+}

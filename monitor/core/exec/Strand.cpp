@@ -1,0 +1,169 @@
+#include "exec/Strand.h"
+#include "exec/CallQueue.h"
+#include "runtime/ScopedLock.h"
+
+namespace {
+
+struct HopRecord {
+    ClosureRoutine routine;
+    BufferHandle bound;
+    Strand* a;
+    ExecutorRecord* b;
+    volatile NtStatus refused;  // B's post result when it refused the call
+};
+
+void HoldExecutor(ExecutorRecord* e)
+{
+    if (e->cb)
+        ObjAddRef(e->cb);
+}
+
+void DestroyHopRecord(void* payload)
+{
+    auto* hop = static_cast<HopRecord*>(payload);
+    BufHandleRelease(&hop->bound);
+    ObjRelease(hop->a->exec.cb);
+    ObjRelease(hop->b->cb);
+}
+
+void UndoHold(Strand* s)
+{
+    ScopedLock hold(s->lock);
+    --s->busy;
+}
+
+// Runs on B while A is held: the routine, then A's queue.
+void HopStepTwo(BufferHandle* record, BufferHandle* message)
+{
+    auto* hop = static_cast<HopRecord*>(record->data);
+    hop->routine(&hop->bound, message);
+    StrandDrain(hop->a);
+}
+
+// Runs exclusively on A: hold A, then hand step two to B.
+void HopStepOne(BufferHandle* record, BufferHandle* message)
+{
+    auto* hop = static_cast<HopRecord*>(record->data);
+    StrandHold(hop->a);
+    NtStatus status = ClosureInvoke(HopStepTwo, hop->b, record, message);
+    if (!StatusAccepted(status)) {
+        hop->refused = status;
+        UndoHold(hop->a);
+    }
+}
+
+void ConstructStrand(void* payload, ControlBlock* cb) { StrandInit(static_cast<Strand*>(payload), cb); }
+void DestroyStrand(void* payload) { StrandDestroy(static_cast<Strand*>(payload)); }
+
+}  // namespace
+
+const TypeDescriptor kStrandType = {sizeof(Strand), ConstructStrand, DestroyStrand};
+
+void StrandInit(Strand* s, ControlBlock* cb)
+{
+    s->exec = {cb, StrandRun};
+    CallQueueInit(&s->queue);
+    InitializeCriticalSection(&s->lock);
+    s->busy = 0;
+}
+
+void StrandDestroy(Strand* s)
+{
+    CallQueueClear(&s->queue);
+    DeleteCriticalSection(&s->lock);
+}
+
+NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message)
+{
+    auto* s = static_cast<Strand*>(strand);
+    {
+        ScopedLock hold(s->lock);
+        if (s->busy != 0) {
+            NtStatus status = CallQueuePush(&s->queue, routine, bound, message);
+            return status == kStatusSuccess ? kStatusPending : status;
+        }
+        s->busy = 1;
+    }
+    routine(bound, message);
+    return StrandDrain(s) ? kStatusSuccess : kStatusPending;
+}
+
+int StrandDrain(Strand* s)
+{
+    // A queued call may drop the last strong reference of the strand's owner,
+    // whose destruction takes the strand with it: from the first call it runs,
+    // the drain holds the owner until it is done with the strand.
+    ControlBlock* owner = nullptr;
+    LONG remaining;
+    for (;;) {
+        ClosureRoutine routine;
+        BufferHandle bound, message;
+        {
+            ScopedLock hold(s->lock);
+            remaining = s->busy - 1;
+            if (remaining != 0 || ListIsEmpty(&s->queue)) {
+                s->busy = remaining;
+                break;
+            }
+            if (!owner && ObjTryLock(s->exec.cb))
+                owner = s->exec.cb;
+            CallQueuePop(&s->queue, &routine, &bound, &message);
+        }
+        routine(&bound, &message);
+        BufHandleRelease(&bound);
+        BufHandleRelease(&message);
+    }
+    ObjRelease(owner);
+    return remaining == 0;
+}
+
+void StrandHold(Strand* s)
+{
+    ScopedLock hold(s->lock);
+    ++s->busy;
+}
+
+int StrandTryAcquire(Strand* s)
+{
+    ScopedLock hold(s->lock);
+    if (s->busy != 0)
+        return 0;
+    s->busy = 1;
+    return 1;
+}
+
+void StrandAcquire(Strand* s)
+{
+    while (!StrandTryAcquire(s))
+        SwitchToThread();
+}
+
+NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* bound,
+                   BufferHandle* message)
+{
+    if (!b || b == &a->exec)
+        return StrandRun(a, routine, bound, message);
+    BufferHandle record;
+    NtStatus status = BufAlloc(&record, nullptr, DestroyHopRecord, sizeof(HopRecord));
+    if (status != kStatusSuccess)
+        return status;
+    auto* hop = static_cast<HopRecord*>(record.data);
+    hop->routine = routine;
+    BufHandleCopy(&hop->bound, bound);
+    hop->a = a;
+    hop->b = b;
+    hop->refused = kStatusSuccess;
+    HoldExecutor(&a->exec);
+    HoldExecutor(b);
+    status = StrandRun(a, HopStepOne, &record, message);
+    if (hop->refused != kStatusSuccess)
+        status = hop->refused;
+    BufHandleRelease(&record);
+    return status;
+}
+
+NtStatus StrandPost(void* object, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* message)
+{
+    BufferHandle bound = {object, ObjControlBlockOf(object), 0, 0};
+    return StrandHop(StrandOf(object), b, routine, &bound, message);
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include "runtime/IntrusiveList.h"
+#include "runtime/StatusCodes.h"
+#include <windows.h>
+
+struct OneShotTimer;
+
+// The one thread of the process that owns every waitable-timer operation and
+// runs the expiries as APCs during its alertable wait.
+enum TimerRequestKind : uint32_t { kTimerRequestSet = 0, kTimerRequestCancel = 1, kTimerRequestDelete = 2, kTimerRequestStop = 3 };
+
+struct TimerRequest {
+    ListNode links;
+    uint32_t kind;
+    HANDLE waitable;      // copied from the timer when posted; none for stop
+    OneShotTimer* timer;  // none for stop
+    int32_t delayMs;      // set only
+};
+
+// Starts the thread once per framework start-up (later callers wait for the
+// first). 0, 0xC000009A or 0xC0000184.
+NtStatus TimerThreadEnsure();
+// Zeroed request, or none.
+TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delayMs);
+// Queues the request for the timer thread, which frees it once applied.
+// 0, or 0xC0000184 when the thread is gone (the request is then the caller's).
+NtStatus TimerRequestPost(TimerRequest* request);

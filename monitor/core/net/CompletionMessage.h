@@ -1,0 +1,84 @@
+#pragma once
+#include "exec/Closure.h"
+#include "net/AddressRecord.h"
+#include "runtime/ObjRef.h"
+
+// The message of an asynchronous completion: a buffer handed to the
+// operation's closure, in one of six layouts (u32 fields, little-endian; a
+// record field is a whole AddressRecord whose size word tells where the next
+// field begins). An object reference in a message holds one strong reference
+// while the buffer lives; a receiver that keeps the object takes its own, and
+// one that keeps anything else copies it, because the buffer goes as soon as
+// the closure returns. The reference is 0 whenever the status is not 0.
+
+// Generic completion (close, disconnect, write, provider connect, errors): 4 + n.
+struct StatusMessage {
+    NtStatus status;
+    // then optional raw bytes
+};
+
+// Read completions: bytes transferred. 8.
+struct StatusCountMessage {
+    NtStatus status;
+    uint32_t count;
+};
+
+// Receive-from completions: 8 + source record.
+struct StatusCountRecordMessage {
+    NtStatus status;
+    uint32_t count;
+    AddressRecord source;
+};
+
+// Family factory, listen and open results: 8 + record, or 8 without a record.
+struct StatusObjectRecordMessage {
+    NtStatus status;
+    ObjRef object;
+    AddressRecord record;
+};
+
+// Accepted connection or new datagram peer (no status): 4 + record.
+struct ObjectRecordMessage {
+    ObjRef object;
+    AddressRecord record;
+};
+
+// Connect result: 8 + remote record + local record.
+struct StatusObjectRemoteLocalMessage {
+    NtStatus status;
+    ObjRef object;
+    AddressRecord remote;
+    // then the local record, at 8 + remote.size
+};
+
+static_assert(sizeof(void*) == 4, "object references are 32-bit words in messages");
+static_assert(sizeof(StatusObjectRecordMessage) == 16 && sizeof(ObjectRecordMessage) == 12,
+              "completion message layouts");
+
+inline const AddressRecord* ConnectMessageLocal(const StatusObjectRemoteLocalMessage* m)
+{
+    return reinterpret_cast<const AddressRecord*>(reinterpret_cast<const char*>(&m->remote) +
+                                                  m->remote.size);
+}
+
+// Builders: allocate the message, fill it, invoke the closure, release the
+// buffer, and return the invoke's result (0xC000009A when the buffer cannot be
+// had, and nothing is delivered). A closure that is absent or has no routine
+// receives nothing, and the builder returns 0 without allocating. The closure
+// stays the caller's. An object passed in gains the message's reference.
+NtStatus CompleteWithStatus(const Closure* closure, NtStatus status, const void* bytes, uint32_t n);
+NtStatus CompleteWithStatusCount(const Closure* closure, NtStatus status, uint32_t count);
+NtStatus NotifyStatusCount(const Closure* closure, NtStatus status, uint32_t count);
+NtStatus NotifyStatusCountAddress(const Closure* closure, NtStatus status, uint32_t count,
+                                  const AddressRecord* record);
+// Without a record the message is 8 bytes.
+NtStatus NotifyStatusObjectAddress(const Closure* closure, NtStatus status, void* object,
+                                   const AddressRecord* record);
+NtStatus NotifyObjectAddress(const Closure* closure, const AddressRecord* record, void* object);
+// Without a local record the default local record {8, the remote's type word} stands in.
+NtStatus NotifyConnect(const Closure* closure, NtStatus status, const AddressRecord* remote,
+                       const AddressRecord* local, void* object);
+// Copies min(length, destination size) bytes into the destination's data, then
+// sends status-count-record with the number copied.
+NtStatus NotifyReceived(const BufferHandle* destination, const Closure* closure, NtStatus status,
+                        const void* source, uint32_t length, const AddressRecord* record);

@@ -1,0 +1,91 @@
+#include "net/FamilyRegistry.h"
+#include "net/TransportFactories.h"
+#include "runtime/ExitCallbacks.h"
+#include "runtime/IntrusiveList.h"
+#include "runtime/OnceFlag.h"
+#include "runtime/ScopedLock.h"
+#include "runtime/TrackedBlock.h"
+#include <winsock2.h>
+
+namespace {
+
+struct FamilyEntry {
+    ListNode links;
+    uint32_t family;
+    FamilyFactory factory;
+};
+
+struct Registry {
+    OnceFlag built;
+    CRITICAL_SECTION lock;
+    ListHead entries;
+};
+
+Registry g_registry;
+OnceFlag g_netInit;
+
+// Framework shut-down: free the entries and make both the registry and the
+// network start-up fresh for a later start-up.
+void RegistryClose()
+{
+    while (!ListIsEmpty(&g_registry.entries))
+        BlockRelease(ListPopFront(&g_registry.entries));
+    DeleteCriticalSection(&g_registry.lock);
+    OnceReset(g_netInit);
+    OnceReset(g_registry.built);
+}
+
+void RegistryOpen()
+{
+    if (!OnceBegin(g_registry.built))
+        return;
+    InitializeCriticalSection(&g_registry.lock);
+    ListInit(&g_registry.entries);
+    AtExitRegister(RegistryClose);
+    OnceEnd(g_registry.built);
+}
+
+}  // namespace
+
+bool NetInit()
+{
+    // The registry first, so that its exit callback also resets this start-up
+    // when WSAStartup fails and nothing gets registered.
+    RegistryOpen();
+    if (!OnceBegin(g_netInit))
+        return true;
+    WSADATA data;
+    bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (started) {
+        RegisterFamilyProvider(kFamilyIpv4, WinsockProviderFactory);
+        RegisterFamilyProvider(kFamilyPipe, PipeProviderFactory);
+    }
+    OnceEnd(g_netInit);
+    return started;
+}
+
+NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory)
+{
+    RegistryOpen();
+    auto* entry = static_cast<FamilyEntry*>(BlockAlloc(sizeof(FamilyEntry)));
+    if (!entry)
+        return kStatusNoMemory;
+    entry->family = family;
+    entry->factory = factory;
+    ScopedLock hold(g_registry.lock);
+    ListPushFront(&g_registry.entries, &entry->links);
+    ++g_registry.entries.count;
+    return kStatusSuccess;
+}
+
+FamilyFactory FindFamilyProvider(uint32_t family)
+{
+    NetInit();
+    ScopedLock hold(g_registry.lock);
+    for (ListNode* n = g_registry.entries.first; n != ListSentinel(&g_registry.entries); n = n->next) {
+        auto* entry = reinterpret_cast<FamilyEntry*>(n);
+        if (entry->family == family)
+            return entry->factory;
+    }
+    return nullptr;
+}

@@ -1,0 +1,86 @@
+#include "net/CompletionMessage.h"
+#include "net/datagram/DatagramSocket.h"
+#include "net/DataSocket.h"
+#include "net/SocketApi.h"
+#include "net/SocketDispatch.h"
+#include "net/TransportProvider.h"
+#include "runtime/TrackedBlock.h"
+
+namespace {
+
+// The result goes out once: the closure is emptied with it.
+void ReportConnect(StreamSocket* socket, NtStatus status)
+{
+    NotifyConnect(&socket->result, status, socket->remote, socket->local,
+                  status == kStatusSuccess ? ObjectRefOf(socket) : nullptr);
+    ClosureRelease(&socket->result);
+    socket->result = {};
+}
+
+void OnConnected(BufferHandle* bound, BufferHandle* message)
+{
+    auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
+    ReportConnect(socket, static_cast<const StatusMessage*>(message->data)->status);
+}
+
+void OnProviderMade(BufferHandle* bound, BufferHandle* message)
+{
+    auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    if (made->status != kStatusSuccess) {
+        ReportConnect(socket, made->status);
+        return;
+    }
+    AddressRecord* actual = message->size > 8 ? RecordDuplicate(&made->record) : nullptr;
+    if (message->size > 8 && !actual) {
+        ReportConnect(socket, kStatusNoMemory);
+        return;
+    }
+    if (actual) {
+        BlockRelease(socket->local);
+        socket->local = actual;
+    }
+    ObjRefAssign(&socket->provider, made->object.object);
+    Closure connected;
+    ClosureInitForObject(&connected, OnConnected, nullptr, ObjectRefOf(socket), 0, 0);
+    ProviderFromRef(socket->provider.object)->Connect(socket->remote, socket->option, &connected);
+    ClosureRelease(&connected);
+}
+
+}  // namespace
+
+void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32_t option,
+                 const Closure* result)
+{
+    const AddressRecord defaultLocal = {sizeof(AddressRecord), remote ? remote->type : 0};
+    if (!local)
+        local = &defaultLocal;
+    FamilyFactory factory;
+    uint32_t kind;
+    NtStatus status = SocketDispatch(remote, &factory, &kind);
+    if (status == kStatusSuccess && kind == kKindDatagram) {
+        DatagramConnect(remote, local, factory, result);
+        return;
+    }
+    StreamSocket* socket = status == kStatusSuccess ? ManagedNew<StreamSocket>() : nullptr;
+    if (socket) {
+        socket->remote = RecordDuplicate(remote);
+        socket->local = RecordDuplicate(local);
+        if (!socket->remote || !socket->local) {
+            ObjRelease(socket->cb);
+            socket = nullptr;
+        }
+    }
+    if (!socket) {
+        NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, local,
+                      nullptr);
+        return;
+    }
+    socket->option = option;
+    ClosureCopy(&socket->result, result);
+    Closure made;
+    ClosureInitForObject(&made, OnProviderMade, nullptr, ObjectRefOf(socket), 0, 0);
+    factory(socket->local, &made);
+    ClosureRelease(&made);
+    ObjRelease(socket->cb);
+}

@@ -1,0 +1,145 @@
+#include "net/CompletionMessage.h"
+#include "net/SocketApi.h"
+#include "net/SocketDispatch.h"
+#include "net/SyncWaiter.h"
+#include "net/TransportProvider.h"
+#include "runtime/TrackedBlock.h"
+
+namespace {
+
+// An endpoint used directly: close, send-to and receive-from go straight to its provider.
+struct RawEndpoint {
+    ControlBlock* cb = nullptr;
+    AddressRecord* local = nullptr;  // the caller's, then the actual one
+    ObjRef provider = {};
+    Closure result = {};
+
+    ~RawEndpoint()
+    {
+        BlockRelease(local);
+        ObjRefRelease(&provider);
+        ClosureRelease(&result);
+    }
+};
+
+void ReportOpen(RawEndpoint* raw, NtStatus status)
+{
+    NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr,
+                              raw->local);
+    ClosureRelease(&raw->result);
+    raw->result = {};
+}
+
+void OnProviderMade(BufferHandle* bound, BufferHandle* message)
+{
+    auto* raw = static_cast<RawEndpoint*>(bound->data);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    if (made->status != kStatusSuccess) {
+        ReportOpen(raw, made->status);
+        return;
+    }
+    if (message->size > 8) {
+        AddressRecord* actual = RecordDuplicate(&made->record);
+        if (!actual) {
+            ReportOpen(raw, kStatusNoMemory);
+            return;
+        }
+        BlockRelease(raw->local);
+        raw->local = actual;
+    }
+    ObjRefAssign(&raw->provider, made->object.object);
+    ReportOpen(raw, kStatusSuccess);
+}
+
+TransportProvider* ProviderOf(void* raw)
+{
+    return ProviderFromRef(static_cast<RawEndpoint*>(raw)->provider.object);
+}
+
+}  // namespace
+
+void SockOpen(const AddressRecord* local, const Closure* closure)
+{
+    FamilyFactory factory;
+    uint32_t kind;
+    NtStatus status = SocketDispatch(local, &factory, &kind);
+    RawEndpoint* raw = status == kStatusSuccess ? ManagedNew<RawEndpoint>() : nullptr;
+    if (raw && !(raw->local = RecordDuplicate(local))) {
+        ObjRelease(raw->cb);
+        raw = nullptr;
+    }
+    if (!raw) {
+        NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status,
+                                  nullptr, local);
+        return;
+    }
+    ClosureCopy(&raw->result, closure);
+    Closure made;
+    ClosureInitForObject(&made, OnProviderMade, nullptr, raw, 0, 0);
+    factory(local, &made);
+    ClosureRelease(&made);
+    ObjRelease(raw->cb);
+}
+
+void SockOpenFamily(uint32_t type, const Closure* closure)
+{
+    const AddressRecord local = {sizeof(AddressRecord), type};
+    SockOpen(&local, closure);
+}
+
+namespace {
+
+NtStatus TakeRawEndpoint(SyncWaiter& waiter, void** raw, BufferHandle* actual)
+{
+    const BufferHandle& message = waiter.Wait();
+    NtStatus status = waiter.Status();
+    auto* opened = static_cast<const StatusObjectRecordMessage*>(message.data);
+    if (status == kStatusSuccess) {
+        *raw = opened->object.object;
+        ObjAddRef(ObjControlBlockOf(*raw));
+    }
+    if (actual) {
+        *actual = {};
+        if (message.size > 8)
+            BufAllocCopy(actual, &opened->record, opened->record.size);
+    }
+    return status;
+}
+
+}  // namespace
+
+NtStatus SockOpenSync(void** raw, const AddressRecord* local)
+{
+    *raw = nullptr;
+    SyncWaiter waiter;
+    SockOpen(local, waiter.closure());
+    return TakeRawEndpoint(waiter, raw, nullptr);
+}
+
+NtStatus SockOpenFamilySync(void** raw, uint32_t type, BufferHandle* actual)
+{
+    *raw = nullptr;
+    SyncWaiter waiter;
+    SockOpenFamily(type, waiter.closure());
+    return TakeRawEndpoint(waiter, raw, actual);
+}
+
+void RawEndpointClose(void* raw, const Closure* closure) { ProviderOf(raw)->Close(closure); }
+
+void RawEndpointCloseSync(void* raw)
+{
+    SyncWaiter waiter;
+    RawEndpointClose(raw, waiter.closure());
+    waiter.Wait();
+}
+
+void RawEndpointSendTo(void* raw, const BufferHandle* buffer, const AddressRecord* destination,
+                     const Closure* closure)
+{
+    ProviderOf(raw)->SendTo(buffer, destination, closure);
+}
+
+void RawEndpointReceiveFrom(void* raw, const BufferHandle* buffer, const Closure* closure)
+{
+    ProviderOf(raw)->ReceiveFrom(buffer, closure);
+}

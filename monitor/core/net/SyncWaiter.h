@@ -1,0 +1,27 @@
+#pragma once
+#include "exec/Closure.h"
+#include <windows.h>
+
+// The closure of a synchronous form: stores a copy of the completion message
+// and wakes the waiting caller. The completion may arrive on any thread,
+// including the caller's own before Wait is reached.
+class SyncWaiter {
+public:
+    SyncWaiter();
+    ~SyncWaiter();
+    SyncWaiter(const SyncWaiter&) = delete;
+    SyncWaiter& operator=(const SyncWaiter&) = delete;
+
+    const Closure* closure() const { return &closure_; }
+    // Blocks until the message has come; it stays valid while the waiter lives.
+    const BufferHandle& Wait();
+    // The message's leading status word (0xC000009A when none could be waited for).
+    NtStatus Status() const;
+
+private:
+    static void Store(BufferHandle* bound, BufferHandle* message);
+
+    Closure closure_ = {};
+    HANDLE event_;
+    BufferHandle message_ = {};
+};

@@ -1,0 +1,468 @@
+#include "net/ipv4/WsWorker.h"
+#include "net/CompletionMessage.h"
+#include "net/ipv4/Ipv4Record.h"
+#include "net/ipv4/WinsockProvider.h"
+#include "runtime/ErrorMap.h"
+#include "runtime/ManagedObject.h"
+#include "runtime/Platform.h"
+#include "runtime/ScopedLock.h"
+#include "runtime/TrackedBlock.h"
+#include <cstring>
+
+namespace {
+
+enum class IoKind { kSend, kReceive, kSendTo, kReceiveFrom };
+
+// One send, receive, send-to or receive-from in flight. hEvent of the
+// OVERLAPPED holds the block's own address, through which its completion
+// routine finds it.
+struct PendingWsIo {
+    ListNode links;
+    WsWorker* worker;  // strong
+    WSAOVERLAPPED overlapped;
+    DWORD bytes;
+    DWORD flags;
+    BufferHandle buffer;
+    Closure closure;
+    sockaddr_in peer;
+    INT peerLength;
+    IoKind kind;
+    bool deferred;  // finish from the command queue, not inside the completion routine
+};
+
+// A command's arguments, carried to the I/O thread as the bound handle.
+struct WsRequest {
+    WsWorker* worker;  // strong
+    Closure closure;
+    BufferHandle buffer;
+    AddressRecord* record;  // own copy, or none
+};
+
+// A completion routine's results, carried to the command queue on systems
+// other than NT.
+struct DeferredCompletion {
+    PendingWsIo* io;
+    DWORD error;
+    DWORD bytes;
+    DWORD flags;
+};
+
+enum class Reply { kStatus, kStatusCount, kStatusCountRecord };
+
+void Reject(const Closure* closure, Reply reply, NtStatus status, uint32_t type)
+{
+    switch (reply) {
+    case Reply::kStatus:
+        CompleteWithStatus(closure, status, nullptr, 0);
+        break;
+    case Reply::kStatusCount:
+        CompleteWithStatusCount(closure, status, 0);
+        break;
+    case Reply::kStatusCountRecord: {
+        Ipv4Record none = Ipv4RecordMake(type, 0, 0);
+        NotifyStatusCountAddress(closure, status, 0, &none.header);
+        break;
+    }
+    }
+}
+
+void DestroyRequest(void* payload)
+{
+    auto* r = static_cast<WsRequest*>(payload);
+    ClosureRelease(&r->closure);
+    BufHandleRelease(&r->buffer);
+    BlockRelease(r->record);
+    ObjRelease(r->worker->cb);
+}
+
+// Queues the command, or runs it at once on the I/O thread (unless the queue
+// is forced). Refused once the thread has left: it would never run.
+NtStatus Carry(WsWorker* w, ClosureRoutine command, BufferHandle* request)
+{
+    IoCommandQueue* q = &w->commands;
+    if (q->forceQueue == 0 && GetCurrentThreadId() == q->owner)
+        return IoCommandQueuePost(q, command, request, nullptr);
+    ScopedLock hold(q->lock);
+    if (w->ended)
+        return kStatusInvalidState;
+    return IoCommandQueuePost(q, command, request, nullptr);
+}
+
+void Post(WsWorker* w, ClosureRoutine command, Reply reply, const Closure* closure,
+          const BufferHandle* buffer, const AddressRecord* record)
+{
+    BufferHandle request;
+    NtStatus status = BufAlloc(&request, nullptr, DestroyRequest, sizeof(WsRequest));
+    if (status == kStatusSuccess) {
+        auto* r = static_cast<WsRequest*>(request.data);
+        std::memset(r, 0, sizeof(*r));
+        ObjAddRef(w->cb);
+        r->worker = w;
+        ClosureCopy(&r->closure, closure);
+        BufHandleCopy(&r->buffer, buffer);
+        if (record && !(r->record = RecordDuplicate(record)))
+            status = kStatusNoMemory;
+        if (status == kStatusSuccess)
+            status = Carry(w, command, &request);
+        BufHandleRelease(&request);
+    }
+    if (!StatusAccepted(status))
+        Reject(closure, reply, status, w->type);
+}
+
+WsRequest* RequestOf(BufferHandle* bound) { return static_cast<WsRequest*>(bound->data); }
+
+// Empties the closure before completing it, so that the receiver may set it anew.
+void CompleteAndClear(Closure* pending, NtStatus status)
+{
+    Closure c = *pending;
+    *pending = {};
+    CompleteWithStatus(&c, status, nullptr, 0);
+    ClosureRelease(&c);
+}
+
+// ---- completions ----------------------------------------------------------
+
+void FinishIo(PendingWsIo* io, DWORD error, DWORD bytes)
+{
+    WsWorker* w = io->worker;
+    ListRemove(&w->outstanding, &io->links);
+    NtStatus status = MapErrorToStatus(static_cast<int32_t>(error));
+    switch (io->kind) {
+    case IoKind::kSend:
+    case IoKind::kSendTo:
+        CompleteWithStatus(&io->closure, status, nullptr, 0);
+        break;
+    case IoKind::kReceive:
+        CompleteWithStatusCount(&io->closure, status, bytes);
+        break;
+    case IoKind::kReceiveFrom: {
+        Ipv4Record source = SockaddrToRecord(io->peer, w->type);
+        NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
+        break;
+    }
+    }
+    ClosureRelease(&io->closure);
+    BufHandleRelease(&io->buffer);
+    BlockRelease(io);
+    ObjRelease(w->cb);
+}
+
+void CALLBACK WsIoDone(DWORD error, DWORD bytes, LPWSAOVERLAPPED overlapped, DWORD flags);
+
+void RunDeferred(BufferHandle* bound, BufferHandle*)
+{
+    auto* d = static_cast<DeferredCompletion*>(bound->data);
+    d->io->deferred = false;
+    WsIoDone(d->error, d->bytes, &d->io->overlapped, d->flags);
+}
+
+// On systems other than NT the completion is finished on the thread's next
+// pass through its command queue, outside the completion routine. The queue
+// of such a worker is forced, so even this post from the I/O thread waits
+// there. Without memory for the command the completion is finished at once.
+bool Defer(PendingWsIo* io, DWORD error, DWORD bytes, DWORD flags)
+{
+    BufferHandle command;
+    if (BufAlloc(&command, nullptr, nullptr, sizeof(DeferredCompletion)) != kStatusSuccess)
+        return false;
+    *static_cast<DeferredCompletion*>(command.data) = {io, error, bytes, flags};
+    NtStatus status = IoCommandQueuePost(&io->worker->commands, RunDeferred, &command, nullptr);
+    BufHandleRelease(&command);
+    return StatusAccepted(status);
+}
+
+void CALLBACK WsIoDone(DWORD error, DWORD bytes, LPWSAOVERLAPPED overlapped, DWORD flags)
+{
+    auto* io = static_cast<PendingWsIo*>(overlapped->hEvent);
+    if (io->deferred && Defer(io, error, bytes, flags))
+        return;
+    FinishIo(io, error, bytes);
+}
+
+// ---- commands (on the I/O thread) -----------------------------------------
+
+void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
+{
+    WsRequest* r = RequestOf(bound);
+    WsWorker* w = r->worker;
+    auto* io = static_cast<PendingWsIo*>(BlockAlloc(sizeof(PendingWsIo)));
+    if (!io) {
+        Reject(&r->closure, reply, kStatusNoMemory, w->type);
+        return;
+    }
+    std::memset(io, 0, sizeof(*io));
+    ListPushBack(&w->outstanding, &io->links);
+    ++w->outstanding.count;
+    ObjAddRef(w->cb);
+    io->worker = w;
+    BufHandleCopy(&io->buffer, &r->buffer);
+    ClosureCopy(&io->closure, &r->closure);
+    io->overlapped.hEvent = reinterpret_cast<WSAEVENT>(io);
+    io->peerLength = sizeof(io->peer);
+    io->kind = kind;
+    io->deferred = w->notNt;
+
+    WSABUF b = {io->buffer.size, static_cast<char*>(io->buffer.data)};
+    int result = SOCKET_ERROR;
+    switch (kind) {
+    case IoKind::kSend:
+        result = WSASend(w->socket, &b, 1, &io->bytes, 0, &io->overlapped, WsIoDone);
+        break;
+    case IoKind::kReceive:
+        result = WSARecv(w->socket, &b, 1, &io->bytes, &io->flags, &io->overlapped, WsIoDone);
+        break;
+    case IoKind::kSendTo: {
+        sockaddr_in to = RecordToSockaddr(r->record);
+        result = WSASendTo(w->socket, &b, 1, &io->bytes, 0, reinterpret_cast<sockaddr*>(&to),
+                           sizeof(to), &io->overlapped, WsIoDone);
+        break;
+    }
+    case IoKind::kReceiveFrom:
+        result = WSARecvFrom(w->socket, &b, 1, &io->bytes, &io->flags,
+                             reinterpret_cast<sockaddr*>(&io->peer), &io->peerLength,
+                             &io->overlapped, WsIoDone);
+        break;
+    }
+    if (result == SOCKET_ERROR) {
+        // A datagram too long for the buffer is a completed operation (its
+        // status only warns of the overflow): its routine is queued all the
+        // same, so finishing it here would free the block under it.
+        int error = WSAGetLastError();
+        if (error != WSA_IO_PENDING && error != WSAEMSGSIZE) {
+            io->deferred = false;
+            WsIoDone(static_cast<DWORD>(error), 0, &io->overlapped, 0);
+        }
+    }
+}
+
+void WriteCommand(BufferHandle* bound, BufferHandle*) { StartIo(bound, IoKind::kSend, Reply::kStatus); }
+void ReadCommand(BufferHandle* bound, BufferHandle*) { StartIo(bound, IoKind::kReceive, Reply::kStatusCount); }
+void SendToCommand(BufferHandle* bound, BufferHandle*) { StartIo(bound, IoKind::kSendTo, Reply::kStatus); }
+void ReceiveFromCommand(BufferHandle* bound, BufferHandle*)
+{
+    StartIo(bound, IoKind::kReceiveFrom, Reply::kStatusCountRecord);
+}
+
+void ConnectCommand(BufferHandle* bound, BufferHandle*)
+{
+    WsRequest* r = RequestOf(bound);
+    WsWorker* w = r->worker;
+    ClosureRelease(&w->connect);
+    ClosureCopy(&w->connect, &r->closure);
+    if (WSAEventSelect(w->socket, w->networkEvent, FD_CONNECT) == SOCKET_ERROR) {
+        CompleteAndClear(&w->connect, MapErrorToStatus(WSAGetLastError()));
+        return;
+    }
+    sockaddr_in to = RecordToSockaddr(r->record);
+    int result = WSAConnect(w->socket, reinterpret_cast<sockaddr*>(&to), sizeof(to), nullptr,
+                            nullptr, nullptr, nullptr);
+    int error = result == SOCKET_ERROR ? WSAGetLastError() : 0;
+    if (error == WSAEWOULDBLOCK)
+        return;  // FD_CONNECT completes it
+    CompleteAndClear(&w->connect, MapErrorToStatus(error));
+}
+
+void DisconnectCommand(BufferHandle* bound, BufferHandle*)
+{
+    WsRequest* r = RequestOf(bound);
+    WsWorker* w = r->worker;
+    if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
+        shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
+        CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
+        return;
+    }
+    ClosureRelease(&w->disconnect);
+    ClosureCopy(&w->disconnect, &r->closure);
+}
+
+// Cancelling first makes the pending operations complete as cancelled (995);
+// a bare closesocket would fail them as an invalid argument.
+void CloseCommand(BufferHandle* bound, BufferHandle*)
+{
+    WsRequest* r = RequestOf(bound);
+    WsWorker* w = r->worker;
+    if (w->socket != INVALID_SOCKET) {
+        CancelIo(reinterpret_cast<HANDLE>(w->socket));
+        closesocket(w->socket);
+        w->socket = INVALID_SOCKET;
+    }
+    // No FD_CONNECT or FD_CLOSE can come any more.
+    if (w->connect.routine)
+        CompleteAndClear(&w->connect, kStatusConnectionReset);
+    if (w->disconnect.routine)
+        CompleteAndClear(&w->disconnect, kStatusConnectionReset);
+    CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
+}
+
+// ---- network events --------------------------------------------------------
+
+// One connection per signalled event (the call re-enables FD_ACCEPT while more
+// wait). A failed accept delivers nothing: the listener goes on listening.
+void AcceptOne(WsWorker* w)
+{
+    sockaddr_in peer;
+    int length = sizeof(peer);
+    SOCKET accepted = WSAAccept(w->socket, reinterpret_cast<sockaddr*>(&peer), &length, nullptr, 0);
+    if (accepted == INVALID_SOCKET)
+        return;
+    NtStatus status;
+    WinsockProvider* provider = WinsockProvider::Create(accepted, w->type, &status);
+    if (!provider)
+        return;
+    Ipv4Record remote = SockaddrToRecord(peer, w->type);
+    NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
+    ObjRelease(provider->cb);
+}
+
+void OnNetworkEvents(WsWorker* w)
+{
+    WSANETWORKEVENTS events;
+    if (WSAEnumNetworkEvents(w->socket, nullptr, &events) == SOCKET_ERROR)
+        return;
+    if (events.lNetworkEvents & FD_ACCEPT)
+        AcceptOne(w);
+    if ((events.lNetworkEvents & FD_CONNECT) && w->connect.routine)
+        CompleteAndClear(&w->connect, MapErrorToStatus(events.iErrorCode[FD_CONNECT_BIT]));
+    if ((events.lNetworkEvents & FD_CLOSE) && w->disconnect.routine)
+        CompleteAndClear(&w->disconnect, MapErrorToStatus(events.iErrorCode[FD_CLOSE_BIT]));
+}
+
+// ---- the thread -------------------------------------------------------------
+
+DWORD WINAPI WsIoThreadProc(void* argument)
+{
+    auto* w = static_cast<WsWorker*>(argument);
+    WSAEVENT events[2] = {w->commands.event, w->networkEvent};
+    do {
+        DWORD result = WSAWaitForMultipleEvents(2, events, FALSE, WSA_INFINITE, TRUE);
+        if (result == WSA_WAIT_EVENT_0) {
+            IoCommandQueueDrain(&w->commands);
+        } else if (result == WSA_WAIT_EVENT_0 + 1) {
+            WSAResetEvent(w->networkEvent);
+            OnNetworkEvents(w);
+        }
+    } while (w->socket != INVALID_SOCKET);
+
+    // The cancelled operations complete in alertable waits; on systems other
+    // than NT their completions then wait in the command queue.
+    while (!ListIsEmpty(&w->outstanding)) {
+        if (WaitForSingleObjectEx(w->commands.event, 1000, TRUE) == WAIT_OBJECT_0)
+            IoCommandQueueDrain(&w->commands);
+    }
+    {
+        ScopedLock hold(w->commands.lock);
+        w->ended = true;
+        w->commands.owner = kNoOwnerThread;
+    }
+    // What was queued before the refusal still runs, and fails on the closed socket.
+    while (IoCommandQueueDrain(&w->commands) != 0) {
+    }
+    ObjRelease(w->cb);
+    return 0;
+}
+
+void AttachQueue(void* payload, ControlBlock* cb) { kIoCommandQueueType.construct(payload, cb); }
+
+}  // namespace
+
+WsWorker* WsWorker::Create(SOCKET socket, uint32_t type, NtStatus* status)
+{
+    WsWorker* w = ManagedNew<WsWorker>();
+    if (!w) {
+        closesocket(socket);
+        *status = kStatusNoMemory;
+        return nullptr;
+    }
+    w->socket = socket;
+    w->type = type;
+    w->notNt = IsNotNtPlatform();
+    ListInit(&w->outstanding);
+    w->networkEvent = WSACreateEvent();
+    w->commandsBuilt =
+        ObjAttachPayload(&w->commands, AttachQueue, kIoCommandQueueType.destroy, w->cb) == kStatusSuccess;
+    *status = kStatusNoMemory;
+    if (w->networkEvent != WSA_INVALID_EVENT && w->commandsBuilt && w->commands.event) {
+        if (w->notNt)
+            w->commands.forceQueue = 1;
+        ObjAddRef(w->cb);  // the thread's
+        DWORD id = 0;
+        HANDLE thread = CreateThread(nullptr, 0, WsIoThreadProc, w, CREATE_SUSPENDED, &id);
+        if (thread) {
+            w->commands.owner = id;
+            ResumeThread(thread);
+            CloseHandle(thread);
+            *status = kStatusSuccess;
+            return w;
+        }
+        *status = MapErrorToStatus(static_cast<int32_t>(GetLastError()));
+        ObjRelease(w->cb);
+    }
+    ObjRelease(w->cb);
+    return nullptr;
+}
+
+WsWorker::~WsWorker()
+{
+    if (connect.routine)
+        CompleteAndClear(&connect, kStatusConnectionReset);
+    if (disconnect.routine)
+        CompleteAndClear(&disconnect, kStatusConnectionReset);
+    ClosureRelease(&connect);
+    ClosureRelease(&disconnect);
+    ClosureRelease(&accept);
+    if (socket != INVALID_SOCKET)
+        closesocket(socket);  // never reached its thread
+    if (networkEvent != WSA_INVALID_EVENT)
+        WSACloseEvent(networkEvent);
+    if (commandsBuilt)
+        ObjRelease(commands.exec.cb);
+}
+
+int WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
+{
+    int depth = backlog > SOMAXCONN ? SOMAXCONN : static_cast<int>(backlog);
+    if (listen(w->socket, depth) == SOCKET_ERROR)
+        return WSAGetLastError();
+    ClosureRelease(&w->accept);
+    ClosureCopy(&w->accept, accept);
+    if (WSAEventSelect(w->socket, w->networkEvent, FD_ACCEPT) == SOCKET_ERROR)
+        return WSAGetLastError();
+    return 0;
+}
+
+void WsPostClose(WsWorker* w, const Closure* closure)
+{
+    Post(w, CloseCommand, Reply::kStatus, closure, nullptr, nullptr);
+}
+
+void WsPostConnect(WsWorker* w, const AddressRecord* remote, const Closure* closure)
+{
+    Post(w, ConnectCommand, Reply::kStatus, closure, nullptr, remote);
+}
+
+void WsPostDisconnect(WsWorker* w, const Closure* closure)
+{
+    Post(w, DisconnectCommand, Reply::kStatus, closure, nullptr, nullptr);
+}
+
+void WsPostWrite(WsWorker* w, const BufferHandle* buffer, const Closure* closure)
+{
+    Post(w, WriteCommand, Reply::kStatus, closure, buffer, nullptr);
+}
+
+void WsPostRead(WsWorker* w, const BufferHandle* buffer, const Closure* closure)
+{
+    Post(w, ReadCommand, Reply::kStatusCount, closure, buffer, nullptr);
+}
+
+void WsPostSendTo(WsWorker* w, const BufferHandle* buffer, const AddressRecord* destination,
+                  const Closure* closure)
+{
+    Post(w, SendToCommand, Reply::kStatus, closure, buffer, destination);
+}
+
+void WsPostReceiveFrom(WsWorker* w, const BufferHandle* buffer, const Closure* closure)
+{
+    Post(w, ReceiveFromCommand, Reply::kStatusCountRecord, closure, buffer, nullptr);
+}

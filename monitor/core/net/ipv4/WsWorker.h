@@ -1,0 +1,46 @@
+#pragma once
+#include "exec/Closure.h"
+#include "exec/IoCommandQueue.h"
+#include "net/AddressRecord.h"
+#include "runtime/IntrusiveList.h"
+#include <winsock2.h>
+
+// The I/O side of one IPv4 endpoint: its socket, the network-event object of
+// its event selections and the thread on which every call on the socket and
+// every completion runs. Other threads reach it only through its command
+// queue; listen alone runs on the caller's thread.
+class WsWorker {
+public:
+    ControlBlock* cb = nullptr;
+    WSAEVENT networkEvent = WSA_INVALID_EVENT;  // shared by all event selections of the socket
+    IoCommandQueue commands = {};               // own control block, parent this worker
+    bool commandsBuilt = false;
+    Closure connect = {};     // until FD_CONNECT or an immediate result
+    Closure disconnect = {};  // until FD_CLOSE
+    Closure accept = {};      // set by listen
+    ListHead outstanding = {};  // PendingWsIo in flight, with their count
+    bool notNt = false;
+    bool ended = false;       // the thread has left: posts are refused (under the queue's lock)
+    uint32_t type = 0;        // type word of the endpoint's record
+    SOCKET socket = INVALID_SOCKET;
+
+    // Takes ownership of the socket (closed on failure) and starts the thread.
+    // The new worker holds one strong reference for the caller; none on failure.
+    static WsWorker* Create(SOCKET socket, uint32_t type, NtStatus* status);
+    ~WsWorker();
+};
+
+// Run on the calling thread: 0 or the WinSock error. The accept closure
+// receives one object-record message per accepted connection.
+int WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
+
+// Commands carried to the I/O thread; each completes its closure exactly once
+// (when it cannot be carried, at once on the calling thread).
+void WsPostClose(WsWorker* worker, const Closure* closure);                                  // status
+void WsPostConnect(WsWorker* worker, const AddressRecord* remote, const Closure* closure);   // status
+void WsPostDisconnect(WsWorker* worker, const Closure* closure);                             // status
+void WsPostWrite(WsWorker* worker, const BufferHandle* buffer, const Closure* closure);      // status
+void WsPostRead(WsWorker* worker, const BufferHandle* buffer, const Closure* closure);       // status-count
+void WsPostSendTo(WsWorker* worker, const BufferHandle* buffer, const AddressRecord* destination,
+                  const Closure* closure);                                                    // status
+void WsPostReceiveFrom(WsWorker* worker, const BufferHandle* buffer, const Closure* closure); // status-count-record

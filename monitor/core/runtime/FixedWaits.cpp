@@ -1,0 +1,7 @@
+#include "runtime/FixedWaits.h"
+
+FixedWaits& CoreFixedWaits()
+{
+    static FixedWaits waits;
+    return waits;
+}

@@ -1,0 +1,277 @@
+#include "channel/ReconnectingClient.h"
+#include "support/CoreTestFixture.h"
+#include "support/FakeTransport.h"
+#include "support/MessageRecorder.h"
+#include "support/StageTestSupport.h"
+#include <memory>
+
+namespace {
+
+// Short cadence so that retries happen within a test; long values switch a clock off in practice.
+constexpr uint32_t kTick = 20;
+constexpr uint32_t kRetry = 200;
+constexpr uint32_t kNever = 600000;
+
+class Client : public CoreTest {
+protected:
+    std::unique_ptr<FakeNet> net;
+    ReconnectingClient* client = nullptr;
+    const FakeAddress server{1};
+
+    void SetUp() override
+    {
+        CoreTest::SetUp();
+        net.reset(new FakeNet);
+        void* object = nullptr;
+        ASSERT_EQ(ObjCreateFromDescriptor(&object, kReconnectingClientType), kStatusSuccess);
+        client = static_cast<ReconnectingClient*>(object);
+        Closure logger = net->EventLogger();
+        EventHubSubscribeAll(&client->hub, &logger);
+        ClosureRelease(&logger);
+    }
+    void TearDown() override
+    {
+        // A tick or a completion running on the client's strand holds the
+        // client until it is done, and may still publish to the logger, which
+        // points at net: net stays until the client is destroyed.
+        ControlBlock* cb = client ? client->stage.cb : nullptr;
+        if (cb)
+            ObjWeakAddRef(cb);
+        Release();
+        if (cb) {
+            EXPECT_TRUE(WaitDestroyed(cb)) << "the client outlived its owner";
+            ObjWeakRelease(cb);
+        }
+        net->CancelConnects();
+        EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
+        EXPECT_LE(net->maxReads, 1);
+        net.reset();
+        CoreTest::TearDown();
+    }
+
+    void Release()
+    {
+        if (client)
+            ObjRelease(client->stage.cb);
+        client = nullptr;
+    }
+    void Settings(uint32_t reconnect, uint32_t idle = 0, uint32_t flush = 0, uint32_t tick = kTick)
+    {
+        ClientSettings s = kClientDefaultSettings;
+        s.tickPeriod = tick;
+        s.reconnectDelay = reconnect;
+        s.idleTimeout = idle;
+        s.flushDelay = flush;
+        ASSERT_TRUE(StatusAccepted(ClientSetParameters(client, &s)));
+    }
+    void KeepConnected()
+    {
+        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, kClientKeepConnected)));
+        ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));
+    }
+    // Connected with a read in flight.
+    void Connect()
+    {
+        KeepConnected();
+        ASSERT_TRUE(net->WaitCount("connect", 1));
+        net->CompleteConnect(kStatusSuccess);
+        ASSERT_TRUE(net->WaitRead());
+    }
+    ClientState State()
+    {
+        StrandAcquire(&client->stage.strand);
+        ClientState s = client->state;
+        StrandDrain(&client->stage.strand);
+        return s;
+    }
+    static std::string Record(uint32_t size, uint32_t type, uint32_t id = 0)
+    {
+        std::string r(size, '\0');
+        std::memcpy(&r[0], &size, 4);
+        std::memcpy(&r[4], &type, 4);
+        if (size >= 12)
+            std::memcpy(&r[8], &id, 4);
+        return r;
+    }
+    static std::string Word(uint32_t w) { return std::string(reinterpret_cast<const char*>(&w), 4); }
+};
+
+// A failed attempt is published with both records (remote, then the default
+// local record) and retried only after the reconnect delay, on the tick.
+TEST_F(Client, FailedConnectIsPublishedAndRetriedAfterTheDelay)
+{
+    Settings(kRetry);
+    KeepConnected();
+    ASSERT_TRUE(net->WaitCount("connect", 1));
+    DWORD failedAt = GetTickCount();
+    net->CompleteConnect(0xC0000034);
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    DWORD retriedAt = GetTickCount();
+    EXPECT_GE(retriedAt - failedAt + 16, kRetry);  // 16: the resolution of the tick count
+
+    const std::string expected = Word(0xC0000034) + Record(12, kFakeStream, 1) + Record(8, kFakeStream);
+    ASSERT_FALSE(net->EventPayloads().empty());
+    EXPECT_EQ(net->EventPayloads()[0], expected);
+    net->CompleteConnect(0xC0000034);
+    ASSERT_TRUE(net->WaitCount("connect", 3));
+    EXPECT_EQ(net->Count("event 3 3221225524"), 2);
+}
+
+// A connection that ends is published with its reason and both records, and
+// with keep-connected a new attempt follows at once (no tick involved).
+TEST_F(Client, ConnectionEndsArePublishedWithTheirReasonAndReconnectAtOnce)
+{
+    struct Case {
+        const char* name;
+        NtStatus status;
+        uint32_t reason;
+    } cases[] = {
+        {"peer ended", kStatusSuccess, kDisconnectPeerEnded},
+        {"read failed", 0xC000020D, kDisconnectReadFailed},
+    };
+    Settings(kNever, 0, 0, kNever);
+    Connect();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int connects = net->Count("connect");
+        net->Deliver("", c.status);
+        ASSERT_TRUE(net->WaitCount("connect", connects + 1));
+        std::string end = net->EventPayloads().back();
+        EXPECT_EQ(end, Word(c.reason) + Record(12, kFakeStream, 1) + Record(8, kFakeStream));
+        net->CompleteConnect(kStatusSuccess);
+        ASSERT_TRUE(net->WaitRead());
+    }
+    EXPECT_EQ(net->Count("disconnect"), 0);
+}
+
+// The idle timeout ends the connection with reason 18 and makes no close call.
+TEST_F(Client, IdleTimeoutDropsTheConnectionWithoutClosing)
+{
+    Settings(kNever, 100);
+    Connect();
+    ASSERT_TRUE(net->WaitCount("event 5 18", 1));
+    EXPECT_EQ(net->Count("disconnect"), 0);
+    EXPECT_TRUE(net->WaitCount("connect", 2));
+}
+
+// The same pair of records again changes nothing; a new remote supersedes an
+// attempt in flight, whose late completion publishes nothing.
+TEST_F(Client, AddressChangesAndSupersededAttempts)
+{
+    Settings(kNever, 0, 0, kNever);
+    KeepConnected();
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));
+    ASSERT_TRUE(net->WaitCount("connect", 1));
+    EXPECT_EQ(State().connection, kConnecting);
+
+    const FakeAddress other(2);
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, other.record(), nullptr)));
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    net->CompleteConnect(kStatusSuccess);  // the first, superseded attempt
+    EXPECT_EQ(net->Count("event"), 0);
+    EXPECT_EQ(State().connection, kConnecting);
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(net->WaitCount("event 3 0", 1));
+    EXPECT_EQ(net->EventPayloads().back(), Word(0) + Record(12, kFakeStream, 2) + Record(8, kFakeStream));
+    EXPECT_EQ(net->Count("connect"), 2);
+}
+
+// Bytes written while disconnected start an attempt and leave in order once
+// it succeeds; with flush delay 0 a failed attempt drops them.
+TEST_F(Client, DataWrittenWhileDisconnectedWaitsForTheConnection)
+{
+    Settings(kNever, 0, 0, kNever);
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt
+    StageWrite(&client->stage, nullptr);
+    EXPECT_EQ(net->Count("connect"), 0);
+
+    BufferHandle a = Chunk("first "), b = Chunk("second");
+    StageWrite(&client->stage, &a);
+    StageWrite(&client->stage, &b);
+    ASSERT_TRUE(net->WaitCount("connect", 1));
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(net->WaitUntil([&] { return net->sent == "first second"; }));
+    EXPECT_EQ(net->Count("event 256"), 2);
+
+    ClientDisconnect(client, 0);
+    ASSERT_TRUE(net->WaitCount("event 5 0", 1));
+    StageWrite(&client->stage, &a);
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    net->CompleteConnect(0xC0000034);
+    EXPECT_TRUE(StageFlushWait(&client->stage, 20000));  // dropped, not waiting
+    EXPECT_EQ(net->sent, "first second");
+    BufHandleRelease(&a);
+    BufHandleRelease(&b);
+}
+
+// The client reads again only after the next stage has consumed the chunk it handed on.
+TEST_F(Client, ReadsAgainOnlyAfterTheChunkIsConsumed)
+{
+    Settings(kNever, 0, 0, kNever);
+    Sink sink;
+    sink.script = {0};  // the first offer is refused: the chunk stays queued
+    Closure consumer = ConsumerFor(sink);
+    StreamStage* next = nullptr;
+    ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
+    StageSetNext(&client->stage, next);
+    Connect();
+    net->Deliver("hello");
+    ASSERT_TRUE(sink.wasOffered.Wait());
+    EXPECT_EQ(State().receive, kDataHandedOn);
+    EXPECT_EQ(net->Count("read"), 1);
+    StageResume(next);
+    ASSERT_TRUE(net->WaitCount("read", 2));
+    EXPECT_EQ(sink.taken, "hello");
+    StageClearNext(&client->stage);
+    ObjRelease(next->cb);
+}
+
+// A reset forgets the connection without closing or publishing, and leaves
+// the client able to connect again; the old read's late completion is ignored.
+TEST_F(Client, ResetLeavesNoConnectionBehind)
+{
+    Settings(kNever, 0, 0, kNever);
+    Connect();
+    ASSERT_TRUE(StatusAccepted(ClientReset(client)));
+    ASSERT_TRUE(net->WaitCount("connect", 2));  // keep-connected: a fresh attempt
+    EXPECT_EQ(net->Count("disconnect"), 0);
+    EXPECT_EQ(net->Count("event 5"), 0);
+    EXPECT_EQ(State().connection, kConnecting);
+    EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_OBJECT_0);
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(net->WaitRead());
+    EXPECT_EQ(State().connection, kConnected);
+    EXPECT_EQ(State().receive, kReadPosted);
+}
+
+// A graceful close goes through the socket and the idle event waits for it.
+TEST_F(Client, CloseRequestsAndTheIdleEvent)
+{
+    Settings(kNever, 0, 0, kNever);
+    Connect();
+    EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_TIMEOUT);
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // close and forget
+    ASSERT_TRUE(net->WaitCount("event 5 0", 1));
+    EXPECT_EQ(net->Count("disconnect"), 1);
+    EXPECT_EQ(WaitForSingleObject(client->idleEvent, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(net->Count("connect"), 1);  // no address: no reconnect
+}
+
+// Neither the tick nor a socket completion keeps the client alive: releasing
+// it while connected with a read in flight destroys it and its endpoint.
+TEST_F(Client, ReleasingTheClientEndsItsConnection)
+{
+    Settings(kRetry);
+    Connect();
+    Release();
+    EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
+    EXPECT_EQ(ObjWaitAllFreed(5000), 1);
+}
+
+TEST(ClientClock, ElapsedSurvivesTheCounterWrap)
+{
+    EXPECT_EQ(ClientClockElapsed(0xFFFFFFF1u, 0x00000010u), 32u);
+    EXPECT_EQ(ClientClockElapsed(1001u | 1, 4001u), 3000u);
+}
+
+}  // namespace

@@ -1,0 +1,398 @@
+#include "net/AddressRecordReader.h"
+#include "net/CompletionMessage.h"
+#include "net/FamilyRegistry.h"
+#include "net/pipe/PipeName.h"
+#include "net/pipe/PipeWorker.h"
+#include "net/SocketApi.h"
+#include "net/SyncWaiter.h"
+#include "runtime/ScopedLock.h"
+#include "runtime/TrackedBlock.h"
+#include "support/CoreTestFixture.h"
+#include "support/PipeTestSupport.h"
+#include "support/TestThreads.h"
+#include <string>
+#include <vector>
+
+namespace {
+
+// A pipe server written against the system alone, one instance per object.
+class RawPipeServer {
+public:
+    explicit RawPipeServer(const std::string& name, DWORD instances = 1)
+        : pipe_(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, 0, instances,
+                                 4096, 4096, 0, nullptr))
+    {
+        overlapped_.hEvent = event_.handle();
+        if (!ConnectNamedPipe(pipe_, &overlapped_) && GetLastError() == ERROR_PIPE_CONNECTED)
+            event_.Set();
+    }
+    ~RawPipeServer() { Close(); }
+    bool WaitClient() { return event_.Wait(); }
+    DWORD Write(const std::string& bytes)
+    {
+        DWORD n;
+        return Finish(WriteFile(pipe_, bytes.data(), DWORD(bytes.size()), nullptr, &Reset()), &n);
+    }
+    // The bytes read, or the system error as "error N".
+    std::string Read()
+    {
+        char buffer[256];
+        DWORD n = 0;
+        DWORD error = Finish(ReadFile(pipe_, buffer, sizeof(buffer), nullptr, &Reset()), &n);
+        return error ? "error " + std::to_string(error) : std::string(buffer, n);
+    }
+    void Close()
+    {
+        if (pipe_ != INVALID_HANDLE_VALUE)
+            CloseHandle(pipe_);
+        pipe_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    OVERLAPPED& Reset()
+    {
+        overlapped_ = {};
+        overlapped_.hEvent = event_.handle();
+        return overlapped_;
+    }
+    DWORD Finish(BOOL done, DWORD* n)
+    {
+        if (!done && GetLastError() != ERROR_IO_PENDING)
+            return GetLastError();
+        return GetOverlappedResult(pipe_, &overlapped_, n, TRUE) ? 0 : GetLastError();
+    }
+
+    HANDLE pipe_;
+    TestEvent event_;
+    OVERLAPPED overlapped_ = {};
+};
+
+// A client end opened by the test itself, to reach the core's server pipes.
+struct RawPipeClient {
+    HANDLE pipe;
+    DWORD error;
+    // Waits for a free instance as a well-behaved client does.
+    explicit RawPipeClient(const std::string& name)
+    {
+        for (;;) {
+            pipe = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            error = pipe == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+            if (error != ERROR_PIPE_BUSY || !WaitNamedPipeA(name.c_str(), 30000))
+                return;
+        }
+    }
+    ~RawPipeClient()
+    {
+        if (pipe != INVALID_HANDLE_VALUE)
+            CloseHandle(pipe);
+    }
+    bool Write(const std::string& bytes)
+    {
+        DWORD n;
+        return WriteFile(pipe, bytes.data(), DWORD(bytes.size()), &n, nullptr) && n == bytes.size();
+    }
+};
+
+// Collects accepted sockets (with references of its own) from the I/O thread.
+struct AcceptLog {
+    CRITICAL_SECTION lock;
+    std::vector<void*> sockets;
+    std::vector<std::string> remotes;
+    HANDLE changed = CreateSemaphoreA(nullptr, 0, 100, nullptr);
+    Closure closure = {};
+
+    AcceptLog()
+    {
+        InitializeCriticalSection(&lock);
+        BufferHandle self = {this, nullptr, 0, 0};
+        ClosureInit(&closure, Record, nullptr, &self);
+    }
+    ~AcceptLog()
+    {
+        for (void* s : sockets)
+            ObjRelease(ObjControlBlockOf(s));
+        ClosureRelease(&closure);
+        CloseHandle(changed);
+        DeleteCriticalSection(&lock);
+    }
+    bool WaitOne() { return WaitForSingleObject(changed, 30000) == WAIT_OBJECT_0; }
+    static void Record(BufferHandle* bound, BufferHandle* message)
+    {
+        auto* self = static_cast<AcceptLog*>(bound->data);
+        auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
+        ScopedLock hold(self->lock);
+        ObjAddRef(ObjControlBlockOf(accepted->object.object));
+        self->sockets.push_back(accepted->object.object);
+        self->remotes.emplace_back(reinterpret_cast<const char*>(&accepted->record), accepted->record.size);
+        ReleaseSemaphore(self->changed, 1, nullptr);
+    }
+};
+
+class PipeTransport : public CoreTest {};
+
+TEST_F(PipeTransport, ClientExchangesBytesAndReadsWhatTheServerWroteBeforeItClosed)
+{
+    const std::string name = UniquePipeName();
+    RawPipeServer server(name);
+    AddressRecord* remote = Record(name);
+    Held socket;
+    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ASSERT_TRUE(server.WaitClient());
+    const AddressRecord defaultLocal = {8, kAddressTypePipe};
+    EXPECT_EQ(RecordBytes(SockLocalRecord(socket.object)), RecordBytes(&defaultLocal));
+    EXPECT_EQ(RecordBytes(SockRemoteRecord(socket.object)), RecordBytes(remote));
+
+    EXPECT_EQ(SendSync(socket.object, "hello"), kStatusSuccess);
+    EXPECT_EQ(server.Read(), "hello");
+    EXPECT_EQ(server.Write("bye"), 0u);
+    server.Close();
+    EXPECT_EQ(ReceiveSync(socket.object), "bye");
+    EXPECT_EQ(ReceiveSync(socket.object), "error 109") << "broken pipe, unconverted";
+    EXPECT_NE(SendSync(socket.object, "late"), kStatusSuccess);
+    BlockRelease(remote);
+}
+
+TEST_F(PipeTransport, ClientCloseEndsTheConnectionForTheServerWithoutLosingWrittenBytes)
+{
+    const std::string name = UniquePipeName();
+    RawPipeServer server(name);
+    AddressRecord* remote = Record(name);
+    Held socket;
+    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    EXPECT_EQ(SendSync(socket.object, "last words"), kStatusSuccess);
+    EXPECT_EQ(CloseSync(socket.object), kStatusSuccess) << "the close does not wait for the reader";
+    EXPECT_EQ(server.Read(), "last words");
+    EXPECT_EQ(server.Read(), "error 109");
+    EXPECT_NE(ReceiveSync(socket.object), "") << "a read after the close fails at once";
+    BlockRelease(remote);
+}
+
+TEST_F(PipeTransport, ConnectFailuresReportTheSystemErrorUnconverted)
+{
+    const std::string name = UniquePipeName();
+    AddressRecord* remote = Record(name);
+    Held socket;
+    EXPECT_EQ(ConnectSync(remote, &socket), 2u) << "no such pipe";
+    {
+        RawPipeServer server(name);
+        RawPipeClient first(name);
+        ASSERT_EQ(first.error, 0u);
+        EXPECT_EQ(ConnectSync(remote, &socket), 231u) << "its only instance is taken";
+    }
+    EXPECT_EQ(socket.object, nullptr);
+    BlockRelease(remote);
+
+    // A wide record reaches the system in the narrow code page.
+    const std::wstring wide(name.begin(), name.end());
+    RawPipeServer server(name);
+    remote = PipeAddressFromNameW(wide.c_str(), nullptr, 0);
+    EXPECT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    BlockRelease(remote);
+}
+
+TEST_F(PipeTransport, DroppingTheSocketCancelsItsPendingReadBeforeTheThreadEnds)
+{
+    const std::string name = UniquePipeName();
+    RawPipeServer server(name);
+    AddressRecord* remote = Record(name);
+    Held socket;
+    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    SyncWaiter read;
+    ReceivePending(socket.object, 16, read.closure());
+    socket.Drop();
+    auto* done = static_cast<const StatusCountMessage*>(read.Wait().data);
+    EXPECT_EQ(done->status, uint32_t(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(done->count, 0u);
+    EXPECT_EQ(server.Read(), "error 109");
+    BlockRelease(remote);
+}
+
+// Dropped while a read is pending and the server still connected: the
+// shut-down's wait covers the endpoint's teardown (and the leak check sees it done).
+TEST_F(PipeTransport, ShutDownWithAConnectionOpen)
+{
+    const std::string name = UniquePipeName();
+    RawPipeServer server(name);
+    AddressRecord* remote = Record(name);
+    Held socket;
+    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ReceivePending(socket.object, 16, nullptr);
+    BlockRelease(remote);
+}
+
+TEST_F(PipeTransport, OperationsAfterAnEndpointClosedCompleteAtOnce)
+{
+    AddressRecord* local = Record(UniquePipeName());
+    void* raw;
+    ASSERT_EQ(SockOpenSync(&raw, local), kStatusSuccess);
+    RawEndpointCloseSync(raw);
+    RawEndpointCloseSync(raw);  // must not hang: the thread has gone
+
+    SyncWaiter again;
+    RawEndpointClose(raw, again.closure());
+    again.Wait();
+    EXPECT_EQ(again.Status(), kStatusInvalidState);
+
+    // Pipes offer no datagrams; answered on the calling thread.
+    SyncWaiter sendTo, receiveFrom;
+    BufferHandle none = {};
+    RawEndpointSendTo(raw, &none, local, sendTo.closure());
+    RawEndpointReceiveFrom(raw, &none, receiveFrom.closure());
+    sendTo.Wait();
+    receiveFrom.Wait();
+    EXPECT_EQ(sendTo.Status(), kStatusNotImplemented);
+    EXPECT_EQ(receiveFrom.Status(), kStatusNotImplemented);
+    ObjRelease(ObjControlBlockOf(raw));
+    BlockRelease(local);
+}
+
+// A command posted behind a close is either still queued when the endpoint
+// closes (cancelled) or refused once it has (invalid state): it never waits.
+TEST_F(PipeTransport, CommandsBehindACloseCompleteAsCancelledOrRefused)
+{
+    AddressRecord* local = Record(UniquePipeName());
+    for (int round = 0; round < 20; ++round) {
+        void* raw;
+        ASSERT_EQ(SockOpenSync(&raw, local), kStatusSuccess);
+        SyncWaiter first, second;
+        RawEndpointClose(raw, first.closure());
+        RawEndpointClose(raw, second.closure());
+        first.Wait();
+        second.Wait();
+        EXPECT_EQ(first.Status(), kStatusSuccess);
+        EXPECT_TRUE(second.Status() == kStatusCancelled || second.Status() == kStatusInvalidState)
+            << std::hex << second.Status();
+        ObjRelease(ObjControlBlockOf(raw));
+    }
+    BlockRelease(local);
+}
+
+TEST_F(PipeTransport, ServerAcceptsSeveralClientsAndExchangesBytes)
+{
+    const std::string name = UniquePipeName();
+    AddressRecord* record = Record(name);
+    AcceptLog log;
+    Held listener;
+    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 2), kStatusSuccess);
+    RawPipeClient a(name), b(name), c(name);
+    for (RawPipeClient* client : {&a, &b, &c})
+        ASSERT_EQ(client->error, 0u) << "each accept re-arms its slot";
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(log.WaitOne());
+    const AddressRecord peer = {8, kAddressTypePipe};
+    ScopedLock hold(log.lock);
+    for (size_t i = 0; i < log.sockets.size(); ++i) {
+        EXPECT_EQ(log.remotes[i], RecordBytes(&peer));
+        EXPECT_EQ(RecordBytes(SockLocalRecord(log.sockets[i])), RecordBytes(record));
+    }
+    for (void* s : log.sockets)
+        EXPECT_EQ(SendSync(s, "hi"), kStatusSuccess);
+    char buffer[8];
+    DWORD n;
+    ASSERT_TRUE(ReadFile(a.pipe, buffer, sizeof(buffer), &n, nullptr));
+    EXPECT_EQ(std::string(buffer, n), "hi");
+    SockListenerCloseSync(listener.object);
+    // The accepted pipes keep the name alive, but no instance waits any more.
+    HANDLE late = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(late, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PIPE_BUSY));
+    BlockRelease(record);
+}
+
+TEST_F(PipeTransport, ListenBacklogZeroAcceptsNothingAndABadNameFailsTheListen)
+{
+    const std::string name = UniquePipeName();
+    AddressRecord* record = Record(name);
+    AcceptLog log;
+    Held listener;
+    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 0), kStatusSuccess);
+    RawPipeClient client(name);
+    EXPECT_EQ(client.error, 2u);
+    BlockRelease(record);
+
+    record = PipeAddressFromNameA("\\not a pipe path", nullptr, 0);
+    Held failed;
+    EXPECT_NE(SockListenSync(&failed.object, record, &log.closure, 1), kStatusSuccess);
+    EXPECT_EQ(failed.object, nullptr);
+    BlockRelease(record);
+}
+
+TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
+{
+    const std::string name = UniquePipeName();
+    AddressRecord* record = Record(name);
+    AcceptLog log;
+    for (int round = 0; round < 3; ++round) {
+        Held listener;
+        ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 100), kStatusSuccess);
+        SockListenerCloseSync(listener.object);
+    }
+    Held dropped;  // dropped without a close: the provider closes it
+    ASSERT_EQ(SockListenSync(&dropped.object, record, &log.closure, 8), kStatusSuccess);
+    BlockRelease(record);
+}
+
+TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
+{
+    const AddressRecord defaultRecord = {8, kAddressTypePipe};
+    struct EmptyName {
+        AddressRecord header;
+        uint32_t flags;
+        uint16_t terminator;
+    };
+    const EmptyName emptyNarrow = {{13, kAddressTypePipe}, 0, 0};
+    const EmptyName emptyWide = {{14, kAddressTypePipe}, 1, 0};
+    struct Case {
+        AddressRecord* record;
+        const char* name;
+    };
+    const Case cases[] = {
+        {PipeAddressFromNameA("\\\\.\\pipe\\narrow", nullptr, 0), "\\\\.\\pipe\\narrow"},
+        {PipeAddressFromNameW(L"\\\\.\\pipe\\wide", nullptr, 0), "\\\\.\\pipe\\wide"},
+        {RecordDuplicate(&emptyNarrow.header), ""},
+        {RecordDuplicate(&emptyWide.header), ""},
+        {RecordDuplicate(&defaultRecord), ""},
+    };
+    for (const Case& c : cases) {
+        PipeRecordView view;
+        ASSERT_EQ(PipeRecordRead(c.record, c.record->size, &view), kStatusSuccess) << c.name;
+        Str name;
+        StrAssign(name, "stale");
+        ASSERT_TRUE(PipeNameFromRecord(view, &name));
+        EXPECT_EQ(StrCompare(name, c.name), 0) << c.name;
+        EXPECT_EQ(StrLengthOf(name), strlen(c.name));
+        BlockRelease(c.record);
+    }
+}
+
+TEST_F(PipeTransport, FactoryRejectsRecordsThatAreNotPipeRecords)
+{
+    struct Bad {
+        AddressRecord header;
+        uint32_t flags;
+        char name[4];
+    };
+    const Bad records[] = {
+        {{16, kAddressTypeTcp}, 0, "abc"},     // another family's record
+        {{15, kAddressTypePipe}, 0, "abc"},    // no terminator in the name
+        {{16, kAddressTypePipe}, 9 << 1, "abc"},  // extra offset inside the header
+    };
+    FamilyFactory factory = FindFamilyProvider(kFamilyPipe);
+    for (const Bad& bad : records) {
+        SyncWaiter waiter;
+        factory(&bad.header, waiter.closure());
+        waiter.Wait();
+        EXPECT_EQ(waiter.Status(), kStatusInvalidAddress);
+        EXPECT_EQ(RecordBytes(reinterpret_cast<const AddressRecord*>(
+                      static_cast<const char*>(waiter.Wait().data) + 8)),
+                  std::string(reinterpret_cast<const char*>(&bad), bad.header.size));
+    }
+    // The extra data must be a security descriptor.
+    const char junk[24] = "not a descriptor";
+    AddressRecord* withJunk = PipeAddressFromNameA("x", junk, sizeof(junk));
+    void* raw;
+    EXPECT_EQ(SockOpenSync(&raw, withJunk), kStatusInvalidAddress);
+    BlockRelease(withJunk);
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+#pragma once
+#include "exec/EventHub.h"
+#include "net/CompletionMessage.h"
+#include "net/FamilyRegistry.h"
+#include "net/TransportProvider.h"
+#include "runtime/ManagedObject.h"
+#include <windows.h>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A transport family whose connects and reads complete only when the test
+// says so, with a log of every call and of the client events the test
+// subscribes; closing a provider with a read pending completes that read as
+// cancelled, as the real transports do.
+constexpr uint32_t kFakeFamily = 0x7E;
+constexpr uint32_t kFakeStream = 0x00060100 | kFakeFamily;
+
+// A remote record of the fake family: {12, type, id}.
+struct FakeAddress {
+    AddressRecord header = {12, kFakeStream};
+    uint32_t id;
+    explicit FakeAddress(uint32_t i) : id(i) {}
+    const AddressRecord* record() const { return &header; }
+};
+
+class FakeNet {
+public:
+    struct Pending {
+        Closure closure = {};
+        BufferHandle buffer = {};
+    };
+
+    std::vector<std::string> log;   // "connect 12", "read", "write <bytes>", "disconnect", "event 3 0"...
+    std::string sent;               // the bytes of every write, in order
+    std::vector<Pending> connects;  // not yet completed
+    Pending read;                   // the read in flight, or an empty closure
+    int reads = 0;                  // reads in flight (must never exceed 1)
+    int maxReads = 0;
+    int alive = 0;
+
+    static FakeNet*& Current()
+    {
+        static FakeNet* current = nullptr;
+        return current;
+    }
+
+    FakeNet()
+    {
+        Current() = this;
+        RegisterFamilyProvider(kFakeFamily, Factory);
+    }
+    ~FakeNet()
+    {
+        for (Pending& p : connects)
+            ClosureRelease(&p.closure);
+        if (Current() == this)
+            Current() = nullptr;
+    }
+
+    void Note(const std::string& entry)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        log.push_back(entry);
+        changed_.notify_all();
+    }
+
+    bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 20000)
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        return changed_.wait_for(hold, std::chrono::milliseconds(ms), condition);
+    }
+    int Count(const std::string& prefix)
+    {
+        int n = 0;
+        for (const std::string& e : log)
+            n += e.compare(0, prefix.size(), prefix) == 0;
+        return n;
+    }
+    bool WaitCount(const std::string& prefix, int n) { return WaitUntil([&] { return Count(prefix) >= n; }); }
+    std::vector<std::string> Log()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return log;
+    }
+
+    // Completes the oldest pending connect (on the calling thread).
+    void CompleteConnect(NtStatus status)
+    {
+        Pending p = Take([&] { return !connects.empty(); }, [&] {
+            Pending first = connects.front();
+            connects.erase(connects.begin());
+            return first;
+        });
+        CompleteWithStatus(&p.closure, status, nullptr, 0);
+        ClosureRelease(&p.closure);
+    }
+    // Completes every connect still pending, as a transport does when it goes away.
+    void CancelConnects()
+    {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (connects.empty())
+                    return;
+            }
+            CompleteConnect(kStatusCancelled);
+        }
+    }
+    // Completes the read in flight with these bytes; an empty string ends the stream.
+    void Deliver(const std::string& bytes, NtStatus status = kStatusSuccess)
+    {
+        Pending p = TakeRead();
+        uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer.size ? bytes.size() : p.buffer.size);
+        std::memcpy(p.buffer.data, bytes.data(), n);
+        CompleteWithStatusCount(&p.closure, status, n);
+        ClosureRelease(&p.closure);
+        BufHandleRelease(&p.buffer);
+    }
+    bool WaitRead() { return WaitUntil([&] { return read.closure.routine != nullptr; }); }
+
+    // A subscriber that logs "event <code> <first word>" for every client event.
+    Closure EventLogger()
+    {
+        Closure c;
+        BufferHandle self = {this, nullptr, 0, 0};
+        ClosureInit(&c, LogEvent, nullptr, &self);
+        return c;
+    }
+    std::vector<std::string> events;  // full payloads of events 3 and 5, in order
+    std::vector<std::string> EventPayloads()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return events;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+
+    Pending TakeRead()
+    {
+        return Take([&] { return read.closure.routine != nullptr; }, [&] {
+            Pending p = read;
+            read = {};
+            --reads;
+            return p;
+        });
+    }
+    Pending Take(const std::function<bool()>& ready, const std::function<Pending()>& take)
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait_for(hold, std::chrono::milliseconds(20000), ready);
+        return ready() ? take() : Pending{};
+    }
+
+    static void LogEvent(BufferHandle* bound, BufferHandle* message)
+    {
+        auto* self = static_cast<FakeNet*>(bound->data);
+        auto* m = static_cast<EventHubMessage*>(message->data);
+        uint32_t word = 0;
+        if (m->payload.size >= 4 && m->code != 256)
+            std::memcpy(&word, m->payload.data, 4);
+        if (m->code == 3 || m->code == 5) {
+            std::lock_guard<std::mutex> hold(self->lock_);
+            self->events.emplace_back(static_cast<const char*>(m->payload.data), m->payload.size);
+        }
+        self->Note("event " + std::to_string(m->code) + " " + std::to_string(word));
+    }
+
+    class Provider final : public TransportProvider {
+    public:
+        Provider() { Net()->Add(1); }
+        ~Provider()
+        {
+            Pending p = {};
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                if (Net()->read.closure.routine && Net()->readOwner_ == this) {
+                    p = Net()->read;
+                    Net()->read = {};
+                    --Net()->reads;
+                }
+            }
+            if (p.closure.routine) {
+                CompleteWithStatusCount(&p.closure, kStatusCancelled, 0);
+                ClosureRelease(&p.closure);
+                BufHandleRelease(&p.buffer);
+            }
+            Net()->Add(-1);
+        }
+        void Close(const Closure* c) override { Done("close", c); }
+        void Listen(const Closure*, uint32_t, const Closure* result) override
+        {
+            CompleteWithStatus(result, kStatusNotImplemented, nullptr, 0);
+        }
+        void Connect(const AddressRecord* remote, uint32_t, const Closure* c) override
+        {
+            Pending p;
+            ClosureCopy(&p.closure, c);
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                Net()->connects.push_back(p);
+            }
+            Net()->Note("connect " + std::to_string(remote->size));
+        }
+        void Disconnect(uint32_t, const Closure* c) override { Done("disconnect", c); }
+        void Write(const BufferHandle* b, const Closure* c) override
+        {
+            std::string bytes(static_cast<const char*>(b->data), b->size);
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                Net()->sent += bytes;
+            }
+            Done("write " + bytes, c);
+        }
+        void Read(const BufferHandle* b, const Closure* c) override
+        {
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                ClosureCopy(&Net()->read.closure, c);
+                BufHandleCopy(&Net()->read.buffer, b);
+                Net()->readOwner_ = this;
+                ++Net()->reads;
+                if (Net()->reads > Net()->maxReads)
+                    Net()->maxReads = Net()->reads;
+            }
+            Net()->Note("read");
+        }
+        void SendTo(const BufferHandle*, const AddressRecord*, const Closure* c) override { Done("send-to", c); }
+        void ReceiveFrom(const BufferHandle*, const Closure* c) override { Done("receive-from", c); }
+
+    private:
+        static FakeNet* Net() { return Current(); }
+        static void Done(const std::string& call, const Closure* c)
+        {
+            Net()->Note(call);
+            CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
+        }
+    };
+
+    const void* readOwner_ = nullptr;
+
+    void Add(int d)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        alive += d;
+        changed_.notify_all();
+    }
+
+    static NtStatus Factory(const AddressRecord* record, const Closure* closure)
+    {
+        Provider* provider = ManagedNew<Provider>();
+        const AddressRecord bound = {8, record->type};
+        NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &bound);
+        ObjRelease(provider->cb);
+        return kStatusSuccess;
+    }
+};
