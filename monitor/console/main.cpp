@@ -1,11 +1,13 @@
 // quelcon: prints the log service's events and, with /d, the port data as
-// hex dumps, until ESC is pressed.
+// hex dumps, until ESC is pressed (or Ctrl-C, Ctrl-Break, or the console
+// window is closed).
 #include "AddressRecord.h"
 #include "CommandLine.h"
 #include "ConsoleMonitor.h"
 #include "EscapeKey.h"
 #include "Framework.h"
 #include "ObjRef.h"
+#include "StopEvents.h"
 #include "TrackedBlock.h"
 #include "Win32ConsoleScreen.h"
 
@@ -47,6 +49,7 @@ int main(int argc, char** argv)
         return 0;
     }
     screen.Print(kBannerText);
+    CatchStopEvents();
 
     CoInitialize(nullptr);
     FrameworkStartup();
@@ -56,8 +59,9 @@ int main(int argc, char** argv)
         monitor.object = created;
         ConnectToLogService(created, line);
     }
-    while (!IsEscapePressed())
-        Sleep(kKeyPollMs);
+    // ESC is looked for every 500 ms; a stop event ends the pause at once.
+    while (!IsEscapePressed() && !WaitForStopEvent(kKeyPollMs))
+        continue;
 
     screen.Print(kUninitializingText);
     ObjRefRelease(&monitor);

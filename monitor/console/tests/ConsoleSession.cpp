@@ -6,6 +6,8 @@ namespace {
 
 constexpr DWORD kPollMs = 50;
 
+BOOL WINAPI IgnoreControlEvent(DWORD) { return TRUE; }
+
 }  // namespace
 
 ConsoleSession::~ConsoleSession()
@@ -34,6 +36,8 @@ bool ConsoleSession::Start(const std::string& program, const std::string& argume
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                         CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi_))
         return false;
+    // A handler rather than ignoring Ctrl-C, which later programs would inherit.
+    SetConsoleCtrlHandler(IgnoreControlEvent, TRUE);
     FreeConsole();
     const DWORD start = GetTickCount();
     while (!AttachConsole(pi_.dwProcessId)) {
@@ -109,7 +113,7 @@ int ConsoleSession::FindRow(const std::vector<std::string>& rows, const std::str
     return -1;
 }
 
-void ConsoleSession::PressKey(WORD virtualKey, char character)
+void ConsoleSession::PressKey(WORD virtualKey, char character, DWORD controlKeys)
 {
     INPUT_RECORD keys[2] = {};
     for (int i = 0; i < 2; ++i) {
@@ -118,6 +122,7 @@ void ConsoleSession::PressKey(WORD virtualKey, char character)
         keys[i].Event.KeyEvent.wRepeatCount = 1;
         keys[i].Event.KeyEvent.wVirtualKeyCode = virtualKey;
         keys[i].Event.KeyEvent.uChar.AsciiChar = character;
+        keys[i].Event.KeyEvent.dwControlKeyState = controlKeys;
     }
     DWORD written = 0;
     WriteConsoleInputA(input_, keys, 2, &written);

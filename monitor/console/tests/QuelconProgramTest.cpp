@@ -34,4 +34,19 @@ TEST(QuelconProgram, UpperHStartsMonitoringAndEscapeEndsIt)
     EXPECT_EQ(rows.back(), "Uninitializing...");
 }
 
+// Ctrl-C ends the program as ESC does, not at once with the system's exit code.
+TEST(QuelconProgram, CtrlCEndsItAsEscapeDoes)
+{
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    ASSERT_TRUE(session.WaitForScreen(
+        [](const std::vector<std::string>& rows) { return rows.size() >= 2 && rows[1] == "Press ESC to exit..."; },
+        20000));
+    session.PressCtrlC();
+    EXPECT_EQ(session.WaitExit(15000), 0);
+    const std::vector<std::string> rows = session.Screen();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "Uninitializing...");
+}
+
 }  // namespace
