@@ -56,39 +56,55 @@ bool ConsoleSession::Start(const std::string& program, const std::string& argume
 namespace {
 
 // The buffer's rows as they stand, blanks included.
-std::vector<std::string> RawRows(HANDLE output)
+std::vector<std::wstring> RawRows(HANDLE output)
 {
-    std::vector<std::string> rows;
+    std::vector<std::wstring> rows;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(output, &info))
         return rows;
-    std::string row(info.dwSize.X, ' ');
+    std::wstring row(info.dwSize.X, L' ');
     for (SHORT y = 0; y < info.dwSize.Y; ++y) {
         DWORD read = 0;
-        if (!ReadConsoleOutputCharacterA(output, &row[0], info.dwSize.X, COORD{0, y}, &read))
+        if (!ReadConsoleOutputCharacterW(output, &row[0], info.dwSize.X, COORD{0, y}, &read))
             break;
         rows.emplace_back(row, 0, read);
     }
     return rows;
 }
 
+std::string Ascii(const std::wstring& text)
+{
+    std::string ascii;
+    for (wchar_t c : text)
+        ascii += c < 0x80 ? static_cast<char>(c) : '?';
+    return ascii;
+}
+
 }  // namespace
+
+std::vector<std::wstring> ConsoleSession::WideScreen()
+{
+    std::vector<std::wstring> rows = RawRows(output_);
+    for (std::wstring& line : rows)
+        line.erase(line.find_last_not_of(L" \0", std::wstring::npos, 2) + 1);
+    while (!rows.empty() && rows.back().empty())
+        rows.pop_back();
+    return rows;
+}
 
 std::vector<std::string> ConsoleSession::Screen()
 {
-    std::vector<std::string> rows = RawRows(output_);
-    for (std::string& line : rows)
-        line.erase(line.find_last_not_of(" \0", std::string::npos, 2) + 1);
-    while (!rows.empty() && rows.back().empty())
-        rows.pop_back();
+    std::vector<std::string> rows;
+    for (const std::wstring& row : WideScreen())
+        rows.push_back(Ascii(row));
     return rows;
 }
 
 std::string ConsoleSession::Text()
 {
     std::string text;
-    for (const std::string& row : RawRows(output_))
-        text += row;
+    for (const std::wstring& row : RawRows(output_))
+        text += Ascii(row);
     return text;
 }
 

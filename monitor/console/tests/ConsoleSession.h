@@ -21,7 +21,9 @@ public:
     // takes no notice of them.
     bool Start(const std::string& program, const std::string& arguments, DWORD timeoutMs = 20000);
 
-    // The screen buffer's rows, trailing blanks cut.
+    // The screen buffer's rows, trailing blanks cut; as characters, and as
+    // ASCII text ('?' for any other character).
+    std::vector<std::wstring> WideScreen();
     std::vector<std::string> Screen();
     // The whole buffer as one string of full-width rows, so that a line
     // longer than the screen is wide reads on unbroken.

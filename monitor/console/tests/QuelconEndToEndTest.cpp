@@ -50,6 +50,11 @@ Bytes Sequence(uint8_t first, size_t count)
     return bytes;
 }
 
+// A device name in the ANSI code page ("Gerät" in code page 1252) and a pipe
+// name beyond it.
+const char kGeraet[] = "Ger\xe4t";
+const wchar_t kWidePipe[] = L"\\\\.\\pipe\\Ger\x00e4t-\x0444";
+
 class QuelconEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -187,13 +192,15 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
     EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0}));
     link->SendRecord(10, "COM1", Sequence('A', 20));
     link->SendRecord(10, "COM1", Sequence('U', 4));
+    link->SendRecord(1, kGeraet, {});
+    link->SendRecord(4, kGeraet, logpeer::PipeAddressRecordWide(kWidePipe));
     link->SendRecord(1, "COM1", {});
 
     // The program never stops by itself here (no console to read ESC from):
     // what it printed must be in the file while it runs.
     std::string text;
     const DWORD start = GetTickCount();
-    while (text.find("COM1: Device opened\n") == std::string::npos && GetTickCount() - start < 20000) {
+    while (text.find("COM1: Device opened\r\n") == std::string::npos && GetTickCount() - start < 20000) {
         Sleep(50);
         text.clear();
         HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -212,24 +219,66 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
 
+    // Every line ends in CR LF, and nothing else holds a CR or an LF.
     std::vector<std::string> lines;
-    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(Unstamped(text.substr(at, end - at)).empty() ? text.substr(at, end - at)
-                                                                     : Unstamped(text.substr(at, end - at)));
+    size_t at = 0;
+    for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        const std::string line = text.substr(at, end - at);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        lines.push_back(Unstamped(line).empty() ? line : Unstamped(line));
+    }
+    EXPECT_EQ(at, text.size()) << "text after the last line end";
     const int first = ConsoleSession::FindRow(lines, "COM1: RX");
     ASSERT_GE(first, 0) << text;
+    // Texts beyond ASCII in the ANSI code page, as the system converts them.
+    char pipeText[64] = "";
+    WideCharToMultiByte(CP_ACP, 0, kWidePipe, -1, pipeText, sizeof pipeText, nullptr, nullptr);
     const std::vector<std::string> expected = {
         "COM1: RX",
         "ABCDEFGHIJKLMNOP    41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 ",
         "QRST                51 52 53 54 ",
         "    UVWX                        55 56 57 58 ",
+        std::string(kGeraet) + ": Device opened",
+        std::string(kGeraet) + ": Accepted PIPE connection from " + pipeText,
         "COM1: Device opened",
     };
     ASSERT_EQ(lines.size(), first + expected.size()) << text;
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(lines[first + i], expected[i]);
-    EXPECT_EQ(text.compare(0, 27, "Pelko Monitor Console v5.0\n"), 0);
+    EXPECT_EQ(text.compare(0, 50, "Pelko Monitor Console v5.0\r\nPress ESC to exit...\r\n"), 0);
     DeleteFileA(path.c_str());
+}
+
+// The console shows what the record and the provider say, not the ANSI bytes
+// read in the console's own code page ("GerΣt").
+TEST_F(QuelconEndToEnd, NamesAndTextsBeyondAsciiShowAsTheyAre)
+{
+    logpeer::PeerOptions options;
+    options.tcp = false;
+    logpeer::LogPeer peer(options);
+    peer.StartListening();
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitOpeningRequest(30000));
+    link->SendRecord(1, kGeraet, {});
+    link->SendRecord(4, kGeraet, logpeer::PipeAddressRecordWide(kWidePipe));
+
+    const std::wstring device = L" - Ger\x00e4t: ";
+    const std::wstring opened = device + L"Device opened";
+    const std::wstring accepted = device + L"Accepted PIPE connection from " + kWidePipe;
+    auto holds = [](const std::vector<std::wstring>& rows, const std::wstring& text) {
+        for (const std::wstring& row : rows)
+            if (row.find(text) != std::wstring::npos)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(session.WaitForScreen(
+        [&](const std::vector<std::string>&) { return holds(session.WideScreen(), accepted); }, 20000))
+        << session.Text();
+    EXPECT_TRUE(holds(session.WideScreen(), opened)) << session.Text();
+    Stop(session);
 }
 
 // Wine's per-program Windows version, set for quelcon.exe while the object

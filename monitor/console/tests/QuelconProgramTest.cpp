@@ -7,12 +7,21 @@ namespace {
 
 std::string Quelcon() { return ModuleDirectory() + "quelcon.exe"; }
 
+// Redirected, every line ends in CR LF, as Windows tools read a text file.
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
 TEST(QuelconProgram, UsageForQuestionMarkAndLowerH)
 {
     for (const char* argument : {"/?", "-h", "/d /h COM2"}) {
         std::string output;
         EXPECT_EQ(RunRedirected("\"" + Quelcon() + "\" " + argument, &output, 20000), 0) << argument;
-        EXPECT_EQ(output, kUsageText) << argument;
+        EXPECT_EQ(output, WithCrLf(kUsageText)) << argument;
     }
 }
 
