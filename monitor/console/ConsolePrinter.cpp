@@ -70,6 +70,14 @@ void ConsolePrinter::PrintText(const char* device, uint32_t code, const wchar_t*
     PrintLine(device, AnsiToWide(unknown, length > 0 ? length : 0).c_str());
 }
 
+void ConsolePrinter::PrintProviderFailure(const char* progId, long result)
+{
+    char line[400];  // a ProgID has at most 260 characters
+    const int length = std::snprintf(line, sizeof line, "Cannot create message provider %s (0x%08lx)\n",
+                                     progId, static_cast<unsigned long>(result));
+    Write(AnsiToWide(line, length > 0 ? std::min<size_t>(length, sizeof line - 1) : 0));
+}
+
 void ConsolePrinter::DumpData(const char* device, uint32_t code, const uint8_t* bytes,
                               uint32_t count)
 {

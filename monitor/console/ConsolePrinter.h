@@ -25,6 +25,9 @@ public:
     // Device names are in the ANSI code page, as records carry them.
     void PrintText(const char* device, uint32_t code, const wchar_t* text);
     void DumpData(const char* device, uint32_t code, const uint8_t* bytes, uint32_t count);
+    // The line, once at start, that says why the records of a provider will
+    // show as unknown messages: its ProgID and the HRESULT of its creation.
+    void PrintProviderFailure(const char* progId, long result);
     void Flush() { screen_.Flush(); }
 
     static constexpr int kBytesPerLine = 16;

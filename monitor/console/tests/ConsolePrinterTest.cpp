@@ -50,8 +50,10 @@ TEST_F(ConsolePrinterTest, DeviceNamesAndTextsBeyondAscii)
     std::wstring shown(5, L'\0');
     ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, device, 5, &shown[0], 5), 5);
     printer.PrintText(device, 4, L"Accepted PIPE connection from \\\\.\\pipe\\\x0444\x00e9");
+    printer.PrintProviderFailure("Quelstd.StdMsgProvider", static_cast<long>(0x800401F3));
     EXPECT_EQ(screen.WideLine(0), L"07/04/24 12:34:56 - " + shown +
                                       L": Accepted PIPE connection from \\\\.\\pipe\\\x0444\x00e9");
+    EXPECT_EQ(screen.Line(1), "Cannot create message provider Quelstd.StdMsgProvider (0x800401f3)");
 }
 
 TEST_F(ConsolePrinterTest, TwentyBytesThenFourMoreCompleteTheSecondLineInPlace)

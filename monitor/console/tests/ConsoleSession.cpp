@@ -28,13 +28,14 @@ ConsoleSession::~ConsoleSession()
 }
 
 bool ConsoleSession::Start(const std::string& program, const std::string& arguments,
-                           DWORD timeoutMs)
+                           DWORD timeoutMs, const std::string& directory)
 {
     std::string commandLine = "\"" + program + "\" " + arguments;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi_))
+                        CREATE_NEW_CONSOLE, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                        &si, &pi_))
         return false;
     // A handler rather than ignoring Ctrl-C, which later programs would inherit.
     SetConsoleCtrlHandler(IgnoreControlEvent, TRUE);

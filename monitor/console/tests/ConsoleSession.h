@@ -15,11 +15,12 @@ public:
     ConsoleSession(const ConsoleSession&) = delete;
     ConsoleSession& operator=(const ConsoleSession&) = delete;
 
-    // Starts "program arguments" in a new console; false when it cannot be
-    // started or its console cannot be attached within the time. The control
-    // events that the session's keys raise reach this process too, which
-    // takes no notice of them.
-    bool Start(const std::string& program, const std::string& arguments, DWORD timeoutMs = 20000);
+    // Starts "program arguments" in a new console, in `directory` (empty: this
+    // process's own); false when it cannot be started or its console cannot
+    // be attached within the time. The control events that the session's
+    // keys raise reach this process too, which takes no notice of them.
+    bool Start(const std::string& program, const std::string& arguments, DWORD timeoutMs = 20000,
+               const std::string& directory = {});
 
     // The screen buffer's rows, trailing blanks cut; as characters, and as
     // ASCII text ('?' for any other character).

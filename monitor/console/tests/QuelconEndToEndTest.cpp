@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -55,15 +56,66 @@ Bytes Sequence(uint8_t first, size_t count)
 const char kGeraet[] = "Ger\xe4t";
 const wchar_t kWidePipe[] = L"\\\\.\\pipe\\Ger\x00e4t-\x0444";
 
+// A directory of its own under the temporary directory, removed with its files.
+class TemporaryDirectory {
+public:
+    explicit TemporaryDirectory(const std::string& stem)
+    {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        static int count = 0;
+        path_ = std::string(base) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(++count);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TemporaryDirectory()
+    {
+        for (const std::string& file : files_)
+            DeleteFileA(file.c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    bool Write(const std::string& name, const std::string& content)
+    {
+        const std::string file = path_ + "\\" + name;
+        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        files_.push_back(file);
+        DWORD written = 0;
+        const bool ok = WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                        written == content.size();
+        CloseHandle(h);
+        return ok;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::vector<std::string> files_;
+};
+
+long RunRegsvr32(const std::string& switches)
+{
+    std::string output;
+    return RunRedirected("regsvr32.exe " + switches + " \"" + ModuleDirectory() + "quelstd.dll\"", &output,
+                         60000);
+}
+
+// The standard provider unregistered while the object lives, registered again after.
+class StandardProviderAway {
+public:
+    StandardProviderAway() { EXPECT_EQ(RunRegsvr32("/u /s"), 0); }
+    ~StandardProviderAway() { EXPECT_EQ(RunRegsvr32("/s"), 0); }
+    StandardProviderAway(const StandardProviderAway&) = delete;
+    StandardProviderAway& operator=(const StandardProviderAway&) = delete;
+};
+
 class QuelconEndToEnd : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::string output;
-        ASSERT_EQ(RunRedirected("regsvr32.exe /s \"" + ModuleDirectory() + "quelstd.dll\"", &output,
-                                60000),
-                  0);
-    }
+    static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32("/s"), 0); }
 
     // Waits until the screen holds `text` in a row of its own (stamp removed).
     bool WaitForRow(ConsoleSession& session, const std::string& text, DWORD timeoutMs = 20000)
@@ -279,6 +331,58 @@ TEST_F(QuelconEndToEnd, NamesAndTextsBeyondAsciiShowAsTheyAre)
         << session.Text();
     EXPECT_TRUE(holds(session.WideScreen(), opened)) << session.Text();
     Stop(session);
+}
+
+// Which provider could not be created and why, once at start; the records go
+// on as without it.
+TEST_F(QuelconEndToEnd, AProviderThatCannotBeCreatedIsNamedOnceAtStart)
+{
+    struct Case {
+        const char* name;
+        bool unregisterStandard;
+        const char* ini;
+        const char* notice;
+        const char* deviceOpened;
+    };
+    const Case cases[] = {
+        {"standard provider not registered", true, "",
+         "Cannot create message provider Quelstd.StdMsgProvider (0x800401f3)",
+         "COM1: unknown msg (1/0x00000001)"},
+        {"unknown provider in quel.ini", false,
+         "[message_providers]\r\nprovider1=Quelcon.NoSuchProvider\r\nprovider2=Quelstd.StdMsgProvider\r\n",
+         "Cannot create message provider Quelcon.NoSuchProvider (0x800401f3)", "COM1: Device opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory("quelcon_providers");
+        if (*c.ini) {
+            ASSERT_TRUE(directory.Write("quel.ini", c.ini));
+        }
+        std::unique_ptr<StandardProviderAway> away;
+        if (c.unregisterStandard)
+            away = std::make_unique<StandardProviderAway>();
+
+        logpeer::PeerOptions options;
+        options.tcp = false;
+        logpeer::LogPeer peer(options);
+        peer.StartListening();
+        ConsoleSession session;
+        ASSERT_TRUE(session.Start(Quelcon(), "", 20000, directory.path()));
+        std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+        ASSERT_TRUE(link);
+        ASSERT_TRUE(link->WaitOpeningRequest(30000));
+        link->SendRecord(1, "COM1", {});
+        ASSERT_TRUE(WaitForRow(session, c.deviceOpened)) << session.Text();
+
+        const std::vector<std::string> rows = session.Screen();
+        ASSERT_GE(rows.size(), 3u);
+        EXPECT_EQ(rows[2], c.notice);
+        int notices = 0;
+        for (const std::string& row : rows)
+            notices += row.find("Cannot create message provider") != std::string::npos;
+        EXPECT_EQ(notices, 1);
+        Stop(session);
+    }
 }
 
 // Wine's per-program Windows version, set for quelcon.exe while the object
