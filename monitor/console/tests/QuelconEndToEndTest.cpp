@@ -430,7 +430,12 @@ TEST_F(QuelconEndToEnd, OnANonNtSystemConnectsOverTcp)
     options.pipe = false;
     options.tcpPort = 50001;
     logpeer::LogPeer peer(options);
-    peer.StartListening();
+    try {
+        peer.StartListening();
+    } catch (const std::exception& e) {
+        FAIL() << "another program holds TCP port 50001 on 127.0.0.1, which this test must serve as the "
+                  "log service (" << e.what() << "); end it and run the test again";
+    }
 
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), ""));
