@@ -48,8 +48,8 @@ int main(int argc, char** argv)
         screen.Print(kUsageText);
         return 0;
     }
+    CatchStopEvents();  // before the banner invites a key
     screen.Print(kBannerText);
-    CatchStopEvents();
 
     CoInitialize(nullptr);
     FrameworkStartup();
