@@ -117,6 +117,20 @@ class QuelconEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32("/s"), 0); }
 
+    // The stand-in on the log service's own pipe name, without TCP.
+    static logpeer::PeerOptions PipeOnly()
+    {
+        logpeer::PeerOptions options;
+        options.tcp = false;
+        return options;
+    }
+    // The monitor's connection once its opening request has come; null after the time-out.
+    static std::shared_ptr<logpeer::Connection> OpenedLink(logpeer::LogPeer& peer)
+    {
+        std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+        return link && link->WaitOpeningRequest(30000) ? link : nullptr;
+    }
+
     // Waits until the screen holds `text` in a row of its own (stamp removed).
     bool WaitForRow(ConsoleSession& session, const std::string& text, DWORD timeoutMs = 20000)
     {
@@ -142,16 +156,13 @@ protected:
 
 TEST_F(QuelconEndToEnd, PrintsLinesAndDumpsOfOneDeviceUntilEscape)
 {
-    logpeer::PeerOptions options;
-    options.tcp = false;
-    logpeer::LogPeer peer(options);
+    logpeer::LogPeer peer(PipeOnly());
     peer.StartListening();
 
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), "/d COM2"));
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
     ASSERT_TRUE(link);
-    ASSERT_TRUE(link->WaitOpeningRequest(30000));
     ASSERT_FALSE(link->frames().empty());
     EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0, 'C', 'O', 'M', '2', 0}));
 
@@ -216,9 +227,7 @@ TEST_F(QuelconEndToEnd, WithoutServiceTheConnectFailureRepeats)
 
 TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
 {
-    logpeer::PeerOptions options;
-    options.tcp = false;
-    logpeer::LogPeer peer(options);
+    logpeer::LogPeer peer(PipeOnly());
     peer.StartListening();
 
     char directory[MAX_PATH];
@@ -238,9 +247,8 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
                                nullptr, nullptr, &si, &pi));
     CloseHandle(file);
 
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
     ASSERT_TRUE(link);
-    ASSERT_TRUE(link->WaitOpeningRequest(30000));
     EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0}));
     link->SendRecord(10, "COM1", Sequence('A', 20));
     link->SendRecord(10, "COM1", Sequence('U', 4));
@@ -305,15 +313,12 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
 // read in the console's own code page ("GerΣt").
 TEST_F(QuelconEndToEnd, NamesAndTextsBeyondAsciiShowAsTheyAre)
 {
-    logpeer::PeerOptions options;
-    options.tcp = false;
-    logpeer::LogPeer peer(options);
+    logpeer::LogPeer peer(PipeOnly());
     peer.StartListening();
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), ""));
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
     ASSERT_TRUE(link);
-    ASSERT_TRUE(link->WaitOpeningRequest(30000));
     link->SendRecord(1, kGeraet, {});
     link->SendRecord(4, kGeraet, logpeer::PipeAddressRecordWide(kWidePipe));
 
@@ -362,15 +367,12 @@ TEST_F(QuelconEndToEnd, AProviderThatCannotBeCreatedIsNamedOnceAtStart)
         if (c.unregisterStandard)
             away = std::make_unique<StandardProviderAway>();
 
-        logpeer::PeerOptions options;
-        options.tcp = false;
-        logpeer::LogPeer peer(options);
+        logpeer::LogPeer peer(PipeOnly());
         peer.StartListening();
         ConsoleSession session;
         ASSERT_TRUE(session.Start(Quelcon(), "", 20000, directory.path()));
-        std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+        std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
         ASSERT_TRUE(link);
-        ASSERT_TRUE(link->WaitOpeningRequest(30000));
         link->SendRecord(1, "COM1", {});
         ASSERT_TRUE(WaitForRow(session, c.deviceOpened)) << session.Text();
 

@@ -29,6 +29,24 @@ std::string UniquePipeName() {
   return "logpeer_test_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++n);
 }
 
+// Record `number` of a sequence: 1000 bytes of the number's low byte, then the number.
+Bytes NumberedData(uint32_t number) {
+  Bytes data(1000, static_cast<uint8_t>(number));
+  PutU32(data, number);
+  return data;
+}
+
+// The next record read is numbered record `number`, whole.
+::testing::AssertionResult ReadsNumbered(TestClient& client, uint32_t number) {
+  Bytes payload;
+  std::string why;
+  if (!client.ReadFrame(payload, why)) return ::testing::AssertionFailure() << "record " << number << ": " << why;
+  ParsedRecord r;
+  if (!ParseMonitorRecord(payload, r) || r.payload != NumberedData(number))
+    return ::testing::AssertionFailure() << "record " << number << " expected, got " << payload.size() << " bytes";
+  return ::testing::AssertionSuccess();
+}
+
 class PeerTest : public ::testing::Test {
  protected:
   void SetUp() override { Start({}); }
@@ -130,22 +148,9 @@ TEST_P(PeerTransportTest, ReadsOpeningRequestAndSendsOnlyAdmittedRecords) {
 
 TEST_P(PeerTransportTest, StalledReaderLosesNothing) {
   auto [client, conn] = Subscribe(GetParam(), 1, nullptr);
-  const int kRecords = 400;
-  for (int i = 0; i < kRecords; ++i) {
-    Bytes data(1000, static_cast<uint8_t>(i));
-    PutU32(data, static_cast<uint32_t>(i));
-    ASSERT_EQ(peer_->Publish(kTxData, "COM1", data), 1u);
-  }
-  for (int i = 0; i < kRecords; ++i) {
-    Bytes payload;
-    std::string why;
-    ASSERT_TRUE(client->ReadFrame(payload, why)) << "record " << i << ": " << why;
-    ParsedRecord r;
-    ASSERT_TRUE(ParseMonitorRecord(payload, r));
-    ASSERT_EQ(r.payload.size(), 1004u);
-    ASSERT_EQ(GetU32(&r.payload[1000]), static_cast<uint32_t>(i));
-    ASSERT_EQ(r.payload[999], static_cast<uint8_t>(i));
-  }
+  const uint32_t kRecords = 400;
+  for (uint32_t i = 0; i < kRecords; ++i) ASSERT_EQ(peer_->Publish(kTxData, "COM1", NumberedData(i)), 1u);
+  for (uint32_t i = 0; i < kRecords; ++i) ASSERT_TRUE(ReadsNumbered(*client, i));
   EXPECT_TRUE(conn->WaitDrained(kWait));
   EXPECT_FALSE(conn->closed());
 }
@@ -259,15 +264,8 @@ TEST_F(PeerTest, AMonitorThatStopsReadingHoldsUpNoOther) {
   const uint32_t kRecords = 100;  // 100 KB: far beyond the stalled monitor's pipe buffer and queue
   std::vector<uint32_t> queuedForStalled;
   for (uint32_t i = 0; i < kRecords; ++i) {
-    Bytes data(1000, static_cast<uint8_t>(i));
-    PutU32(data, i);
-    size_t sent = peer_->Publish(kTxData, "COM1", data);
-    Bytes payload;
-    std::string why;
-    ASSERT_TRUE(reader->ReadFrame(payload, why)) << "record " << i << ": " << why;
-    ParsedRecord r;
-    ASSERT_TRUE(ParseMonitorRecord(payload, r));
-    ASSERT_EQ(GetU32(&r.payload[1000]), i);
+    size_t sent = peer_->Publish(kTxData, "COM1", NumberedData(i));
+    ASSERT_TRUE(ReadsNumbered(*reader, i));
     if (sent == 2) queuedForStalled.push_back(i);
   }
   SetEvent(done.get());
@@ -279,15 +277,7 @@ TEST_F(PeerTest, AMonitorThatStopsReadingHoldsUpNoOther) {
   EXPECT_TRUE(SawEvent(stalledConn->name() + " is not reading: discarding records"));
 
   // Reading again, it finds whole records in order, those it missed left out.
-  for (uint32_t expected : queuedForStalled) {
-    Bytes payload;
-    std::string why;
-    ASSERT_TRUE(stalled->ReadFrame(payload, why)) << "record " << expected << ": " << why;
-    ParsedRecord r;
-    ASSERT_TRUE(ParseMonitorRecord(payload, r));
-    ASSERT_EQ(r.payload.size(), 1004u);
-    ASSERT_EQ(GetU32(&r.payload[1000]), expected);
-  }
+  for (uint32_t number : queuedForStalled) ASSERT_TRUE(ReadsNumbered(*stalled, number));
   ASSERT_TRUE(stalledConn->WaitDrained(kWait));
   EXPECT_EQ(peer_->Publish(kDeviceClosed, "COM1", {}), 2u);
   ExpectRecords(*stalled, {{kDeviceClosed, "COM1"}}, "stalled, reading again");
