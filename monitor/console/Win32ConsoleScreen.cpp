@@ -9,7 +9,7 @@
 namespace {
 
 constexpr size_t kPendingLimit = 64 * 1024;
-constexpr size_t kConsoleChunk = 8 * 1024;  // characters per console write
+constexpr size_t kConsoleChunk = 8 * 1024;  // characters per console write: older consoles refuse long ones
 
 }  // namespace
 
