@@ -35,7 +35,12 @@ CConsoleMonitor::CConsoleMonitor(ControlBlock* cb, ConsoleScreen& screen, DateTi
     MemberCreate(&strand_, &strandBuilt_, kStrandType.construct, kStrandType.destroy, cb_);
     ChannelMemberCreate(&channel_, &channelBuilt_, cb_);
     ProviderListInit(&providers_);
-    LoadMessageProviders(&providers_, kIniFile);
+    ProviderLoadFailure failure;
+    LoadMessageProviders(&providers_, kIniFile, &failure);
+    if (FAILED(failure.result)) {
+        printer_.PrintProviderFailure(failure.progId, failure.result);
+        printer_.Flush();
+    }
 }
 
 CConsoleMonitor::~CConsoleMonitor()

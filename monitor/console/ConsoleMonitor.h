@@ -12,7 +12,8 @@
 class CConsoleMonitor {
 public:
     // A new monitor printing to `screen` (both outlive it), with one strong
-    // reference, and the providers of "quel.ini" loaded; none when memory is short.
+    // reference, and the providers of "quel.ini" loaded (a provider that cannot
+    // be created is named on the screen); none when memory is short.
     static CConsoleMonitor* Create(ConsoleScreen& screen, DateTimeSource& clock);
 
     CConsoleMonitor(ControlBlock* cb, ConsoleScreen& screen, DateTimeSource& clock);

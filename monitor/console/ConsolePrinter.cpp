@@ -1,4 +1,5 @@
 #include "ConsolePrinter.h"
+#include "AnsiText.h"
 #include "frontend/MonitorRecordView.h"
 
 #include <algorithm>
@@ -9,14 +10,14 @@ namespace {
 
 // The C locale's isprint, decided on the byte value itself: bytes above 0x7F
 // are no characters of the console's code page that a dump may show.
-char DumpCharacter(uint8_t byte)
+wchar_t DumpCharacter(uint8_t byte)
 {
-    return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+    return byte >= 0x20 && byte < 0x7F ? static_cast<wchar_t>(byte) : L'.';
 }
 
-void AppendHex(std::string& out, const uint8_t* bytes, int count)
+void AppendHex(std::wstring& out, const uint8_t* bytes, int count)
 {
-    static const char kDigits[] = "0123456789abcdef";
+    static const wchar_t kDigits[] = L"0123456789abcdef";
     for (int i = 0; i < count; ++i) {
         out += kDigits[bytes[i] >> 4];
         out += kDigits[bytes[i] & 15];
@@ -31,15 +32,15 @@ ConsolePrinter::ConsolePrinter(ConsoleScreen& screen, DateTimeSource& clock)
 {
 }
 
-void ConsolePrinter::PrintLine(const char* device, const char* text)
+void ConsolePrinter::PrintLine(const char* device, const wchar_t* text)
 {
     char date[16] = "", time[16] = "";
     clock_.Now(date, time);
-    std::string line;
-    line.reserve(32 + std::strlen(device) + std::strlen(text));
-    line.append(date).append(" ").append(time).append(" - ").append(device).append(": ");
-    line.append(text).append("\n");
-    screen_.Write(line.data(), line.size());
+    char stamp[40];
+    const int stampLength = std::snprintf(stamp, sizeof stamp, "%s %s - ", date, time);
+    std::wstring line = AnsiToWide(stamp, stampLength > 0 ? stampLength : 0);
+    line.append(AnsiToWide(device, std::strlen(device))).append(L": ").append(text).append(L"\n");
+    Write(line);
 }
 
 void ConsolePrinter::PrintRecord(const void* record, uint32_t size, MessageTexts& texts)
@@ -51,12 +52,12 @@ void ConsolePrinter::PrintRecord(const void* record, uint32_t size, MessageTexts
         DumpData(view.name, view.code, view.payload, view.payloadLength);
         return;
     }
-    std::string text;
+    std::wstring text;
     const bool known = texts.Text(view.code, view.payload, view.payloadLength, &text);
     PrintText(view.name, view.code, known ? text.c_str() : nullptr);
 }
 
-void ConsolePrinter::PrintText(const char* device, uint32_t code, const char* text)
+void ConsolePrinter::PrintText(const char* device, uint32_t code, const wchar_t* text)
 {
     lastCode_ = code;
     if (text) {
@@ -64,16 +65,24 @@ void ConsolePrinter::PrintText(const char* device, uint32_t code, const char* te
         return;
     }
     char unknown[48];
-    std::snprintf(unknown, sizeof unknown, "unknown msg (%d/0x%08x)", static_cast<int>(code),
-                  static_cast<unsigned>(code));
-    PrintLine(device, unknown);
+    const int length = std::snprintf(unknown, sizeof unknown, "unknown msg (%d/0x%08x)",
+                                     static_cast<int>(code), static_cast<unsigned>(code));
+    PrintLine(device, AnsiToWide(unknown, length > 0 ? length : 0).c_str());
+}
+
+void ConsolePrinter::PrintProviderFailure(const char* progId, long result)
+{
+    char line[400];  // a ProgID has at most 260 characters
+    const int length = std::snprintf(line, sizeof line, "Cannot create message provider %s (0x%08lx)\n",
+                                     progId, static_cast<unsigned long>(result));
+    Write(AnsiToWide(line, length > 0 ? std::min<size_t>(length, sizeof line - 1) : 0));
 }
 
 void ConsolePrinter::DumpData(const char* device, uint32_t code, const uint8_t* bytes,
                               uint32_t count)
 {
     if (code != lastCode_ || _stricmp(device, lastDevice_.c_str()) != 0) {
-        PrintLine(device, code == kConsoleCodeTxData ? "TX" : "RX");
+        PrintLine(device, code == kConsoleCodeTxData ? L"TX" : L"RX");
         lastCode_ = code;
         lastDevice_ = device;
         dumpColumn_ = 0;
@@ -101,22 +110,22 @@ void ConsolePrinter::DumpData(const char* device, uint32_t code, const uint8_t* 
 void ConsolePrinter::DumpPiece(const uint8_t* bytes, int piece, bool console)
 {
     const int hexColumn = kHexColumn + dumpColumn_ * 3;
-    std::string text;
+    std::wstring text;
     text.reserve(kHexColumn + kBytesPerLine * 4 + 1);
     if (!console)
-        text.assign(dumpColumn_, ' ');
+        text.assign(dumpColumn_, L' ');
     for (int i = 0; i < piece; ++i)
         text += DumpCharacter(bytes[i]);
     if (console) {
-        screen_.Write(text.data(), text.size());
+        Write(text);
         ScreenCursor at{};
         if (screen_.GetCursor(&at))
             screen_.SetCursor({hexColumn, at.row});
         text.clear();
     } else {
-        text.resize(hexColumn, ' ');
+        text.resize(hexColumn, L' ');
     }
     AppendHex(text, bytes, piece);
-    text += '\n';
-    screen_.Write(text.data(), text.size());
+    text += L'\n';
+    Write(text);
 }

@@ -22,16 +22,21 @@ public:
     void PrintRecord(const void* record, uint32_t size, MessageTexts& texts);
 
     // A text record: its provider text, or none for the unknown-message line.
-    void PrintText(const char* device, uint32_t code, const char* text);
+    // Device names are in the ANSI code page, as records carry them.
+    void PrintText(const char* device, uint32_t code, const wchar_t* text);
     void DumpData(const char* device, uint32_t code, const uint8_t* bytes, uint32_t count);
+    // The line, once at start, that says why the records of a provider will
+    // show as unknown messages: its ProgID and the HRESULT of its creation.
+    void PrintProviderFailure(const char* progId, long result);
     void Flush() { screen_.Flush(); }
 
     static constexpr int kBytesPerLine = 16;
     static constexpr int kHexColumn = 20;
 
 private:
-    void PrintLine(const char* device, const char* text);
+    void PrintLine(const char* device, const wchar_t* text);
     void DumpPiece(const uint8_t* bytes, int piece, bool console);
+    void Write(const std::wstring& text) { screen_.Write(text.data(), text.size()); }
 
     ConsoleScreen& screen_;
     DateTimeSource& clock_;

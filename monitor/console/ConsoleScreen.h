@@ -10,7 +10,9 @@ struct ScreenCursor {
 
 class ConsoleScreen {
 public:
-    virtual void Write(const char* text, size_t length) = 0;
+    // UTF-16 text with "\n" line ends. A console shows every character as it
+    // stands; a file receives the ANSI code page and CR LF line ends.
+    virtual void Write(const wchar_t* text, size_t length) = 0;
     // The cursor position; false when the output is not a console.
     virtual bool GetCursor(ScreenCursor* at) = 0;
     virtual void SetCursor(ScreenCursor at) = 0;

@@ -6,7 +6,7 @@
 class MessageTexts {
 public:
     // False when no provider serves the code or the one that does gives no text.
-    virtual bool Text(uint32_t code, const uint8_t* payload, uint32_t length, std::string* text) = 0;
+    virtual bool Text(uint32_t code, const uint8_t* payload, uint32_t length, std::wstring* text) = 0;
 
 protected:
     ~MessageTexts() = default;

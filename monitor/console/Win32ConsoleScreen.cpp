@@ -1,12 +1,15 @@
 #include "Win32ConsoleScreen.h"
+#include "AnsiText.h"
 #include "runtime/ScopedLock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <time.h>
 
 namespace {
 
 constexpr size_t kPendingLimit = 64 * 1024;
+constexpr size_t kConsoleChunk = 8 * 1024;  // characters per console write: older consoles refuse long ones
 
 }  // namespace
 
@@ -23,25 +26,38 @@ Win32ConsoleScreen::~Win32ConsoleScreen()
     DeleteCriticalSection(&lock_);
 }
 
-void Win32ConsoleScreen::WriteOut(const char* text, size_t length)
+void Win32ConsoleScreen::WriteOut(const char* bytes, size_t length)
 {
     while (length > 0) {
         DWORD written = 0;
-        if (!WriteFile(output_, text, static_cast<DWORD>(length), &written, nullptr) || written == 0)
+        if (!WriteFile(output_, bytes, static_cast<DWORD>(length), &written, nullptr) || written == 0)
             return;  // nowhere to write to: nothing else to be done with the text
-        text += written;
+        bytes += written;
         length -= written;
     }
 }
 
-void Win32ConsoleScreen::Write(const char* text, size_t length)
+void Win32ConsoleScreen::Write(const wchar_t* text, size_t length)
 {
     ScopedLock hold(lock_);
     if (console_) {
-        WriteOut(text, length);
+        while (length > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(output_, text, static_cast<DWORD>(std::min<size_t>(length, kConsoleChunk)),
+                               &written, nullptr) ||
+                written == 0)
+                return;
+            text += written;
+            length -= written;
+        }
         return;
     }
-    pending_.append(text, length);
+    const std::string ansi = WideToAnsi(text, length);
+    for (char c : ansi) {
+        if (c == '\n')
+            pending_ += '\r';
+        pending_ += c;
+    }
     if (pending_.size() >= kPendingLimit) {
         WriteOut(pending_.data(), pending_.size());
         pending_.clear();
@@ -74,7 +90,8 @@ void Win32ConsoleScreen::Flush()
 
 void Win32ConsoleScreen::Print(const char* text)
 {
-    Write(text, strlen(text));
+    const std::wstring wide = AnsiToWide(text, strlen(text));
+    Write(wide.data(), wide.size());
     Flush();
 }
 

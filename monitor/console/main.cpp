@@ -1,9 +1,11 @@
 // quelcon: prints the log service's events and, with /d, the port data as
-// hex dumps, until ESC is pressed.
+// hex dumps, until ESC is pressed (or Ctrl-C, Ctrl-Break, or the console
+// window is closed).
 #include "net/AddressRecord.h"
 #include "CommandLine.h"
 #include "ConsoleMonitor.h"
 #include "EscapeKey.h"
+#include "StopEvents.h"
 #include "runtime/Framework.h"
 #include "runtime/Platform.h"
 #include "runtime/ObjRef.h"
@@ -47,6 +49,7 @@ int main(int argc, char** argv)
         screen.Print(kUsageText);
         return 0;
     }
+    CatchStopEvents();  // before the banner invites a key
     screen.Print(kBannerText);
 
     CoInitialize(nullptr);
@@ -57,8 +60,9 @@ int main(int argc, char** argv)
         monitor.object = created;
         ConnectToLogService(created, line);
     }
-    while (!IsEscapePressed())
-        Sleep(kKeyPollMs);
+    // ESC is looked for every 500 ms; a stop event ends the pause at once.
+    while (!IsEscapePressed() && !WaitForStopEvent(kKeyPollMs))
+        continue;
 
     screen.Print(kUninitializingText);
     ObjRefRelease(&monitor);

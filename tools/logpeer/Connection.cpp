@@ -73,15 +73,41 @@ bool Connection::Admits(uint32_t code, const std::string& device) const {
   return request_ && logpeer::Admits(*request_, code, device);
 }
 
-bool Connection::SendRaw(Bytes bytes) {
-  std::unique_lock<std::mutex> lock(lock_);
-  changed_.wait(lock, [&] { return ending_ != Ending::None || queuedBytes_ == 0 || queuedBytes_ < maxQueued_; });
-  if (ending_ != Ending::None) return false;
+void Connection::QueueAndWake(std::unique_lock<std::mutex>& lock, Bytes bytes) {
   queuedBytes_ += bytes.size();
   queue_.push_back(std::move(bytes));
   lock.unlock();
   Wake();
+}
+
+bool Connection::SendRaw(Bytes bytes) {
+  std::unique_lock<std::mutex> lock(lock_);
+  changed_.wait(lock, [&] { return ending_ != Ending::None || HasRoom(); });
+  if (ending_ != Ending::None) return false;
+  QueueAndWake(lock, std::move(bytes));
   return true;
+}
+
+bool Connection::Offer(Bytes bytes) {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (ending_ != Ending::None) return false;
+  if (!HasRoom()) {
+    ++discarded_;
+    bool first = discardedInRun_++ == 0;
+    lock.unlock();
+    if (first) Emit("is not reading: discarding records");
+    return false;
+  }
+  uint64_t lost = discardedInRun_;
+  discardedInRun_ = 0;
+  QueueAndWake(lock, std::move(bytes));
+  if (lost != 0) Emit("reading again after " + std::to_string(lost) + " records discarded");
+  return true;
+}
+
+uint64_t Connection::discarded() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return discarded_;
 }
 
 bool Connection::SendFrame(const Bytes& payload) { return SendRaw(BuildFrame(payload)); }

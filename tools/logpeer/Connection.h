@@ -45,6 +45,10 @@ class Connection {
   // Queue bytes for the monitor. Blocks while more than the queue limit is waiting;
   // false once the connection is closing or closed.
   bool SendRaw(Bytes bytes);
+  // Queue bytes without waiting: while more than the queue limit is waiting they are
+  // discarded and counted instead (false), so a monitor that stopped reading holds up no one.
+  bool Offer(Bytes bytes);
+  uint64_t discarded() const;  // offers discarded so far
   bool SendFrame(const Bytes& payload);
   bool SendRecord(uint32_t code, const std::string& device, const Bytes& payload, uint32_t second = 0);
   bool WaitDrained(DWORD timeoutMs);  // every queued byte has been taken by the system
@@ -63,6 +67,8 @@ class Connection {
   void Emit(const std::string& text);
   void OnBytes(const uint8_t* data, size_t size);
   bool Wake();
+  bool HasRoom() const { return queuedBytes_ == 0 || queuedBytes_ < maxQueued_; }  // under lock_
+  void QueueAndWake(std::unique_lock<std::mutex>& lock, Bytes bytes);  // releases the lock
 
   const int id_;
   const Transport transport_;
@@ -78,6 +84,8 @@ class Connection {
   size_t queuedBytes_ = 0;
   bool writing_ = false;
   uint64_t written_ = 0;
+  uint64_t discarded_ = 0;
+  uint64_t discardedInRun_ = 0;  // since the queue last had room
   bool reading_ = true;
   enum class Ending { None, AfterQueue, Now } ending_ = Ending::None;
   bool closed_ = false;

@@ -35,13 +35,14 @@ void LogPeer::Emit(const std::string& line) {
 
 void LogPeer::StartListening() {
   if (listening_) return;
+  std::vector<std::string> failures;
   if (options_.pipe) {
     pipe_ = std::make_unique<PipeListener>(
         pipePath_, [this](UniqueHandle h) { Add(Transport::Pipe, MakePipeStream(std::move(h))); });
     DWORD error = 0;
     if (!pipe_->Start(error)) {
       pipe_.reset();
-      throw std::runtime_error("cannot serve pipe " + pipePath_ + " (error " + std::to_string(error) + ")");
+      failures.push_back("cannot serve pipe " + pipePath_ + " (error " + std::to_string(error) + ")");
     }
   }
   if (options_.tcp) {
@@ -50,17 +51,23 @@ void LogPeer::StartListening() {
     int error = 0;
     // Coming up again on the port it had: connections closed meanwhile may still hold it.
     uint16_t port = boundPort_ ? boundPort_ : options_.tcpPort;
-    if (!tcp_->Start(port, boundPort_ != 0, error)) {
+    if (tcp_->Start(port, boundPort_ != 0, error)) {
+      boundPort_ = tcp_->port();
+    } else {
       tcp_.reset();
-      pipe_.reset();
-      throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + " (error " +
-                               std::to_string(error) + ")");
+      failures.push_back("cannot listen on 127.0.0.1:" + std::to_string(port) + " (error " +
+                         std::to_string(error) + ")");
     }
-    boundPort_ = tcp_->port();
   }
+  if (!failures.empty() && !pipe_ && !tcp_) {
+    std::string all = failures[0];
+    for (size_t i = 1; i < failures.size(); ++i) all += "; " + failures[i];
+    throw std::runtime_error(all);
+  }
+  for (const std::string& failure : failures) Emit(failure);
   listening_ = true;
-  Emit("listening" + (options_.pipe ? " pipe " + pipePath_ : std::string()) +
-       (options_.tcp ? " tcp 127.0.0.1:" + std::to_string(boundPort_) : std::string()));
+  Emit("listening" + (pipe_ ? " pipe " + pipePath_ : std::string()) +
+       (tcp_ ? " tcp 127.0.0.1:" + std::to_string(boundPort_) : std::string()));
 }
 
 void LogPeer::StopListening() {
@@ -78,7 +85,7 @@ void LogPeer::SetPipeBusy(bool busy) {
   Emit(busy ? "pipe busy" : "pipe free");
 }
 
-uint16_t LogPeer::tcpPort() const { return boundPort_; }
+uint16_t LogPeer::tcpPort() const { return tcp_ ? boundPort_ : 0; }
 
 void LogPeer::Add(Transport transport, std::unique_ptr<Stream> stream) {
   std::lock_guard<std::mutex> lock(lock_);
@@ -111,11 +118,14 @@ std::vector<std::shared_ptr<Connection>> LogPeer::connections() const {
   return open;
 }
 
-size_t LogPeer::Publish(uint32_t code, const std::string& device, const Bytes& payload, uint32_t second) {
+size_t LogPeer::Publish(uint32_t code, const std::string& device, const Bytes& payload, uint32_t second,
+                        WhenFull whenFull) {
   Bytes frame = BuildFrame(MonitorRecord(code, device, payload, second));
   size_t sent = 0;
-  for (auto& c : connections())  // a copy: a blocked send must not hold up new connections
-    if (c->Admits(code, device) && c->SendRaw(frame)) ++sent;
+  for (auto& c : connections()) {  // a copy: a waiting send must not hold up new connections
+    if (!c->Admits(code, device)) continue;
+    if (whenFull == WhenFull::Wait ? c->SendRaw(frame) : c->Offer(frame)) ++sent;
+  }
   return sent;
 }
 

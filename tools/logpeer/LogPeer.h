@@ -20,7 +20,7 @@ struct PeerOptions {
   std::string pipeName = kDefaultPipeName;  // "\\.\pipe\" is put in front unless it begins with '\'
   bool tcp = true;
   uint16_t tcpPort = kDefaultTcpPort;       // 0: any free port, see LogPeer::tcpPort()
-  size_t maxQueuedBytes = 1 << 20;          // per connection; senders block beyond it
+  size_t maxQueuedBytes = 1 << 20;          // per connection; see Publish and Connection::SendRaw
   EventSink onEvent;                        // one line per connection event, from any thread
 };
 
@@ -31,7 +31,9 @@ class LogPeer {
   LogPeer(const LogPeer&) = delete;
   LogPeer& operator=(const LogPeer&) = delete;
 
-  // Opens the endpoints asked for. Throws std::runtime_error naming the endpoint and error.
+  // Opens the endpoints asked for. One that cannot be opened is reported through onEvent,
+  // naming the endpoint and error, and the others are served; throws std::runtime_error
+  // with that report when none of them can be opened.
   void StartListening();
   // Closes the endpoints; open connections stay.
   void StopListening();
@@ -39,14 +41,21 @@ class LogPeer {
   void SetPipeBusy(bool busy);
 
   const std::string& pipePath() const { return pipePath_; }
-  uint16_t tcpPort() const;  // the port actually bound
+  uint16_t tcpPort() const;  // the port being served; 0 when TCP is not served
 
   // The next connection not yet handed out by this call, in order of arrival; null on time-out.
   std::shared_ptr<Connection> WaitConnection(DWORD timeoutMs);
   std::vector<std::shared_ptr<Connection>> connections() const;  // open ones
 
-  // Sends one record to every connection that admits it; returns how many got it.
-  size_t Publish(uint32_t code, const std::string& device, const Bytes& payload, uint32_t second = 0);
+  // What a record does for a connection whose queue is over the limit.
+  enum class WhenFull {
+    Discard,  // it is discarded and counted for that connection (Connection::Offer)
+    Wait,     // the sender waits for room (Connection::SendRaw)
+  };
+  // Sends one record to every connection that admits it; returns how many got it. By default a
+  // monitor that stops reading loses records rather than holding up every other connection.
+  size_t Publish(uint32_t code, const std::string& device, const Bytes& payload, uint32_t second = 0,
+                 WhenFull whenFull = WhenFull::Discard);
   void CloseAll(bool afterQueue);
 
  private:

@@ -38,10 +38,10 @@ public:
     CountingScreen(HANDLE file, DWORD delayMs) : file_(file), delayMs_(delayMs), done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~CountingScreen() { CloseHandle(done_); }
 
-    void Write(const char* text, size_t length) override
+    void Write(const wchar_t* text, size_t length) override
     {
         file_.Write(text, length);
-        const long lines = lines_ += static_cast<long>(std::count(text, text + length, '\n'));
+        const long lines = lines_ += static_cast<long>(std::count(text, text + length, L'\n'));
         if (lines >= target_)
             SetEvent(done_);
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <numeric>
 #include <vector>
 
@@ -31,13 +33,27 @@ protected:
 
 TEST_F(ConsolePrinterTest, TextLinesAndTheUnknownMessageLine)
 {
-    printer.PrintText("COM2", 1, "device opened");
+    printer.PrintText("COM2", 1, L"device opened");
     printer.PrintText("COM2", 15, nullptr);
     printer.PrintText("COM2", 0x80000001u, nullptr);
     EXPECT_EQ(screen.Line(0), std::string(kStamp) + "COM2: device opened");
     EXPECT_EQ(screen.Line(1), std::string(kStamp) + "COM2: unknown msg (15/0x0000000f)");
     EXPECT_EQ(screen.Line(2), std::string(kStamp) + "COM2: unknown msg (-2147483647/0x80000001)");
     EXPECT_EQ(screen.RowCount(), 3);
+}
+
+// Device names come in the ANSI code page, provider texts in UTF-16: the
+// screen gets both as the characters they stand for.
+TEST_F(ConsolePrinterTest, DeviceNamesAndTextsBeyondAscii)
+{
+    const char device[] = "Ger\xe4t";  // "Gerät" in code page 1252
+    std::wstring shown(5, L'\0');
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, device, 5, &shown[0], 5), 5);
+    printer.PrintText(device, 4, L"Accepted PIPE connection from \\\\.\\pipe\\\x0444\x00e9");
+    printer.PrintProviderFailure("Quelstd.StdMsgProvider", static_cast<long>(0x800401F3));
+    EXPECT_EQ(screen.WideLine(0), L"07/04/24 12:34:56 - " + shown +
+                                      L": Accepted PIPE connection from \\\\.\\pipe\\\x0444\x00e9");
+    EXPECT_EQ(screen.Line(1), "Cannot create message provider Quelstd.StdMsgProvider (0x800401f3)");
 }
 
 TEST_F(ConsolePrinterTest, TwentyBytesThenFourMoreCompleteTheSecondLineInPlace)
@@ -82,7 +98,7 @@ TEST_F(ConsolePrinterTest, NewHeaderForAnotherDirectionDeviceOrAnInterveningText
     Dump("COM2", kConsoleCodeTxData, Sequence('a', 2));
     Dump("COM2", kConsoleCodeRxData, Sequence('b', 2));
     Dump("COM3", kConsoleCodeRxData, Sequence('c', 2));
-    printer.PrintText("COM3", 2, "device closed");
+    printer.PrintText("COM3", 2, L"device closed");
     Dump("COM3", kConsoleCodeRxData, Sequence('d', 2));
     const std::vector<std::string> expected = {
         std::string(kStamp) + "COM2: TX", "ab                  61 62",
@@ -100,7 +116,7 @@ TEST_F(ConsolePrinterTest, AnEmptyChunkLeavesTheOpenLineAlone)
 {
     Dump("COM2", kConsoleCodeRxData, Sequence('A', 3));
     Dump("COM2", kConsoleCodeRxData, {});
-    printer.PrintText("COM2", 1, "device opened");
+    printer.PrintText("COM2", 1, L"device opened");
     EXPECT_EQ(screen.Line(1), "ABC                 41 42 43");
     EXPECT_EQ(screen.Line(2), std::string(kStamp) + "COM2: device opened");
 }

@@ -6,6 +6,8 @@ namespace {
 
 constexpr DWORD kPollMs = 50;
 
+BOOL WINAPI IgnoreControlEvent(DWORD) { return TRUE; }
+
 }  // namespace
 
 ConsoleSession::~ConsoleSession()
@@ -26,14 +28,17 @@ ConsoleSession::~ConsoleSession()
 }
 
 bool ConsoleSession::Start(const std::string& program, const std::string& arguments,
-                           DWORD timeoutMs)
+                           DWORD timeoutMs, const std::string& directory)
 {
     std::string commandLine = "\"" + program + "\" " + arguments;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi_))
+                        CREATE_NEW_CONSOLE, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                        &si, &pi_))
         return false;
+    // A handler rather than ignoring Ctrl-C, which later programs would inherit.
+    SetConsoleCtrlHandler(IgnoreControlEvent, TRUE);
     FreeConsole();
     const DWORD start = GetTickCount();
     while (!AttachConsole(pi_.dwProcessId)) {
@@ -52,39 +57,55 @@ bool ConsoleSession::Start(const std::string& program, const std::string& argume
 namespace {
 
 // The buffer's rows as they stand, blanks included.
-std::vector<std::string> RawRows(HANDLE output)
+std::vector<std::wstring> RawRows(HANDLE output)
 {
-    std::vector<std::string> rows;
+    std::vector<std::wstring> rows;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(output, &info))
         return rows;
-    std::string row(info.dwSize.X, ' ');
+    std::wstring row(info.dwSize.X, L' ');
     for (SHORT y = 0; y < info.dwSize.Y; ++y) {
         DWORD read = 0;
-        if (!ReadConsoleOutputCharacterA(output, &row[0], info.dwSize.X, COORD{0, y}, &read))
+        if (!ReadConsoleOutputCharacterW(output, &row[0], info.dwSize.X, COORD{0, y}, &read))
             break;
         rows.emplace_back(row, 0, read);
     }
     return rows;
 }
 
+std::string Ascii(const std::wstring& text)
+{
+    std::string ascii;
+    for (wchar_t c : text)
+        ascii += c < 0x80 ? static_cast<char>(c) : '?';
+    return ascii;
+}
+
 }  // namespace
+
+std::vector<std::wstring> ConsoleSession::WideScreen()
+{
+    std::vector<std::wstring> rows = RawRows(output_);
+    for (std::wstring& line : rows)
+        line.erase(line.find_last_not_of(L" \0", std::wstring::npos, 2) + 1);
+    while (!rows.empty() && rows.back().empty())
+        rows.pop_back();
+    return rows;
+}
 
 std::vector<std::string> ConsoleSession::Screen()
 {
-    std::vector<std::string> rows = RawRows(output_);
-    for (std::string& line : rows)
-        line.erase(line.find_last_not_of(" \0", std::string::npos, 2) + 1);
-    while (!rows.empty() && rows.back().empty())
-        rows.pop_back();
+    std::vector<std::string> rows;
+    for (const std::wstring& row : WideScreen())
+        rows.push_back(Ascii(row));
     return rows;
 }
 
 std::string ConsoleSession::Text()
 {
     std::string text;
-    for (const std::string& row : RawRows(output_))
-        text += row;
+    for (const std::wstring& row : RawRows(output_))
+        text += Ascii(row);
     return text;
 }
 
@@ -109,7 +130,7 @@ int ConsoleSession::FindRow(const std::vector<std::string>& rows, const std::str
     return -1;
 }
 
-void ConsoleSession::PressKey(WORD virtualKey, char character)
+void ConsoleSession::PressKey(WORD virtualKey, char character, DWORD controlKeys)
 {
     INPUT_RECORD keys[2] = {};
     for (int i = 0; i < 2; ++i) {
@@ -118,6 +139,7 @@ void ConsoleSession::PressKey(WORD virtualKey, char character)
         keys[i].Event.KeyEvent.wRepeatCount = 1;
         keys[i].Event.KeyEvent.wVirtualKeyCode = virtualKey;
         keys[i].Event.KeyEvent.uChar.AsciiChar = character;
+        keys[i].Event.KeyEvent.dwControlKeyState = controlKeys;
     }
     DWORD written = 0;
     WriteConsoleInputA(input_, keys, 2, &written);

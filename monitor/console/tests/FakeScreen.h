@@ -11,20 +11,20 @@ class FakeScreen : public ConsoleScreen {
 public:
     explicit FakeScreen(bool console = true) : console_(console) {}
 
-    void Write(const char* text, size_t length) override
+    void Write(const wchar_t* text, size_t length) override
     {
         for (size_t i = 0; i < length; ++i) {
             if (!console_) {
                 stream_ += text[i];
                 continue;
             }
-            if (text[i] == '\n') {
+            if (text[i] == L'\n') {
                 at_ = {0, at_.row + 1};
                 continue;
             }
-            std::string& row = Row(at_.row);
+            std::wstring& row = Row(at_.row);
             if (static_cast<int>(row.size()) <= at_.column)
-                row.resize(at_.column + 1, ' ');
+                row.resize(at_.column + 1, L' ');
             row[at_.column++] = text[i];
         }
     }
@@ -42,20 +42,29 @@ public:
     }
 
     // The row as the screen shows it, trailing blanks cut.
-    std::string Line(int row)
+    std::wstring WideLine(int row)
     {
-        std::string line = Row(row);
-        line.erase(line.find_last_not_of(' ') + 1);
+        std::wstring line = Row(row);
+        line.erase(line.find_last_not_of(L' ') + 1);
         return line;
     }
+    // The same, for rows of ASCII text ('?' stands for any other character).
+    std::string Line(int row) { return Narrow(WideLine(row)); }
     int RowCount() const { return static_cast<int>(rows_.size()); }
     ScreenCursor cursor() const { return at_; }
-    const std::string& stream() const { return stream_; }
-    const std::string& flushed() const { return flushed_; }
+    std::string stream() const { return Narrow(stream_); }
+    std::string flushed() const { return Narrow(flushed_); }
     int flushes() const { return flushes_; }
 
 private:
-    std::string& Row(int row)
+    static std::string Narrow(const std::wstring& text)
+    {
+        std::string narrow;
+        for (wchar_t c : text)
+            narrow += c < 0x80 ? static_cast<char>(c) : '?';
+        return narrow;
+    }
+    std::wstring& Row(int row)
     {
         if (static_cast<int>(rows_.size()) <= row)
             rows_.resize(row + 1);
@@ -64,9 +73,9 @@ private:
 
     bool console_;
     ScreenCursor at_{0, 0};
-    std::vector<std::string> rows_;
-    std::string stream_;
-    std::string flushed_;
+    std::vector<std::wstring> rows_;
+    std::wstring stream_;
+    std::wstring flushed_;
     int flushes_ = 0;
 };
 

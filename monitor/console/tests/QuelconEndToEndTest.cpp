@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -50,14 +51,84 @@ Bytes Sequence(uint8_t first, size_t count)
     return bytes;
 }
 
+// A device name in the ANSI code page ("Gerät" in code page 1252) and a pipe
+// name beyond it.
+const char kGeraet[] = "Ger\xe4t";
+const wchar_t kWidePipe[] = L"\\\\.\\pipe\\Ger\x00e4t-\x0444";
+
+// A directory of its own under the temporary directory, removed with its files.
+class TemporaryDirectory {
+public:
+    explicit TemporaryDirectory(const std::string& stem)
+    {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        static int count = 0;
+        path_ = std::string(base) + stem + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(++count);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TemporaryDirectory()
+    {
+        for (const std::string& file : files_)
+            DeleteFileA(file.c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    bool Write(const std::string& name, const std::string& content)
+    {
+        const std::string file = path_ + "\\" + name;
+        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        files_.push_back(file);
+        DWORD written = 0;
+        const bool ok = WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                        written == content.size();
+        CloseHandle(h);
+        return ok;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::vector<std::string> files_;
+};
+
+long RunRegsvr32(const std::string& switches)
+{
+    std::string output;
+    return RunRedirected("regsvr32.exe " + switches + " \"" + ModuleDirectory() + "quelstd.dll\"", &output,
+                         60000);
+}
+
+// The standard provider unregistered while the object lives, registered again after.
+class StandardProviderAway {
+public:
+    StandardProviderAway() { EXPECT_EQ(RunRegsvr32("/u /s"), 0); }
+    ~StandardProviderAway() { EXPECT_EQ(RunRegsvr32("/s"), 0); }
+    StandardProviderAway(const StandardProviderAway&) = delete;
+    StandardProviderAway& operator=(const StandardProviderAway&) = delete;
+};
+
 class QuelconEndToEnd : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32("/s"), 0); }
+
+    // The stand-in on the log service's own pipe name, without TCP.
+    static logpeer::PeerOptions PipeOnly()
     {
-        std::string output;
-        ASSERT_EQ(RunRedirected("regsvr32.exe /s \"" + ModuleDirectory() + "quelstd.dll\"", &output,
-                                60000),
-                  0);
+        logpeer::PeerOptions options;
+        options.tcp = false;
+        return options;
+    }
+    // The monitor's connection once its opening request has come; null after the time-out.
+    static std::shared_ptr<logpeer::Connection> OpenedLink(logpeer::LogPeer& peer)
+    {
+        std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+        return link && link->WaitOpeningRequest(30000) ? link : nullptr;
     }
 
     // Waits until the screen holds `text` in a row of its own (stamp removed).
@@ -85,16 +156,13 @@ protected:
 
 TEST_F(QuelconEndToEnd, PrintsLinesAndDumpsOfOneDeviceUntilEscape)
 {
-    logpeer::PeerOptions options;
-    options.tcp = false;
-    logpeer::LogPeer peer(options);
+    logpeer::LogPeer peer(PipeOnly());
     peer.StartListening();
 
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), "/d COM2"));
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
     ASSERT_TRUE(link);
-    ASSERT_TRUE(link->WaitOpeningRequest(30000));
     ASSERT_FALSE(link->frames().empty());
     EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0, 'C', 'O', 'M', '2', 0}));
 
@@ -159,9 +227,7 @@ TEST_F(QuelconEndToEnd, WithoutServiceTheConnectFailureRepeats)
 
 TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
 {
-    logpeer::PeerOptions options;
-    options.tcp = false;
-    logpeer::LogPeer peer(options);
+    logpeer::LogPeer peer(PipeOnly());
     peer.StartListening();
 
     char directory[MAX_PATH];
@@ -181,19 +247,20 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
                                nullptr, nullptr, &si, &pi));
     CloseHandle(file);
 
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
     ASSERT_TRUE(link);
-    ASSERT_TRUE(link->WaitOpeningRequest(30000));
     EXPECT_EQ(link->frames()[0], (Bytes{1, 0, 0, 0}));
     link->SendRecord(10, "COM1", Sequence('A', 20));
     link->SendRecord(10, "COM1", Sequence('U', 4));
+    link->SendRecord(1, kGeraet, {});
+    link->SendRecord(4, kGeraet, logpeer::PipeAddressRecordWide(kWidePipe));
     link->SendRecord(1, "COM1", {});
 
     // The program never stops by itself here (no console to read ESC from):
     // what it printed must be in the file while it runs.
     std::string text;
     const DWORD start = GetTickCount();
-    while (text.find("COM1: Device opened\n") == std::string::npos && GetTickCount() - start < 20000) {
+    while (text.find("COM1: Device opened\r\n") == std::string::npos && GetTickCount() - start < 20000) {
         Sleep(50);
         text.clear();
         HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -212,24 +279,112 @@ TEST_F(QuelconEndToEnd, RedirectedOutputReachesTheFileWhileRunning)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
 
+    // Every line ends in CR LF, and nothing else holds a CR or an LF.
     std::vector<std::string> lines;
-    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(Unstamped(text.substr(at, end - at)).empty() ? text.substr(at, end - at)
-                                                                     : Unstamped(text.substr(at, end - at)));
+    size_t at = 0;
+    for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        const std::string line = text.substr(at, end - at);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        lines.push_back(Unstamped(line).empty() ? line : Unstamped(line));
+    }
+    EXPECT_EQ(at, text.size()) << "text after the last line end";
     const int first = ConsoleSession::FindRow(lines, "COM1: RX");
     ASSERT_GE(first, 0) << text;
+    // Texts beyond ASCII in the ANSI code page, as the system converts them.
+    char pipeText[64] = "";
+    WideCharToMultiByte(CP_ACP, 0, kWidePipe, -1, pipeText, sizeof pipeText, nullptr, nullptr);
     const std::vector<std::string> expected = {
         "COM1: RX",
         "ABCDEFGHIJKLMNOP    41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 ",
         "QRST                51 52 53 54 ",
         "    UVWX                        55 56 57 58 ",
+        std::string(kGeraet) + ": Device opened",
+        std::string(kGeraet) + ": Accepted PIPE connection from " + pipeText,
         "COM1: Device opened",
     };
     ASSERT_EQ(lines.size(), first + expected.size()) << text;
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(lines[first + i], expected[i]);
-    EXPECT_EQ(text.compare(0, 27, "Pelko Monitor Console v5.0\n"), 0);
+    EXPECT_EQ(text.compare(0, 50, "Pelko Monitor Console v5.0\r\nPress ESC to exit...\r\n"), 0);
     DeleteFileA(path.c_str());
+}
+
+// The console shows what the record and the provider say, not the ANSI bytes
+// read in the console's own code page ("GerΣt").
+TEST_F(QuelconEndToEnd, NamesAndTextsBeyondAsciiShowAsTheyAre)
+{
+    logpeer::LogPeer peer(PipeOnly());
+    peer.StartListening();
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
+    ASSERT_TRUE(link);
+    link->SendRecord(1, kGeraet, {});
+    link->SendRecord(4, kGeraet, logpeer::PipeAddressRecordWide(kWidePipe));
+
+    const std::wstring device = L" - Ger\x00e4t: ";
+    const std::wstring opened = device + L"Device opened";
+    const std::wstring accepted = device + L"Accepted PIPE connection from " + kWidePipe;
+    auto holds = [](const std::vector<std::wstring>& rows, const std::wstring& text) {
+        for (const std::wstring& row : rows)
+            if (row.find(text) != std::wstring::npos)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(session.WaitForScreen(
+        [&](const std::vector<std::string>&) { return holds(session.WideScreen(), accepted); }, 20000))
+        << session.Text();
+    EXPECT_TRUE(holds(session.WideScreen(), opened)) << session.Text();
+    Stop(session);
+}
+
+// Which provider could not be created and why, once at start; the records go
+// on as without it.
+TEST_F(QuelconEndToEnd, AProviderThatCannotBeCreatedIsNamedOnceAtStart)
+{
+    struct Case {
+        const char* name;
+        bool unregisterStandard;
+        const char* ini;
+        const char* notice;
+        const char* deviceOpened;
+    };
+    const Case cases[] = {
+        {"standard provider not registered", true, "",
+         "Cannot create message provider Quelstd.StdMsgProvider (0x800401f3)",
+         "COM1: unknown msg (1/0x00000001)"},
+        {"unknown provider in quel.ini", false,
+         "[message_providers]\r\nprovider1=Quelcon.NoSuchProvider\r\nprovider2=Quelstd.StdMsgProvider\r\n",
+         "Cannot create message provider Quelcon.NoSuchProvider (0x800401f3)", "COM1: Device opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory("quelcon_providers");
+        if (*c.ini) {
+            ASSERT_TRUE(directory.Write("quel.ini", c.ini));
+        }
+        std::unique_ptr<StandardProviderAway> away;
+        if (c.unregisterStandard)
+            away = std::make_unique<StandardProviderAway>();
+
+        logpeer::LogPeer peer(PipeOnly());
+        peer.StartListening();
+        ConsoleSession session;
+        ASSERT_TRUE(session.Start(Quelcon(), "", 20000, directory.path()));
+        std::shared_ptr<logpeer::Connection> link = OpenedLink(peer);
+        ASSERT_TRUE(link);
+        link->SendRecord(1, "COM1", {});
+        ASSERT_TRUE(WaitForRow(session, c.deviceOpened)) << session.Text();
+
+        const std::vector<std::string> rows = session.Screen();
+        ASSERT_GE(rows.size(), 3u);
+        EXPECT_EQ(rows[2], c.notice);
+        int notices = 0;
+        for (const std::string& row : rows)
+            notices += row.find("Cannot create message provider") != std::string::npos;
+        EXPECT_EQ(notices, 1);
+        Stop(session);
+    }
 }
 
 // Wine's per-program Windows version, set for quelcon.exe while the object
@@ -277,7 +432,12 @@ TEST_F(QuelconEndToEnd, OnANonNtSystemConnectsOverTcp)
     options.pipe = false;
     options.tcpPort = 50001;
     logpeer::LogPeer peer(options);
-    peer.StartListening();
+    try {
+        peer.StartListening();
+    } catch (const std::exception& e) {
+        FAIL() << "another program holds TCP port 50001 on 127.0.0.1, which this test must serve as the "
+                  "log service (" << e.what() << "); end it and run the test again";
+    }
 
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), ""));

@@ -7,12 +7,21 @@ namespace {
 
 std::string Quelcon() { return ModuleDirectory() + "quelcon.exe"; }
 
+// Redirected, every line ends in CR LF, as Windows tools read a text file.
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
 TEST(QuelconProgram, UsageForQuestionMarkAndLowerH)
 {
     for (const char* argument : {"/?", "-h", "/d /h COM2"}) {
         std::string output;
         EXPECT_EQ(RunRedirected("\"" + Quelcon() + "\" " + argument, &output, 20000), 0) << argument;
-        EXPECT_EQ(output, kUsageText) << argument;
+        EXPECT_EQ(output, WithCrLf(kUsageText)) << argument;
     }
 }
 
@@ -29,6 +38,24 @@ TEST(QuelconProgram, UpperHStartsMonitoringAndEscapeEndsIt)
     session.PressKey('A', 'a');
     session.PressKey(VK_ESCAPE, 27);
     EXPECT_EQ(session.WaitExit(10000), 0);
+    const std::vector<std::string> rows = session.Screen();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "Uninitializing...");
+}
+
+// Ctrl-C ends the program as ESC does, not at once with the system's exit code.
+TEST(QuelconProgram, CtrlCEndsItAsEscapeDoes)
+{
+    ConsoleSession session;
+    ASSERT_TRUE(session.Start(Quelcon(), ""));
+    // Running, between two attempts to reach the log service (3 s apart).
+    ASSERT_TRUE(session.WaitForScreen(
+        [](const std::vector<std::string>& rows) {
+            return ConsoleSession::FindRow(rows, "master_channel: Unable to establish") >= 0;
+        },
+        20000));
+    session.PressCtrlC();
+    EXPECT_EQ(session.WaitExit(15000), 0);
     const std::vector<std::string> rows = session.Screen();
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.back(), "Uninitializing...");

@@ -25,7 +25,7 @@ std::vector<uint8_t> Record(uint32_t code, const std::string& device, const std:
 
 class TableTexts : public MessageTexts {
 public:
-    bool Text(uint32_t code, const uint8_t* payload, uint32_t length, std::string* text) override
+    bool Text(uint32_t code, const uint8_t* payload, uint32_t length, std::wstring* text) override
     {
         asked.push_back(code);
         lengths.push_back(length);
@@ -35,7 +35,7 @@ public:
         *text = it->second;
         return true;
     }
-    std::map<uint32_t, std::string> texts;
+    std::map<uint32_t, std::wstring> texts;
     std::vector<uint32_t> asked;
     std::vector<uint32_t> lengths;
 };
@@ -46,7 +46,7 @@ TEST(RecordRouting, TextsDumpsAndMalformedRecords)
     FixedClock clock;
     ConsolePrinter printer(screen, clock);
     TableTexts texts;
-    texts.texts[1] = "Device opened";
+    texts.texts[1] = L"Device opened";
     auto print = [&](const std::vector<uint8_t>& record) {
         printer.PrintRecord(record.data(), static_cast<uint32_t>(record.size()), texts);
     };
@@ -107,13 +107,14 @@ TEST(ProviderTexts, SuccessWithoutTextIsNoText)
         HRESULT result;
         const wchar_t* text;
         bool known;
-        const char* ansi;
+        const wchar_t* given;
     };
     const Case cases[] = {
-        {S_OK, L"Device opened", true, "Device opened"},
-        {S_OK, nullptr, false, "unchanged"},
-        {S_FALSE, L"", true, ""},
-        {E_FAIL, L"ignored", false, "unchanged"},
+        {S_OK, L"Device opened", true, L"Device opened"},
+        {S_OK, L"Ger\x00e4t \x0444", true, L"Ger\x00e4t \x0444"},  // as given, not through a code page
+        {S_OK, nullptr, false, L"unchanged"},
+        {S_FALSE, L"", true, L""},
+        {E_FAIL, L"ignored", false, L"unchanged"},
     };
     for (const Case& c : cases) {
         FixedProvider provider(c.result, c.text);
@@ -123,9 +124,9 @@ TEST(ProviderTexts, SuccessWithoutTextIsNoText)
         ListPushBack(&list.nodes, &node->link);
         ++list.nodes.count;
         ProviderTexts texts(&list);
-        std::string text = "unchanged";
+        std::wstring text = L"unchanged";
         EXPECT_EQ(texts.Text(1, nullptr, 0, &text), c.known) << std::hex << c.result;
-        EXPECT_EQ(text, c.ansi);
+        EXPECT_EQ(text, c.given);
         ListRemove(&list.nodes, &node->link);
         delete node;
     }

@@ -70,10 +70,21 @@ HRESULT CreateMessageProvider(ProviderList* list, const char* progId)
     return hr;
 }
 
-uint32_t LoadMessageProviders(ProviderList* list, const char* iniFileName)
+uint32_t LoadMessageProviders(ProviderList* list, const char* iniFileName, ProviderLoadFailure* failure)
 {
+    ProviderLoadFailure ignored;
+    ProviderLoadFailure& failed = failure ? *failure : ignored;
+    failed.progId[0] = '\0';
+    failed.result = S_OK;
+    auto load = [&](const char* progId) {
+        failed.result = CreateMessageProvider(list, progId);
+        if (FAILED(failed.result))
+            lstrcpynA(failed.progId, progId, sizeof failed.progId);
+        return SUCCEEDED(failed.result);
+    };
+
     ReleaseAllProviders(list);
-    if (FAILED(CreateMessageProvider(list, kStdProviderProgId)))
+    if (!load(kStdProviderProgId))
         return 0;
     if (iniFileName == nullptr)
         return list->nodes.count;
@@ -90,7 +101,7 @@ uint32_t LoadMessageProviders(ProviderList* list, const char* iniFileName)
         char progId[kPathChars];
         if (GetPrivateProfileStringA(kProvidersSection, key, "", progId, kPathChars, path) == 0)
             break;
-        if (FAILED(CreateMessageProvider(list, progId)))
+        if (!load(progId))
             break;
     }
     return list->nodes.count;

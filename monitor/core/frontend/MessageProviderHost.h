@@ -28,12 +28,20 @@ void ProviderListInit(ProviderList* list);
 // Releases every provider and frees every node, like ReleaseAllProviders.
 void ProviderListDestroy(ProviderList* list);
 
+// The provider that ended the loading: its ProgID and the HRESULT of
+// CreateMessageProvider; result S_OK and an empty ProgID when none failed.
+struct ProviderLoadFailure {
+    char progId[260];
+    HRESULT result;
+};
+
 // Empties the list, then loads the standard provider and, when `iniFileName`
 // is given, the ProgIDs of the keys provider1, provider2, ... of the section
 // message_providers until the first empty key or the first provider that
-// cannot be loaded. Returns the number of providers in the list (0 when the
-// standard one is missing).
-uint32_t LoadMessageProviders(ProviderList* list, const char* iniFileName);
+// cannot be loaded (told through `failure` when given). Returns the number of
+// providers in the list (0 when the standard one is missing).
+uint32_t LoadMessageProviders(ProviderList* list, const char* iniFileName,
+                              ProviderLoadFailure* failure = nullptr);
 
 // Creates the provider of `progId`, asks its range and appends it; the
 // HRESULT of the first failing step, which adds nothing.

@@ -26,12 +26,13 @@ std::wstring AnsiToWide(const char* text, size_t length) {
 
 // The name runs from offset 12 to the extra data, or to the record's end; it
 // ends at its terminator or at the end of that area, whichever comes first.
+// Extra data that starts at offset 12 or before it leaves no room for a name.
 std::wstring PipeName(PayloadView record) {
     uint32_t flags = record.U32(kTypeWordEnd);
     size_t extraOffset = (flags >> 1) & 0xFFFF;
     PayloadView area = record.Tail(kPipeNameOffset);
-    if (extraOffset > kPipeNameOffset)
-        area = area.Prefix(extraOffset - kPipeNameOffset);
+    if (extraOffset != 0)
+        area = area.Prefix(extraOffset > kPipeNameOffset ? extraOffset - kPipeNameOffset : 0);
 
     if (flags & kPipeNameIsUtf16) {
         std::wstring name;

@@ -76,7 +76,7 @@ void Burst(LogPeer& peer, const ScriptStep& s) {
   auto start = std::chrono::steady_clock::now();
   uint64_t bytes = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    size_t sent = peer.Publish(code, device, data);
+    size_t sent = peer.Publish(code, device, data, 0, LogPeer::WhenFull::Wait);  // as fast as they read
     bytes += sent * (kFrameHeaderSize + 9 + device.size() + size);
   }
   for (auto& c : peer.connections()) c->WaitDrained(INFINITE);

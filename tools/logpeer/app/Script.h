@@ -14,7 +14,7 @@
 //   busy on|off                    the pipe without / with a free instance
 //   reading on|off                 stop / resume reading what the monitors send
 //   sleep MS
-//   burst COUNT SIZE [CODE DEVICE] COUNT records of SIZE data bytes, as fast as possible
+//   burst COUNT SIZE [CODE DEVICE] COUNT records of SIZE data bytes, as fast as the monitors take them
 //   demo ROUNDS [INTERVAL_MS]
 //   hold                           run until interrupted
 // Items build the payload: u8:N u16:N u32:N (decimal or 0x...), hex:BYTES, str:TEXT (no NUL),

@@ -29,15 +29,33 @@ std::string UniquePipeName() {
   return "logpeer_test_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++n);
 }
 
+// Record `number` of a sequence: 1000 bytes of the number's low byte, then the number.
+Bytes NumberedData(uint32_t number) {
+  Bytes data(1000, static_cast<uint8_t>(number));
+  PutU32(data, number);
+  return data;
+}
+
+// The next record read is numbered record `number`, whole.
+::testing::AssertionResult ReadsNumbered(TestClient& client, uint32_t number) {
+  Bytes payload;
+  std::string why;
+  if (!client.ReadFrame(payload, why)) return ::testing::AssertionFailure() << "record " << number << ": " << why;
+  ParsedRecord r;
+  if (!ParseMonitorRecord(payload, r) || r.payload != NumberedData(number))
+    return ::testing::AssertionFailure() << "record " << number << " expected, got " << payload.size() << " bytes";
+  return ::testing::AssertionSuccess();
+}
+
 class PeerTest : public ::testing::Test {
  protected:
   void SetUp() override { Start({}); }
   void TearDown() override { peer_.reset(); }  // its last events still go to events_
 
-  void Start(PeerOptions options) {
+  void Start(PeerOptions options, uint16_t tcpPort = 0) {
     peer_.reset();
     options.pipeName = UniquePipeName();
-    options.tcpPort = 0;
+    options.tcpPort = tcpPort;
     options.onEvent = [this](const std::string& line) {
       std::lock_guard<std::mutex> lock(eventsLock_);
       events_.push_back(line);
@@ -130,22 +148,9 @@ TEST_P(PeerTransportTest, ReadsOpeningRequestAndSendsOnlyAdmittedRecords) {
 
 TEST_P(PeerTransportTest, StalledReaderLosesNothing) {
   auto [client, conn] = Subscribe(GetParam(), 1, nullptr);
-  const int kRecords = 400;
-  for (int i = 0; i < kRecords; ++i) {
-    Bytes data(1000, static_cast<uint8_t>(i));
-    PutU32(data, static_cast<uint32_t>(i));
-    ASSERT_EQ(peer_->Publish(kTxData, "COM1", data), 1u);
-  }
-  for (int i = 0; i < kRecords; ++i) {
-    Bytes payload;
-    std::string why;
-    ASSERT_TRUE(client->ReadFrame(payload, why)) << "record " << i << ": " << why;
-    ParsedRecord r;
-    ASSERT_TRUE(ParseMonitorRecord(payload, r));
-    ASSERT_EQ(r.payload.size(), 1004u);
-    ASSERT_EQ(GetU32(&r.payload[1000]), static_cast<uint32_t>(i));
-    ASSERT_EQ(r.payload[999], static_cast<uint8_t>(i));
-  }
+  const uint32_t kRecords = 400;
+  for (uint32_t i = 0; i < kRecords; ++i) ASSERT_EQ(peer_->Publish(kTxData, "COM1", NumberedData(i)), 1u);
+  for (uint32_t i = 0; i < kRecords; ++i) ASSERT_TRUE(ReadsNumbered(*client, i));
   EXPECT_TRUE(conn->WaitDrained(kWait));
   EXPECT_FALSE(conn->closed());
 }
@@ -230,6 +235,90 @@ TEST_F(PeerTest, SenderBlocksWhileTheMonitorDoesNotRead) {
   }
   sender.join();
   EXPECT_EQ(sent.load(), kRecords);
+}
+
+struct WinsockUse {
+  WinsockUse() {
+    WSADATA data;
+    up = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }
+  ~WinsockUse() {
+    if (up) WSACleanup();
+  }
+  bool up;
+};
+
+// Records go out in lockstep with the reading monitor, so only the stalled one can fall behind.
+TEST_F(PeerTest, AMonitorThatStopsReadingHoldsUpNoOther) {
+  PeerOptions options;
+  options.maxQueuedBytes = 8 * 1024;
+  Start(options);
+  auto [stalled, stalledConn] = Subscribe(Transport::Pipe, 1, nullptr);
+  auto [reader, readerConn] = Subscribe(Transport::Tcp, 1, nullptr);
+  // A publisher that waited for the stalled monitor would hang here: end that monitor instead.
+  UniqueHandle done = MakeEvent();
+  std::thread watchdog([&, c = stalledConn] {
+    if (WaitForSingleObject(done.get(), 30000) != WAIT_OBJECT_0) c->Abort();
+  });
+
+  const uint32_t kRecords = 100;  // 100 KB: far beyond the stalled monitor's pipe buffer and queue
+  std::vector<uint32_t> queuedForStalled;
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    size_t sent = peer_->Publish(kTxData, "COM1", NumberedData(i));
+    ASSERT_TRUE(ReadsNumbered(*reader, i));
+    if (sent == 2) queuedForStalled.push_back(i);
+  }
+  SetEvent(done.get());
+  watchdog.join();
+  ASSERT_FALSE(stalledConn->closed()) << "the publisher waited for the stalled monitor";
+  EXPECT_EQ(stalledConn->discarded(), kRecords - queuedForStalled.size());
+  EXPECT_GT(stalledConn->discarded(), 0u);
+  EXPECT_EQ(readerConn->discarded(), 0u);
+  EXPECT_TRUE(SawEvent(stalledConn->name() + " is not reading: discarding records"));
+
+  // Reading again, it finds whole records in order, those it missed left out.
+  for (uint32_t number : queuedForStalled) ASSERT_TRUE(ReadsNumbered(*stalled, number));
+  ASSERT_TRUE(stalledConn->WaitDrained(kWait));
+  EXPECT_EQ(peer_->Publish(kDeviceClosed, "COM1", {}), 2u);
+  ExpectRecords(*stalled, {{kDeviceClosed, "COM1"}}, "stalled, reading again");
+  ExpectRecords(*reader, {{kDeviceClosed, "COM1"}}, "reader");
+  EXPECT_TRUE(SawEvent(stalledConn->name() + " reading again after " +
+                       std::to_string(stalledConn->discarded()) + " records discarded"));
+}
+
+TEST_F(PeerTest, ATakenTcpPortLeavesThePipeServed) {
+  // WinSock of our own: the last WSACleanup, as the peer's when it goes, would close the holder.
+  WinsockUse winsock;
+  ASSERT_TRUE(winsock.up);
+  UniqueSocket holder(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof addr;
+  ASSERT_EQ(bind(holder.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(holder.get(), 1), 0);
+  ASSERT_EQ(getsockname(holder.get(), reinterpret_cast<sockaddr*>(&addr), &length), 0);
+  const uint16_t taken = ntohs(addr.sin_port);
+  const std::string failure = "cannot listen on 127.0.0.1:" + std::to_string(taken) + " (error 10048)";
+
+  ASSERT_NO_THROW(Start({}, taken));
+  EXPECT_TRUE(SawEvent(failure));
+  EXPECT_TRUE(SawEvent("listening pipe " + peer_->pipePath()));
+  EXPECT_FALSE(SawEvent("listening pipe " + peer_->pipePath() + " tcp"));
+  EXPECT_EQ(peer_->tcpPort(), 0);
+  auto [client, conn] = Subscribe(Transport::Pipe, 0, nullptr);
+  EXPECT_EQ(peer_->Publish(kDeviceOpened, "COM1", {}), 1u);
+  ExpectRecords(*client, {{kDeviceOpened, "COM1"}}, "pipe");
+
+  // With nothing else to serve, the taken port is an error that names it.
+  PeerOptions tcpOnly;
+  tcpOnly.pipe = false;
+  try {
+    Start(tcpOnly, taken);
+    ADD_FAILURE() << "listening without an endpoint";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(e.what(), failure);
+  }
 }
 
 TEST_F(PeerTest, BusyPipeRefusesOpensUntilFreed) {
