@@ -40,8 +40,13 @@ UINT ModalDriverMessage()
 
 void RunModalDriver(CWnd& modal)
 {
-    if (Driver())
-        Driver()(modal);
+    if (!Driver())
+        return;
+    // The modal loop shows its window only once the queue runs empty: show it now,
+    // so that the driver works on what a person would see.
+    if (!::IsWindowVisible(modal.m_hWnd))
+        ::ShowWindow(modal.m_hWnd, SW_SHOWNORMAL);
+    Driver()(modal);
 }
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}

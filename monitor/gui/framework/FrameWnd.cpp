@@ -49,8 +49,7 @@ CFrameWnd::~CFrameWnd()
 {
     auto& frames = Frames();
     frames.erase(std::remove(frames.begin(), frames.end(), this), frames.end());
-    if (m_hWnd)
-        DestroyWindow();  // still a frame here: its handlers see the destruction
+    DestroyWindowFromDestructor();  // still a frame here: its handlers see the destruction
     if (m_hMenuDefault)
         DestroyMenu(m_hMenuDefault);
 }

@@ -9,9 +9,8 @@ RUNTIME_CLASS_IMPLEMENT(CToolBar, CControlBar)
 
 CToolBar::~CToolBar()
 {
-    // The control does not own a bitmap added by handle.
-    if (m_hWnd)
-        ::DestroyWindow(m_hWnd);
+    // The control does not own a bitmap added by handle: it goes after the window.
+    DestroyWindowFromDestructor();
     if (m_bitmap)
         DeleteObject(m_bitmap);
 }

@@ -3,6 +3,9 @@
 // of the same id. CBRS_TOOLTIPS gives its buttons tooltips (the text after "\n" in
 // the command's string); CBRS_FLYBY shows the command's prompt (the text before
 // "\n") in the frame's status bar while the mouse is over a button.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <vector>
 
 #include "CmdUI.h"

@@ -143,17 +143,22 @@ LRESULT HandleWndProcException(const std::exception* error, const MSG& msg)
     return msg.message == WM_CREATE ? -1 : 0;
 }
 
+void PrepareApplication(CWinApp& app, HINSTANCE instance, const char* cmdLine, int showCmd)
+{
+    app.m_hInstance = instance;
+    app.m_lpCmdLine = cmdLine ? cmdLine : "";
+    app.m_nCmdShow = showCmd;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
+                                                       ICC_INTERNET_CLASSES | ICC_USEREX_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
 int RunApplication(HINSTANCE instance, const char* cmdLine, int showCmd)
 {
     CWinApp* app = GetApp();
     if (!app)
         return -1;
-    app->m_hInstance = instance;
-    app->m_lpCmdLine = cmdLine ? cmdLine : "";
-    app->m_nCmdShow = showCmd;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
-                                                       ICC_INTERNET_CLASSES | ICC_USEREX_CLASSES};
-    InitCommonControlsEx(&controls);
+    PrepareApplication(*app, instance, cmdLine, showCmd);
     if (!app->InitInstance())
         return app->ExitInstance();
     return app->Run();

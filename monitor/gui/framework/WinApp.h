@@ -56,6 +56,10 @@ private:
 // The application object, or null before it is made.
 CWinApp* GetApp();
 
+// Instance, command line and show command into the application object, and the
+// common controls registered: what the program's start does before InitInstance.
+void PrepareApplication(CWinApp& app, HINSTANCE instance, const char* cmdLine, int showCmd);
+
 // The program's start: what WinMain does. Programs get it from the library;
 // tests may call it with an application object of their own.
 int RunApplication(HINSTANCE instance, const char* cmdLine, int showCmd);

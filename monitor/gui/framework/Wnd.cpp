@@ -90,13 +90,17 @@ CWnd::CWnd() = default;
 
 CWnd::~CWnd()
 {
-    if (m_hWnd) {
-        // The derived parts are gone: the window sees only default processing now.
-        m_inDestructor = true;
-        ::DestroyWindow(m_hWnd);
-        if (m_hWnd)
-            Unbind();
-    }
+    DestroyWindowFromDestructor();
+}
+
+void CWnd::DestroyWindowFromDestructor()
+{
+    if (!m_hWnd)
+        return;
+    m_inDestructor = true;
+    ::DestroyWindow(m_hWnd);
+    if (m_hWnd)
+        Unbind();
 }
 
 CWnd* CWnd::FromHandle(HWND window)
@@ -390,16 +394,12 @@ LRESULT CallFrameworkWndProc(CWnd* wnd, HWND window, UINT message, WPARAM wParam
     current.wParam = wParam;
     current.lParam = lParam;
     LRESULT result = 0;
-    if (wnd->m_inDestructor) {
-        result = wnd->CWnd::DefWindowProc(message, wParam, lParam);
-    } else {
-        try {
-            result = wnd->WindowProc(message, wParam, lParam);
-        } catch (const std::exception& e) {
-            result = HandleWndProcException(&e, current);
-        } catch (...) {
-            result = HandleWndProcException(nullptr, current);
-        }
+    try {
+        result = wnd->WindowProc(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        result = HandleWndProcException(&e, current);
+    } catch (...) {
+        result = HandleWndProcException(nullptr, current);
     }
     if (message == WM_NCDESTROY && wnd->m_hWnd == window)
         wnd->OnFinalNcDestroy();  // may delete wnd

@@ -107,6 +107,10 @@ protected:
     // Default processing: the subclassed window's own procedure, else DefWindowProc.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // For destructors: destroys a window that still exists without PostNcDestroy (the
+    // object is going already); the window's last messages see the class being destroyed.
+    void DestroyWindowFromDestructor();
+
     // Map dispatch; false when no entry handles the message.
     virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     // WM_COMMAND: routes the command (frames extend the route to the application).
