@@ -9,8 +9,20 @@ BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
 
 BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
 {
-    return Attach(ImageList_LoadImageA(ResourceHandle(), MAKEINTRESOURCEA(bitmapId), cx, grow, mask,
-                                       IMAGE_BITMAP, LR_CREATEDIBSECTION));
+    HBITMAP bitmap = LoadBitmapA(ResourceHandle(), MAKEINTRESOURCEA(bitmapId));
+    if (!bitmap)
+        return FALSE;
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HIMAGELIST list = cx > 0 ? ImageList_Create(cx, info.bmHeight, ILC_MASK | ILC_COLOR24,
+                                                info.bmWidth / cx, grow)
+                             : nullptr;
+    if (list && ImageList_AddMasked(list, bitmap, mask) < 0) {
+        ImageList_Destroy(list);
+        list = nullptr;
+    }
+    DeleteObject(bitmap);
+    return Attach(list);
 }
 
 BOOL CImageList::Attach(HIMAGELIST list)

@@ -15,6 +15,22 @@ CToolBar::~CToolBar()
         DeleteObject(m_bitmap);
 }
 
+const MessageMap* CToolBar::GetMessageMap() const
+{
+    static const MessageEntry entries[] = {
+        OnMessage<WM_ERASEBKGND, &CToolBar::OnEraseBackground>(),
+    };
+    static const MessageMap map = MakeMessageMap(CControlBar::GetMessageMap(), entries);
+    return &map;
+}
+
+LRESULT CToolBar::OnEraseBackground(WPARAM dc, LPARAM)
+{
+    CRect client = GetClientRect();
+    FillRect(reinterpret_cast<HDC>(dc), &client, GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+}
+
 BOOL CToolBar::Create(CWnd* parent, DWORD style, UINT id)
 {
     return CreateEx(parent, 0, style, CRect(), id);

@@ -33,6 +33,12 @@ public:
     void Reposition(RECT& free) override;
     void OnUpdateCmdUI(CFrameWnd* target, bool disableIfNoHandler) override;
 
+protected:
+    const MessageMap* GetMessageMap() const override;
+    // A flat toolbar lets its parent show through: it paints the button face itself,
+    // whatever the frame's class brush is.
+    LRESULT OnEraseBackground(WPARAM dc, LPARAM);
+
 private:
     std::vector<UINT> m_ids;  // per button, 0 for a separator
     HBITMAP m_bitmap = nullptr;

@@ -215,6 +215,22 @@ TEST_F(DialogTest, TheTreesStateImagesCarryTheEntriesChecks)
         sheet.SetActivePage(1);
         auto* page = dynamic_cast<CDisplayPage*>(sheet.GetActivePage());
         ASSERT_NE(page, nullptr);
+        auto states = reinterpret_cast<HIMAGELIST>(page->m_tree.SendMessage(TVM_GETIMAGELIST, TVSIL_STATE));
+        ASSERT_NE(states, nullptr);
+        EXPECT_EQ(ImageList_GetImageCount(states), 4);
+        // The magenta mask colour is transparent: a white ground stays white.
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP ground = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, ground);
+        PatBlt(dc, 0, 0, 16, 16, WHITENESS);
+        ImageList_Draw(states, 1, dc, 0, 0, ILD_TRANSPARENT);
+        EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+        EXPECT_NE(GetPixel(dc, 2, 7), RGB(255, 255, 255));  // the box's border
+        SelectObject(dc, old);
+        DeleteObject(ground);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
         HTREEITEM first = page->m_tree.GetRootItem();
         HTREEITEM third = page->m_tree.GetNextSiblingItem(page->m_tree.GetNextSiblingItem(first));
         EXPECT_EQ(page->m_tree.GetItemText(first), "Plain notes");
