@@ -1,30 +1,19 @@
 #include "CommonDialogs.h"
 
 #include <cstring>
-#include <utility>
-
+#include "SeamSlot.h"
 #include "TestSeams.h"
 #include "WinApp.h"
 
-namespace {
-
-CommonDialogAnswer& Answer()
-{
-    static CommonDialogAnswer answer;
-    return answer;
-}
-
-}  // namespace
-
 CommonDialogAnswer SetCommonDialogAnswer(CommonDialogAnswer answer)
 {
-    return std::exchange(Answer(), std::move(answer));
+    return ReplaceSeam(std::move(answer));
 }
 
 INT_PTR CCommonDialog::DoModal()
 {
-    if (Answer())
-        return Answer()(*this);
+    if (auto& answer = SeamSlot<CommonDialogAnswer>())
+        return answer(*this);
     return RunSystemDialog() ? IDOK : IDCANCEL;
 }
 

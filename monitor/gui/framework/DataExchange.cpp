@@ -82,11 +82,21 @@ void DDX_Check(CDataExchange* dx, int id, int& value)
         ::SendMessageA(control, BM_SETCHECK, WPARAM(value), 0);
 }
 
-void DDX_Check(CDataExchange* dx, int id, UINT& value)
+namespace {
+
+// An unsigned field through the int exchange of the same control.
+void ExchangeUnsigned(void (*exchange)(CDataExchange*, int, int&), CDataExchange* dx, int id, UINT& value)
 {
     int v = int(value);
-    DDX_Check(dx, id, v);
+    exchange(dx, id, v);
     value = UINT(v);
+}
+
+}  // namespace
+
+void DDX_Check(CDataExchange* dx, int id, UINT& value)
+{
+    ExchangeUnsigned(static_cast<void (*)(CDataExchange*, int, int&)>(DDX_Check), dx, id, value);
 }
 
 void DDX_Radio(CDataExchange* dx, int id, int& value)
@@ -112,9 +122,7 @@ void DDX_Radio(CDataExchange* dx, int id, int& value)
 
 void DDX_Radio(CDataExchange* dx, int id, UINT& value)
 {
-    int v = int(value);
-    DDX_Radio(dx, id, v);
-    value = UINT(v);
+    ExchangeUnsigned(static_cast<void (*)(CDataExchange*, int, int&)>(DDX_Radio), dx, id, value);
 }
 
 void DDX_CBIndex(CDataExchange* dx, int id, int& value)

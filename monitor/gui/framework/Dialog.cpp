@@ -4,18 +4,13 @@
 #include <utility>
 
 #include "DataExchange.h"
+#include "SeamSlot.h"
 #include "TestSeams.h"
 #include "WinApp.h"
 
 RUNTIME_CLASS_IMPLEMENT(CDialog, CWnd)
 
 namespace {
-
-ModalDriver& Driver()
-{
-    static ModalDriver driver;
-    return driver;
-}
 
 // These return their result from the dialog procedure itself, not through DWLP_MSGRESULT.
 bool ReturnsDirectly(UINT message)
@@ -29,7 +24,7 @@ bool ReturnsDirectly(UINT message)
 
 ModalDriver SetModalDriver(ModalDriver driver)
 {
-    return std::exchange(Driver(), std::move(driver));
+    return ReplaceSeam(std::move(driver));
 }
 
 UINT ModalDriverMessage()
@@ -40,13 +35,14 @@ UINT ModalDriverMessage()
 
 void RunModalDriver(CWnd& modal)
 {
-    if (!Driver())
+    ModalDriver& driver = SeamSlot<ModalDriver>();
+    if (!driver)
         return;
     // The modal loop shows its window only once the queue runs empty: show it now,
     // so that the driver works on what a person would see.
     if (!::IsWindowVisible(modal.m_hWnd))
         ::ShowWindow(modal.m_hWnd, SW_SHOWNORMAL);
-    Driver()(modal);
+    driver(modal);
 }
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
@@ -132,44 +128,26 @@ INT_PTR CDialog::HandleDialogMessage(HWND window, UINT message, WPARAM wParam, L
         m_defaulting.wParam == wParam && m_defaulting.lParam == lParam)
         return FALSE;
 
-    if (message == ModalDriverMessage()) {
-        try {
+    CurrentMessageScope scope(window, message, wParam, lParam);
+    INT_PTR answer = GuardWindowCode([&]() -> LRESULT {
+        if (message == ModalDriverMessage()) {
             RunModalDriver(*this);
-        } catch (...) {
-            HandleWndProcException(nullptr, CurrentMessage());
+            return TRUE;
         }
-        return TRUE;
-    }
-
-    MSG& current = CurrentMessage();
-    MSG saved = current;
-    current.hwnd = window;
-    current.message = message;
-    current.wParam = wParam;
-    current.lParam = lParam;
-    INT_PTR answer = FALSE;
-    try {
         if (message == WM_INITDIALOG) {
-            answer = OnInitDialog();
-            if (m_modal && Driver())
+            BOOL focus = OnInitDialog();
+            if (m_modal && SeamSlot<ModalDriver>())
                 ::PostMessageA(window, ModalDriverMessage(), 0, 0);
-        } else {
-            LRESULT result = 0;
-            if (OnWndMsg(message, wParam, lParam, &result)) {
-                if (ReturnsDirectly(message)) {
-                    answer = INT_PTR(result);
-                } else {
-                    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-                    answer = TRUE;
-                }
-            }
+            return focus;
         }
-    } catch (const std::exception& e) {
-        HandleWndProcException(&e, current);
-    } catch (...) {
-        HandleWndProcException(nullptr, current);
-    }
-    current = saved;
+        LRESULT result = 0;
+        if (!OnWndMsg(message, wParam, lParam, &result))
+            return FALSE;
+        if (ReturnsDirectly(message))
+            return result;
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return TRUE;
+    });
     if (message == WM_NCDESTROY && m_hWnd == window)
         OnFinalNcDestroy();
     return answer;

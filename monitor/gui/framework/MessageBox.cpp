@@ -1,30 +1,19 @@
 #include "MessageBox.h"
 
-#include <utility>
-
+#include "SeamSlot.h"
 #include "TestSeams.h"
 #include "WinApp.h"
 
-namespace {
-
-MessageBoxAnswer& Answer()
-{
-    static MessageBoxAnswer answer;
-    return answer;
-}
-
-}  // namespace
-
 MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer)
 {
-    return std::exchange(Answer(), std::move(answer));
+    return ReplaceSeam(std::move(answer));
 }
 
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
 {
     std::string title = caption ? caption : (GetApp() ? GetApp()->m_appName : std::string());
-    if (Answer())
-        return Answer()(owner, text ? text : "", title, type);
+    if (auto& answer = SeamSlot<MessageBoxAnswer>())
+        return answer(owner, text ? text : "", title, type);
     return ::MessageBoxA(owner, text, title.c_str(), type);
 }
 

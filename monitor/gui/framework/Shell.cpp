@@ -3,18 +3,10 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
-#include <utility>
-
+#include "SeamSlot.h"
 #include "TestSeams.h"
 
 namespace {
-
-template <class Answer>
-Answer& Seam()
-{
-    static Answer answer;
-    return answer;
-}
 
 const char* Text(const char* s)
 {
@@ -25,37 +17,37 @@ const char* Text(const char* s)
 
 ShellAnswer SetShellAnswer(ShellAnswer answer)
 {
-    return std::exchange(Seam<ShellAnswer>(), std::move(answer));
+    return ReplaceSeam(std::move(answer));
 }
 
 HelpAnswer SetHelpAnswer(HelpAnswer answer)
 {
-    return std::exchange(Seam<HelpAnswer>(), std::move(answer));
+    return ReplaceSeam(std::move(answer));
 }
 
 SoundAnswer SetSoundAnswer(SoundAnswer answer)
 {
-    return std::exchange(Seam<SoundAnswer>(), std::move(answer));
+    return ReplaceSeam(std::move(answer));
 }
 
 HINSTANCE ShellOpen(HWND window, const char* verb, const char* file, const char* parameters,
                     const char* directory, int show)
 {
-    if (auto& answer = Seam<ShellAnswer>())
+    if (auto& answer = SeamSlot<ShellAnswer>())
         return answer({window, Text(verb), Text(file), Text(parameters), Text(directory), show});
     return ShellExecuteA(window, verb, file, parameters, directory, show);
 }
 
 BOOL ShowWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data)
 {
-    if (auto& answer = Seam<HelpAnswer>())
+    if (auto& answer = SeamSlot<HelpAnswer>())
         return answer({window, Text(helpFile), command, data});
     return ::WinHelpA(window, helpFile, command, data);
 }
 
 BOOL PlaySoundFile(const char* file, UINT flags)
 {
-    if (auto& answer = Seam<SoundAnswer>())
+    if (auto& answer = SeamSlot<SoundAnswer>())
         return answer(Text(file), flags);
     return sndPlaySoundA(file, flags);
 }

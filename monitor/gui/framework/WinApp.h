@@ -66,3 +66,18 @@ int RunApplication(HINSTANCE instance, const char* cmdLine, int showCmd);
 
 // Hands an exception from a window procedure to the application.
 LRESULT HandleWndProcException(const std::exception* error, const MSG& msg);
+
+// Runs window code at a boundary that exceptions must not cross (window and
+// dialog procedures, hooks): an escaping exception goes to the application and
+// its answer becomes the result.
+template <class F>
+LRESULT GuardWindowCode(F&& code)
+{
+    try {
+        return code();
+    } catch (const std::exception& e) {
+        return HandleWndProcException(&e, CurrentMessage());
+    } catch (...) {
+        return HandleWndProcException(nullptr, CurrentMessage());
+    }
+}

@@ -103,12 +103,7 @@ LRESULT CALLBACK CWindowHook::SubclassDispatchProc(HWND window, UINT message, WP
     if (!newest)  // our procedure was put back by another subclasser
         return DefWindowProcA(window, message, wParam, lParam);
 
-    MSG& current = CurrentMessage();
-    MSG saved = current;
-    current.hwnd = window;
-    current.message = message;
-    current.wParam = wParam;
-    current.lParam = lParam;
+    CurrentMessageScope scope(window, message, wParam, lParam);
     LRESULT result = 0;
     if (message == WM_NCDESTROY) {
         WNDPROC own = newest->m_prevProc;
@@ -116,14 +111,7 @@ LRESULT CALLBACK CWindowHook::SubclassDispatchProc(HWND window, UINT message, WP
             hook->SubclassHook(nullptr);
         result = CallWindowProcA(own, window, message, wParam, lParam);
     } else {
-        try {
-            result = newest->WindowProc(message, wParam, lParam);
-        } catch (const std::exception& e) {
-            result = HandleWndProcException(&e, current);
-        } catch (...) {
-            result = HandleWndProcException(nullptr, current);
-        }
+        result = GuardWindowCode([&] { return newest->WindowProc(message, wParam, lParam); });
     }
-    current = saved;
     return result;
 }

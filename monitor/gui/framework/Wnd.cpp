@@ -40,6 +40,16 @@ MSG& CurrentMessage()
     return current;
 }
 
+CurrentMessageScope::CurrentMessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    : m_saved(CurrentMessage())
+{
+    MSG& current = CurrentMessage();
+    current.hwnd = window;
+    current.message = message;
+    current.wParam = wParam;
+    current.lParam = lParam;
+}
+
 HINSTANCE ResourceHandle()
 {
     CWinApp* app = GetApp();
@@ -387,23 +397,10 @@ void CWnd::WinHelp(ULONG_PTR data, UINT command)
 
 LRESULT CallFrameworkWndProc(CWnd* wnd, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    MSG& current = CurrentMessage();
-    MSG saved = current;
-    current.hwnd = window;
-    current.message = message;
-    current.wParam = wParam;
-    current.lParam = lParam;
-    LRESULT result = 0;
-    try {
-        result = wnd->WindowProc(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        result = HandleWndProcException(&e, current);
-    } catch (...) {
-        result = HandleWndProcException(nullptr, current);
-    }
+    CurrentMessageScope scope(window, message, wParam, lParam);
+    LRESULT result = GuardWindowCode([&] { return wnd->WindowProc(message, wParam, lParam); });
     if (message == WM_NCDESTROY && wnd->m_hWnd == window)
         wnd->OnFinalNcDestroy();  // may delete wnd
-    current = saved;
     return result;
 }
 

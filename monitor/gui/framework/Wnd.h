@@ -154,6 +154,19 @@ const char* RegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH b
 // procedure is handling. Hooks that run window code save and restore it.
 MSG& CurrentMessage();
 
+// Makes a message the current one for the length of a scope, then restores the
+// previous record whole (time and point included).
+class CurrentMessageScope {
+public:
+    CurrentMessageScope(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    ~CurrentMessageScope() { CurrentMessage() = m_saved; }
+    CurrentMessageScope(const CurrentMessageScope&) = delete;
+    CurrentMessageScope& operator=(const CurrentMessageScope&) = delete;
+
+private:
+    MSG m_saved;
+};
+
 // The module whose resources the framework loads (the program's).
 HINSTANCE ResourceHandle();
 std::string LoadResString(UINT id);

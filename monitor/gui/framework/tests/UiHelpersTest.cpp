@@ -35,6 +35,18 @@ public:
     HWND handle;
 };
 
+// A top-level window of its own class with the given procedure.
+HWND TestWindow(const char* className, WNDPROC procedure)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, className, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
 std::string Text(HWND window)
 {
     char text[256] = {};
@@ -212,13 +224,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 TEST(AccelHook, OneHookAtATimeAndOneCommandPerKeyPress)
 {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "AccelHookTest";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, "AccelHookTest", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    HWND window = TestWindow("AccelHookTest", CountingProc);
     ACCEL entry{FVIRTKEY, VK_F7, 77};
     HACCEL table = CreateAcceleratorTableA(&entry, 1);
 
@@ -266,13 +272,7 @@ LRESULT CALLBACK HoverNotifyProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 TEST(ListViewHover, MovesOverItemsNotifyAndTheRecordGoesWithTheWindow)
 {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = HoverNotifyProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "HoverNotifyTest";
-    RegisterClassA(&wc);
-    HWND notify = CreateWindowExA(0, "HoverNotifyTest", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    HWND notify = TestWindow("HoverNotifyTest", HoverNotifyProc);
     Parent parent;
     HWND list = parent.Child(WC_LISTVIEWA, LVS_LIST);
     for (const char* text : {"first", "second"}) {
@@ -286,7 +286,7 @@ TEST(ListViewHover, MovesOverItemsNotifyAndTheRecordGoesWithTheWindow)
     EXPECT_TRUE(HookListViewHover(list, notify, WM_APP + 5, 1234));
     EXPECT_FALSE(HookListViewHover(list, notify, WM_APP + 5, 1234));
 
-    RECT first{LVIR_BOUNDS};
+    RECT first{LVIR_BOUNDS, 0, 0, 0};
     SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
     g_hover = {};
     SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(first.left + 2, first.top + 2));
