@@ -183,7 +183,7 @@ TEST_F(DialogTest, PagesAnswerHelpAndUseTheFileFontAndSoundSeams)
         CPropertySheet& sheet = SheetOf(modal);
         HWND general = sheet.GetActivePage()->m_hWnd;
         HELPINFO help{sizeof help, HELPINFO_WINDOW, IDC_PREFIX, GetDlgItem(general, IDC_PREFIX), 0, {}};
-        SendMessageA(general, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+        SendMessageA(GetDlgItem(general, IDC_PREFIX), WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
         EXPECT_EQ(GetDemoApp()->m_lastHelpTopic, "general.htm");
         CheckDlgButton(general, IDC_WRITE_FILE, BST_CHECKED);
         Click(general, IDC_WRITE_FILE);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FrameWnd.h"
 #include "WindowHook.h"
 #include "Wnd.h"
 
@@ -179,6 +180,47 @@ TEST(WindowHook, AHookThatGoesAwayFirstTakesItselfOff)
         hook.SubclassHook(w.handle);
     }
     EXPECT_EQ(Probed(w.handle), Log{"own"});
+}
+
+// A frame that owns a hook on itself, as a frame owns its menu drawing.
+class HookedFrame : public CFrameWnd {
+public:
+    class CommandHook : public CWindowHook {
+    public:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            if (message == WM_COMMAND)
+                g_log.push_back("hook:command");
+            return SubclassWindowProc(message, wParam, lParam);
+        }
+    };
+    HookedFrame() { ++live; }
+    ~HookedFrame() override { --live; }
+    CommandHook hook;
+    static int live;
+
+protected:
+    const MessageMap* GetMessageMap() const override
+    {
+        static const MessageEntry entries[] = {OnCommand<500, &HookedFrame::OnProbe>()};
+        static const MessageMap map = MakeMessageMap(CFrameWnd::GetMessageMap(), entries);
+        return &map;
+    }
+    void OnProbe() { g_log.push_back("frame:command"); }
+};
+int HookedFrame::live = 0;
+
+TEST(WindowHook, AFramesOwnHookSeesItsMessagesAndGoesWithTheFrame)
+{
+    auto* frame = new HookedFrame;
+    ASSERT_TRUE(frame->Create(nullptr, "Hooked", WS_OVERLAPPEDWINDOW));
+    frame->hook.SubclassHook(frame->m_hWnd);
+    g_log.clear();
+    frame->SendMessage(WM_COMMAND, 500, 0);
+    EXPECT_EQ(g_log, (Log{"hook:command", "frame:command"}));
+    EXPECT_EQ(CWnd::FromHandle(frame->m_hWnd), frame);
+    frame->DestroyWindow();  // the hook comes off, then the frame deletes itself
+    EXPECT_EQ(HookedFrame::live, 0);
 }
 
 }  // namespace
