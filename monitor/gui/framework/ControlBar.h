@@ -2,6 +2,7 @@
 // Bars along the frame's edges (toolbar at the top, status bar at the bottom).
 // The style passed to Create mixes window styles with the bar styles below; the
 // bar keeps the latter and gives the window only the former.
+#include "FrameworkIds.h"
 #include "Wnd.h"
 
 class CFrameWnd;

@@ -235,7 +235,10 @@ void CFrameWnd::UpdateAllFrames()
         if (std::find(live.begin(), live.end(), frame) == live.end())
             continue;
         if (frame->m_hWnd && frame->IsWindowVisible())
-            frame->UpdateControlBars();
+            GuardWindowCode([frame] {
+                frame->UpdateControlBars();
+                return LRESULT(0);
+            });
     }
 }
 

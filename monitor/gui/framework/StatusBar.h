@@ -20,7 +20,7 @@ public:
     RUNTIME_CLASS_DECLARE(CStatusBar)
 public:
     BOOL Create(CWnd* parent, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
-                UINT id = 0xE801 /* IDW_STATUS_BAR */);
+                UINT id = IDW_STATUS_BAR);
     BOOL SetIndicators(const UINT* ids, int count);
     void SetPaneInfo(int index, UINT id, UINT style, int width);
     void GetPaneInfo(int index, UINT& id, UINT& style, int& width) const;

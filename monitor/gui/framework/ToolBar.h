@@ -18,10 +18,10 @@ public:
     ~CToolBar() override;
 
     BOOL Create(CWnd* parent, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_TOP,
-                UINT id = 0xE800 /* IDW_TOOLBAR */);
+                UINT id = IDW_TOOLBAR);
     // controlStyle: toolbar styles such as TBSTYLE_FLAT; borders: space around the buttons.
     BOOL CreateEx(CWnd* parent, DWORD controlStyle, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_TOP,
-                  const RECT& borders = CRect(), UINT id = 0xE800 /* IDW_TOOLBAR */);
+                  const RECT& borders = CRect(), UINT id = IDW_TOOLBAR);
     // Once per bar.
     BOOL LoadToolBar(UINT id);
 

@@ -67,7 +67,13 @@ BOOL CWinApp::PumpMessage()
         m_quitCode = got == 0 ? int(m_msgCur.wParam) : -1;
         return FALSE;
     }
-    if (!PreTranslateMessage(&m_msgCur)) {
+    // Pre-translation runs window code outside any window procedure: guard it too.
+    bool consumed;
+    {
+        CurrentMessageScope scope(m_msgCur.hwnd, m_msgCur.message, m_msgCur.wParam, m_msgCur.lParam);
+        consumed = GuardWindowCode([this] { return LRESULT(PreTranslateMessage(&m_msgCur)); }) != 0;
+    }
+    if (!consumed) {
         TranslateMessage(&m_msgCur);
         DispatchMessageA(&m_msgCur);
     }

@@ -4,6 +4,7 @@
 
 #include "DemoIds.h"
 #include "FrameWnd.h"
+#include "StatusBar.h"
 #include "TestSupport.h"
 #include "WinApp.h"
 
@@ -35,6 +36,7 @@ protected:
             OnCommandRange<200, 202, &RoutingFrame::OnRange>(),
             OnControl<EN_CHANGE, 300, &RoutingFrame::OnEditChange>(),
             OnCommand<400, &RoutingFrame::OnThrow>(),
+            OnUpdateCommand<600, &RoutingFrame::OnUpdateThrow>(),
         };
         static const MessageMap map = MakeMessageMap(CFrameWnd::GetMessageMap(), entries);
         return &map;
@@ -43,6 +45,10 @@ protected:
     void OnRange(UINT id) { g_log.push_back("frame-range:" + std::to_string(id)); }
     void OnEditChange() { g_log.push_back("frame:edit-change"); }
     void OnThrow() { throw std::runtime_error("the handler failed"); }
+    void OnUpdateThrow(CCmdUI*) { throw std::runtime_error("the update failed"); }
+
+public:
+    CStatusBar status;
 };
 
 class CommandRoutingTest : public ::testing::Test {
@@ -85,6 +91,17 @@ TEST_F(CommandRoutingTest, FrameFirstThenApplicationAndUnhandledIgnored)
         frame->SendMessage(WM_COMMAND, c.wParam, control);
         EXPECT_EQ(g_log, c.log) << "command " << LOWORD(c.wParam) << " code " << HIWORD(c.wParam);
     }
+}
+
+TEST_F(CommandRoutingTest, AnExceptionFromAnIdleUpdateIsShownAndTheLoopGoesOn)
+{
+    static const UINT indicators[] = {ID_SEPARATOR, 600};
+    ASSERT_TRUE(frame->status.Create(frame));
+    frame->status.SetIndicators(indicators, 2);
+    frame->ShowWindow(SW_SHOW);
+    MessageBoxLog boxes;
+    app.OnIdle(0);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"the update failed"});
 }
 
 TEST_F(CommandRoutingTest, ProbingFindsHandlersWithoutRunningThem)
