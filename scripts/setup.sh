@@ -2,7 +2,7 @@
 # Installs what the build and the tests need. Quiet and quick when all is present.
 set -euo pipefail
 
-packages=(cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth)
+packages=(cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth python3)
 
 missing=()
 for p in "${packages[@]}"; do
