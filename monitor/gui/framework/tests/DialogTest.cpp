@@ -157,7 +157,7 @@ TEST_F(DialogTest, PagesAnswerHelpAndUseTheFileFontAndSoundSeams)
         sounds.push_back(file + (flags & SND_ASYNC ? " async" : ""));
         return TRUE;
     });
-    int fileDialogs = 0, fontDialogs = 0;
+    int fileDialogs = 0, fontDialogs = 0, colourDialogs = 0;
     ScopedSeam<CommonDialogAnswer> dialogs(SetCommonDialogAnswer, [&](CCommonDialog& dialog) -> INT_PTR {
         if (auto* file = dynamic_cast<CFileDialog*>(&dialog)) {
             ++fileDialogs;
@@ -175,6 +175,12 @@ TEST_F(DialogTest, PagesAnswerHelpAndUseTheFileFontAndSoundSeams)
             std::strcpy(font->m_lf.lfFaceName, "Arial");
             font->m_lf.lfWeight = FW_BOLD;
             font->m_cf.rgbColors = RGB(192, 0, 0);
+            return IDOK;
+        }
+        if (auto* colour = dynamic_cast<CColorDialog*>(&dialog)) {
+            ++colourDialogs;
+            EXPECT_EQ(colour->m_cc.rgbResult, RGB(192, 0, 0));  // the font dialog's choice
+            colour->m_cc.rgbResult = RGB(0, 128, 0);
             return IDOK;
         }
         return IDCANCEL;
@@ -196,6 +202,16 @@ TEST_F(DialogTest, PagesAnswerHelpAndUseTheFileFontAndSoundSeams)
         SendMessageA(display, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
         EXPECT_EQ(GetDemoApp()->m_lastHelpTopic, "display.htm");
         Click(display, IDC_FONT);
+        Click(display, IDC_PICK_COLOUR);
+
+        // The sample is drawn in the chosen colour over the page's usual brush.
+        HWND sample = GetDlgItem(display, IDC_SAMPLE);
+        HDC dc = GetDC(sample);
+        LRESULT brush = SendMessageA(display, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(sample));
+        EXPECT_NE(brush, 0);
+        EXPECT_EQ(GetTextColor(dc), RGB(0, 128, 0));
+        ReleaseDC(sample, dc);
         PropSheet_PressButton(sheet.m_hWnd, PSBTN_OK);
     });
     Command(ID_SETTINGS);
@@ -205,7 +221,8 @@ TEST_F(DialogTest, PagesAnswerHelpAndUseTheFileFontAndSoundSeams)
     EXPECT_EQ(app.m_settings.filePath, "C:\\notes\\today.txt");
     EXPECT_STREQ(app.m_settings.font.lfFaceName, "Arial");
     EXPECT_EQ(app.m_settings.font.lfWeight, FW_BOLD);
-    EXPECT_EQ(app.m_settings.colour, RGB(192, 0, 0));
+    EXPECT_EQ(colourDialogs, 1);
+    EXPECT_EQ(app.m_settings.colour, RGB(0, 128, 0));
 }
 
 TEST_F(DialogTest, TheTreesStateImagesCarryTheEntriesChecks)
