@@ -21,7 +21,8 @@ install_packages() {
 }
 
 # openssl (Linux) makes the SSL tests' certificates and plays their TLS peer.
-install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl
+# python3 draws the tray monitor's artwork at build time.
+install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl python3
 
 # The genuine OpenSSL 1.0.2n DLLs that the socket library's SSL level binds by
 # name at run time: fetched with the npm client, checked against the hashes

@@ -1,0 +1,3 @@
+#include "ControlBar.h"
+
+RUNTIME_CLASS_IMPLEMENT(CControlBar, CWnd)

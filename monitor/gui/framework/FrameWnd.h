@@ -1,0 +1,88 @@
+#pragma once
+// Frame windows: a top-level window with a menu, accelerators, control bars along
+// its edges and one client pane (the child with id IDW_PANE_FIRST) filling the rest.
+//
+// - Commands that the frame's map does not handle go on to the application's map;
+//   a command that nobody handles does nothing.
+// - Menu items are updated through the same route when their popup opens, toolbar
+//   buttons and status indicators when the program goes idle; an item whose command
+//   has no handler at all is disabled.
+// - ID_VIEW_TOOLBAR and ID_VIEW_STATUS_BAR show and hide the bar with that child id
+//   and check their menu items; a menu item's prompt (its string's text before "\n")
+//   shows in status pane 0 while the item is selected, "Ready" otherwise.
+// - A frame deletes itself once its window is gone: make frames with new.
+#include "ControlBar.h"
+#include "FrameworkIds.h"
+#include "Wnd.h"
+
+#define FWS_ADDTOTITLE 0x00008000
+
+class CFrameWnd : public CWnd {
+public:
+    RUNTIME_CLASS_DECLARE(CFrameWnd)
+public:
+    static const CRect rectDefault;
+
+    CFrameWnd();
+    ~CFrameWnd() override;
+
+    // Menu, accelerators, title (the string's text before "\n") and icon of one resource id.
+    // When LoadFrame or Create fails, the frame has deleted itself.
+    virtual BOOL LoadFrame(UINT resourceId, DWORD style = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
+                           CWnd* parent = nullptr);
+    BOOL Create(const char* className, const char* title, DWORD style = WS_OVERLAPPEDWINDOW,
+                const RECT& rect = rectDefault, CWnd* parent = nullptr,
+                const char* menuName = nullptr, DWORD exStyle = 0);
+    BOOL LoadAccelTable(UINT id);
+    HACCEL GetDefaultAccelerator() const { return m_hAccelTable; }
+
+    // Lays out the visible bars and the pane over the client area.
+    void RecalcLayout();
+    // The bar whose child id is id, or null.
+    CControlBar* GetControlBar(UINT id) const;
+    void ShowControlBar(CControlBar* bar, BOOL show);
+    // Status pane 0.
+    void SetMessageText(const char* text);
+    void SetMessageText(UINT stringId);
+
+    // Idle update of this frame's bars; of every frame of the thread.
+    void UpdateControlBars();
+    static void UpdateAllFrames();
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    bool OnCmdMsg(UINT id, UINT code, CCmdUI* cmdUI, bool probeOnly = false) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    // The default class (arrow cursor, window brush, the resource's icon) and a client edge.
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    void PostNcDestroy() override;
+    const MessageMap* GetMessageMap() const override;
+
+    // The framework's handlers; derived handlers call them for the default behaviour.
+    int OnCreate(CREATESTRUCTA* cs);
+    void OnSize(UINT type, int cx, int cy);
+    void OnClose();
+    void OnDestroy();
+    void OnSetFocus(HWND lost);
+    LRESULT OnInitMenuPopup(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMenuSelect(WPARAM wParam, LPARAM lParam);
+    void OnBarCheck(UINT id);
+    void OnUpdateControlBarMenu(CCmdUI* ui);
+    void OnUpdateKeyIndicator(CCmdUI* ui);
+    void OnToolTipText(NMHDR* header, LRESULT* result);
+    void OnHotItemChange(NMHDR* header, LRESULT* result);
+
+    HACCEL m_hAccelTable = nullptr;
+    HMENU m_hMenuDefault = nullptr;  // loaded by LoadFrame or Create, owned by the frame
+    UINT m_nIDResource = 0;
+
+private:
+    BOOL CreateFrame(const char* className, const char* title, DWORD style, const RECT& rect,
+                     CWnd* parent, HMENU menu, DWORD exStyle);
+    bool m_inLayout = false;
+};
+
+// The prompt of a command: its string's text before "\n" (the tooltip follows it).
+std::string CommandPrompt(UINT id);
+std::string CommandTip(UINT id);

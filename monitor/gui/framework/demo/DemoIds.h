@@ -1,0 +1,35 @@
+// Resource ids of the framework's demonstration program.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDD_NOTE 130
+#define IDD_PAGE_GENERAL 131
+#define IDD_PAGE_DISPLAY 132
+#define IDB_STATES 140
+#define IDS_SHEET_CAPTION 150
+#define IDS_CLOSE_QUESTION 151
+#define IDS_ABOUT 152
+#define IDS_COUNT_RANGE 153
+
+#define ID_NOTE_ADD 32771
+#define ID_NOTE_CLEAR 32772
+#define ID_NOTE_LOCK 32773
+#define ID_NOTE_OPTIONS 32774
+#define ID_SETTINGS 32775
+#define ID_HELP_TIPS 32776
+
+#define IDC_NAME 1000
+#define IDC_COUNT 1001
+#define IDC_UPPER 1002
+#define IDC_LEFT 1003
+#define IDC_RIGHT 1004
+#define IDC_COLOUR 1005
+#define IDC_PREFIX 1010
+#define IDC_WRITE_FILE 1011
+#define IDC_FILE_PATH 1012
+#define IDC_BROWSE 1013
+#define IDC_PLAY 1014
+#define IDC_ENTRIES 1020
+#define IDC_FONT 1021
+#define IDC_SAMPLE 1022
+#define IDC_PICK_COLOUR 1023

@@ -1,0 +1,54 @@
+#include "TestSupport.h"
+
+void PumpPending(CWinApp& app)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+        if (!app.PumpMessage())
+            break;
+    app.OnIdle(0);
+}
+
+MessageBoxLog::MessageBoxLog(int answer)
+    : answer(answer),
+      seam_(SetMessageBoxAnswer, [this](HWND, const std::string& text, const std::string&, UINT type) {
+          texts.push_back(text);
+          types.push_back(type);
+          return this->answer;
+      })
+{
+}
+
+std::string TextOf(HWND window)
+{
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+void DemoAppTest::SetUp()
+{
+    PrepareApplication(app, GetModuleHandleA(nullptr), "", SW_SHOWNORMAL);
+    ASSERT_TRUE(app.InitInstance());
+    frame = app.MainFrame();
+    ASSERT_NE(frame, nullptr);
+    frame->MoveWindow(CRect(0, 0, 640, 480));
+    PumpPending(app);
+}
+
+void DemoAppTest::TearDown()
+{
+    app.ExitInstance();
+    PumpPending(app);  // takes the quit message the main window left
+    EXPECT_EQ(CDemoFrame::LiveCount(), 0);
+}
+
+void DemoAppTest::Command(UINT id)
+{
+    frame->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+std::string DemoAppTest::PaneText(int index) const
+{
+    return frame->m_statusBar.GetPaneText(index);
+}
