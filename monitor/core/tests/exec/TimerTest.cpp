@@ -109,6 +109,44 @@ TEST_F(Timers, CancelAndResetReleaseTheReplacedClosureAndInvokeOnlyTheLastSet)
     TimerDestroy(&t);
 }
 
+// The argument of an arming that is about to be replaced: releasing it takes
+// long enough for that arming to expire meanwhile, and notes whether the
+// replacing closure had run by then.
+struct SlowArgument {
+    Shot* replacing;
+    LONG firedDuringRelease;
+};
+
+void ReleaseSlowly(void* payload)
+{
+    auto* slow = *static_cast<SlowArgument**>(payload);
+    Sleep(300);
+    slow->firedDuringRelease = slow->replacing->count;
+}
+
+TEST_F(Timers, AnArmingThatExpiresWhileItIsReplacedFiresNothing)
+{
+    OneShotTimer t;
+    ASSERT_EQ(TimerCreate(&t), kStatusSuccess);
+    Shot first, second;
+    SlowArgument slow = {&second, -1};
+    BufferHandle argument;
+    ASSERT_EQ(BufAlloc(&argument, nullptr, ReleaseSlowly, sizeof(SlowArgument*)), kStatusSuccess);
+    *static_cast<SlowArgument**>(argument.data) = &slow;
+    Closure c1 = ClosureFor(&first), c2 = ClosureFor(&second);
+    ASSERT_EQ(TimerSet(&t, 50, &c1, &argument), kStatusSuccess);
+    BufHandleRelease(&argument);  // the timer holds the last reference
+    ASSERT_EQ(TimerSet(&t, 500, &c2, nullptr), kStatusSuccess);
+    EXPECT_EQ(slow.firedDuringRelease, 0) << "the replaced arming's expiry fired the new closure at once";
+    ASSERT_TRUE(second.fired.Wait());
+    Barrier();
+    EXPECT_EQ(first.count, 0);
+    EXPECT_EQ(second.count, 1);
+    ClosureRelease(&c1);
+    ClosureRelease(&c2);
+    TimerDestroy(&t);
+}
+
 // Keeps the timer thread inside one expiry until released.
 struct Blocker {
     TestEvent inside;
