@@ -2,6 +2,7 @@
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 const ClientSettings kClientDefaultSettings = {1000, 0, 3000, 0, 0, 0, 0};
@@ -262,6 +263,7 @@ void HandOn(Client* c, uint32_t count)
     StartClock(c->activityStart);
     c->state.receive = kDataHandedOn;
     ReleaseNotifier* notifier = &c->receiveNotifier;
+    assert(!notifier->closure.routine && "a chunk is handed on while the last one is still held");
     ReleaseNotifierInit(notifier);
     InitWeakClosure<RunReleased>(&notifier->closure, c, 0);
     BufferHandle chunk;

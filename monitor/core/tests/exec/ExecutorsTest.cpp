@@ -526,4 +526,46 @@ TEST_F(Executors, ReleaseNotifierFiresWhenItsBufferIsDestroyed)
     EXPECT_EQ(log.text, "r");
 }
 
+// A notifier that is armed again while it fires, as a reader re-arms its one
+// notifier when its next read completes inside the release step.
+struct Rearm {
+    ReleaseNotifier* notifier;
+    BufferHandle next;  // the new closure's bound handle
+    Log* log;
+};
+
+void RearmWhileFiring(BufferHandle* bound, BufferHandle*)
+{
+    auto* r = static_cast<Rearm*>(bound->data);
+    r->log->text += 'f';
+    ReleaseNotifierInit(r->notifier);
+    ClosureInit(&r->notifier->closure, Record, nullptr, &r->next);
+}
+
+TEST_F(Executors, ReleaseNotifierReArmedWhileFiringKeepsTheNewClosureAndReleasesTheOld)
+{
+    Log log;
+    auto* notifier = static_cast<ReleaseNotifier*>(BlockAlloc(sizeof(ReleaseNotifier)));
+    ASSERT_NE(notifier, nullptr);
+    ReleaseNotifierInit(notifier);
+    BufferHandle first, second;
+    ASSERT_EQ(BufAlloc(&first, nullptr, nullptr, 4), kStatusSuccess);
+    ASSERT_EQ(BufAlloc(&second, nullptr, nullptr, 4), kStatusSuccess);
+    Rearm rearm = {notifier, second, &log};
+    BufferHandle bound = first;
+    bound.data = &rearm;  // the handle keeps `first` alive; its data word points at the Rearm
+    ClosureInit(&notifier->closure, RearmWhileFiring, nullptr, &bound);
+    BufferHandle chunk;
+    ASSERT_EQ(BufWrap(&chunk, notifier, nullptr, ReleaseNotifierFire, nullptr), kStatusSuccess);
+    BufHandleRelease(&chunk);
+    EXPECT_EQ(log.text, "f");
+    EXPECT_EQ(first.cb->strong, 1) << "the fired closure was not released";
+    EXPECT_EQ(second.cb->strong, 2) << "the new closure lost its reference";
+    EXPECT_EQ(notifier->closure.routine, Record);
+    ClosureRelease(&notifier->closure);
+    BufHandleRelease(&first);
+    BufHandleRelease(&second);
+    BlockRelease(notifier);
+}
+
 }  // namespace
