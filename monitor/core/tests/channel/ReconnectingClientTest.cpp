@@ -244,6 +244,38 @@ TEST_F(Client, ResetLeavesNoConnectionBehind)
     EXPECT_EQ(State().receive, kReadPosted);
 }
 
+// The reset connection's read may still complete, and fill the receive area,
+// after the reset: no read of the next connection goes into the area before
+// it is back, so a chunk handed on keeps the new connection's bytes.
+TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
+{
+    Settings(kNever, 0, 0, kNever);
+    net->lateDroppedReads = true;
+    Sink sink;
+    sink.script = {0};  // the first chunk is held in the next stage
+    Closure consumer = ConsumerFor(sink);
+    StreamStage* next = nullptr;
+    ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
+    StageSetNext(&client->stage, next);
+    Connect();
+    ASSERT_TRUE(StatusAccepted(ClientReset(client)));
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(net->WaitCount("event 3 0", 2));
+    EXPECT_EQ(State().connection, kConnected);
+    EXPECT_EQ(net->ReadsInFlight(), 1) << "a read went into the receive area while the dropped one was out";
+
+    net->CompleteDroppedRead("OLD!");  // stale: its bytes are nobody's
+    ASSERT_TRUE(net->WaitRead());
+    net->Deliver("new!");
+    ASSERT_TRUE(sink.wasOffered.Wait());
+    StageResume(next);
+    ASSERT_TRUE(net->WaitCount("read", 3));
+    EXPECT_EQ(sink.taken, "new!");
+    StageClearNext(&client->stage);
+    ObjRelease(next->cb);
+}
+
 // A graceful close goes through the socket and the idle event waits for it.
 TEST_F(Client, CloseRequestsAndTheIdleEvent)
 {
