@@ -244,11 +244,22 @@ void ReceiveFromCommand(BufferHandle* bound, BufferHandle*)
     StartIo(bound, IoKind::kReceiveFrom, Reply::kStatusCountRecord);
 }
 
+// A second connect or disconnect while the first is pending is refused: the
+// first keeps its closure and completes once, when its network event comes.
+bool RefuseWhilePending(const Closure& pending, const WsRequest* r)
+{
+    if (!pending.routine)
+        return false;
+    CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
+    return true;
+}
+
 void ConnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
     WsWorker* w = r->worker;
-    ClosureRelease(&w->connect);
+    if (RefuseWhilePending(w->connect, r))
+        return;
     ClosureCopy(&w->connect, &r->closure);
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CONNECT) == SOCKET_ERROR) {
         CompleteAndClear(&w->connect, MapErrorToStatus(WSAGetLastError()));
@@ -267,12 +278,13 @@ void DisconnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
     WsWorker* w = r->worker;
+    if (RefuseWhilePending(w->disconnect, r))
+        return;
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
         shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
         CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
         return;
     }
-    ClosureRelease(&w->disconnect);
     ClosureCopy(&w->disconnect, &r->closure);
 }
 
@@ -419,16 +431,19 @@ WsWorker::~WsWorker()
         ObjRelease(commands.exec.cb);
 }
 
-int WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
+NtStatus WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
 {
+    // One listen per endpoint: once FD_ACCEPT is selected the I/O thread reads
+    // the accept closure, so a second listen may not replace it.
+    if (InterlockedExchange(&w->listenClaimed, 1) != 0)
+        return kStatusInvalidState;
     int depth = backlog > SOMAXCONN ? SOMAXCONN : static_cast<int>(backlog);
     if (listen(w->socket, depth) == SOCKET_ERROR)
-        return WSAGetLastError();
-    ClosureRelease(&w->accept);
+        return MapErrorToStatus(WSAGetLastError());
     ClosureCopy(&w->accept, accept);
     if (WSAEventSelect(w->socket, w->networkEvent, FD_ACCEPT) == SOCKET_ERROR)
-        return WSAGetLastError();
-    return 0;
+        return MapErrorToStatus(WSAGetLastError());
+    return kStatusSuccess;
 }
 
 void WsPostClose(WsWorker* w, const Closure* closure)
