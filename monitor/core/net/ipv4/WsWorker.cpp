@@ -357,11 +357,10 @@ DWORD WINAPI WsIoThreadProc(void* argument)
     } while (w->socket != INVALID_SOCKET);
 
     // The cancelled operations complete in alertable waits; on systems other
-    // than NT their completions then wait in the command queue.
-    while (!ListIsEmpty(&w->outstanding)) {
-        if (WaitForSingleObjectEx(w->commands.event, 1000, TRUE) == WAIT_OBJECT_0)
-            IoCommandQueueDrain(&w->commands);
-    }
+    // than NT their completions then wait in the command queue. One that
+    // never does is left with its worker reference: neither is ever freed
+    // under the system.
+    IoCommandQueueSettle(&w->commands, &w->outstanding);
     {
         ScopedLock hold(w->commands.lock);
         w->ended = true;

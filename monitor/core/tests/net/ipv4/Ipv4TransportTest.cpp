@@ -2,12 +2,15 @@
 #include "net/FamilyRegistry.h"
 #include "net/ipv4/Ipv4Record.h"
 #include "net/ipv4/WinsockProvider.h"
+#include "net/ipv4/WsWorker.h"
 #include "net/SocketApi.h"
 #include "net/TransportProvider.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/TrackedBlock.h"
 #include "support/BothPlatformsTest.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageWaiter.h"
+#include "support/StuckIo.h"
 #include "support/TestThreads.h"
 #include <functional>
 #include <string>
@@ -59,6 +62,26 @@ TEST_F(Ipv4Socket, BroadcastIsEnabledForDatagramsOnly)
         EXPECT_EQ(broadcast != FALSE, type == kAddressTypeUdp) << type;
         closesocket(s);
     }
+}
+
+// A closed endpoint waits for its cancelled I/O only so long: an operation
+// the system never gives back does not keep its thread (and the exit) for ever.
+TEST_F(Ipv4Socket, AClosedEndpointGivesUpOnIoThatNeverComesBack)
+{
+    ASSERT_TRUE(NetInit());
+    CoreFixedWaits().ioSettleMs = 200;
+    const AddressRecord any = {8, kAddressTypeTcp};
+    SOCKET s;
+    ASSERT_EQ(WsCreateSocket(&any, &s), kStatusSuccess);
+    NtStatus status;
+    WsWorker* worker = WsWorker::Create(s, kAddressTypeTcp, &status);
+    ASSERT_NE(worker, nullptr) << status;
+    StuckIo stuck;
+    ASSERT_TRUE(stuck.Start(&worker->commands, &worker->outstanding));
+    WsPostClose(worker, nullptr);
+    EXPECT_TRUE(StuckIo::WaitStrongCount(worker->cb, 1)) << "the I/O thread waited for ever";
+    stuck.Unlink();
+    ObjRelease(worker->cb);
 }
 
 // Plain blocking WinSock peer for the cases the transport must meet from the

@@ -2,13 +2,16 @@
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "net/pipe/PipeName.h"
+#include "net/pipe/PipeProvider.h"
 #include "net/pipe/PipeWorker.h"
 #include "net/SocketApi.h"
 #include "net/SyncWaiter.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
 #include "support/PipeTestSupport.h"
+#include "support/StuckIo.h"
 #include "support/TestThreads.h"
 #include <string>
 #include <vector>
@@ -218,6 +221,23 @@ TEST_F(PipeTransport, ShutDownWithAConnectionOpen)
     ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
     ReceivePending(socket.object, 16, nullptr);
     BlockRelease(remote);
+}
+
+// A closed endpoint waits for its cancelled I/O only so long: an operation
+// the system never gives back does not keep its thread (and the exit) for ever.
+TEST_F(PipeTransport, AClosedEndpointGivesUpOnIoThatNeverComesBack)
+{
+    CoreFixedWaits().ioSettleMs = 200;
+    PipeProvider* provider = PipeProviderCreate();
+    ASSERT_NE(provider, nullptr);
+    ControlBlock* worker = provider->worker->cb;
+    ObjAddRef(worker);
+    StuckIo stuck;
+    ASSERT_TRUE(stuck.Start(provider->worker->commands, &provider->worker->outstanding));
+    ObjRelease(provider->cb);  // closes the endpoint
+    EXPECT_TRUE(StuckIo::WaitStrongCount(worker, 1)) << "the I/O thread waited for ever";
+    stuck.Unlink();
+    ObjRelease(worker);
 }
 
 TEST_F(PipeTransport, OperationsAfterAnEndpointClosedCompleteAtOnce)
