@@ -115,8 +115,7 @@ void MsgStreamDestroy(void* stream)
     if (s->downstream)
         ObjRelease(s->downstream->cb);
     s->downstream = nullptr;
-    ClosureRelease(&s->receiver);
-    s->receiver = {};
+    ClosureReset(&s->receiver);
     StrandDestroy(&s->strand);
 }
 

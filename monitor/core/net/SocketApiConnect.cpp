@@ -13,8 +13,7 @@ void ReportConnect(StreamSocket* socket, NtStatus status)
 {
     NotifyConnect(&socket->result, status, socket->remote, socket->local,
                   status == kStatusSuccess ? ObjectRefOf(socket) : nullptr);
-    ClosureRelease(&socket->result);
-    socket->result = {};
+    ClosureReset(&socket->result);
 }
 
 // Without an endpoint nothing is bound: the default local record stands in,

@@ -282,8 +282,7 @@ void Close(PipeWorker* w, PipeCommand* c)
     }
     CloseHandleCancelled(w->pipe);
     CloseInstances(w);
-    ClosureRelease(&w->listen);
-    w->listen = {};
+    ClosureReset(&w->listen);
     Complete(c, kStatusSuccess);
 }
 

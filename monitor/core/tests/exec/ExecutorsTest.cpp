@@ -64,7 +64,11 @@ TEST_F(Executors, ClosuresRunAtOnceOrThroughTheirTargetAndHoldTheirReferences)
     EXPECT_EQ(ClosureCall(&empty, nullptr), 0u);
     EXPECT_EQ(strand->exec.cb->strong, 3);
     ClosureRelease(&copy);
-    ClosureRelease(&c);
+    ClosureReset(&c);  // releases, and leaves an empty closure that a second reset leaves alone
+    EXPECT_EQ(c.routine, nullptr);
+    EXPECT_EQ(c.target, nullptr);
+    EXPECT_EQ(c.bound.cb, nullptr);
+    ClosureReset(&c);
     EXPECT_EQ(strand->exec.cb->strong, 1);
     EXPECT_EQ(buffer.cb->strong, 1);
     BufHandleRelease(&buffer);
