@@ -282,6 +282,29 @@ TEST_F(Executors, FailedHopReleasesAAndReportsTheFailure)
     Drop(a);
 }
 
+// An executor that takes no call, as a thread binding does once its dispatcher has stopped.
+NtStatus RefuseEveryCall(void*, ClosureRoutine, BufferHandle*, BufferHandle*) { return kStatusInvalidState; }
+
+TEST_F(Executors, QueuedHopThatBRefusesIsCountedAndReleasesA)
+{
+    auto* a = Make<Strand>(kStrandType);
+    ExecutorRecord refusing = {nullptr, RefuseEveryCall};
+    Log log;
+    BufferHandle bound = Word(0, &log), h = Word('h');
+    EXPECT_EQ(StrandHop(a, &refusing, Record, &bound, &h), kStatusInvalidState) << "run at once: the poster hears";
+
+    const uint32_t refusedBefore = StrandRefusedHopCount();
+    StrandAcquire(a);
+    EXPECT_EQ(StrandHop(a, &refusing, Record, &bound, &h), kStatusPending);
+    EXPECT_EQ(StrandRefusedHopCount(), refusedBefore);
+    EXPECT_EQ(StrandDrain(a), 1) << "A stayed held after B refused the queued hop";
+    EXPECT_EQ(StrandRefusedHopCount(), refusedBefore + 1) << "the refusal of a queued hop went unreported";
+    EXPECT_EQ(log.text, "");
+    EXPECT_EQ(StrandRun(a, Record, &bound, &h), 0u);
+    EXPECT_EQ(log.text, "h");
+    Drop(a);
+}
+
 TEST_F(Executors, IoCommandQueueRunsInlineOnItsOwnerAndQueuesFromOthers)
 {
     auto* q = Make<IoCommandQueue>(kIoCommandQueueType);
