@@ -226,8 +226,12 @@ void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
     }
     if (result == SOCKET_ERROR) {
         // A datagram too long for the buffer is a completed operation (its
-        // status only warns of the overflow): its routine is queued all the
-        // same, so finishing it here would free the block under it.
+        // status only warns of the overflow), and Wine queues its completion
+        // routine although the call fails at once: finishing it here as well
+        // would free the block under that routine. A system that queues no
+        // routine for it leaves this receive unanswered: its block waits in the
+        // outstanding list until the endpoint closes, and the bounded final
+        // wait then leaves it allocated.
         int error = WSAGetLastError();
         if (error != WSA_IO_PENDING && error != WSAEMSGSIZE) {
             io->deferred = false;
@@ -274,6 +278,11 @@ void ConnectCommand(BufferHandle* bound, BufferHandle*)
     CompleteAndClear(&w->connect, MapErrorToStatus(error));
 }
 
+// Shuts down the sending side only, not both: our FIN goes out while the
+// socket still reads, so the bytes the peer sends before its own close still
+// arrive, and that close (FD_CLOSE) completes the disconnect gracefully.
+// Shutting down receiving too would make the system answer such late bytes
+// with a reset instead.
 void DisconnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
