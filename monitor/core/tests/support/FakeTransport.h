@@ -65,6 +65,7 @@ public:
             ClosureRelease(&p.closure);
         for (Read& r : reads_)
             r.pending.Release();
+        ClosureRelease(&accept_);
         if (Current() == this)
             Current() = nullptr;
     }
@@ -131,6 +132,26 @@ public:
         Complete(TakeRead(false), bytes, status);
     }
     bool WaitRead() { return WaitUntil([&] { return FindRead(true) != nullptr; }); }
+
+    void SetListenStatus(NtStatus status)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        listenStatus = status;
+    }
+    // A connection from the peer `id` arrives at the last endpoint that listened.
+    void Accept(uint32_t id)
+    {
+        Closure accept;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            ClosureCopy(&accept, &accept_);
+        }
+        Provider* provider = ManagedNew<Provider>();
+        const FakeAddress peer(id);
+        NotifyObjectAddress(&accept, peer.record(), ObjectRefOf(provider));
+        ObjRelease(provider->cb);
+        ClosureRelease(&accept);
+    }
     int ReadsInFlight()
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -161,6 +182,8 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Read> reads_;  // in flight, oldest first
+    Closure accept_ = {};      // of the last successful listen
+    NtStatus listenStatus = kStatusSuccess;  // what the next listens answer
 
     Read* FindRead(bool live)
     {
@@ -232,9 +255,19 @@ private:
             Net()->Add(-1);
         }
         void Close(const Closure* c) override { Done("close", c); }
-        void Listen(const Closure*, uint32_t, const Closure* result) override
+        void Listen(const Closure* accept, uint32_t backlog, const Closure* result) override
         {
-            CompleteWithStatus(result, kStatusNotImplemented, nullptr, 0);
+            NtStatus status;
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                status = Net()->listenStatus;
+                if (status == kStatusSuccess) {
+                    ClosureRelease(&Net()->accept_);
+                    ClosureCopy(&Net()->accept_, accept);
+                }
+            }
+            Net()->Note("listen " + std::to_string(backlog));
+            CompleteWithStatus(result, status, nullptr, 0);
         }
         void Connect(const AddressRecord* remote, uint32_t, const Closure* c) override
         {
