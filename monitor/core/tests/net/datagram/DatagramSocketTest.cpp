@@ -195,6 +195,37 @@ TEST_P(DatagramSockets, ListenerDroppedWithAReceivePendingAndAPeerHoldingADatagr
     EXPECT_EQ(pending.U32(0, 0), kStatusCancelled);
 }
 
+// One datagram is out at a time: while a peer leaves its datagram unread, the
+// listener receives nothing, for that peer or any other.
+TEST_P(DatagramSockets, APeerThatDoesNotReadHoldsUpTheWholeListener)
+{
+    MessageWaiter accepted(0), result(4), openedA(4), openedB(4);
+    Ipv4Record at, a, b;
+    ASSERT_NE(Listen(&accepted, &result, &at), nullptr);
+    void* rawA = OpenUdp(&openedA, &a);
+    void* rawB = OpenUdp(&openedB, &b);
+    ASSERT_TRUE(rawA && rawB);
+    SendTo(rawA, "unread", at);
+    ASSERT_TRUE(accepted.WaitFor(1));
+    SendTo(rawB, "waiting", at);
+    EXPECT_FALSE(accepted.WaitFor(2, 300)) << "another peer received while the first held its datagram";
+
+    BufferHandle area;
+    MessageWaiter fromA;
+    Read(accepted.Object(0), &area, 64, &fromA);
+    ASSERT_TRUE(fromA.WaitFor(1));
+    ASSERT_EQ(fromA.U32(0, 4), 6u);
+    EXPECT_EQ(Bytes(area, 6), "unread");
+    BufHandleRelease(&area);
+    ASSERT_TRUE(accepted.WaitFor(2)) << "read at last, the datagram let the listener go on";
+    MessageWaiter fromB;
+    Read(accepted.Object(1), &area, 64, &fromB);
+    ASSERT_TRUE(fromB.WaitFor(1));
+    ASSERT_EQ(fromB.U32(0, 4), 7u);
+    EXPECT_EQ(Bytes(area, 7), "waiting");
+    BufHandleRelease(&area);
+}
+
 TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)
 {
     MessageWaiter openedB(4), openedC(4), connected(4);
