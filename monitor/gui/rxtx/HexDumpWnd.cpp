@@ -1,5 +1,7 @@
 #include "HexDumpWnd.h"
 
+#include <algorithm>
+
 #include "Dc.h"
 #include "Gdi.h"
 #include "HexLayout.h"
@@ -8,6 +10,15 @@
 #include "MessageMap.h"
 
 namespace {
+
+// New data reach the screen at most once an interval: a bar and a page
+// painted for each of a stream of records would keep the thread from
+// everything else. The interval is 40 ms, or longer where painting is slow, so
+// that painting new data takes at most a fifth of the thread's time.
+constexpr DWORD kShowIntervalMs = 40;
+constexpr DWORD kShowIntervalMaxMs = 250;
+constexpr DWORD kShowPaintShare = 5;
+constexpr UINT_PTR kShowTimer = 1;
 
 // The view's font, one for the process: a copy of the stock fixed font, made
 // with the first view that paints and deleted at exit.
@@ -73,6 +84,7 @@ const MessageMap* CHexDumpWnd::GetMessageMap() const
         OnWmSize<&CHexDumpWnd::OnSize>(),
         OnMessage<WM_VSCROLL, &CHexDumpWnd::OnVScroll>(),
         OnMessage<WM_MOUSEWHEEL, &CHexDumpWnd::OnMouseWheel>(),
+        OnWmTimer<&CHexDumpWnd::OnTimer>(),
     };
     static const MessageMap map = MakeMessageMap(CWnd::GetMessageMap(), entries);
     return &map;
@@ -94,9 +106,32 @@ uint32_t CHexDumpWnd::HexViewAppend(HexDirection direction, const uint8_t* bytes
     if (taken == 0)
         return 0;
     const HexScrollBar bar = HexNewestScrollBar(m_model.totalLines(), m_linesPerPage);
-    SetScrollBar(bar);
-    GoTo(bar.pos, true);
+    m_model.GoTo(bar.pos);
+    // The bar's numbers at once; its pixels and the page's now or with the next show.
+    const DWORD now = GetTickCount();
+    const DWORD interval = std::clamp(kShowPaintShare * m_paintMs, kShowIntervalMs, kShowIntervalMaxMs);
+    if (!m_showPending && now - m_lastShown < interval)
+        m_showPending = SetTimer(kShowTimer, interval - (now - m_lastShown)) != 0;
+    SetScrollBar(bar, !m_showPending);
+    if (!m_showPending)
+        ShowNewest();
     return taken;
+}
+
+void CHexDumpWnd::OnTimer(UINT_PTR id)
+{
+    if (id != kShowTimer)
+        return;
+    KillTimer(kShowTimer);
+    m_showPending = false;
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);  // the bar
+    ShowNewest();
+}
+
+void CHexDumpWnd::ShowNewest()
+{
+    m_lastShown = GetTickCount();
+    Invalidate(FALSE);
 }
 
 void CHexDumpWnd::HexViewClear()
@@ -112,10 +147,14 @@ bool CHexDumpWnd::HexViewSaveText(const char* path) const
 
 LRESULT CHexDumpWnd::OnPaint(WPARAM, LPARAM)
 {
-    CPaintDC dc(this);
-    const CRect client = GetClientRect();
-    GdiHexPainter painter(dc);
-    HexPaintView(m_model, m_linesPerPage, client.right, client.bottom, painter);
+    const DWORD start = GetTickCount();
+    {
+        CPaintDC dc(this);
+        const CRect client = GetClientRect();
+        GdiHexPainter painter(dc);
+        HexPaintView(m_model, m_linesPerPage, client.right, client.bottom, painter);
+    }
+    m_paintMs = GetTickCount() - start;
     return 0;
 }
 
@@ -156,7 +195,7 @@ SCROLLINFO CHexDumpWnd::ScrollBar() const
     return info;
 }
 
-void CHexDumpWnd::SetScrollBar(const HexScrollBar& bar)
+void CHexDumpWnd::SetScrollBar(const HexScrollBar& bar, BOOL redraw)
 {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
@@ -165,7 +204,7 @@ void CHexDumpWnd::SetScrollBar(const HexScrollBar& bar)
     info.nMax = bar.max;
     info.nPage = UINT(bar.page);
     info.nPos = bar.pos;
-    SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
+    SetScrollInfo(m_hWnd, SB_VERT, &info, redraw);
 }
 
 void CHexDumpWnd::ScrollTo(const SCROLLINFO& bar, int position)

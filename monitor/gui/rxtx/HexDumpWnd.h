@@ -16,7 +16,10 @@ public:
     ~CHexDumpWnd() override;
 
     // Appends at most 64 KiB (the oldest bytes give way), sets the scroll bar
-    // to the last page and repaints; the bytes taken.
+    // to the last page and repaints; the bytes taken. New data reach the screen
+    // at most every 40 ms (longer where painting is slow): appends that come
+    // faster are shown together at the end of the interval, with the pixels
+    // that showing each one would leave.
     uint32_t HexViewAppend(HexDirection direction, const uint8_t* bytes, uint32_t length);
     // Empty again and erased; the scroll bar stays until the next append or resize.
     void HexViewClear();
@@ -38,15 +41,22 @@ private:
     void OnSize(UINT type, int cx, int cy);
     LRESULT OnVScroll(WPARAM code, LPARAM);
     LRESULT OnMouseWheel(WPARAM keysAndDelta, LPARAM);
+    void OnTimer(UINT_PTR id);
 
     SCROLLINFO ScrollBar() const;
-    void SetScrollBar(const HexScrollBar& bar);
+    void SetScrollBar(const HexScrollBar& bar, BOOL redraw = TRUE);
     // A scroll request's outcome: the bar's range and page with the new position.
     void ScrollTo(const SCROLLINFO& bar, int position);
     // Line `position` to the top; repaints (without erasing) when the top line
     // changed or when forced.
     void GoTo(int position, bool force);
 
+    // The newest data and the bar onto the screen.
+    void ShowNewest();
+
     HexDumpModel m_model;
     int m_linesPerPage = 1;  // set by WM_SIZE, which comes before any data
+    DWORD m_lastShown = 0;   // tick count when new data last reached the screen
+    bool m_showPending = false;  // appends wait for the show timer
+    DWORD m_paintMs = 0;         // what the last paint took
 };

@@ -17,6 +17,7 @@
 #include "HexTestFiles.h"
 #include "MessageMap.h"
 #include "RxTxTestSupport.h"
+#include "WindowHook.h"
 #include "ViewPixels.h"
 
 using namespace hexview_test;
@@ -44,6 +45,18 @@ protected:
             return -1;
         return view.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(), this, IDW_PANE_FIRST) ? 0 : -1;
     }
+};
+
+// Counts the paints of a window.
+class PaintCount : public CWindowHook {
+public:
+    explicit PaintCount(HWND window) { SubclassHook(window); }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        paints += message == WM_PAINT;
+        return SubclassWindowProc(message, wParam, lParam);
+    }
+    int paints = 0;
 };
 
 struct Bar {
@@ -278,6 +291,31 @@ TEST_F(HexDumpWndTest, PaintsEachRunsLabelAndBytesInItsColourOnTheWindowColour)
     for (const CRect& r : blank)
         EXPECT_EQ(pixels.CountOf(background, r), r.Width() * r.Height())
             << r.left << "," << r.top << " - " << r.right << "," << r.bottom;
+}
+
+// Records that arrive in quick succession, with the loop running between them
+// as it does while a port is busy, are painted together: the view keeps up
+// with the data, and what it shows is what painting each one would leave.
+TEST_F(HexDumpWndTest, AppendsInQuickSuccessionReachTheScreenTogetherAsEachAloneWouldLeaveIt)
+{
+    Append(Tx, Counting(16 * 20));
+    PumpPending();
+    const ViewPixels before = CaptureWindow(view());
+    PaintCount count(view().m_hWnd);
+    for (int i = 0; i < 30; ++i) {
+        Append(i % 2 ? Tx : Rx, Counting(20, uint8_t(i)));
+        PumpPending();
+    }
+    EXPECT_LE(count.paints, 5);
+    EXPECT_EQ(ScrollBar(), (Bar{80, 11, 70}));
+    EXPECT_EQ(TopLine(), 70);
+
+    PumpFor(300);
+    const ViewPixels shown = CaptureWindow(view());
+    RedrawWindow(view().m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    const ViewPixels repainted = CaptureWindow(view());
+    EXPECT_TRUE(shown.colours == repainted.colours);
+    EXPECT_FALSE(shown.colours == before.colours);
 }
 
 TEST_F(HexDumpWndTest, SavesTheDumpAsTextLineByLine)

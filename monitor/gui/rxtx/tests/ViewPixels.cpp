@@ -11,13 +11,19 @@ int ViewPixels::CountOf(COLORREF colour, const RECT& area) const
     return count;
 }
 
-ViewPixels CaptureClient(const CWnd& window)
+namespace {
+
+ViewPixels Capture(HWND window, bool whole)
 {
     ViewPixels pixels;
-    const CRect client = window.GetClientRect();
-    pixels.width = client.Width();
-    pixels.height = client.Height();
-    HDC screen = GetDC(window.m_hWnd);
+    CRect area;
+    if (whole)
+        GetWindowRect(window, &area);
+    else
+        GetClientRect(window, &area);
+    pixels.width = area.Width();
+    pixels.height = area.Height();
+    HDC screen = whole ? GetWindowDC(window) : GetDC(window);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -38,6 +44,18 @@ ViewPixels CaptureClient(const CWnd& window)
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(window.m_hWnd, screen);
+    ReleaseDC(window, screen);
     return pixels;
+}
+
+}  // namespace
+
+ViewPixels CaptureClient(const CWnd& window)
+{
+    return Capture(window.m_hWnd, false);
+}
+
+ViewPixels CaptureWindow(const CWnd& window)
+{
+    return Capture(window.m_hWnd, true);
 }

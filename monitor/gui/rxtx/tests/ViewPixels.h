@@ -19,3 +19,5 @@ struct ViewPixels {
 
 // What the window's client area shows now (paint it first).
 ViewPixels CaptureClient(const CWnd& window);
+// The same for the whole window, its frame and scroll bars with it.
+ViewPixels CaptureWindow(const CWnd& window);
