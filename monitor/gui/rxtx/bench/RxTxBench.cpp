@@ -3,9 +3,10 @@
 // second, the paints it made, the longest wait of a message sent to the window
 // meanwhile, and the live-block count before and after.
 //
-//   rxtx_bench.exe [seconds per rate] [--hold seconds]
+//   rxtx_bench.exe [seconds per rate] [--show seconds]
 //
-// --hold leaves the window on the screen that long after the run.
+// --show then leaves the window on the screen that long, cleared and showing
+// the stand-in's demo traffic of its port.
 #include <objbase.h>
 #include <windows.h>
 
@@ -18,7 +19,9 @@
 #include <string>
 #include <thread>
 
+#include "Demo.h"
 #include "LogPeer.h"
+#include "RxTxIds.h"
 #include "RxTxFrame.h"
 #include "WinApp.h"
 #include "WindowHook.h"
@@ -166,10 +169,10 @@ Outcome Run(logpeer::LogPeer& peer, logpeer::Connection& link, CRxTxFrame& frame
 int main(int argc, char** argv)
 {
     double seconds = 10;
-    DWORD holdMs = 0;
+    DWORD showMs = 0;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--hold") && i + 1 < argc)
-            holdMs = DWORD(std::atof(argv[++i]) * 1000);
+        if (!std::strcmp(argv[i], "--show") && i + 1 < argc)
+            showMs = DWORD(std::atof(argv[++i]) * 1000);
         else
             seconds = std::atof(argv[i]);
     }
@@ -215,7 +218,15 @@ int main(int argc, char** argv)
                     o.offeredPerSecond, o.shownPerSecond, o.paintsPerSecond, o.paintMs, o.longestAnswerMs,
                     (unsigned long long)o.discarded, before, after);
     }
-    PumpFor(holdMs);
+    if (showMs) {
+        frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_RXTX_CLEAR, 0));
+        HANDLE stopDemo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread demo([&] { logpeer::RunDemo(peer, 0, 100, stopDemo); });
+        PumpFor(showMs);
+        SetEvent(stopDemo);
+        demo.join();
+        CloseHandle(stopDemo);
+    }
     frame->DestroyWindow();
     PumpFor(500);
     const uint32_t blocksAfterClose = LiveBlockCount();
