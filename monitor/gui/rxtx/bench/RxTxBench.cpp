@@ -21,6 +21,7 @@
 
 #include "Demo.h"
 #include "LogPeer.h"
+#include "LoopPump.h"
 #include "RxTxIds.h"
 #include "RxTxFrame.h"
 #include "WinApp.h"
@@ -60,27 +61,6 @@ CWinApp& App()
 {
     static CWinApp app("RX/TX Benchmark");
     return app;
-}
-
-// What is queued, for at most 50 ms: while data flow, the queue is seldom empty.
-void Pump()
-{
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < 50 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    App().OnIdle(0);
-}
-
-void PumpFor(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
 }
 
 // The sequence number in the newest record the view holds: every record is a
@@ -196,7 +176,7 @@ int main(int argc, char** argv)
     paints.SubclassHook(frame->View().m_hWnd);
     std::shared_ptr<logpeer::Connection> link;
     for (DWORD start = GetTickCount(); !link && GetTickCount() - start < 10000;) {
-        Pump();
+        PumpPending();
         link = peer.WaitConnection(50);
     }
     if (!link || !link->WaitOpeningRequest(10000)) {

@@ -98,41 +98,45 @@ TEST_F(ChooseVspDlgTest, ListsTheDevicesInTheManagersOrderAndGivesTheChosenPort)
     }
 }
 
-TEST_F(ChooseVspDlgTest, ADeviceWhosePortCannotBeHadKeepsTheChooserOpen)
+TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
 {
-    ScopedConfiguration configuration({std::nullopt, L"COM1", false});
-    ASSERT_TRUE(configuration.applied());
-    bool openAfterOk = false;
-    CChooseVspDlg chooser;
-    EXPECT_EQ(Run(chooser,
-                  [&](CChooseVspDlg& dialog) {
-                      Press(dialog, IDOK);
-                      openAfterOk = IsOpen(dialog);
-                      Select(dialog, 1);
-                      Press(dialog, IDOK);
-                  }),
-              IDOK);
-    EXPECT_TRUE(openAfterOk);
-    EXPECT_EQ(chooser.PortName(), "COM2");
-}
-
-TEST_F(ChooseVspDlgTest, WithoutDevicesOkDoesNothingAndCancelCloses)
-{
-    ScopedConfiguration configuration({std::vector<std::wstring>{}, L"", false});
-    ASSERT_TRUE(configuration.applied());
-    bool openAfterOk = false;
-    CChooseVspDlg chooser;
-    EXPECT_EQ(Run(chooser,
-                  [&](CChooseVspDlg& dialog) {
-                      Press(dialog, IDOK);
-                      openAfterOk = IsOpen(dialog);
-                      Press(dialog, IDCANCEL);
-                  }),
-              IDCANCEL);
-    EXPECT_TRUE(shown.items.empty());
-    EXPECT_EQ(shown.selected, -1);
-    EXPECT_TRUE(openAfterOk);
-    EXPECT_EQ(chooser.PortName(), "");
+    const struct {
+        const char* name;
+        Settings settings;
+        size_t items;
+        int selected;
+        std::function<void(CChooseVspDlg&)> then;
+        INT_PTR result;
+        std::string port;
+    } cases[] = {
+        {"the first device's port lookup fails", {std::nullopt, L"COM1", false}, 2, 0,
+         [](CChooseVspDlg& dialog) {
+             Select(dialog, 1);
+             Press(dialog, IDOK);
+         },
+         IDOK, "COM2"},
+        {"no devices, so nothing is selected", {std::vector<std::wstring>{}, L"", false}, 0, -1,
+         [](CChooseVspDlg& dialog) { Press(dialog, IDCANCEL); }, IDCANCEL, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedConfiguration configuration(c.settings);
+        ASSERT_TRUE(configuration.applied());
+        shown = Shown();
+        bool openAfterOk = false;
+        CChooseVspDlg chooser;
+        EXPECT_EQ(Run(chooser,
+                      [&](CChooseVspDlg& dialog) {
+                          Press(dialog, IDOK);
+                          openAfterOk = IsOpen(dialog);
+                          c.then(dialog);
+                      }),
+                  c.result);
+        EXPECT_EQ(shown.items.size(), c.items);
+        EXPECT_EQ(shown.selected, c.selected);
+        EXPECT_TRUE(openAfterOk);
+        EXPECT_EQ(chooser.PortName(), c.port);
+    }
 }
 
 TEST_F(ChooseVspDlgTest, WithoutAManagerItSaysSoAndCancels)

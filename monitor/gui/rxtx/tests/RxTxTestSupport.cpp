@@ -32,36 +32,6 @@ CWinApp& TestApp()
     return app;
 }
 
-void PumpPending()
-{
-    // Bounded: while data flow, the queue is never empty for long.
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-        if (!TestApp().PumpMessage())
-            break;
-    TestApp().OnIdle(0);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        PumpPending();
-        if (done())
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-void PumpFor(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
-}
-
 void RxTxTest::SetUp()
 {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));

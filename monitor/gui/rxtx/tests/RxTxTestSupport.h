@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "LoopPump.h"
 #include "RxTxAppServices.h"
 #include "TestSeams.h"
 #include "WinApp.h"
@@ -15,14 +16,6 @@
 
 // The test program's application object.
 CWinApp& TestApp();
-
-// Dispatches what is queued (for at most 100 ms) through the application's
-// loop, then runs its idle update.
-void PumpPending();
-// Pumps until `done` or `timeoutMs` has passed; whether `done` became true.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
-// Pumps for `ms` milliseconds.
-void PumpFor(DWORD ms);
 
 // Help topics asked for since the test began.
 const std::vector<std::string>& HelpTopicsAsked();
