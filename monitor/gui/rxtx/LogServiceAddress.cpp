@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "runtime/Platform.h"
 #include "runtime/TrackedBlock.h"
 
 namespace {
@@ -13,9 +12,9 @@ constexpr uint16_t kLogServicePort = 50001;
 
 }  // namespace
 
-LogServiceAddress::LogServiceAddress()
+LogServiceAddress::LogServiceAddress(bool ntPlatform)
 {
-    if (IsNtPlatform()) {
+    if (ntPlatform) {
         m_pipe = PipeAddressFromNameA(kLogServicePipe, nullptr, 0);
         m_record = m_pipe;
         return;

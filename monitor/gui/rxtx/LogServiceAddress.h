@@ -2,10 +2,11 @@
 // The log service's endpoint as a monitor object connects to it: the pipe
 // "vororado_log_server" on the NT family, TCP 127.0.0.1 port 50001 elsewhere.
 #include "net/AddressRecord.h"
+#include "runtime/Platform.h"
 
 class LogServiceAddress {
 public:
-    LogServiceAddress();
+    explicit LogServiceAddress(bool ntPlatform = IsNtPlatform());
     ~LogServiceAddress();
     LogServiceAddress(const LogServiceAddress&) = delete;
     LogServiceAddress& operator=(const LogServiceAddress&) = delete;
