@@ -247,6 +247,9 @@ protected:
     virtual void InternalClose(bool shutdownFirst, WORD error);
     virtual void InternalAbort(WORD error);
     virtual void BindSocket();
+    // The send call itself (send, or sendto for a datagram socket), counted,
+    // without the event; RealSend adds OnSendData.
+    virtual int NetworkSend(const char* data, int len);
     virtual int RealSend(const char* data, int len);
     virtual void RaiseException(const std::string& text);
     virtual bool TriggerDataAvailable(WORD error);
@@ -255,6 +258,7 @@ protected:
     virtual void TriggerSessionConnected(WORD error);
     virtual void TriggerSessionClosed(WORD error);
     virtual void TriggerDataSent(WORD error);
+    void TriggerSendData(int count);
     virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
     virtual void TriggerDnsLookupDone(WORD error);
     virtual void TriggerError();
@@ -302,7 +306,7 @@ private:
     bool OpenSocketHandle(const char* failure);
     void CloseHandle();
     void DropQueuedNotices();
-    bool SendFromBuffer();
+    void SendFailed(int error);
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);
     void BeginDnsLookup();

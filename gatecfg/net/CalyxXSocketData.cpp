@@ -225,7 +225,7 @@ void TCustomXSocket::DeleteBufferedData()
     FBufferedByteCount = 0;
 }
 
-int TCustomXSocket::RealSend(const char* data, int len)
+int TCustomXSocket::NetworkSend(const char* data, int len)
 {
     const int result =
         FType == SOCK_DGRAM
@@ -236,47 +236,61 @@ int TCustomXSocket::RealSend(const char* data, int len)
         FWriteCount += uint64_t(result);
         if (FCounter)
             FCounter->LastSendTick = lib::GetTickCount();
-        if (OnSendData.Assigned())
-            OnSendData(this, result);
     }
     return result;
 }
 
-// Offers the chain to WinSock block by block; false after a send failure.
-bool TCustomXSocket::SendFromBuffer()
+int TCustomXSocket::RealSend(const char* data, int len)
+{
+    const int result = NetworkSend(data, len);
+    if (result > 0)
+        TriggerSendData(result);
+    return result;
+}
+
+// Offers the chain to WinSock block by block. The bytes that went out leave
+// the chain before OnSendData runs, so that a handler that sends queues
+// behind them; the lock is not held while the handler runs.
+void TCustomXSocket::TryToSend()
 {
     for (;;) {
-        const char* data = nullptr;
-        const int len = FBufHandler->Peek(data);
-        if (len <= 0) {
-            FbAllSent = true;
-            return true;
+        int offered = 0;
+        int sent = 0;
+        int error = 0;
+        {
+            TBufferLock lock(FBufHandler);
+            const char* data = nullptr;
+            if (FHSocket != INVALID_SOCKET)
+                offered = FBufHandler->Peek(data);
+            if (offered <= 0) {
+                FbAllSent = true;
+                return;
+            }
+            sent = NetworkSend(data, offered);
+            if (sent > 0) {
+                FBufferedByteCount = sent < FBufferedByteCount ? FBufferedByteCount - sent : 0;
+                FBufHandler->Remove(sent);
+            } else if (sent < 0) {
+                error = XSocket_WSAGetLastError();
+            }
         }
-        const int sent = RealSend(data, len);
         if (sent == 0)
-            return true;
-        if (sent < 0)
-            return false;
-        FBufferedByteCount = sent < FBufferedByteCount ? FBufferedByteCount - sent : 0;
-        FBufHandler->Remove(sent);
-        if (sent < len)
-            return true;  // the rest waits for FD_WRITE
+            return;
+        if (sent < 0) {
+            SendFailed(error);
+            return;
+        }
+        TriggerSendData(sent);
+        if (sent < offered)
+            return;  // the rest waits for FD_WRITE
     }
 }
 
-void TCustomXSocket::TryToSend()
+void TCustomXSocket::SendFailed(int error)
 {
-    TBufferLock lock(FBufHandler);
-    if (FHSocket == INVALID_SOCKET || FBufHandler->IsEmpty()) {
-        FbAllSent = true;
-        return;
-    }
-    if (SendFromBuffer())
-        return;
-    const int error = XSocket_WSAGetLastError();
     switch (error) {
     case WSAEWOULDBLOCK:
-        return;
+        return;  // FD_WRITE resumes sending
     case WSAEINVAL:
     case WSAENOTSOCK:
     case WSAECONNABORTED:
@@ -289,6 +303,7 @@ void TCustomXSocket::TryToSend()
         TriggerSessionClosed(WORD(error));
         return;
     default:
+        XSocket_WSASetLastError(error);
         SocketError("TryToSend failed");
     }
 }
@@ -299,11 +314,10 @@ int TCustomXSocket::SendTo(const sockaddr_in& dest, int destLen, const void* dat
                                        reinterpret_cast<const sockaddr*>(&dest), destLen);
     if (result > 0) {
         FWriteCount += uint64_t(result);
-        if (OnSendData.Assigned())
-            OnSendData(this, result);
         if (FType == SOCK_DGRAM && FBufHandler->IsEmpty())
             lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket),
                               MAKELONG(FD_WRITE, 0));
+        TriggerSendData(result);
     }
     return result;
 }
@@ -561,6 +575,12 @@ void TCustomXSocket::TriggerSessionClosed(WORD error)
 {
     if (OnSessionClosed.Assigned())
         OnSessionClosed(this, error);
+}
+
+void TCustomXSocket::TriggerSendData(int count)
+{
+    if (OnSendData.Assigned())
+        OnSendData(this, count);
 }
 
 void TCustomXSocket::TriggerDataSent(WORD error)

@@ -260,6 +260,38 @@ TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
     EXPECT_EQ(cli->WriteCount(), data.size());
 }
 
+// Every byte goes out once and in order when OnSendData sends again, also
+// while older blocks of the chain still wait behind the ones that went out.
+TEST_F(XSocketTest, ASendFromInsideOnSendDataGoesOutOnceBehindWhatWasSent)
+{
+    for (const std::string& first : {std::string("abc"), Pattern(3000)}) {
+        SCOPED_TRACE(first.size());
+        TPlainPeer server;
+        const u_short port = server.Listen();
+        TCustomXSocket* cli = ConnectClient(port);
+        TPlainPeer peer = server.AcceptWait();
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        int events = 0;
+        size_t reported = 0;
+        cli->OnSendData = [&](rtl::TObject*, int count) {
+            reported += size_t(count);
+            if (++events == 1) {
+                EXPECT_EQ(cli->SendStr("X"), 1);
+            }
+        };
+        EXPECT_NO_THROW(EXPECT_EQ(cli->SendStr(first), int(first.size())));
+        const std::string got = peer.RecvWait(first.size() + 1);
+        EXPECT_TRUE(got == first + "X") << "received " << got.size() << " bytes";
+        Settle();
+        char extra;
+        EXPECT_EQ(winsock::recv(peer.S, &extra, 1, 0), SOCKET_ERROR) << "more bytes than were sent";
+        EXPECT_EQ(reported, first.size() + 1);
+        EXPECT_EQ(cli->BufferedByteCount(), 0);
+        EXPECT_TRUE(cli->AllSent());
+        cli->Close();
+    }
+}
+
 TEST_F(XSocketTest, NoticesOfAClosedHandleNeverReachTheNextSocket)
 {
     TCustomXSocket *cli, *acc;
