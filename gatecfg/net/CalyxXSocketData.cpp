@@ -398,20 +398,29 @@ int TCustomXSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& f
     return result;
 }
 
+// Pending bytes belong to the handler: the close is seen with a peek, which
+// takes nothing. A handler that left the bytes where they are is not asked
+// again until more arrive.
 void TCustomXSocket::WaitForClose()
 {
+    u_long stalledAt = 0;
     while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
         MessagePump();
         u_long pending = 0;
-        if (winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
+        if (FHSocket == INVALID_SOCKET ||
+            winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
             break;
-        if (pending > 0)
+        if (pending > 0 && pending != stalledAt) {
+            const unsigned before = FReceiveCalls;
             TriggerDataAvailable(0);
+            stalledAt = FReceiveCalls == before ? pending : 0;
+        }
         if (FHSocket == INVALID_SOCKET)
             break;
         char scratch;
-        if (DoRecv(&scratch, 1, 0) < 1 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK)
-            break;
+        const int peeked = XSocket_recv(FHSocket, &scratch, 1, MSG_PEEK);
+        if (peeked == 0 || (peeked < 0 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK))
+            break;  // the peer's end, or a failure
         MessagePump();
     }
 }

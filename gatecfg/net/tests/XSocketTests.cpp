@@ -1,5 +1,7 @@
 // The socket component on loopback: opening, data both ways, the three
 // closes, errors and the background-exception path.
+#include <thread>
+
 #include "XSocketFixture.h"
 
 using namespace xstest;
@@ -290,6 +292,112 @@ TEST_F(XSocketTest, ASendFromInsideOnSendDataGoesOutOnceBehindWhatWasSent)
         EXPECT_TRUE(cli->AllSent());
         cli->Close();
     }
+}
+
+namespace {
+// Aborts a socket whose wait would otherwise never end; the timer runs from
+// the wait's own message pump.
+class TWatchdog {
+public:
+    explicit TWatchdog(TCustomXSocket* socket, UINT ms = 15000)
+    {
+        gDoomed = socket;
+        FTimer = SetTimer(nullptr, 0, ms, &Fire);
+    }
+    ~TWatchdog()
+    {
+        KillTimer(nullptr, FTimer);
+        gDoomed = nullptr;
+    }
+    static bool Fired() { return gFired; }
+
+private:
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD)
+    {
+        gFired = true;
+        try {
+            if (gDoomed)
+                gDoomed->Abort();
+        } catch (...) {
+        }
+        gDoomed = nullptr;
+    }
+    static inline TCustomXSocket* gDoomed = nullptr;
+    static inline bool gFired = false;
+    UINT_PTR FTimer;
+};
+}  // namespace
+
+// The wait offers pending bytes to the handler and takes none for itself.
+// The socket is paused, so that only the wait's own loop hands data out.
+TEST_F(XSocketTest, WaitForCloseHandsEveryPendingByteToTheHandler)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = ConnectClient(port);
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    std::string got;
+    cli->OnDataAvailable = [&](rtl::TObject*, WORD) {
+        char buf[3];
+        const int n = cli->Receive(buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, size_t(n));
+    };
+    cli->Pause();
+    peer.SendAll("abcdefghi");
+    peer = TPlainPeer();  // closes: the FIN follows the data
+    ASSERT_TRUE(WaitFor([&] {
+        char probe[16];
+        return winsock::recv(cli->HSocket(), probe, sizeof probe, MSG_PEEK) == 9;
+    }));
+    {
+        TWatchdog watchdog(cli);
+        cli->WaitForClose();
+        EXPECT_FALSE(TWatchdog::Fired()) << "the wait did not end";
+    }
+    EXPECT_EQ(got, "abcdefghi");
+    cli->Resume();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+}
+
+TEST_F(XSocketTest, FlushReturnsOnceEverythingQueuedHasGoneOut)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = ConnectClient(port);
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
+    // Small socket buffers: most of the data has to wait in the chain.
+    cli->SetSocketSndBufSize(16384);
+    const int small = 16384;
+    winsock::setsockopt(peer.S, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&small), sizeof small);
+    const std::string data = Pattern(1024 * 1024);
+    ASSERT_EQ(cli->SendStr(data), int(data.size()));
+    ASSERT_GT(cli->BufferedByteCount(), 0);
+    // The peer reads on a thread of its own while this one is in the flush.
+    std::string got;
+    std::thread reader([&] {
+        const DWORD start = GetTickCount();
+        char buf[65536];
+        while (got.size() < data.size() && GetTickCount() - start < 15000) {
+            const int n = winsock::recv(peer.S, buf, sizeof buf, 0);
+            if (n > 0)
+                got.append(buf, size_t(n));
+            else if (n == 0 || winsock::WSAGetLastError() != WSAEWOULDBLOCK)
+                break;
+            else
+                Sleep(1);
+        }
+    });
+    {
+        TWatchdog watchdog(cli);
+        cli->Flush();
+    }
+    EXPECT_EQ(cli->BufferedByteCount(), 0);
+    EXPECT_TRUE(cli->AllSent());
+    reader.join();
+    EXPECT_TRUE(got == data) << "received " << got.size() << " of " << data.size();
 }
 
 TEST_F(XSocketTest, NoticesOfAClosedHandleNeverReachTheNextSocket)
