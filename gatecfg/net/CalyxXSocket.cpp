@@ -655,7 +655,8 @@ void TCustomXSocket::Connect()
     }
 
     if (FType == SOCK_DGRAM) {
-        BindSocket();
+        if (!BindSocket())
+            return;
         if (MultiCast) {
             if (MultiCastIpTTL != 1 &&
                 winsock::setsockopt(FHSocket, IPPROTO_IP, kIpMulticastTtl,
@@ -695,8 +696,8 @@ void TCustomXSocket::Connect()
             return;
         if (!ApplyLinger() || !ApplyKeepAlive())
             return;
-        if (FLocalPortNum != 0 || FLocalAddr != "0.0.0.0")
-            BindSocket();
+        if ((FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") && !BindSocket())
+            return;
     }
 
     FSelectEvent = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
@@ -726,7 +727,7 @@ void TCustomXSocket::Connect()
     SocketError("Connect");
 }
 
-void TCustomXSocket::BindSocket()
+bool TCustomXSocket::BindSocket()
 {
     sockaddr_in local = {};
     local.sin_family = AF_INET;
@@ -735,20 +736,21 @@ void TCustomXSocket::BindSocket()
         local.sin_addr.s_addr = XSocketResolveHost(FLocalAddr);
     } catch (ESocketException& e) {
         RaiseException(e.Message());
-        return;
+        return false;
     }
     if (winsock::bind(FHSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         RaiseException("Bind socket failed - " + FormatWinsockError(XSocket_WSAGetLastError()));
-        return;
+        return false;
     }
     int len = sizeof local;
     if (winsock::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
         RaiseException("Winsock get socket name failed - " +
                        FormatWinsockError(XSocket_WSAGetLastError()));
-        return;
+        return false;
     }
     FLocalPortNum = winsock::ntohs(local.sin_port);
     FLocalPortStr = lib::IntToStr(int(FLocalPortNum));
+    return true;
 }
 
 void TCustomXSocket::Listen()

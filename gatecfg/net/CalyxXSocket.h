@@ -246,7 +246,8 @@ protected:
     virtual void AssignDefaultValue();
     virtual void InternalClose(bool shutdownFirst, WORD error);
     virtual void InternalAbort(WORD error);
-    virtual void BindSocket();
+    // False when the bind failed (and was reported).
+    virtual bool BindSocket();
     // The send call itself (send, or sendto for a datagram socket), counted,
     // without the event; RealSend adds OnSendData.
     virtual int NetworkSend(const char* data, int len);

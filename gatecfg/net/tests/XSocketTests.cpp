@@ -608,6 +608,47 @@ TEST_F(XSocketTest, AnOpenThatFailsHalfWayLetsItsSocketGo)
     }
 }
 
+// A failed local bind ends the Connect also when OnError takes the report:
+// nothing connects from some other port.
+TEST_F(XSocketTest, AConnectWhoseLocalBindFailsGoesNoFurther)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    for (const char* proto : {"tcp", "udp"}) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(proto) + (withOnError ? ", OnError" : ", exception"));
+            Log.clear();
+            TCustomXSocket* cli = MakeSocket("cli");
+            int errors = 0;
+            if (withOnError)
+                cli->OnError = [&](rtl::TObject*) { ++errors; };
+            cli->SetProto(proto);
+            cli->SetAddr("127.0.0.1");
+            cli->SetPort(std::to_string(port));
+            cli->SetLocalAddr("127.0.0.1");
+            cli->SetLocalPort("1");
+            ReplaceWinsockEntry("bind", +[](SOCKET, const sockaddr*, int) WSAAPI {
+                winsock::WSASetLastError(WSAEADDRINUSE);
+                return SOCKET_ERROR;
+            });
+            try {
+                cli->Connect();
+                EXPECT_TRUE(withOnError);
+            } catch (ESocketException& e) {
+                EXPECT_FALSE(withOnError);
+                EXPECT_EQ(e.Message(), "Bind socket failed - Address already in use (#10048)");
+            }
+            SetWinsockEntry("bind", nullptr);
+            EXPECT_EQ(errors, withOnError ? 1 : 0);
+            EXPECT_STREQ(SocketStateName(cli->State()), "wsOpened");
+            Settle();
+            EXPECT_EQ(Count("cli:connected:0"), 0);
+            EXPECT_EQ(winsock::accept(server.S, nullptr, nullptr), INVALID_SOCKET);
+            cli->Close();
+        }
+    }
+}
+
 TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
 {
     TPlainPeer holder;
