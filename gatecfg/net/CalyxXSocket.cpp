@@ -755,6 +755,10 @@ bool TCustomXSocket::BindSocket()
 
 void TCustomXSocket::Listen()
 {
+    if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        RaiseException("Listen: Socket already in use");
+        return;
+    }
     const char* refusal = !FPortAssigned    ? "listen: port not assigned"
                           : !FProtoAssigned ? "listen: protocol not assigned"
                           : !FAddrAssigned  ? "listen: address not assigned"

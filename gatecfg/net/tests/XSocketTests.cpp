@@ -690,6 +690,48 @@ TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
     }
 }
 
+TEST_F(XSocketTest, ASecondListenIsRefusedAndTheFirstKeepsServing)
+{
+    TPlainPeer probe;
+    const std::string port = std::to_string(probe.Listen());
+    probe = TPlainPeer();  // the port is free again
+    TCustomXSocket* srv = MakeSocket("srv");
+    srv->SetAddr("127.0.0.1");
+    srv->SetPort(port);
+    srv->Listen();
+    const SOCKET first = srv->HSocket();
+    try {
+        srv->Listen();
+        ADD_FAILURE() << "second Listen accepted";
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Listen: Socket already in use");
+    }
+    int errors = 0;
+    srv->OnError = [&](rtl::TObject*) { ++errors; };
+    srv->Listen();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(srv->HSocket(), first);
+    EXPECT_STREQ(SocketStateName(srv->State()), "wsListening");
+    int accepted = 0;
+    srv->OnSessionAvailable = [&](rtl::TObject*, WORD) {
+        const SOCKET h = srv->Accept();
+        if (h != INVALID_SOCKET) {
+            ++accepted;
+            winsock::closesocket(h);
+        }
+    };
+    TPlainPeer peer;
+    peer.ConnectTo(u_short(std::stoi(port)));
+    EXPECT_TRUE(WaitFor([&] { return accepted == 1; }));
+
+    // Closed, the fixed port is free for the next Listen: nothing holds it.
+    srv->Close();
+    srv->SetAddr("127.0.0.1");
+    srv->SetPort(port);
+    srv->Listen();
+    EXPECT_STREQ(SocketStateName(srv->State()), "wsListening");
+}
+
 TEST(XSocketResolveTest, PortsProtocolsAndHosts)
 {
     TCalyxUnits units;
