@@ -517,57 +517,66 @@ const char* TCustomXSocket::ReadSocketBufSizes()
     return nullptr;
 }
 
-bool TCustomXSocket::ApplyTcpNoDelay()
+// The options each report nothing: they give the context of the call that
+// failed, or none, so that a caller can let the handle go before reporting.
+const char* TCustomXSocket::SetNoDelayOption()
 {
     const int value = ComponentOptions.Contains(wsoTcpNoDelay) ? -1 : 0;
     if (winsock::setsockopt(FHSocket, IPPROTO_TCP, kTcpNoDelay,
-                            reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR) {
-        SocketError("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
-        return false;
-    }
-    return true;
+                            reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR)
+        return "setsockopt(IPPROTO_TCP, TCP_NODELAY)";
+    return nullptr;
 }
 
-bool TCustomXSocket::ApplyLinger()
+const char* TCustomXSocket::SetLingerOption()
 {
     if (LingerOnOff == wsLingerNoSet)
-        return true;
-    if (FHSocket == INVALID_SOCKET) {
-        RaiseException("Cannot set linger option at this time");
-        return false;
-    }
+        return nullptr;
     linger value;
     value.l_onoff = u_short(LingerOnOff);
     value.l_linger = u_short(FLingerTimeout);
     if (winsock::setsockopt(FHSocket, kSolSocket, kSoLinger, reinterpret_cast<const char*>(&value),
-                            sizeof value) == SOCKET_ERROR) {
-        SocketError("setsockopt(SO_LINGER)");
-        return false;
-    }
-    return true;
+                            sizeof value) == SOCKET_ERROR)
+        return "setsockopt(SO_LINGER)";
+    return nullptr;
 }
 
-bool TCustomXSocket::ApplyKeepAlive()
+const char* TCustomXSocket::SetKeepAliveOption()
 {
     if (KeepAliveOnOff == wsKeepAliveOff)
-        return true;
-    if (KeepAliveOnOff == wsKeepAliveOnSystem) {
-        if (!EnableSocketOption(FHSocket, kSoKeepAlive)) {
-            SocketError("setsockopt(SO_KEEPALIVE)");
-            return false;
-        }
-        return true;
-    }
+        return nullptr;
+    if (KeepAliveOnOff == wsKeepAliveOnSystem)
+        return EnableSocketOption(FHSocket, kSoKeepAlive) ? nullptr : "setsockopt(SO_KEEPALIVE)";
     struct {
         u_long OnOff, Time, Interval;
     } in = {1, KeepAliveTime, KeepAliveInterval}, out = {};
     DWORD returned = 0;
     if (XSocket_WSAIoctl(FHSocket, kSioKeepAliveVals, &in, sizeof in, &out, sizeof out, &returned,
-                         nullptr, nullptr) == SOCKET_ERROR) {
-        SocketError("XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)");
-        return false;
+                         nullptr, nullptr) == SOCKET_ERROR)
+        return "XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)";
+    return nullptr;
+}
+
+const char* TCustomXSocket::SetStreamOptions()
+{
+    const char* failed = ComponentOptions.Contains(wsoTcpNoDelay) ? SetNoDelayOption() : nullptr;
+    if (!failed)
+        failed = SetLingerOption();
+    if (!failed)
+        failed = SetKeepAliveOption();
+    return failed;
+}
+
+void TCustomXSocket::ApplyLinger()
+{
+    if (LingerOnOff == wsLingerNoSet)
+        return;
+    if (FHSocket == INVALID_SOCKET) {
+        RaiseException("Cannot set linger option at this time");
+        return;
     }
-    return true;
+    if (const char* failed = SetLingerOption())
+        SocketError(failed);
 }
 
 // --- opening ---------------------------------------------------------------
@@ -692,10 +701,10 @@ void TCustomXSocket::Connect()
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
         }
-        if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
+        if (const char* failed = SetStreamOptions()) {
+            SocketError(failed);
             return;
-        if (!ApplyLinger() || !ApplyKeepAlive())
-            return;
+        }
         if ((FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") && !BindSocket())
             return;
     }
@@ -904,24 +913,25 @@ void TCustomXSocket::Dup(SOCKET newHSocket)
         FHSocket = INVALID_SOCKET;
         DropQueuedNotices();
         if (old != INVALID_SOCKET && XSocket_closesocket(old) != 0) {
+            FHSocket = newHSocket;  // handed over: it goes too
+            CloseHandle();
             SocketError("Dup (closesocket)");
             return;
         }
         ChangeState(wsClosed);
     }
     FHSocket = newHSocket;
-    if (const char* failed = ReadSocketBufSizes()) {
-        SocketError(failed);
-        return;
-    }
-    if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
-        return;
-    if (!ApplyLinger() || !ApplyKeepAlive())
-        return;
+    const char* failed = ReadSocketBufSizes();
+    if (!failed)
+        failed = SetStreamOptions();
     FSelectEvent = FD_READ | FD_WRITE | FD_CLOSE;
-    if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
-        SOCKET_ERROR) {
-        SocketError("WSAAsyncSelect");
+    if (!failed && winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
+                       SOCKET_ERROR)
+        failed = "WSAAsyncSelect";
+    if (failed) {
+        // Not adopted, so no close would let it go; the report may raise.
+        CloseHandle();
+        SocketError(failed);
         return;
     }
     DupConnected();

@@ -288,9 +288,14 @@ protected:
     void ResolveRemoteAddr();
     void ResolveLocalPort();
 
-    bool ApplyTcpNoDelay();
-    bool ApplyLinger();
-    bool ApplyKeepAlive();
+    // Each gives the context of the call that failed, or none.
+    const char* SetNoDelayOption();
+    const char* SetLingerOption();
+    const char* SetKeepAliveOption();
+    // No-delay when asked for, linger and keep-alive, as Connect and Dup set them.
+    const char* SetStreamOptions();
+    // The linger option, failures reported.
+    void ApplyLinger();
     // The context of the read that failed, or none.
     const char* ReadSocketBufSizes();
 

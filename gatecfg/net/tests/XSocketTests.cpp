@@ -1,6 +1,8 @@
 // The socket component on loopback: opening, data both ways, the three
 // closes, errors and the background-exception path.
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "XSocketFixture.h"
 
@@ -531,6 +533,23 @@ int WSAAPI RefusedIoctl(SOCKET, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LP
     return SOCKET_ERROR;
 }
 
+int gRefusedOption = 0;
+int WSAAPI RefusedOption(SOCKET s, int level, int name, const char* value, int len)
+{
+    using TSetFn = int(WSAAPI*)(SOCKET, int, int, const char*, int);
+    const auto real = ProcCast<TSetFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "setsockopt"));
+    if (name != gRefusedOption)
+        return real(s, level, name, value, len);
+    winsock::WSASetLastError(WSAENOPROTOOPT);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI RefusedSelect(SOCKET, HWND, u_int, long)
+{
+    winsock::WSASetLastError(WSAENOBUFS);
+    return SOCKET_ERROR;
+}
+
 void ExpectClosedHandle(SOCKET s)
 {
     ASSERT_NE(s, INVALID_SOCKET);
@@ -645,6 +664,78 @@ TEST_F(XSocketTest, AConnectWhoseLocalBindFailsGoesNoFurther)
             EXPECT_EQ(Count("cli:connected:0"), 0);
             EXPECT_EQ(winsock::accept(server.S, nullptr, nullptr), INVALID_SOCKET);
             cli->Close();
+        }
+    }
+}
+
+// A handle that Dup could not adopt is closed at once, whichever step failed
+// and whether the failure raises or fires OnError.
+TEST_F(XSocketTest, ADupThatFailsClosesTheHandleItWasGiven)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void(TCustomXSocket*)> Break;
+        const char* Context;
+    } const kCases[] = {
+        {"send-buffer size unreadable",
+         [](TCustomXSocket*) {
+             gUnreadableOption = SO_SNDBUF;
+             ReplaceWinsockEntry("getsockopt", &UnreadableOption);
+         },
+         "getsockopt(SO_SNDBUF)"},
+        {"no-delay refused",
+         [](TCustomXSocket* s) {
+             s->ComponentOptions = {wsoTcpNoDelay};
+             gRefusedOption = 1;  // TCP_NODELAY
+             ReplaceWinsockEntry("setsockopt", &RefusedOption);
+         },
+         "setsockopt(IPPROTO_TCP, TCP_NODELAY)"},
+        {"linger refused",
+         [](TCustomXSocket*) {
+             gRefusedOption = 128;  // SO_LINGER
+             ReplaceWinsockEntry("setsockopt", &RefusedOption);
+         },
+         "setsockopt(SO_LINGER)"},
+        {"keep-alive refused",
+         [](TCustomXSocket* s) {
+             s->KeepAliveOnOff = wsKeepAliveOnCustom;
+             ReplaceWinsockEntry("WSAIoctl", &RefusedIoctl);
+         },
+         "XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)"},
+        {"notifications refused",
+         [](TCustomXSocket*) { ReplaceWinsockEntry("WSAAsyncSelect", &RefusedSelect); },
+         "WSAAsyncSelect"},
+    };
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    for (const TCase& c : kCases) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (withOnError ? ", OnError" : ", exception"));
+            TPlainPeer client;
+            client.ConnectTo(port);
+            TPlainPeer accepted = server.AcceptWait();
+            const SOCKET handle = std::exchange(accepted.S, INVALID_SOCKET);
+            TCustomXSocket* s = MakeSocket("s");
+            std::string error;
+            if (withOnError)
+                s->OnError = [&](rtl::TObject*) { error = "OnError"; };
+            c.Break(s);
+            try {
+                s->Dup(handle);
+            } catch (ESocketException& e) {
+                error = e.Message();
+            }
+            for (const char* entry : {"getsockopt", "setsockopt", "WSAIoctl", "WSAAsyncSelect"})
+                SetWinsockEntry(entry, nullptr);
+            if (withOnError) {
+                EXPECT_EQ(error, "OnError");
+            } else {
+                EXPECT_NE(error.find(std::string(" in ") + c.Context + ")"), std::string::npos) << error;
+            }
+            EXPECT_STREQ(SocketStateName(s->State()), "wsClosed");
+            EXPECT_EQ(s->HSocket(), INVALID_SOCKET);
+            ExpectClosedHandle(handle);
+            EXPECT_TRUE(client.WaitForEnd());
         }
     }
 }
