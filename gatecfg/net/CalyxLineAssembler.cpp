@@ -55,15 +55,13 @@ void TLineAssembler::Received(int count)
         if (!Alive(epoch))
             return;
     }
-    // New bytes: back off by the terminator's length, its first bytes may
-    // have come with the previous chunk. Nothing new: the buffered bytes may
-    // never have been searched (line mode was off).
-    int from = fresh ? std::max(0, start - int(LineEnd.size())) : 0;
     FCount = start + count;
+    // Edited bytes are new to the search as well.
+    FNoEndBefore = std::min(FNoEndBefore, std::max(0, start - int(LineEnd.size()) + 1));
 
     while (Active()) {
         if (FLineLength == 0) {
-            const int pos = FindLineEnd(from);
+            const int pos = FindLineEnd();
             if (pos < 0)
                 break;
             FLineLength = pos + int(LineEnd.size());
@@ -73,7 +71,6 @@ void TLineAssembler::Received(int count)
             return;
         if (offer == TOffer::Stalled)
             break;
-        from = 0;
     }
     if (!FLineMode && !HandOutRest(epoch))
         return;
@@ -142,18 +139,26 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
     }
 }
 
-int TLineAssembler::FindLineEnd(int from) const
+// Searches from where the last search stopped: a pass that ended early (an
+// event raised, or the next chunk came in during one) leaves unsearched
+// bytes behind the line it offered, and the next chunk's search must see them.
+int TLineAssembler::FindLineEnd()
 {
     const int len = int(LineEnd.size());
     const char* buf = FBuf.data();
+    const int from = LineEnd == FSearchedFor ? FNoEndBefore : 0;
+    FSearchedFor = LineEnd;
     for (int pos = from; pos + len <= FCount; ++pos) {
         const void* hit = std::memchr(buf + pos, LineEnd[0], size_t(FCount - len - pos + 1));
         if (!hit)
-            return -1;
+            break;
         pos = int(static_cast<const char*>(hit) - buf);
-        if (std::memcmp(buf + pos, LineEnd.data(), size_t(len)) == 0)
+        if (std::memcmp(buf + pos, LineEnd.data(), size_t(len)) == 0) {
+            FNoEndBefore = pos;
             return pos;
+        }
     }
+    FNoEndBefore = std::max(from, FCount - len + 1);
     return -1;
 }
 
@@ -226,6 +231,7 @@ void TLineAssembler::EndSession() noexcept
     std::vector<char>().swap(FBuf);
     FCount = 0;
     FLineLength = 0;
+    FNoEndBefore = 0;
     FClearData = false;
     FClosing = false;
     ++FEpoch;
@@ -246,12 +252,14 @@ void TLineAssembler::Take(int count) noexcept
     std::memmove(FBuf.data(), FBuf.data() + count, size_t(FCount - count));
     FCount -= count;
     FLineLength = std::max(0, FLineLength - count);
+    FNoEndBefore = std::max(0, FNoEndBefore - count);
 }
 
 void TLineAssembler::Discard() noexcept
 {
     FCount = 0;
     FLineLength = 0;
+    FNoEndBefore = 0;
 }
 
 }  // namespace calyx

@@ -68,7 +68,7 @@ private:
 
     bool Alive(unsigned epoch);
     void EditReceivedChars(int& start, int& count);
-    int FindLineEnd(int from) const;
+    int FindLineEnd();
     TOffer OfferLine(unsigned epoch);
     bool HandOutRest(unsigned epoch);
     void Discard() noexcept;
@@ -79,6 +79,9 @@ private:
     std::vector<char> FBuf;
     int FCount = 0;
     int FLineLength = 0;
+    // No FSearchedFor starts before this position of the buffer.
+    int FNoEndBefore = 0;
+    std::string FSearchedFor;
     bool FLineMode = false;
     bool FClearData = false;
     bool FClosing = false;

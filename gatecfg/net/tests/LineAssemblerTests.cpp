@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/CalyxLineAssembler.h"
@@ -137,6 +138,38 @@ TEST(LineAssembler, AHandlerThatReadsNothingIsNotRaisedForEver)
     p.OnData = nullptr;
     p.Feed("third\r\n");
     EXPECT_EQ(p.Lines, (Lines{"first\r\n", "second\r\n", "third\r\n"}));
+}
+
+// A pass may end before it has looked at every buffered byte: the handler
+// raised after reading its line, or the next chunk arrived inside the event
+// (a message loop in the handler). The next search starts where the last
+// complete line ended, so no two lines run together.
+TEST(LineAssembler, LinesLeftByAnInterruptedPassStaySeparate)
+{
+    for (const bool raise : {true, false}) {
+        SCOPED_TRACE(raise ? "handler raised" : "chunk arrived inside the event");
+        Peer p;
+        p.A.LineEnd = "\n";
+        p.A.LineLimit = 120;
+        bool first = true;
+        p.OnData = [&] {
+            p.Lines.push_back(p.Read());
+            if (!std::exchange(first, false))
+                return;
+            if (raise)
+                throw std::runtime_error("handler failed");
+            p.Feed("D\n");
+        };
+        if (raise) {
+            EXPECT_THROW(p.Feed("A\nB\nC\n"), std::runtime_error);
+            p.Feed("D\n");
+        } else {
+            p.Feed("A\nB\nC\n");
+        }
+        EXPECT_EQ(p.Lines, (Lines{"A\n", "B\n", "C\n", "D\n"}));
+        EXPECT_TRUE(p.Limits.empty());
+        EXPECT_EQ(p.A.BufferedCount(), 0);
+    }
 }
 
 TEST(LineAssembler, WithoutHandlerLinesAreDropped)
