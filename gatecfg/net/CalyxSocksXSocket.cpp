@@ -253,7 +253,9 @@ bool TCustomSocksXSocket::TriggerDataAvailable(WORD error)
             if (FSocksAuthMethod == 2)
                 TriggerSocksAuthState(socksAuthNotRequired);
             SocksDoConnect();
-        } else if (FRcvBuf[1] == 2) {
+        } else if (FRcvBuf[1] == 2 && FSocksAuthMethod == 2) {
+            // Only offered credentials go out: their lengths were checked
+            // at Connect.
             SocksDoAuthenticate();
         } else {
             SocksDoError(20003, "authentification method not acceptable");
