@@ -363,13 +363,13 @@ void TCustomXSocket::SetLingerTimeout(int value)
 void TCustomXSocket::SetReqVerLow(BYTE value)
 {
     if (!SetWinsockReqVerLow(value))
-        SocketError("SetReqVerLow: WinSock version can't be changed now");
+        RaiseException("SetReqVerLow: WinSock version can't be changed now");
 }
 
 void TCustomXSocket::SetReqVerHigh(BYTE value)
 {
     if (!SetWinsockReqVerHigh(value))
-        SocketError("SetReqVerHigh: WinSock version can't be changed now");
+        RaiseException("SetReqVerHigh: WinSock version can't be changed now");
 }
 
 void TCustomXSocket::SetBufSize(int size)

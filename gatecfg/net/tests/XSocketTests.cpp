@@ -503,6 +503,44 @@ TEST_F(XSocketTest, RefusalsRaiseOrFireOnError)
     EXPECT_EQ(idle->LastError, 10022);
 }
 
+// The refusal is reported as itself: no stale WinSock error stands in for
+// it, and none can close the connection.
+TEST_F(XSocketTest, ChangingTheWinSockVersionWhileLoadedIsRefusedAsSuch)
+{
+    TCustomXSocket *cli, *acc;
+    ConnectPair(cli, acc);
+    struct TCase {
+        const char* Text;
+        std::function<void()> Set;
+    } const kCases[] = {
+        {"SetReqVerLow: WinSock version can't be changed now", [&] { cli->SetReqVerLow(2); }},
+        {"SetReqVerHigh: WinSock version can't be changed now", [&] { cli->SetReqVerHigh(2); }},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Text);
+        XSocket_WSASetLastError(WSAECONNRESET);  // left by some earlier call
+        try {
+            c.Set();
+            ADD_FAILURE() << "accepted";
+        } catch (ESocketException& e) {
+            EXPECT_EQ(e.Message(), c.Text);
+        }
+        int errors = 0;
+        cli->OnError = [&](rtl::TObject*) { ++errors; };
+        XSocket_WSASetLastError(WSAECONNRESET);
+        c.Set();
+        EXPECT_EQ(errors, 1);
+        cli->OnError = nullptr;
+        EXPECT_STREQ(SocketStateName(cli->State()), "wsConnected");
+    }
+    EXPECT_EQ(cli->ReqVerLow(), 1);
+    EXPECT_EQ(cli->ReqVerHigh(), 1);
+    EXPECT_NO_THROW(cli->SetReqVerLow(1));  // the current value is no change
+    EXPECT_EQ(Count("cli:closed:10054"), 0);
+    EXPECT_EQ(cli->SendStr("still"), 5);
+    EXPECT_TRUE(WaitFor([&] { return Count("acc:data:still") == 1; }));
+}
+
 namespace {
 SOCKET gMadeSocket = INVALID_SOCKET;
 SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
