@@ -867,12 +867,27 @@ void TCustomXSocket::Listen()
 bool TCustomXSocket::OpenSocketHandle(const char* failure)
 {
     DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
+    const SOCKET handle = winsock::socket(FAddrFormat, FType, FProto);
+    if (handle == INVALID_SOCKET) {
         SocketError(failure);
         return false;
     }
+    TakeHandle(handle);
     return true;
+}
+
+void TCustomXSocket::TakeHandle(SOCKET handle)
+{
+    FHSocket = handle;
+    ++FSession;
+    FCloseInvoked = false;  // a session of its own, whose close is still to come
+}
+
+void TCustomXSocket::LoseHandle()
+{
+    FHSocket = INVALID_SOCKET;
+    ++FSession;
+    DropQueuedNotices();
 }
 
 // A socket still in wsClosed has no close of its own (Close ignores it), and
@@ -881,7 +896,7 @@ void TCustomXSocket::CloseHandle()
 {
     const int error = XSocket_WSAGetLastError();
     XSocket_closesocket(FHSocket);
-    FHSocket = INVALID_SOCKET;
+    LoseHandle();
     XSocket_WSASetLastError(error);
 }
 
@@ -910,17 +925,23 @@ void TCustomXSocket::Dup(SOCKET newHSocket)
     }
     if (FState != wsClosed) {
         const SOCKET old = FHSocket;
-        FHSocket = INVALID_SOCKET;
-        DropQueuedNotices();
+        LoseHandle();
         if (old != INVALID_SOCKET && XSocket_closesocket(old) != 0) {
-            FHSocket = newHSocket;  // handed over: it goes too
+            TakeHandle(newHSocket);  // handed over: it goes too
             CloseHandle();
             SocketError("Dup (closesocket)");
             return;
         }
+        const TSessionGuard closed(this);
         ChangeState(wsClosed);
+        if (!closed.Holds()) {
+            // The handler opened a session of its own: the new handle has no
+            // place here.
+            XSocket_closesocket(newHSocket);
+            return;
+        }
     }
-    FHSocket = newHSocket;
+    TakeHandle(newHSocket);
     const char* failed = ReadSocketBufSizes();
     if (!failed)
         failed = SetStreamOptions();

@@ -272,6 +272,22 @@ protected:
     virtual void Do_FD_CLOSE(WORD error);
     virtual void DupConnected();
 
+    // A handler may end the session in hand, and even open the next one,
+    // before the code that raised its event goes on: such code asks Holds()
+    // first. Every handle taken or let go starts a new session number.
+    class TSessionGuard {
+    public:
+        explicit TSessionGuard(const TCustomXSocket* socket) noexcept
+            : FSocket(socket), FSession(socket->FSession)
+        {
+        }
+        bool Holds() const noexcept { return FSocket->FSession == FSession; }
+
+    private:
+        const TCustomXSocket* FSocket;
+        unsigned FSession;
+    };
+
     void ChangeState(TSocketState newState);
     void SocketError(const std::string& context);
     // The error text and report of SocketError, closing nothing.
@@ -310,6 +326,10 @@ protected:
 
 private:
     bool OpenSocketHandle(const char* failure);
+    void TakeHandle(SOCKET handle);
+    // Forgets the handle (closed, or never to be used again) and drops the
+    // notices that name it.
+    void LoseHandle();
     void CloseHandle();
     void DropQueuedNotices();
     void SendFailed(int error);
@@ -328,6 +348,7 @@ private:
     TMessage FDnsEarlyMsg = {};
     TXSocketCounter* FCounter = nullptr;
     SOCKET FHSocket = INVALID_SOCKET;
+    unsigned FSession = 0;
     SOCKET FASocket = INVALID_SOCKET;
     UINT FMsg_WM_ASYNCSELECT = 0;
     UINT FMsg_WM_ASYNCGETHOSTBYNAME = 0;

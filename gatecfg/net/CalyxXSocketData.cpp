@@ -71,8 +71,9 @@ void TCustomXSocket::WMASyncSelect(TMessage& msg)
         return;
     const WORD error = HIWORD(msg.LParam);
     const WORD events = LOWORD(msg.LParam);
-    // A handler may close the socket (or adopt another) half-way: the rest of
-    // the notice then belongs to a handle that is gone.
+    // A handler may end the session half-way: the rest of the notice then
+    // belongs to a handle that is gone.
+    const TSessionGuard session(this);
     struct {
         WORD Bit;
         void (TCustomXSocket::*Handler)(WORD);
@@ -82,7 +83,7 @@ void TCustomXSocket::WMASyncSelect(TMessage& msg)
                         {FD_ACCEPT, &TCustomXSocket::Do_FD_ACCEPT},
                         {FD_CLOSE, &TCustomXSocket::Do_FD_CLOSE}};
     for (const auto& step : kOrder) {
-        if (FHSocket != target)
+        if (!session.Holds())
             return;
         if (events & step.Bit)
             (this->*step.Handler)(error);
@@ -93,25 +94,34 @@ void TCustomXSocket::Do_FD_CONNECT(WORD error)
 {
     if (FState == wsConnected)
         return;
+    const TSessionGuard session(this);
     ChangeState(wsConnected);
+    if (!session.Holds())
+        return;
     TriggerSessionConnectedSpecial(error);
-    if (error != 0 && FState != wsClosed)
+    if (error != 0 && session.Holds() && FState != wsClosed)
         Close();
 }
 
 void TCustomXSocket::Do_FD_READ(WORD error)
 {
+    const TSessionGuard session(this);
     if (FState != wsConnected) {
         ChangeState(wsConnected);
+        if (!session.Holds())
+            return;
         TriggerSessionConnectedSpecial(error);
+        if (!session.Holds())
+            return;
     }
     ASyncReceive(error, ComponentOptions);
 }
 
 void TCustomXSocket::Do_FD_WRITE(WORD error)
 {
+    const TSessionGuard session(this);
     TryToSend();
-    if (FbAllSent)
+    if (session.Holds() && FbAllSent)
         TriggerDataSent(error);
 }
 
@@ -124,10 +134,15 @@ void TCustomXSocket::Do_FD_CLOSE(WORD error)
 {
     if (FState == wsConnecting || FHSocket == INVALID_SOCKET)
         return;
+    const TSessionGuard session(this);
     ASyncReceive(0, ComponentOptions.Without(wsoNoReceiveLoop));
+    if (!session.Holds())
+        return;  // closed from the data handler, which reported it
     if (!FCloseInvoked) {
         FCloseInvoked = true;
         TriggerSessionClosed(error);
+        if (!session.Holds())
+            return;
     }
     if (FState != wsClosed)
         Close();
@@ -136,10 +151,14 @@ void TCustomXSocket::Do_FD_CLOSE(WORD error)
 void TCustomXSocket::ASyncReceive(WORD error, TXSocketOptions options)
 {
     // An exception of a pass ends the loop and goes on to the dispatcher.
+    const TSessionGuard session(this);
     for (;;) {
         LastError = 0;
         const unsigned before = FReceiveCalls;
-        if (!TriggerDataAvailable(error)) {
+        const bool assigned = TriggerDataAvailable(error);
+        if (!session.Holds())
+            return;
+        if (!assigned) {
             char scratch[4];
             if (DoRecv(scratch, sizeof scratch, 0) < 0) {
                 const int e = XSocket_WSAGetLastError();
@@ -184,8 +203,9 @@ int TCustomXSocket::Send(const void* data, int len)
         len = 0;
     if (FbAllSent)
         return len;
+    const TSessionGuard session(this);
     TryToSend();
-    if (FbAllSent && FHSocket != INVALID_SOCKET)
+    if (session.Holds() && FbAllSent && FHSocket != INVALID_SOCKET)
         lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket), MAKELONG(FD_WRITE, 0));
     return len;
 }
@@ -253,6 +273,7 @@ int TCustomXSocket::RealSend(const char* data, int len)
 // behind them; the lock is not held while the handler runs.
 void TCustomXSocket::TryToSend()
 {
+    const TSessionGuard session(this);
     for (;;) {
         int offered = 0;
         int sent = 0;
@@ -281,7 +302,7 @@ void TCustomXSocket::TryToSend()
             return;
         }
         TriggerSendData(sent);
-        if (sent < offered)
+        if (!session.Holds() || sent < offered)
             return;  // the rest waits for FD_WRITE
     }
 }
@@ -324,7 +345,8 @@ int TCustomXSocket::SendTo(const sockaddr_in& dest, int destLen, const void* dat
 
 void TCustomXSocket::Flush()
 {
-    while (FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
+    const TSessionGuard session(this);
+    while (session.Holds() && FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
         TryToSend();
         MessagePump();
     }
@@ -403,11 +425,12 @@ int TCustomXSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& f
 // again until more arrive.
 void TCustomXSocket::WaitForClose()
 {
+    const TSessionGuard session(this);
     u_long stalledAt = 0;
-    while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+    while (session.Holds() && FHSocket != INVALID_SOCKET && FState != wsClosed) {
         MessagePump();
         u_long pending = 0;
-        if (FHSocket == INVALID_SOCKET ||
+        if (!session.Holds() ||
             winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
             break;
         if (pending > 0 && pending != stalledAt) {
@@ -415,7 +438,7 @@ void TCustomXSocket::WaitForClose()
             TriggerDataAvailable(0);
             stalledAt = FReceiveCalls == before ? pending : 0;
         }
-        if (FHSocket == INVALID_SOCKET)
+        if (!session.Holds())
             break;
         char scratch;
         const int peeked = XSocket_recv(FHSocket, &scratch, 1, MSG_PEEK);
@@ -473,8 +496,10 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
 {
     if (FHSocket == INVALID_SOCKET) {
         if (FState != wsClosed) {
+            const TSessionGuard closed(this);
             ChangeState(wsClosed);
-            AssignDefaultValue();
+            if (closed.Holds())
+                AssignDefaultValue();
         }
         return;
     }
@@ -495,18 +520,20 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
         LastError = e;
         if (e == WSANOTINITIALISED)
             break;
-        FHSocket = INVALID_SOCKET;
-        DropQueuedNotices();
+        LoseHandle();
         SocketError("Disconnect (closesocket)");
         return;
     }
-    FHSocket = INVALID_SOCKET;
-    DropQueuedNotices();
+    LoseHandle();
+    // The events may open the next session, which the reset must not wipe.
+    const TSessionGuard closed(this);
+    const bool notify = !IsDestroying() && !FCloseInvoked;
+    FCloseInvoked = true;
     ChangeState(wsClosed);
-    if (!IsDestroying() && !FCloseInvoked) {
-        FCloseInvoked = true;
+    if (notify)
         TriggerSessionClosed(error);
-    }
+    if (!closed.Holds())
+        return;
     try {
         AssignDefaultValue();
     } catch (...) {
@@ -529,16 +556,15 @@ void TCustomXSocket::SocketError(const std::string& context)
     if (error == WSAECONNRESET || error == WSAENOTCONN) {
         if (FHSocket != INVALID_SOCKET) {
             winsock::closesocket(FHSocket);
-            FHSocket = INVALID_SOCKET;
-            DropQueuedNotices();
+            LoseHandle();
         }
+        const TSessionGuard closed(this);
         if (FState != wsClosed && !FCloseInvoked) {
             FCloseInvoked = true;
             TriggerSessionClosed(WORD(error));
         }
-        ChangeState(wsClosed);
-        // No reset follows this close: re-arm the guard for the next session.
-        FCloseInvoked = false;
+        if (closed.Holds())
+            ChangeState(wsClosed);
     }
     ReportSocketError(error, context);
 }
