@@ -53,8 +53,10 @@ void TCustomXSocket::WndProc(TMessage& msg)
             WMAsyncGetHostByName(msg);
         else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR)
             WMAsyncGetHostByAddr(msg);
-        else if (msg.Msg == FMsg_WM_CLOSE_DELAYED)
-            Close();
+        else if (msg.Msg == FMsg_WM_CLOSE_DELAYED) {
+            if (unsigned(msg.WParam) == FSession)
+                Close();
+        }
         else if (msg.Msg == FMsg_WM_TEST_EXCEPTION)
             throw ESocketException("Test exception in XSocket");
         else
@@ -466,9 +468,11 @@ void TCustomXSocket::Close()
     InternalClose(true, 0);
 }
 
+// The notice names the session it was asked for: a session that has ended
+// meanwhile takes the next one's close with it otherwise.
 BOOL TCustomXSocket::CloseDelayed()
 {
-    return lib::PostMessageA(Handle(), FMsg_WM_CLOSE_DELAYED, 0, 0);
+    return lib::PostMessageA(Handle(), FMsg_WM_CLOSE_DELAYED, WPARAM(FSession), 0);
 }
 
 void TCustomXSocket::Abort()

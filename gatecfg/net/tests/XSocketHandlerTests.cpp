@@ -74,3 +74,31 @@ TEST_F(XSocketTest, ACloseFromTheDrainAtThePeersCloseIsReportedOnce)
     Settle();
     EXPECT_EQ(Log, (std::vector<std::string>{"cli:data:bye", "cli:state:wsClosed", "cli:closed:0"}));
 }
+
+// A delayed close belongs to the session it was asked for.
+TEST_F(XSocketTest, ADelayedCloseNeverClosesTheNextSession)
+{
+    struct TCase {
+        const char* Name;
+        bool AskWhileConnected;
+    } const kCases[] = {{"asked, then closed at once", true}, {"asked while closed", false}};
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        TCustomXSocket *cli, *acc;
+        ConnectPair(cli, acc);
+        if (c.AskWhileConnected) {
+            EXPECT_TRUE(cli->CloseDelayed());
+            cli->Close();
+        } else {
+            cli->Close();
+            EXPECT_TRUE(cli->CloseDelayed());
+        }
+        cli->SetAddr("127.0.0.1");
+        cli->SetPort(Listener->GetXPort());
+        cli->Connect();
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        Settle();
+        EXPECT_STREQ(SocketStateName(cli->State()), "wsConnected");
+        cli->Close();
+    }
+}
