@@ -165,7 +165,13 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     // A client that got no connection would stay listed (and counted against
     // MaxClients) for ever: it goes with the failure.
     try {
-        client->Dup(Accept());
+        const SOCKET handle = Accept();
+        if (handle != INVALID_SOCKET)
+            client->Dup(handle);
+    } catch (rtl::Exception& e) {
+        client->Free();
+        ReportLostConnection(e);
+        return;
     } catch (...) {
         client->Free();
         throw;
@@ -184,6 +190,28 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     } else {
         client->SendBanner();
     }
+}
+
+// A connection lost before the client could take it (a peer that reset
+// before its accept, a peer address that cannot be read) goes to the
+// server's error path: OnError when assigned, else the background event.
+// It is the newcomer's failure and the listener is sound, so CanClose starts
+// False there and the server keeps serving unless the handler asks to close.
+void TCustomXSocketServer::ReportLostConnection(rtl::Exception& e)
+{
+    if (OnError.Assigned()) {
+        TriggerError();
+        return;
+    }
+    bool canClose = false;
+    if (OnBgException.Assigned()) {
+        try {
+            OnBgException(this, e, canClose);
+        } catch (...) {
+        }
+    }
+    if (canClose)
+        Abort();
 }
 
 void TCustomXSocketServer::WndProc(TMessage& msg)

@@ -176,6 +176,59 @@ TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
     }
 }
 
+int WSAAPI LostPeerName(SOCKET, sockaddr*, int*)
+{
+    winsock::WSASetLastError(WSAENOTCONN);
+    return SOCKET_ERROR;
+}
+
+// A connection lost before it could be taken is the newcomer's failure, not
+// the listener's: reported, while the server keeps serving, also when the
+// background handler leaves CanClose as it found it.
+TEST_F(ServerTest, AConnectionLostWhileBeingTakenIsReportedAndTheServerKeepsServing)
+{
+    struct TCase {
+        const char* Name;
+        const char* Entry;
+        FARPROC Fake;
+        const char* Text;
+    } const kCases[] = {
+        {"reset before its accept", "accept", ProcCast<FARPROC>(&LostAccept),
+         "Connection reset by peer (#10054 in Accept)"},
+        {"peer address unreadable", "getpeername", ProcCast<FARPROC>(&LostPeerName),
+         "Socket is not connected (#10057 in GetPeerName)"},
+    };
+    gAcceptError = WSAECONNRESET;
+    Listen();
+    for (const TCase& c : kCases) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (withOnError ? ", OnError" : ", OnBgException"));
+            std::vector<std::string> errors;
+            Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool&) {
+                errors.push_back(e.Message());
+            };
+            if (withOnError)
+                Server->OnError = [&](rtl::TObject*) { errors.push_back("OnError"); };
+            SetWinsockEntry(c.Entry, c.Fake);
+            TPlainPeer peer;
+            peer.ConnectTo(ServerPort);
+            ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+            Settle();
+            SetWinsockEntry(c.Entry, nullptr);
+            EXPECT_EQ(errors, std::vector<std::string>{withOnError ? "OnError" : c.Text});
+            EXPECT_EQ(Server->ClientCount(), 0);
+            EXPECT_STREQ(SocketStateName(Server->State()), "wsListening");
+            EXPECT_TRUE(peer.WaitForEnd() || std::string(c.Entry) == "accept");
+
+            auto next = Connect(1);
+            EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+            next.reset();
+            ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+            Server->OnError = nullptr;
+        }
+    }
+}
+
 TEST_F(ServerTest, AFailedClientCreationWhoseConnectionIsLostLeavesNoClientBehind)
 {
     std::vector<std::string> errors;
