@@ -34,9 +34,11 @@ void TLineAssembler::Feed(const char* data, int count)
     Received(count);
 }
 
-bool TLineAssembler::Alive(unsigned epoch)
+// After an event: the owner (and this assembler with it) may be gone, or
+// the session ended.
+bool TLineAssembler::Alive(const TLifeWatch& watch, unsigned epoch)
 {
-    return FEpoch == epoch && (FClosing || FSink.LineSessionOpen());
+    return !watch.Gone() && FEpoch == epoch && (FClosing || FSink.LineSessionOpen());
 }
 
 void TLineAssembler::Received(int count)
@@ -44,6 +46,7 @@ void TLineAssembler::Received(int count)
     count = std::max(count, 0);
     if (count == 0 && FCount == 0)
         return;
+    const TLifeWatch watch(FLife);
     const unsigned epoch = FEpoch;
     const bool fresh = count > 0;
     int start = FCount;
@@ -52,7 +55,7 @@ void TLineAssembler::Received(int count)
             EditReceivedChars(start, count);
         else if (LineEcho)
             FSink.SendEcho(FBuf.data() + start, count);
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return;
     }
     FCount = start + count;
@@ -78,7 +81,7 @@ void TLineAssembler::Received(int count)
     if (LineLimit > 0 && FCount > LineLimit) {
         FClearData = true;
         FSink.LineLimitExceeded(FCount, FClearData);
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return;
         if (FClearData) {
             Discard();
@@ -129,8 +132,12 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
         }
     }
     // The echo goes first: when it fails, the buffered bytes are still whole.
-    if (!echo.empty())
+    if (!echo.empty()) {
+        const TLifeWatch watch(FLife);
         FSink.SendEcho(echo.data(), int(echo.size()));
+        if (watch.Gone())
+            return;
+    }
     if (editing) {
         FCount = 0;
         std::memcpy(Reserve(int(work.size())), work.data(), work.size());
@@ -166,10 +173,11 @@ int TLineAssembler::FindLineEnd()
 // not asked again: the line stays current for a later read or event.
 TLineAssembler::TOffer TLineAssembler::OfferLine(unsigned epoch)
 {
+    const TLifeWatch watch(FLife);
     while (FLineMode && FLineLength > 0) {
         const int before = FLineLength;
         const bool assigned = FSink.LineDataAvailable();
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return TOffer::Closed;
         if (!assigned)
             Take(FLineLength);
@@ -182,10 +190,11 @@ TLineAssembler::TOffer TLineAssembler::OfferLine(unsigned epoch)
 // Line mode went off inside an event: the rest goes out raw.
 bool TLineAssembler::HandOutRest(unsigned epoch)
 {
+    const TLifeWatch watch(FLife);
     while (!FLineMode && FCount > 0) {
         const int before = FCount;
         const bool assigned = FSink.LineDataAvailable();
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return false;
         if (!assigned)
             Discard();
@@ -197,14 +206,15 @@ bool TLineAssembler::HandOutRest(unsigned epoch)
 
 void TLineAssembler::Reprocess()
 {
+    const TLifeWatch watch(FLife);
     const unsigned epoch = FEpoch;
-    while (FCount > 0 && Alive(epoch)) {
+    while (FCount > 0 && Alive(watch, epoch)) {
         const int before = FCount;
         if (Active())
             Received(0);
         else
             HandOutRest(epoch);
-        if (FCount == before)
+        if (watch.Gone() || FCount == before)
             break;
     }
 }
@@ -214,16 +224,19 @@ void TLineAssembler::SessionClosed()
     if (FClosing)
         return;
     FClosing = true;
+    const TLifeWatch watch(FLife);
     try {
         if (FLineMode && FCount > 0 && !FClearData) {
             FLineLength = FCount;
             OfferLine(FEpoch);
         }
     } catch (...) {
-        EndSession();
+        if (!watch.Gone())
+            EndSession();
         throw;
     }
-    EndSession();
+    if (!watch.Gone())
+        EndSession();
 }
 
 void TLineAssembler::EndSession() noexcept

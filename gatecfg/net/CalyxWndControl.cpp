@@ -397,11 +397,7 @@ void TCxWndControl::WndProc(TMessage& msg)
         FreeSelf();  // nothing of this object may be touched afterwards
         return;
     }
-    try {
-        msg.Result = DefWindowProcA(FHandle, msg.Msg, msg.WParam, msg.LParam);
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+    HandleGuarded([&] { msg.Result = DefWindowProcA(FHandle, msg.Msg, msg.WParam, msg.LParam); });
 }
 
 void TCxWndControl::FreeSelf()
@@ -420,6 +416,7 @@ bool TCxWndControl::PostRelease()
 
 void TCxWndControl::HandleBackGroundException(rtl::Exception& e)
 {
+    const TCxLifeGuard life(this);
     bool canClose = true;
     if (OnBgException.Assigned()) {
         try {
@@ -427,7 +424,7 @@ void TCxWndControl::HandleBackGroundException(rtl::Exception& e)
         } catch (...) {
         }
     }
-    if (canClose) {
+    if (canClose && life.InService()) {
         try {
             AbortOnBgException();
         } catch (...) {
@@ -456,12 +453,16 @@ void TCxWndControl::ThreadDetach()
     DeallocateHWnd();
 }
 
+// The loops dispatch this component's own messages too, which may free it.
 void TCxWndControl::MessageLoop()
 {
+    const TCxLifeGuard life(this);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+        if (!life.InService())
+            return;
     }
     Terminated = true;
 }
@@ -482,7 +483,8 @@ bool TCxWndControl::ProcessMessage()
 
 void TCxWndControl::ProcessMessages()
 {
-    while (ProcessMessage()) {
+    const TCxLifeGuard life(this);
+    while (ProcessMessage() && life.InService()) {
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "net/CalyxLifeWatch.h"
 #include "net/CalyxTypes.h"
 #include "rtl/Component.h"
 #include "rtl/Event.h"
@@ -156,9 +157,17 @@ protected:
     // FreeMsgHandlers).
     UINT AllocateMsgId();
     void ReleaseMsgId(UINT& msg);
+    // Runs the handling of one of the component's messages: an exception
+    // goes to HandleBackGroundException, or on to the window procedure when
+    // the handling freed the component.
+    template <class F>
+    void HandleGuarded(F&& handle);
 
 private:
+    friend class TCxLifeGuard;
     void ReleaseUnusedHandler();
+
+    TLifeWatchList FLifeWatches;
 
     HWND FHandle = nullptr;
     TCxWndHandler* FHandler = nullptr;
@@ -166,6 +175,35 @@ private:
     UINT FMsgRelease = 0;
     bool FDestroyedWindow = false;
 };
+
+// A handler may free the component whose event it serves: code that raises
+// an event and then goes on with the component asks InService() first.
+class TCxLifeGuard {
+public:
+    explicit TCxLifeGuard(TCxWndControl* control) noexcept
+        : FControl(control), FWatch(control->FLifeWatches)
+    {
+    }
+    // Neither freed nor being freed.
+    bool InService() const noexcept { return !FWatch.Gone() && !FControl->IsDestroying(); }
+
+private:
+    TCxWndControl* FControl;
+    TLifeWatch FWatch;
+};
+
+template <class F>
+void TCxWndControl::HandleGuarded(F&& handle)
+{
+    const TCxLifeGuard life(this);
+    try {
+        handle();
+    } catch (rtl::Exception& e) {
+        if (!life.InService())
+            throw;  // the window procedure routes it past the freed component
+        HandleBackGroundException(e);
+    }
+}
 
 void InitUnitCalyxWndControl();
 void FinUnitCalyxWndControl();

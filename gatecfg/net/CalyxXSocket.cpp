@@ -656,7 +656,10 @@ void TCustomXSocket::Connect()
         SocketError(failed);
         return;
     }
+    const TSessionGuard session(this);
     ChangeState(wsOpened);
+    if (!session.Alive())
+        return;
     if (FState != wsOpened) {
         XSocket_WSASetLastError(WSAEINVAL);
         SocketError("Connect (Invalid operation in OnChangeState)");
@@ -717,7 +720,8 @@ void TCustomXSocket::Connect()
     }
     if (FType == SOCK_DGRAM) {
         ChangeState(wsConnected);
-        TriggerSessionConnectedSpecial(0);
+        if (session.Holds())
+            TriggerSessionConnectedSpecial(0);
         return;
     }
     if (CheckLogOptions(loWsockInfo))
@@ -809,7 +813,12 @@ void TCustomXSocket::Listen()
         SocketError("Bind");
         return;
     }
+    // Each state change and the datagram's connect event may end the
+    // session (or free the component) from a handler.
+    const TSessionGuard session(this);
     ChangeState(wsBound);
+    if (!session.Holds())
+        return;
 
     if (FType == SOCK_STREAM) {
         if (winsock::listen(FHSocket, ListenBacklog) != 0) {
@@ -840,21 +849,27 @@ void TCustomXSocket::Listen()
                 try {
                     SocketError("WSAIoctl(SIO_RCVALL)");
                 } catch (...) {
-                    Close();
+                    if (session.Holds())
+                        Close();
                     throw;
                 }
-                Close();
+                if (session.Holds())
+                    Close();
                 return;
             }
         }
         ChangeState(wsListening);
-        ChangeState(wsConnected);
-        TriggerSessionConnectedSpecial(0);
+        if (session.Holds())
+            ChangeState(wsConnected);
+        if (session.Holds())
+            TriggerSessionConnectedSpecial(0);
     } else {
         SocketError("Listen: unexpected protocol.");
         return;
     }
 
+    if (!session.Holds())
+        return;
     FSelectEvent = FType == SOCK_STREAM ? FD_ACCEPT | FD_CLOSE
                                         : FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;
     if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
@@ -908,12 +923,13 @@ SOCKET TCustomXSocket::Accept()
         return INVALID_SOCKET;
     }
     int len = sizeof FSin;
-    FASocket = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    const SOCKET accepted = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    FASocket = accepted;
     // A failed accept is the pending peer's (one that reset before it was
     // taken gives 10054): the listener stays open and keeps serving.
-    if (FASocket == INVALID_SOCKET)
+    if (accepted == INVALID_SOCKET)
         ReportSocketError(XSocket_WSAGetLastError(), "Accept");
-    return FASocket;
+    return accepted;
 }
 
 void TCustomXSocket::Dup(SOCKET newHSocket)

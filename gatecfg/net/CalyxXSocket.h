@@ -272,18 +272,21 @@ protected:
     virtual void Do_FD_CLOSE(WORD error);
     virtual void DupConnected();
 
-    // A handler may end the session in hand, and even open the next one,
-    // before the code that raised its event goes on: such code asks Holds()
-    // first. Every handle taken or let go starts a new session number.
+    // A handler may free the component, or end the session in hand and even
+    // open the next one, before the code that raised its event goes on: such
+    // code asks Alive() or Holds() first. Every handle taken or let go starts
+    // a new session number.
     class TSessionGuard {
     public:
-        explicit TSessionGuard(const TCustomXSocket* socket) noexcept
-            : FSocket(socket), FSession(socket->FSession)
+        explicit TSessionGuard(TCustomXSocket* socket) noexcept
+            : FLife(socket), FSocket(socket), FSession(socket->FSession)
         {
         }
-        bool Holds() const noexcept { return FSocket->FSession == FSession; }
+        bool Alive() const noexcept { return FLife.InService(); }
+        bool Holds() const noexcept { return Alive() && FSocket->FSession == FSession; }
 
     private:
+        TCxLifeGuard FLife;
         const TCustomXSocket* FSocket;
         unsigned FSession;
     };
@@ -335,6 +338,7 @@ private:
     void SendFailed(int error);
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);
+    void RefuseLookup(const std::string& text);
     void BeginDnsLookup();
 
     std::string FDnsResult;

@@ -46,7 +46,13 @@ std::string SelectEventNames(const TMessage& msg)
 
 void TCustomXSocket::WndProc(TMessage& msg)
 {
-    try {
+    if (msg.Msg != FMsg_WM_ASYNCSELECT && msg.Msg != FMsg_WM_ASYNCGETHOSTBYNAME &&
+        msg.Msg != FMsg_WM_ASYNCGETHOSTBYADDR && msg.Msg != FMsg_WM_CLOSE_DELAYED &&
+        msg.Msg != FMsg_WM_TEST_EXCEPTION) {
+        TCxWndControl::WndProc(msg);  // may free the component
+        return;
+    }
+    HandleGuarded([&] {
         if (msg.Msg == FMsg_WM_ASYNCSELECT)
             WMASyncSelect(msg);
         else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME)
@@ -56,14 +62,10 @@ void TCustomXSocket::WndProc(TMessage& msg)
         else if (msg.Msg == FMsg_WM_CLOSE_DELAYED) {
             if (unsigned(msg.WParam) == FSession)
                 Close();
-        }
-        else if (msg.Msg == FMsg_WM_TEST_EXCEPTION)
+        } else {
             throw ESocketException("Test exception in XSocket");
-        else
-            TCxWndControl::WndProc(msg);  // may free the component
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+        }
+    });
 }
 
 void TCustomXSocket::WMASyncSelect(TMessage& msg)
@@ -322,8 +324,12 @@ void TCustomXSocket::SendFailed(int error)
         if (CheckLogOptions(loWsockErr))
             DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
         FCloseInvoked = true;
-        Close();
-        TriggerSessionClosed(WORD(error));
+        {
+            const TSessionGuard life(this);
+            Close();
+            if (life.Alive())
+                TriggerSessionClosed(WORD(error));
+        }
         return;
     default:
         XSocket_WSASetLastError(error);
@@ -350,6 +356,8 @@ void TCustomXSocket::Flush()
     const TSessionGuard session(this);
     while (session.Holds() && FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
         TryToSend();
+        if (!session.Holds())
+            return;
         MessagePump();
     }
 }
@@ -438,10 +446,10 @@ void TCustomXSocket::WaitForClose()
         if (pending > 0 && pending != stalledAt) {
             const unsigned before = FReceiveCalls;
             TriggerDataAvailable(0);
+            if (!session.Holds())
+                break;
             stalledAt = FReceiveCalls == before ? pending : 0;
         }
-        if (!session.Holds())
-            break;
         char scratch;
         const int peeked = XSocket_recv(FHSocket, &scratch, 1, MSG_PEEK);
         if (peeked == 0 || (peeked < 0 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK))
@@ -487,11 +495,17 @@ void TCustomXSocket::AbortOnBgException()
 
 void TCustomXSocket::InternalAbort(WORD error)
 {
+    // The lookup's and the linger option's reports run handlers too.
+    const TCxLifeGuard life(this);
     CancelDnsLookup();
+    if (!life.InService())
+        return;
     DeleteBufferedData();
     if (FState == wsConnected && FProto == IPPROTO_TCP) {
         LingerOnOff = wsLingerOff;
         ApplyLinger();
+        if (!life.InService())
+            return;
     }
     InternalClose(false, error);
 }
@@ -513,12 +527,15 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
         Shutdown(1);
     // Notices stop before the handle goes, so none can follow the purge.
     winsock::WSAAsyncSelect(FHSocket, Handle(), 0, 0);
+    const TCxLifeGuard life(this);
     for (;;) {
         if (winsock::closesocket(FHSocket) == 0)
             break;
         const int e = XSocket_WSAGetLastError();
         if (e == WSAEWOULDBLOCK) {
             MessagePump();
+            if (!life.InService())
+                return;  // freed meanwhile, which closed it
             continue;
         }
         LastError = e;
@@ -534,7 +551,7 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
     const bool notify = !IsDestroying() && !FCloseInvoked;
     FCloseInvoked = true;
     ChangeState(wsClosed);
-    if (notify)
+    if (notify && closed.Alive())
         TriggerSessionClosed(error);
     if (!closed.Holds())
         return;
@@ -569,6 +586,8 @@ void TCustomXSocket::SocketError(const std::string& context)
         }
         if (closed.Holds())
             ChangeState(wsClosed);
+        if (!closed.Alive())
+            return;  // freed by the handler: nobody is left to tell
     }
     ReportSocketError(error, context);
 }

@@ -94,6 +94,7 @@ protected:
 
 private:
     TXSocketClient* CreateClient();
+    void DropPendingConnection();
     void ReportLostConnection(rtl::Exception& e);
 
     std::vector<TXSocketClient*> FClients;

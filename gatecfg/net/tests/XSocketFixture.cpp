@@ -185,7 +185,17 @@ void XSocketTest::TearDown()
 TCustomSslXSocket* XSocketTest::MakeSocket(const std::string& name)
 {
     // The final class of the chain: the layers above must pass through.
-    auto* s = rtl::Create<TCustomSslXSocket>(nullptr);
+    return Record(rtl::Create<TCustomSslXSocket>(nullptr), name);
+}
+
+void XSocketTest::Forget(TCustomXSocket* s)
+{
+    Sockets.erase(std::remove(Sockets.begin(), Sockets.end(), s), Sockets.end());
+    Accepted.erase(std::remove(Accepted.begin(), Accepted.end(), s), Accepted.end());
+}
+
+TCustomSslXSocket* XSocketTest::Record(TCustomSslXSocket* s, const std::string& name)
+{
     Sockets.push_back(s);
     auto log = [this, name](const std::string& text) { Log.push_back(name + ":" + text); };
     s->OnChangeState = [log](rtl::TObject*, TSocketState, TSocketState to) {

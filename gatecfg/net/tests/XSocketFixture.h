@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Guarded.h"
 #include "net/CalyxUnits.h"
 #include "net/CalyxSslXSocket.h"
 
@@ -58,6 +59,10 @@ struct XSocketTest : ::testing::Test {
 
     // A socket whose events are written to Log as "name:event:detail".
     TCustomSslXSocket* MakeSocket(const std::string& name);
+    // The same for a socket made elsewhere, which the fixture then frees.
+    TCustomSslXSocket* Record(TCustomSslXSocket* s, const std::string& name);
+    // A socket the test frees itself: the fixture lets go of it.
+    void Forget(TCustomXSocket* s);
     // A listener on 127.0.0.1 port 0 that accepts every connection into a new
     // recorded socket named "acc"; returns the port.
     u_short StartListener();

@@ -1,6 +1,9 @@
 // Handlers that close, reopen or free their own socket from inside its
 // events: whatever follows the event must leave the handler's doing alone.
+#include <functional>
+
 #include "XSocketFixture.h"
+#include "net/CalyxXSocketSync.h"
 
 using namespace xstest;
 
@@ -100,5 +103,272 @@ TEST_F(XSocketTest, ADelayedCloseNeverClosesTheNextSession)
         Settle();
         EXPECT_STREQ(SocketStateName(cli->State()), "wsConnected");
         cli->Close();
+    }
+}
+
+namespace {
+
+// Sockets that a handler frees from inside their own events; any use of
+// them after the free faults (TGuarded).
+struct FreeInEventTest : XSocketTest {
+    template <class T = TCustomSslXSocket>
+    T* Doomed(const std::string& name)
+    {
+        T* s = rtl::Create<TGuarded<T>>(nullptr);
+        Record(s, name);
+        return s;
+    }
+    void FreeFromHandler(TCustomXSocket* s)
+    {
+        Forget(s);
+        s->Free();
+        ++Frees;
+    }
+    // A doomed client connected to a plain peer.
+    TCustomSslXSocket* Connected(TPlainPeer& server, TPlainPeer& peer)
+    {
+        TCustomSslXSocket* s = Doomed("cli");
+        s->SetAddr("127.0.0.1");
+        s->SetPort(std::to_string(server.Listen()));
+        s->Connect();
+        peer = server.AcceptWait();
+        EXPECT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
+        return s;
+    }
+    int Frees = 0;
+};
+
+struct TFreeCase {
+    const char* Name;
+    std::function<void(FreeInEventTest&)> Run;
+};
+
+void FreeOnStateChange(FreeInEventTest& t, TCustomXSocket* s, TSocketState at)
+{
+    s->OnChangeState = [&t, s, at](rtl::TObject*, TSocketState, TSocketState to) {
+        if (to == at)
+            t.FreeFromHandler(s);
+    };
+}
+
+const TFreeCase kFreeCases[] = {
+    {"OnChangeState to wsOpened, inside Connect",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         FreeOnStateChange(t, s, wsOpened);
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+     }},
+    {"OnChangeState to wsConnected",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         FreeOnStateChange(t, s, wsConnected);
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+         TPlainPeer peer = server.AcceptWait();
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(peer.WaitForEnd());
+     }},
+    {"OnSessionConnected",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         s->OnSessionConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+         TPlainPeer peer = server.AcceptWait();
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(peer.WaitForEnd());
+     }},
+    {"OnDataSent",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         s->OnDataSent = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+         TPlainPeer peer = server.AcceptWait();
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnDataAvailable",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnDataAvailable = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         peer.SendAll("data");
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSendData",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnSendData = [&t, s](rtl::TObject*, int) { t.FreeFromHandler(s); };
+         s->SendStr("abc");
+         EXPECT_EQ(peer.RecvWait(3), "abc");
+     }},
+    {"OnError of a send that fails",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnError = [&t, s](rtl::TObject*) { t.FreeFromHandler(s); };
+         ReplaceWinsockEntry("send", +[](SOCKET, const char*, int, int) WSAAPI {
+             winsock::WSASetLastError(WSAENOBUFS);
+             return SOCKET_ERROR;
+         });
+         s->SendStr("abc");
+         SetWinsockEntry("send", nullptr);
+     }},
+    {"OnChangeState to wsClosed, own Close",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         FreeOnStateChange(t, s, wsClosed);
+         s->Close();
+     }},
+    {"OnSessionClosed, own Close",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnSessionClosed = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->Close();
+     }},
+    {"OnSessionClosed, peer's close",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnSessionClosed = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         peer.SendAll("last");
+         peer = TPlainPeer();
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnBgException",
+     [](FreeInEventTest& t) {
+         TPlainPeer server, peer;
+         TCustomSslXSocket* s = t.Connected(server, peer);
+         s->OnDataAvailable = [](rtl::TObject*, WORD) { throw ESocketException("handler failed"); };
+         s->OnBgException = [&t, s](rtl::TObject*, rtl::Exception&, bool&) { t.FreeFromHandler(s); };
+         peer.SendAll("data");
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnDnsLookupDone of a lookup of localhost",
+     [](FreeInEventTest& t) {
+         TCustomSslXSocket* s = t.Doomed("dns");
+         s->OnDnsLookupDone = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->DnsLookup("localhost");
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSessionAvailable",
+     [](FreeInEventTest& t) {
+         TCustomSslXSocket* s = t.Doomed("srv");
+         s->SetAddr("127.0.0.1");
+         s->SetPort("0");
+         s->OnSessionAvailable = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->Listen();
+         TPlainPeer peer;
+         peer.ConnectTo(u_short(std::stoi(s->GetXPort())));
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSessionConnected, inside a datagram Listen",
+     [](FreeInEventTest& t) {
+         TCustomSslXSocket* s = t.Doomed("udp");
+         s->SetProto("udp");
+         s->SetAddr("127.0.0.1");
+         s->SetPort("0");
+         s->OnSessionConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->Listen();
+     }},
+    {"line OnDataAvailable",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TXSocket* s = t.Doomed<TXSocket>("cli");
+         s->SetLineMode(true);
+         s->SetLineEnd("\n");
+         s->OnDataAvailable = [&t, s](rtl::TObject*, WORD) {
+             s->ReceiveStr();
+             t.FreeFromHandler(s);
+         };
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+         TPlainPeer peer = server.AcceptWait();
+         peer.SendAll("one\ntwo\n");
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnLineLimitExceeded",
+     [](FreeInEventTest& t) {
+         TPlainPeer server;
+         TXSocket* s = t.Doomed<TXSocket>("cli");
+         s->SetLineMode(true);
+         s->SetLineLimit(4);
+         s->OnLineLimitExceeded = [&t, s](rtl::TObject*, int, bool&) { t.FreeFromHandler(s); };
+         s->SetAddr("127.0.0.1");
+         s->SetPort(std::to_string(server.Listen()));
+         s->Connect();
+         TPlainPeer peer = server.AcceptWait();
+         peer.SendAll("123456");
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSocksConnected",
+     [](FreeInEventTest& t) {
+         TPlainPeer proxy;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         s->SetAddr("target.host");
+         s->SetPort("80");
+         s->SetSocksServer("127.0.0.1");
+         s->SetSocksPort(std::to_string(proxy.Listen()));
+         s->OnSocksConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+         s->Connect();
+         TPlainPeer peer = proxy.AcceptWait();
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSocksAuthState",
+     [](FreeInEventTest& t) {
+         TPlainPeer proxy;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         s->SetAddr("target.host");
+         s->SetPort("80");
+         s->SetSocksServer("127.0.0.1");
+         s->SetSocksPort(std::to_string(proxy.Listen()));
+         s->SocksAuthentication = socksAuthenticateUsercode;
+         s->OnSocksAuthState = [&t, s](rtl::TObject*, TSocksAuthState) { t.FreeFromHandler(s); };
+         s->Connect();
+         TPlainPeer peer = proxy.AcceptWait();
+         peer.RecvWait(3);
+         peer.SendAll(std::string("\x05\x02", 2));
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+    {"OnSocksError",
+     [](FreeInEventTest& t) {
+         TPlainPeer proxy;
+         TCustomSslXSocket* s = t.Doomed("cli");
+         s->SetAddr("target.host");
+         s->SetPort("80");
+         s->SetSocksServer("127.0.0.1");
+         s->SetSocksPort(std::to_string(proxy.Listen()));
+         s->OnSocksError = [&t, s](rtl::TObject*, int, const std::string&) { t.FreeFromHandler(s); };
+         s->Connect();
+         TPlainPeer peer = proxy.AcceptWait();
+         peer.RecvWait(3);
+         peer.SendAll(std::string("\x05\xff", 2));
+         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+     }},
+};
+
+}  // namespace
+
+TEST_F(FreeInEventTest, ASocketFreedInsideItsOwnEventIsNotTouchedAgain)
+{
+    for (const TFreeCase& c : kFreeCases) {
+        SCOPED_TRACE(c.Name);
+        Frees = 0;
+        c.Run(*this);
+        Settle();
+        EXPECT_EQ(Frees, 1);
     }
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -317,16 +317,9 @@ TEST_F(ServerTest, DisconnectAllFreesEveryClientAtOnce)
     EXPECT_EQ(Events.size(), 3u);
 }
 
-// Freed memory is wiped and kept, so that a later use of the object faults
-// at once instead of reading what the heap happens to leave there.
-struct TWipedClient : TXSocketClient {
-    using TXSocketClient::TXSocketClient;
-    static void operator delete(void* p, size_t size) { std::memset(p, 0, size); }
-};
-
 TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
 {
-    Server->ClientClass = &XSocketClientClass<TWipedClient>;
+    Server->ClientClass = &XSocketClientClass<TGuarded<TXSocketClient>>;
     bool dropAll = true;
     Server->OnClientDisconnect = [&](rtl::TObject*, TXSocketClient* c, WORD e) {
         Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
@@ -345,6 +338,70 @@ TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
                                                 "disconnect:XSocketServer1Client2:10053"}));
     EXPECT_EQ(other->RecvWait(kWelcome.size()), kWelcome);
     EXPECT_TRUE(other->WaitForEnd());
+}
+
+// Any use of a server after its handler freed it faults (TGuarded).
+TEST_F(ServerTest, AServerFreedInsideItsOwnEventIsNotTouchedAgain)
+{
+    using TFree = std::function<void()>;
+    struct TCase {
+        const char* Name;
+        std::function<void(TXSocketServer*, TFree)> Arm;
+        bool PeerLeaves;
+    } const kCases[] = {
+        {"OnSessionAvailable",
+         [](TXSocketServer* s, TFree f) { s->OnSessionAvailable = [f](rtl::TObject*, WORD) { f(); }; },
+         false},
+        {"OnClientCreate",
+         [](TXSocketServer* s, TFree f) { s->OnClientCreate = [f](rtl::TObject*, TXSocketClient*) { f(); }; },
+         false},
+        {"OnClientConnect",
+         [](TXSocketServer* s, TFree f) {
+             s->OnClientConnect = [f](rtl::TObject*, TXSocketClient*, WORD) { f(); };
+         },
+         false},
+        {"OnClientDisconnect",
+         [](TXSocketServer* s, TFree f) {
+             s->OnClientDisconnect = [f](rtl::TObject*, TXSocketClient*, WORD) { f(); };
+         },
+         true},
+    };
+    rtl::FreeAndNil(Server);
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        Server = rtl::Create<TGuarded<TXSocketServer>>(nullptr);
+        Server->SetName("XSocketServer1");
+        bool freed = false;
+        c.Arm(Server, [&] {
+            freed = true;
+            rtl::FreeAndNil(Server);
+        });
+        Listen();
+        TPlainPeer peer;
+        peer.ConnectTo(ServerPort);
+        if (c.PeerLeaves) {
+            ASSERT_TRUE(WaitFor([&] { return Server && Server->ClientCount() == 1; }));
+            peer = TPlainPeer();
+        }
+        EXPECT_TRUE(WaitFor([&] { return freed; }));
+        Settle();
+    }
+}
+
+TEST_F(ServerTest, AClientFreedByItsCreationEventLeavesItsConnectionDropped)
+{
+    bool drop = true;
+    Server->OnClientCreate = [&](rtl::TObject*, TXSocketClient* c) {
+        if (std::exchange(drop, false))
+            c->Free();
+    };
+    Listen();
+    TPlainPeer dropped;
+    dropped.ConnectTo(ServerPort);
+    EXPECT_TRUE(dropped.WaitForEnd());
+    EXPECT_EQ(Server->ClientCount(), 0);
+    auto next = Connect(1);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
 }
 
 TEST_F(ServerTest, DestructionDropsPendingDisconnectNotices)
