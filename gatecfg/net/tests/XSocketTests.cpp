@@ -158,6 +158,9 @@ TEST_F(XSocketTest, ASendBeforeTheConnectionEndsThatSessionAndTheNextStillReport
     EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
 }
 
+// A close shuts the sending half down first and leaves the linger option
+// alone; an abort drops the queued data and closes without a shutdown, with
+// linger switched off.
 TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
 {
     struct TCase {
@@ -165,10 +168,11 @@ TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
         void (*Run)(TCustomXSocket*);
         bool ClosedAtOnce;
         bool KeepsQueuedData;
+        std::vector<std::string> Calls;
     } const kCases[] = {
-        {"Close", [](TCustomXSocket* s) { s->Close(); }, true, true},
-        {"CloseDelayed", [](TCustomXSocket* s) { s->CloseDelayed(); }, false, true},
-        {"Abort", [](TCustomXSocket* s) { s->Abort(); }, true, false},
+        {"Close", [](TCustomXSocket* s) { s->Close(); }, true, true, {"shutdown 1"}},
+        {"CloseDelayed", [](TCustomXSocket* s) { s->CloseDelayed(); }, false, true, {"shutdown 1"}},
+        {"Abort", [](TCustomXSocket* s) { s->Abort(); }, true, false, {"65535/128={0,0}"}},
     };
     for (const TCase& c : kCases) {
         SCOPED_TRACE(c.Name);
@@ -179,9 +183,13 @@ TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
         ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
         Log.clear();
         cli->PutStringInSendBuffer("queued");  // not yet offered to WinSock
-        c.Run(cli);
-        EXPECT_EQ(cli->State() == wsClosed, c.ClosedAtOnce);
-        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+        {
+            TOptionRecorder recorder;
+            c.Run(cli);
+            EXPECT_EQ(cli->State() == wsClosed, c.ClosedAtOnce);
+            ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+            EXPECT_EQ(TOptionRecorder::Calls, c.Calls);
+        }
         EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
         EXPECT_EQ(cli->BufferedByteCount(), c.KeepsQueuedData ? 6 : 0);
         EXPECT_TRUE(peer.WaitForEnd());  // a FIN reaches the peer either way
