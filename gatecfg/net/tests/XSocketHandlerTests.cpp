@@ -106,6 +106,95 @@ TEST_F(XSocketTest, ADelayedCloseNeverClosesTheNextSession)
     }
 }
 
+// A handler that leaves the data where it is is not asked again and again:
+// the thread goes on with its other messages and nothing is lost.
+TEST_F(XSocketTest, AHandlerThatReadsNothingDoesNotHoldTheThread)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = ConnectClient(port);
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    int calls = 0;
+    bool read = false;
+    cli->OnDataAvailable = [&, cli](rtl::TObject*, WORD) {
+        // Past a bound it reads after all, so that a spinning loop ends.
+        if (++calls > 100 || read)
+            Received.push_back(cli->ReceiveStr());
+    };
+    peer.SendAll("abc");
+    ASSERT_TRUE(WaitFor([&] { return calls > 0; }));
+    Settle();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(Received.empty());
+    EXPECT_EQ(cli->ReceiveStr(), "abc");
+    read = true;
+    peer.SendAll("def");
+    EXPECT_TRUE(WaitFor([&] { return Received == std::vector<std::string>{"def"}; }));
+}
+
+// A close from these handlers ends the session there: nothing of it follows.
+TEST_F(XSocketTest, HandlersThatCloseTheirSocket)
+{
+    struct TCase {
+        const char* Name;
+        void (*Arm)(TCustomXSocket*, std::vector<std::string>&);
+        bool PeerCloses;
+        std::vector<std::string> Events;
+    } const kCases[] = {
+        {"OnSessionConnected",
+         [](TCustomXSocket* s, std::vector<std::string>& log) {
+             s->OnSessionConnected = [s, &log](rtl::TObject*, WORD e) {
+                 log.push_back("cli:connected:" + std::to_string(e));
+                 s->Close();
+             };
+         },
+         false,
+         {"cli:state:wsOpened", "cli:state:wsConnecting", "cli:state:wsConnected", "cli:connected:0",
+          "cli:state:wsClosed", "cli:closed:0"}},
+        {"OnChangeState to wsConnected",
+         [](TCustomXSocket* s, std::vector<std::string>& log) {
+             s->OnChangeState = [s, &log](rtl::TObject*, TSocketState, TSocketState to) {
+                 log.push_back(std::string("cli:state:") + SocketStateName(to));
+                 if (to == wsConnected)
+                     s->Close();
+             };
+         },
+         false,
+         {"cli:state:wsOpened", "cli:state:wsConnecting", "cli:state:wsConnected", "cli:state:wsClosed",
+          "cli:closed:0"}},
+        {"OnSessionClosed",
+         [](TCustomXSocket* s, std::vector<std::string>& log) {
+             s->OnSessionClosed = [s, &log](rtl::TObject*, WORD e) {
+                 log.push_back("cli:closed:" + std::to_string(e));
+                 s->Close();
+             };
+         },
+         true,
+         {"cli:state:wsOpened", "cli:state:wsConnecting", "cli:state:wsConnected", "cli:connected:0",
+          "cli:closed:0", "cli:state:wsClosed"}},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        Log.clear();
+        TPlainPeer server;
+        TCustomXSocket* cli = MakeSocket("cli");
+        cli->OnDataSent = nullptr;
+        c.Arm(cli, Log);
+        cli->SetAddr("127.0.0.1");
+        cli->SetPort(std::to_string(server.Listen()));
+        cli->Connect();
+        TPlainPeer peer = server.AcceptWait();
+        if (c.PeerCloses) {
+            ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+            peer = TPlainPeer();
+        }
+        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+        Settle();
+        EXPECT_EQ(Log, c.Events);
+    }
+}
+
 namespace {
 
 // Sockets that a handler frees from inside their own events; any use of
