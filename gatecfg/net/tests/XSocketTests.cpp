@@ -410,6 +410,109 @@ TEST_F(XSocketTest, FlushReturnsOnceEverythingQueuedHasGoneOut)
     EXPECT_TRUE(got == data) << "received " << got.size() << " of " << data.size();
 }
 
+// Adopting a handle closes the connection held so far; nothing of the old
+// one reaches the adopted connection.
+TEST_F(XSocketTest, DupIntoAComponentHoldingAConnectionClosesTheOldOne)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = ConnectClient(port);
+    TPlainPeer old = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    const SOCKET oldHandle = cli->HSocket();
+    old.SendAll("stale");  // its notice may still be queued at the Dup
+    TPlainPeer newcomer;
+    newcomer.ConnectTo(port);
+    TPlainPeer accepted = server.AcceptWait();
+    Log.clear();
+    cli->Dup(std::exchange(accepted.S, INVALID_SOCKET));
+    EXPECT_EQ(Log, (std::vector<std::string>{"cli:state:wsClosed", "cli:state:wsConnected"}));
+    EXPECT_NE(cli->HSocket(), oldHandle);
+    EXPECT_EQ(old.DrainUntilClosed(), 0u);  // the old connection ends
+    newcomer.SendAll("fresh");
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:data:fresh") == 1; }));
+    EXPECT_EQ(Count("cli:data:stale"), 0);
+    EXPECT_EQ(cli->SendStr("back"), 4);
+    EXPECT_EQ(newcomer.RecvWait(4), "back");
+}
+
+TEST_F(XSocketTest, PauseHoldsTheNoticesAndResumeDeliversWhatCameMeanwhile)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    TCustomXSocket* cli = ConnectClient(port);
+    TPlainPeer peer = server.AcceptWait();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    Settle();
+    cli->Pause();
+    EXPECT_TRUE(cli->Paused());
+    peer.SendAll("held");
+    Settle();
+    EXPECT_TRUE(Received.empty());
+    EXPECT_EQ(cli->Resume(), 0);
+    EXPECT_FALSE(cli->Paused());
+    EXPECT_TRUE(WaitFor([&] { return Count("cli:data:held") == 1; }));
+}
+
+TEST_F(XSocketTest, DatagramsGoOutWithSendToAndComeInWithReceiveFrom)
+{
+    struct TDatagram {
+        std::string Text;
+        u_short FromPort;
+    };
+    std::vector<TDatagram> got;
+    const auto receiver = [&got](TCustomXSocket* s) {
+        return [&got, s](rtl::TObject*, WORD) {
+            char buf[64];
+            sockaddr_in from = {};
+            int fromLen = sizeof from;
+            const int n = s->ReceiveFrom(buf, sizeof buf, from, fromLen);
+            if (n > 0)
+                got.push_back({std::string(buf, size_t(n)), winsock::ntohs(from.sin_port)});
+        };
+    };
+    TCustomXSocket* a = MakeSocket("a");
+    a->SetProto("udp");
+    a->SetAddr("127.0.0.1");
+    a->SetPort("0");
+    a->Listen();
+    a->OnDataAvailable = receiver(a);
+    const u_short portA = u_short(std::stoi(a->GetXPort()));
+
+    TCustomXSocket* b = MakeSocket("b");
+    b->SetProto("udp");
+    b->SetAddr("127.0.0.1");
+    b->SetPort(std::to_string(portA));
+    b->Connect();
+    ASSERT_STREQ(SocketStateName(b->State()), "wsConnected");
+    b->OnDataAvailable = receiver(b);
+    int reported = 0;
+    b->OnSendData = [&](rtl::TObject*, int count) { reported += count; };
+    Settle();
+    Log.clear();
+
+    sockaddr_in toA = {};
+    toA.sin_family = AF_INET;
+    toA.sin_port = winsock::htons(portA);
+    toA.sin_addr.s_addr = winsock::inet_addr("127.0.0.1");
+    EXPECT_EQ(b->SendTo(toA, sizeof toA, "hello", 5), 5);
+    EXPECT_EQ(reported, 5);
+    ASSERT_TRUE(WaitFor([&] { return got.size() == 1 && Count("b:sent:0") == 1; }));
+    const u_short portB = u_short(std::stoi(b->GetXPort()));
+    EXPECT_EQ(got[0].Text, "hello");
+    EXPECT_EQ(got[0].FromPort, portB);
+
+    // The answer goes back to where the datagram came from.
+    sockaddr_in toB = toA;
+    toB.sin_port = winsock::htons(got[0].FromPort);
+    EXPECT_EQ(a->SendTo(toB, sizeof toB, "back", 4), 4);
+    ASSERT_TRUE(WaitFor([&] { return got.size() == 2; }));
+    EXPECT_EQ(got[1].Text, "back");
+    EXPECT_EQ(got[1].FromPort, portA);
+    EXPECT_EQ(b->WriteCount(), 5u);
+    EXPECT_EQ(a->ReadCount(), 5u);
+}
+
 TEST_F(XSocketTest, NoticesOfAClosedHandleNeverReachTheNextSocket)
 {
     TCustomXSocket *cli, *acc;
