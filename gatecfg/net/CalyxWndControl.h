@@ -104,6 +104,12 @@ private:
     rtl::TCriticalSection FLock;
 };
 
+// The default window procedure, where every message that no component takes
+// ends; tests replace it to see the default path taken (none restores it).
+using TCxDefWindowProc = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+LRESULT CxDefWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetCxDefWindowProc(TCxDefWindowProc proc);
+
 // The process's pool (none before start-up).
 TCxWndHandlerPool* CxWndHandlerPool();
 // Number of hidden windows alive.
