@@ -187,15 +187,20 @@ private:
 class TCxLifeGuard {
 public:
     explicit TCxLifeGuard(TCxWndControl* control) noexcept
-        : FControl(control), FWatch(control->FLifeWatches)
+        : FControl(control), FWatch(control->FLifeWatches), FWasDestroying(control->IsDestroying())
     {
     }
-    // Neither freed nor being freed.
-    bool InService() const noexcept { return !FWatch.Gone() && !FControl->IsDestroying(); }
+    // Not freed, nor being freed since the guard was made (code that runs
+    // as part of the component's own tear-down goes on).
+    bool InService() const noexcept
+    {
+        return !FWatch.Gone() && (FWasDestroying || !FControl->IsDestroying());
+    }
 
 private:
     TCxWndControl* FControl;
     TLifeWatch FWatch;
+    bool FWasDestroying;
 };
 
 template <class F>
