@@ -427,8 +427,12 @@ bool TCxWndControl::PostRelease()
 
 void TCxWndControl::HandleBackGroundException(rtl::Exception& e)
 {
+    ReportBackGroundException(e, true);
+}
+
+void TCxWndControl::ReportBackGroundException(rtl::Exception& e, bool canClose)
+{
     const TCxLifeGuard life(this);
-    bool canClose = true;
     if (OnBgException.Assigned()) {
         try {
             OnBgException(this, e, canClose);

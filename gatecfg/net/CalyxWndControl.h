@@ -168,6 +168,9 @@ protected:
     // the handling freed the component.
     template <class F>
     void HandleGuarded(F&& handle);
+    // The background-exception event with CanClose starting as given, then
+    // the abort when it is left set; never throws.
+    void ReportBackGroundException(rtl::Exception& e, bool canClose);
 
 private:
     friend class TCxLifeGuard;

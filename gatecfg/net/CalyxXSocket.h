@@ -7,7 +7,8 @@
 // Failures of an operation fire OnError when it is assigned and raise
 // ESocketException otherwise; exceptions escaping an event handler that runs
 // from the hidden window go to OnBgException and, left unhandled, abort the
-// connection.
+// connection. Any handler may close the session, open the next one or free
+// the component: what raised the event goes no further with what it ended.
 #include <winsock2.h>
 #include <windows.h>
 

@@ -46,24 +46,20 @@ std::string SelectEventNames(const TMessage& msg)
 
 void TCustomXSocket::WndProc(TMessage& msg)
 {
-    if (msg.Msg != FMsg_WM_ASYNCSELECT && msg.Msg != FMsg_WM_ASYNCGETHOSTBYNAME &&
-        msg.Msg != FMsg_WM_ASYNCGETHOSTBYADDR && msg.Msg != FMsg_WM_CLOSE_DELAYED &&
-        msg.Msg != FMsg_WM_TEST_EXCEPTION) {
-        TCxWndControl::WndProc(msg);  // may free the component
-        return;
-    }
     HandleGuarded([&] {
-        if (msg.Msg == FMsg_WM_ASYNCSELECT)
+        if (msg.Msg == FMsg_WM_ASYNCSELECT) {
             WMASyncSelect(msg);
-        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME)
+        } else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME) {
             WMAsyncGetHostByName(msg);
-        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR)
+        } else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR) {
             WMAsyncGetHostByAddr(msg);
-        else if (msg.Msg == FMsg_WM_CLOSE_DELAYED) {
+        } else if (msg.Msg == FMsg_WM_CLOSE_DELAYED) {
             if (unsigned(msg.WParam) == FSession)
                 Close();
-        } else {
+        } else if (msg.Msg == FMsg_WM_TEST_EXCEPTION) {
             throw ESocketException("Test exception in XSocket");
+        } else {
+            TCxWndControl::WndProc(msg);  // may free the component
         }
     });
 }
@@ -75,8 +71,8 @@ void TCustomXSocket::WMASyncSelect(TMessage& msg)
         return;
     const WORD error = HIWORD(msg.LParam);
     const WORD events = LOWORD(msg.LParam);
-    // A handler may end the session half-way: the rest of the notice then
-    // belongs to a handle that is gone.
+    // A handler may end the session (or free the component) half-way: the
+    // rest of the notice then belongs to a handle that is gone.
     const TSessionGuard session(this);
     struct {
         WORD Bit;
@@ -325,9 +321,9 @@ void TCustomXSocket::SendFailed(int error)
             DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
         FCloseInvoked = true;
         {
-            const TSessionGuard life(this);
+            const TCxLifeGuard life(this);
             Close();
-            if (life.Alive())
+            if (life.InService())
                 TriggerSessionClosed(WORD(error));
         }
         return;

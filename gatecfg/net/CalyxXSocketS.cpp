@@ -230,20 +230,10 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
 // False there and the server keeps serving unless the handler asks to close.
 void TCustomXSocketServer::ReportLostConnection(rtl::Exception& e)
 {
-    if (OnError.Assigned()) {
+    if (OnError.Assigned())
         TriggerError();
-        return;
-    }
-    const TCxLifeGuard life(this);
-    bool canClose = false;
-    if (OnBgException.Assigned()) {
-        try {
-            OnBgException(this, e, canClose);
-        } catch (...) {
-        }
-    }
-    if (canClose && life.InService())
-        Abort();
+    else
+        ReportBackGroundException(e, false);
 }
 
 void TCustomXSocketServer::WndProc(TMessage& msg)

@@ -316,6 +316,14 @@ TCustomXSocket* XSocketTest::ConnectClient(u_short port)
     return client;
 }
 
+TCustomXSocket* XSocketTest::ConnectToPeer(TPlainPeer& server, TPlainPeer& peer)
+{
+    TCustomXSocket* client = ConnectClient(server.Listen());
+    peer = server.AcceptWait();
+    EXPECT_TRUE(WaitFor([&] { return client->State() == wsConnected; }));
+    return client;
+}
+
 void XSocketTest::ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted)
 {
     client = ConnectClient(StartListener());

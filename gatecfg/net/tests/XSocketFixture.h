@@ -83,6 +83,9 @@ struct XSocketTest : ::testing::Test {
     u_short StartListener();
     // A recorded socket named "cli" that starts connecting to 127.0.0.1:port.
     TCustomXSocket* ConnectClient(u_short port);
+    // A recorded "cli" connected to a plain peer of the test, which server
+    // listens for and accepts.
+    TCustomXSocket* ConnectToPeer(TPlainPeer& server, TPlainPeer& peer);
     // A client connected to a fresh listener, with the accepted side.
     void ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted);
     int Count(const std::string& entry) const;

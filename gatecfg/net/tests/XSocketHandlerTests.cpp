@@ -55,11 +55,8 @@ TEST_F(XSocketTest, ASessionOpenedInsideOnSessionClosedLivesOn)
 // there has reported the close, and the drain's own close must not again.
 TEST_F(XSocketTest, ACloseFromTheDrainAtThePeersCloseIsReportedOnce)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     cli->OnDataAvailable = [&, cli](rtl::TObject*, WORD) {
         Log.push_back("cli:data:" + cli->ReceiveStr());
         cli->Close();
@@ -110,11 +107,8 @@ TEST_F(XSocketTest, ADelayedCloseNeverClosesTheNextSession)
 // the thread goes on with its other messages and nothing is lost.
 TEST_F(XSocketTest, AHandlerThatReadsNothingDoesNotHoldTheThread)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     int calls = 0;
     bool read = false;
     cli->OnDataAvailable = [&, cli](rtl::TObject*, WORD) {
@@ -213,13 +207,33 @@ struct FreeInEventTest : XSocketTest {
         s->Free();
         ++Frees;
     }
+    bool FreedInTime()
+    {
+        return WaitFor([this] { return Frees == 1; });
+    }
+    // A doomed client, armed by the case, that starts its connect to the
+    // server (a proxy when the target is a name).
+    template <class T = TCustomSslXSocket>
+    T* Connecting(TPlainPeer& server, const std::function<void(T*)>& arm,
+                  const std::string& target = "127.0.0.1")
+    {
+        T* s = Doomed<T>("cli");
+        arm(s);
+        s->SetAddr(target);
+        if (target == "127.0.0.1") {
+            s->SetPort(std::to_string(server.Listen()));
+        } else {
+            s->SetPort("80");
+            s->SetSocksServer("127.0.0.1");
+            s->SetSocksPort(std::to_string(server.Listen()));
+        }
+        s->Connect();
+        return s;
+    }
     // A doomed client connected to a plain peer.
     TCustomSslXSocket* Connected(TPlainPeer& server, TPlainPeer& peer)
     {
-        TCustomSslXSocket* s = Doomed("cli");
-        s->SetAddr("127.0.0.1");
-        s->SetPort(std::to_string(server.Listen()));
-        s->Connect();
+        TCustomSslXSocket* s = Connecting<TCustomSslXSocket>(server, [](TCustomSslXSocket*) {});
         peer = server.AcceptWait();
         EXPECT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
         return s;
@@ -232,58 +246,83 @@ struct TFreeCase {
     std::function<void(FreeInEventTest&)> Run;
 };
 
-void FreeOnStateChange(FreeInEventTest& t, TCustomXSocket* s, TSocketState at)
+using TArm = std::function<void(TCustomSslXSocket*)>;
+using TLineArm = std::function<void(TXSocket*)>;
+
+TArm FreeOnStateChange(FreeInEventTest& t, TSocketState at)
 {
-    s->OnChangeState = [&t, s, at](rtl::TObject*, TSocketState, TSocketState to) {
-        if (to == at)
-            t.FreeFromHandler(s);
+    return [&t, at](TCustomSslXSocket* s) {
+        s->OnChangeState = [&t, s, at](rtl::TObject*, TSocketState, TSocketState to) {
+            if (to == at)
+                t.FreeFromHandler(s);
+        };
     };
+}
+
+// The connect reaches the server; the case's handler frees the client.
+void FreedWhileConnecting(FreeInEventTest& t, const TArm& arm, bool peerSeesTheEnd)
+{
+    TPlainPeer server;
+    t.Connecting(server, arm);
+    TPlainPeer peer = server.AcceptWait();
+    EXPECT_TRUE(t.FreedInTime());
+    if (peerSeesTheEnd) {
+        EXPECT_TRUE(peer.WaitForEnd());
+    }
+}
+
+// A proxy that answers the greeting as given; the handler frees the client.
+void FreedByTheProxysAnswer(FreeInEventTest& t, const TArm& arm, const std::string& answer)
+{
+    TPlainPeer proxy;
+    t.Connecting(proxy, arm, "target.host");
+    TPlainPeer peer = proxy.AcceptWait();
+    if (!answer.empty()) {
+        peer.RecvWait(3);
+        peer.SendAll(answer);
+    }
+    EXPECT_TRUE(t.FreedInTime());
+}
+
+// A line-mode client receives the chunk; the handler frees it.
+void FreedByALineEvent(FreeInEventTest& t, const TLineArm& arm, const std::string& chunk)
+{
+    TPlainPeer server;
+    t.Connecting<TXSocket>(server, [&arm](TXSocket* s) {
+        s->SetLineMode(true);
+        arm(s);
+    });
+    TPlainPeer peer = server.AcceptWait();
+    peer.SendAll(chunk);
+    EXPECT_TRUE(t.FreedInTime());
 }
 
 const TFreeCase kFreeCases[] = {
     {"OnChangeState to wsOpened, inside Connect",
      [](FreeInEventTest& t) {
          TPlainPeer server;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         FreeOnStateChange(t, s, wsOpened);
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
+         t.Connecting(server, FreeOnStateChange(t, wsOpened));
+         EXPECT_EQ(t.Frees, 1);
      }},
     {"OnChangeState to wsConnected",
-     [](FreeInEventTest& t) {
-         TPlainPeer server;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         FreeOnStateChange(t, s, wsConnected);
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
-         TPlainPeer peer = server.AcceptWait();
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
-         EXPECT_TRUE(peer.WaitForEnd());
-     }},
+     [](FreeInEventTest& t) { FreedWhileConnecting(t, FreeOnStateChange(t, wsConnected), true); }},
     {"OnSessionConnected",
      [](FreeInEventTest& t) {
-         TPlainPeer server;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         s->OnSessionConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
-         TPlainPeer peer = server.AcceptWait();
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
-         EXPECT_TRUE(peer.WaitForEnd());
+         FreedWhileConnecting(
+             t,
+             [&t](TCustomSslXSocket* s) {
+                 s->OnSessionConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+             },
+             true);
      }},
     {"OnDataSent",
      [](FreeInEventTest& t) {
-         TPlainPeer server;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         s->OnDataSent = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
-         TPlainPeer peer = server.AcceptWait();
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedWhileConnecting(
+             t,
+             [&t](TCustomSslXSocket* s) {
+                 s->OnDataSent = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+             },
+             false);
      }},
     {"OnDataAvailable",
      [](FreeInEventTest& t) {
@@ -291,7 +330,7 @@ const TFreeCase kFreeCases[] = {
          TCustomSslXSocket* s = t.Connected(server, peer);
          s->OnDataAvailable = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
          peer.SendAll("data");
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(t.FreedInTime());
      }},
     {"OnSendData",
      [](FreeInEventTest& t) {
@@ -317,7 +356,7 @@ const TFreeCase kFreeCases[] = {
      [](FreeInEventTest& t) {
          TPlainPeer server, peer;
          TCustomSslXSocket* s = t.Connected(server, peer);
-         FreeOnStateChange(t, s, wsClosed);
+         FreeOnStateChange(t, wsClosed)(s);
          s->Close();
      }},
     {"OnSessionClosed, own Close",
@@ -334,7 +373,7 @@ const TFreeCase kFreeCases[] = {
          s->OnSessionClosed = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
          peer.SendAll("last");
          peer = TPlainPeer();
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(t.FreedInTime());
      }},
     {"OnBgException",
      [](FreeInEventTest& t) {
@@ -343,14 +382,14 @@ const TFreeCase kFreeCases[] = {
          s->OnDataAvailable = [](rtl::TObject*, WORD) { throw ESocketException("handler failed"); };
          s->OnBgException = [&t, s](rtl::TObject*, rtl::Exception&, bool&) { t.FreeFromHandler(s); };
          peer.SendAll("data");
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(t.FreedInTime());
      }},
     {"OnDnsLookupDone of a lookup of localhost",
      [](FreeInEventTest& t) {
          TCustomSslXSocket* s = t.Doomed("dns");
          s->OnDnsLookupDone = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
          s->DnsLookup("localhost");
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(t.FreedInTime());
      }},
     {"OnSessionAvailable",
      [](FreeInEventTest& t) {
@@ -361,7 +400,7 @@ const TFreeCase kFreeCases[] = {
          s->Listen();
          TPlainPeer peer;
          peer.ConnectTo(u_short(std::stoi(s->GetXPort())));
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         EXPECT_TRUE(t.FreedInTime());
      }},
     {"OnSessionConnected, inside a datagram Listen",
      [](FreeInEventTest& t) {
@@ -374,78 +413,55 @@ const TFreeCase kFreeCases[] = {
      }},
     {"line OnDataAvailable",
      [](FreeInEventTest& t) {
-         TPlainPeer server;
-         TXSocket* s = t.Doomed<TXSocket>("cli");
-         s->SetLineMode(true);
-         s->SetLineEnd("\n");
-         s->OnDataAvailable = [&t, s](rtl::TObject*, WORD) {
-             s->ReceiveStr();
-             t.FreeFromHandler(s);
-         };
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
-         TPlainPeer peer = server.AcceptWait();
-         peer.SendAll("one\ntwo\n");
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedByALineEvent(
+             t,
+             [&t](TXSocket* s) {
+                 s->OnDataAvailable = [&t, s](rtl::TObject*, WORD) {
+                     s->ReceiveStr();
+                     t.FreeFromHandler(s);
+                 };
+             },
+             "one\r\ntwo\r\n");
      }},
     {"OnLineLimitExceeded",
      [](FreeInEventTest& t) {
-         TPlainPeer server;
-         TXSocket* s = t.Doomed<TXSocket>("cli");
-         s->SetLineMode(true);
-         s->SetLineLimit(4);
-         s->OnLineLimitExceeded = [&t, s](rtl::TObject*, int, bool&) { t.FreeFromHandler(s); };
-         s->SetAddr("127.0.0.1");
-         s->SetPort(std::to_string(server.Listen()));
-         s->Connect();
-         TPlainPeer peer = server.AcceptWait();
-         peer.SendAll("123456");
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedByALineEvent(
+             t,
+             [&t](TXSocket* s) {
+                 s->SetLineLimit(4);
+                 s->OnLineLimitExceeded = [&t, s](rtl::TObject*, int, bool&) { t.FreeFromHandler(s); };
+             },
+             "123456");
      }},
     {"OnSocksConnected",
      [](FreeInEventTest& t) {
-         TPlainPeer proxy;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         s->SetAddr("target.host");
-         s->SetPort("80");
-         s->SetSocksServer("127.0.0.1");
-         s->SetSocksPort(std::to_string(proxy.Listen()));
-         s->OnSocksConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
-         s->Connect();
-         TPlainPeer peer = proxy.AcceptWait();
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedByTheProxysAnswer(
+             t,
+             [&t](TCustomSslXSocket* s) {
+                 s->OnSocksConnected = [&t, s](rtl::TObject*, WORD) { t.FreeFromHandler(s); };
+             },
+             "");
      }},
     {"OnSocksAuthState",
      [](FreeInEventTest& t) {
-         TPlainPeer proxy;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         s->SetAddr("target.host");
-         s->SetPort("80");
-         s->SetSocksServer("127.0.0.1");
-         s->SetSocksPort(std::to_string(proxy.Listen()));
-         s->SocksAuthentication = socksAuthenticateUsercode;
-         s->OnSocksAuthState = [&t, s](rtl::TObject*, TSocksAuthState) { t.FreeFromHandler(s); };
-         s->Connect();
-         TPlainPeer peer = proxy.AcceptWait();
-         peer.RecvWait(3);
-         peer.SendAll(std::string("\x05\x02", 2));
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedByTheProxysAnswer(
+             t,
+             [&t](TCustomSslXSocket* s) {
+                 s->SocksAuthentication = socksAuthenticateUsercode;
+                 s->OnSocksAuthState = [&t, s](rtl::TObject*, TSocksAuthState) { t.FreeFromHandler(s); };
+             },
+             std::string("\x05\x02", 2));
      }},
     {"OnSocksError",
      [](FreeInEventTest& t) {
-         TPlainPeer proxy;
-         TCustomSslXSocket* s = t.Doomed("cli");
-         s->SetAddr("target.host");
-         s->SetPort("80");
-         s->SetSocksServer("127.0.0.1");
-         s->SetSocksPort(std::to_string(proxy.Listen()));
-         s->OnSocksError = [&t, s](rtl::TObject*, int, const std::string&) { t.FreeFromHandler(s); };
-         s->Connect();
-         TPlainPeer peer = proxy.AcceptWait();
-         peer.RecvWait(3);
-         peer.SendAll(std::string("\x05\xff", 2));
-         EXPECT_TRUE(WaitFor([&] { return t.Frees == 1; }));
+         FreedByTheProxysAnswer(
+             t,
+             [&t](TCustomSslXSocket* s) {
+                 s->OnSocksError = [&t, s](rtl::TObject*, int, const std::string&) {
+                     t.FreeFromHandler(s);
+                 };
+             },
+             std::string("\x05\xff", 2));
      }},
 };
 

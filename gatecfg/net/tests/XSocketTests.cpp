@@ -101,11 +101,8 @@ TEST_F(XSocketTest, RefusedConnectReportsTheErrorAndCloses)
 
 TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     peer.SendAll("last words");
     ASSERT_TRUE(WaitFor([&] { return Count("cli:data:last words") == 1; }));
     peer.Reset();
@@ -176,11 +173,8 @@ TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
     };
     for (const TCase& c : kCases) {
         SCOPED_TRACE(c.Name);
-        TPlainPeer server;
-        const u_short port = server.Listen();
-        TCustomXSocket* cli = ConnectClient(port);
-        TPlainPeer peer = server.AcceptWait();
-        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        TPlainPeer server, peer;
+        TCustomXSocket* cli = ConnectToPeer(server, peer);
         Log.clear();
         cli->PutStringInSendBuffer("queued");  // not yet offered to WinSock
         {
@@ -211,11 +205,8 @@ TEST_F(XSocketTest, ShutdownEndsOnlyTheSendingHalf)
 
 TEST_F(XSocketTest, HalfClosedSocketStillReceives)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     cli->Shutdown(SD_SEND);
     EXPECT_TRUE(peer.WaitForEnd());
     peer.SendAll("after shutdown");
@@ -248,10 +239,8 @@ TEST_F(XSocketTest, ClosingFromInsideTheDataHandler)
 
 TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
     Log.clear();
 
@@ -278,11 +267,8 @@ TEST_F(XSocketTest, ASendFromInsideOnSendDataGoesOutOnceBehindWhatWasSent)
 {
     for (const std::string& first : {std::string("abc"), Pattern(3000)}) {
         SCOPED_TRACE(first.size());
-        TPlainPeer server;
-        const u_short port = server.Listen();
-        TCustomXSocket* cli = ConnectClient(port);
-        TPlainPeer peer = server.AcceptWait();
-        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        TPlainPeer server, peer;
+        TCustomXSocket* cli = ConnectToPeer(server, peer);
         int events = 0;
         size_t reported = 0;
         cli->OnSendData = [&](rtl::TObject*, int count) {
@@ -342,11 +328,8 @@ private:
 // The socket is paused, so that only the wait's own loop hands data out.
 TEST_F(XSocketTest, WaitForCloseHandsEveryPendingByteToTheHandler)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     std::string got;
     cli->OnDataAvailable = [&](rtl::TObject*, WORD) {
         char buf[3];
@@ -373,10 +356,8 @@ TEST_F(XSocketTest, WaitForCloseHandsEveryPendingByteToTheHandler)
 
 TEST_F(XSocketTest, FlushReturnsOnceEverythingQueuedHasGoneOut)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
     // Small socket buffers: most of the data has to wait in the chain.
     cli->SetSocketSndBufSize(16384);
@@ -414,15 +395,12 @@ TEST_F(XSocketTest, FlushReturnsOnceEverythingQueuedHasGoneOut)
 // one reaches the adopted connection.
 TEST_F(XSocketTest, DupIntoAComponentHoldingAConnectionClosesTheOldOne)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer old = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, old;
+    TCustomXSocket* cli = ConnectToPeer(server, old);
     const SOCKET oldHandle = cli->HSocket();
     old.SendAll("stale");  // its notice may still be queued at the Dup
     TPlainPeer newcomer;
-    newcomer.ConnectTo(port);
+    newcomer.ConnectTo(server.LocalPort());
     TPlainPeer accepted = server.AcceptWait();
     Log.clear();
     cli->Dup(std::exchange(accepted.S, INVALID_SOCKET));
@@ -438,11 +416,8 @@ TEST_F(XSocketTest, DupIntoAComponentHoldingAConnectionClosesTheOldOne)
 
 TEST_F(XSocketTest, PauseHoldsTheNoticesAndResumeDeliversWhatCameMeanwhile)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     Settle();
     cli->Pause();
     EXPECT_TRUE(cli->Paused());
