@@ -34,7 +34,7 @@ T* Add(TForm1* form, forms::TControl* parent, const char* name, int left, int to
 forms::TSpinEdit* RelaySpin(TForm1* form, forms::TControl* parent, const char* name, int left, int top)
 {
     auto* spin = Add<forms::TSpinEdit>(form, parent, name, left, top, 50, 21);
-    spin->SetRange(0, 4);
+    spin->SetRange(kMinRelayNumber, kMaxRelayNumber);
     spin->SetValue(0);
     return spin;
 }

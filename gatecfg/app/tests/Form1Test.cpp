@@ -289,6 +289,21 @@ TEST_F(Form1Test, DecodedRepliesFillTheParametersAndLoadTheControls)
     EXPECT_TRUE(client.connected);
 }
 
+// Relay 7 is beyond the spin edit: it must not turn into a 4 that the next
+// assignment sends to the device.
+TEST_F(Form1Test, ARelayDigitTheSpinEditCannotHoldIsShownAndNotSent)
+{
+    FakeClient& client = Learned("10.0.0.5");
+    form->SpinEdit1->SetValue(2);
+    client.Send("#127BGCNORRF70510520020030511055xxAA\r\n");
+    ASSERT_EQ(form->DeviceInfo->Count(), 14);
+    EXPECT_EQ(form->DeviceInfo->Item(5).Caption, L"Сторона А Основное реле № 7 Время вкл. ");
+    EXPECT_EQ(form->SpinEdit1->Value(), 2);
+    EXPECT_EQ(form->MaskEdit2->Text(), L"0.5");
+    form->Button4Click(nullptr);
+    EXPECT_EQ(client.sent, std::vector<std::string>{AppendCrc("$127APR205")});
+}
+
 TEST_F(Form1Test, EachCommandConfirmsItsTextAndSendsItsFrame)
 {
     FakeClient& client = Learned("10.0.0.5");
