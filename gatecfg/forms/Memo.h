@@ -1,6 +1,10 @@
 #pragma once
 // A multi-line edit over a line model, with both scroll bars and no length
-// limit; and the read-only rich-text box that shows a fixed text.
+// limit; and the read-only rich-text box that shows a fixed text. The window
+// follows the model edit by edit (lines added at the end and dropped from the
+// front cost only themselves), and shows every character that a window
+// cannot show as such, a NUL that would end its text or a CR or LF that would
+// break a line, as its code: "<00>", "<0D>".
 #include "forms/Control.h"
 #include "forms/Lines.h"
 
@@ -27,6 +31,9 @@ protected:
 
 private:
     void MirrorLines();
+    void FollowLines();
+    void DropShownLines(int count, int shown);
+    void AppendShownLines(int first);
 
     TLines FLines;
     bool FReadOnly = false;

@@ -244,6 +244,37 @@ TEST_F(Form1Test, TheLogDropsItsOldestFiftyLinesOnceItHoldsMoreThan200)
     EXPECT_EQ(LastLogLine(), L"Привет");
 }
 
+// The log window shows every line that arrived: a NUL and other control
+// bytes as their codes, the lines after them whole, and the trimming's counts.
+TEST_F(Form1Test, TheLogWindowShowsEveryLineThatArrived)
+{
+    rtl::StartRuntime();
+    form->CreateHandle();
+    const HWND memo = form->DisplayMemo->Handle();
+    const auto shown = [memo] {
+        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(memo, &text[0], static_cast<int>(text.size()))));
+        return text;
+    };
+    FakeClient& client = Learned("10.0.0.5");
+    client.Send(std::string("$127BX\0Y\x01Z\x7F\r\n", 12));
+    client.Send("$127BPING5C\r\n");
+    const std::wstring tail = L"\r\n$127BX<00>Y<01>Z<7F>\r\n$127BPING5C";
+    const std::wstring text = shown();
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+
+    const forms::TLines& log = form->DisplayMemo->Lines();
+    while (log.Count() < 201)
+        form->DisplayLine("line " + std::to_string(log.Count()));
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), 201);
+    form->DisplayLine("after the trim");
+    ASSERT_EQ(log.Count(), 152);
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), 152);
+    EXPECT_EQ(shown(), log.Text());  // no control byte is left among these
+    rtl::StopRuntime();
+}
+
 TEST_F(Form1Test, PollClearsTheParametersAndSendsItsSevenFrames)
 {
     FakeClient& client = Learned("10.0.0.5", "$127APING\r\n");

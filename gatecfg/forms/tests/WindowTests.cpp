@@ -5,6 +5,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "forms/Application.h"
 #include "forms/Button.h"
 #include "forms/ComboBox.h"
@@ -25,6 +29,20 @@ std::wstring TextOf(HWND window)
     wchar_t buffer[512] = {};
     GetWindowTextW(window, buffer, 512);
     return buffer;
+}
+
+// The window's text as the control gives it back, split into its lines.
+std::vector<std::wstring> WindowLines(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    std::vector<std::wstring> lines;
+    size_t begin = 0;
+    for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2)
+        lines.push_back(text.substr(begin, end - begin));
+    lines.push_back(text.substr(begin));
+    return lines;
 }
 
 // The window's own visible flag, whether or not its parents are shown.
@@ -119,6 +137,75 @@ TEST_F(WindowTest, MemoHoldsMoreThanTheDefaultEditLimit)
     SendMessageW(memo->Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"one\r\ntwo"));
     ASSERT_EQ(memo->Lines().Count(), 2);
     EXPECT_EQ(memo->Lines()[1], L"two");
+}
+
+// A NUL would end the window's text and a CR or LF break its line: every
+// control character shows as its code, and every line after it stays.
+TEST_F(WindowTest, MemoShowsControlCharactersAndEveryLineAfterThem)
+{
+    auto* memo = Make<TMemo>(form);
+    form->CreateHandle();
+    std::wstring withNul = L"$127B";
+    withNul += L'\0';
+    withNul += L"AB\x01\x1F\x7F\x98";
+    memo->Lines().Add(withNul);
+    memo->Lines().BeginUpdate();
+    memo->Lines().Add(L"a\rb\nc\td\x1B");
+    memo->Lines().Add(L"$127BPING5C");
+    memo->Lines().EndUpdate();
+    memo->Lines().Add(L"Привет <0D>");
+    const std::vector<std::wstring> expected = {L"$127B<00>AB<01><1F><7F><98>", L"a<0D>b<0A>c<09>d<1B>",
+                                                L"$127BPING5C", L"Привет <0D>"};
+    EXPECT_EQ(WindowLines(memo->Handle()), expected);
+    EXPECT_EQ(SendMessageW(memo->Handle(), EM_GETLINECOUNT, 0, 0), 4);
+    // The lines themselves keep what arrived.
+    EXPECT_EQ(memo->Lines()[0], withNul);
+
+    // Taken whole, after a line in the middle went, the text shows the same.
+    memo->Lines().Delete(2);
+    EXPECT_EQ(WindowLines(memo->Handle()), (std::vector<std::wstring>{expected[0], expected[1], expected[3]}));
+}
+
+// Edit by edit, brackets or not, the window shows exactly the lines.
+TEST_F(WindowTest, MemoWindowFollowsEveryEdit)
+{
+    auto* memo = Make<TMemo>(form);
+    form->CreateHandle();
+    TLines& lines = memo->Lines();
+    std::minstd_rand random(20240611);
+    int next = 0;
+    for (int step = 0; step < 600; ++step) {
+        const unsigned kind = random() % 16;
+        const bool bracket = random() % 2 == 0;
+        if (bracket)
+            lines.BeginUpdate();
+        if (kind < 8 || lines.Count() == 0) {
+            lines.Add(kind == 0 ? L"" : L"line " + std::to_wstring(++next));
+        } else if (kind < 11) {
+            lines.Delete(0);
+        } else if (kind < 13) {
+            lines.Delete(lines.Count() - 1);
+        } else if (kind == 13) {
+            lines.Delete(static_cast<int>(random() % static_cast<unsigned>(lines.Count())));
+        } else if (kind == 14) {
+            // The log's trim: the oldest lines dropped, then one added.
+            for (int i = 0; i < 5 && lines.Count() > 0; ++i)
+                lines.Delete(0);
+            lines.Add(L"line " + std::to_wstring(++next));
+        } else if (random() % 8 == 0) {
+            lines.Clear();
+        } else {
+            lines.SetText(L"first\r\nsecond");
+        }
+        if (bracket)
+            lines.EndUpdate();
+        std::vector<std::wstring> expected;
+        for (int i = 0; i < lines.Count(); ++i)
+            expected.push_back(lines[i]);
+        if (expected.empty())
+            expected.push_back(L"");  // an empty window still has its one line
+        ASSERT_EQ(WindowLines(memo->Handle()), expected) << "step " << step << ", kind " << kind;
+    }
 }
 
 TEST_F(WindowTest, UserInputComesBackIntoTheState)
