@@ -76,7 +76,8 @@ void TLines::EndUpdate()
 {
     if (FUpdateCount > 0 && --FUpdateCount == 0 && FChangedInUpdate) {
         FChangedInUpdate = false;
-        Report();
+        if (OnChange)
+            OnChange();
     }
 }
 
@@ -84,23 +85,8 @@ void TLines::Changed()
 {
     if (FUpdateCount > 0)
         FChangedInUpdate = true;
-    else
-        Report();
-}
-
-void TLines::Report()
-{
-    try {
-        if (OnChange)
-            OnChange();
-    } catch (...) {
-        // The owner may have followed part of the edit: it takes the whole
-        // text at the next change.
-        FEdit = {};
-        FEdit.Reset = true;
-        throw;
-    }
-    FEdit = {};
+    else if (OnChange)
+        OnChange();
 }
 
 }  // namespace forms

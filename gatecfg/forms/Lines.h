@@ -15,6 +15,8 @@ struct TLinesEdit {
     bool Reset = false;
     int DroppedFront = 0;
     int AddedAtEnd = 0;  // the last lines now held
+
+    bool Empty() const noexcept { return !Reset && DroppedFront == 0 && AddedAtEnd == 0; }
 };
 
 class TLines {
@@ -36,15 +38,16 @@ public:
     void EndUpdate();
 
     std::function<void()> OnChange;
-    // What OnChange reports; it starts afresh once OnChange has returned.
+    // The changes since the owner last said it followed them; they add up
+    // over any number of reports until it does.
     const TLinesEdit& PendingEdit() const noexcept { return FEdit; }
+    void Followed() noexcept { FEdit = {}; }
 
     // Takes the text without reporting a change (the window already shows it).
     void Load(const std::wstring& text);
 
 private:
     void Changed();
-    void Report();
 
     std::vector<std::wstring> FLines;
     int FUpdateCount = 0;

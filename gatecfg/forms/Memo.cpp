@@ -9,6 +9,9 @@ namespace forms {
 
 namespace {
 
+const UINT_PTR kShowTimer = 1;
+const DWORD kShowIntervalMs = 100;
+
 // Control characters (C0, DEL and C1) as their code in angle brackets.
 std::wstring Shown(const std::wstring& line)
 {
@@ -26,6 +29,34 @@ std::wstring Shown(const std::wstring& line)
     return shown;
 }
 
+// A shown edit redraws its scroll bars at every step of a change, which
+// costs far more than the change itself; hidden meanwhile, it draws once,
+// when it is shown again, and gets back the focus if it had it.
+class HiddenWhileChanged {
+public:
+    explicit HiddenWhileChanged(HWND window)
+        : window_(window), shown_(IsWindowVisible(window) != 0), focused_(GetFocus() == window)
+    {
+        if (shown_)
+            ShowWindow(window_, SW_HIDE);
+    }
+    ~HiddenWhileChanged()
+    {
+        if (!shown_)
+            return;
+        ShowWindow(window_, SW_SHOWNA);
+        if (focused_)
+            SetFocus(window_);
+    }
+    HiddenWhileChanged(const HiddenWhileChanged&) = delete;
+    HiddenWhileChanged& operator=(const HiddenWhileChanged&) = delete;
+
+private:
+    HWND window_;
+    bool shown_;
+    bool focused_;
+};
+
 std::wstring ShownLines(const TLines& lines, int first)
 {
     std::wstring text;
@@ -42,7 +73,7 @@ std::wstring ShownLines(const TLines& lines, int first)
 TMemo::TMemo(rtl::TComponent* owner) : TControl(owner)
 {
     SetBounds(0, 0, 185, 89);
-    FLines.OnChange = [this] { FollowLines(); };
+    FLines.OnChange = [this] { LinesChanged(); };
 }
 
 void TMemo::SetReadOnly(bool value)
@@ -62,6 +93,8 @@ void TMemo::CreateParams(TCreateParams& params) const
 void TMemo::InitWindow()
 {
     LiftLengthLimit();
+    FShowTimer = FScrollPending = false;
+    FLines.Followed();
     MirrorLines();
 }
 
@@ -77,22 +110,55 @@ void TMemo::MirrorLines()
         SetWindowTextMirrored(ShownLines(FLines, 0));
 }
 
-void TMemo::FollowLines()
+void TMemo::LinesChanged()
 {
-    if (!HandleAllocated())
-        return;
-    const TLinesEdit& edit = FLines.PendingEdit();
-    if (edit.Reset) {
-        MirrorLines();
+    if (!HandleAllocated()) {
+        FLines.Followed();  // the window takes them all when it is made
         return;
     }
-    // The window shows the lines held before the edit (an empty window one).
-    const int shown = FLines.Count() - edit.AddedAtEnd + edit.DroppedFront;
-    assert(Perform(EM_GETLINECOUNT) == (shown > 0 ? shown : 1));
-    if (edit.DroppedFront > 0)
-        DropShownLines(edit.DroppedFront, shown);
-    if (edit.AddedAtEnd > 0)
-        AppendShownLines(FLines.Count() - edit.AddedAtEnd);
+    if (FShowTimer)
+        return;
+    const DWORD since = GetTickCount() - FShownAt;
+    if (since >= kShowIntervalMs) {
+        ShowLines();
+        return;
+    }
+    FShowTimer = SetTimer(Handle(), kShowTimer, kShowIntervalMs - since, nullptr) != 0;
+    if (!FShowTimer)
+        ShowLines();
+}
+
+void TMemo::ShowLines()
+{
+    if (FShowTimer) {
+        KillTimer(Handle(), kShowTimer);
+        FShowTimer = false;
+    }
+    // Taken first: reading the window's text on the way finds nothing pending.
+    const TLinesEdit edit = FLines.PendingEdit();
+    FLines.Followed();
+    const bool scroll = FScrollPending;
+    FScrollPending = false;
+    if (edit.Empty()) {
+        if (scroll)
+            ScrollCaretToEnd();
+        return;
+    }
+    const HiddenWhileChanged hidden(Handle());
+    if (edit.Reset) {
+        MirrorLines();
+    } else {
+        // The window shows the lines held before the edit (an empty window one).
+        const int shown = FLines.Count() - edit.AddedAtEnd + edit.DroppedFront;
+        assert(Perform(EM_GETLINECOUNT) == (shown > 0 ? shown : 1));
+        if (edit.DroppedFront > 0)
+            DropShownLines(edit.DroppedFront, shown);
+        if (edit.AddedAtEnd > 0)
+            AppendShownLines(FLines.Count() - edit.AddedAtEnd);
+    }
+    if (scroll)
+        ScrollCaretToEnd();
+    FShownAt = GetTickCount();
 }
 
 void TMemo::DropShownLines(int count, int shown)
@@ -122,6 +188,14 @@ void TMemo::ScrollToEnd()
 {
     if (!HandleAllocated())
         return;
+    if (FShowTimer)
+        FScrollPending = true;
+    else
+        ScrollCaretToEnd();
+}
+
+void TMemo::ScrollCaretToEnd()
+{
     int length = GetWindowTextLengthW(Handle());
     Perform(EM_SETSEL, length, length);
     Perform(EM_SCROLLCARET);
@@ -131,6 +205,38 @@ void TMemo::Command(WORD code)
 {
     if (code == EN_CHANGE && !FMirroring)
         FLines.Load(WindowText());
+}
+
+bool TMemo::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_TIMER:
+        if (wParam != kShowTimer)
+            break;
+        ShowLines();
+        return true;
+    // Readers of the text, and input that is about to change it, find every
+    // line in the window.
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case EM_GETLINE:
+    case EM_GETLINECOUNT:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_IME_CHAR:
+    case WM_CONTEXTMENU:
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case EM_UNDO:
+        if (!FLines.PendingEdit().Empty())
+            ShowLines();
+        break;
+    default:
+        break;
+    }
+    return TControl::WndProc(message, wParam, lParam, result);
 }
 
 TRichEdit::TRichEdit(rtl::TComponent* owner) : TMemo(owner)

@@ -118,7 +118,11 @@ TEST(LinesTest, AReportTellsWhatChangedSinceTheLastOne)
         for (int i = 0; i < c.lines; ++i)
             lines.Add(std::to_wstring(i));
         std::vector<TLinesEdit> reports;
-        lines.OnChange = [&] { reports.push_back(lines.PendingEdit()); };
+        lines.Followed();
+        lines.OnChange = [&] {
+            reports.push_back(lines.PendingEdit());
+            lines.Followed();
+        };
         lines.BeginUpdate();
         c.edit(lines);
         lines.EndUpdate();
@@ -128,13 +132,27 @@ TEST(LinesTest, AReportTellsWhatChangedSinceTheLastOne)
             EXPECT_EQ(reports[0].DroppedFront, c.expected.DroppedFront) << c.what;
             EXPECT_EQ(reports[0].AddedAtEnd, c.expected.AddedAtEnd) << c.what;
         }
-        // The next report starts afresh.
+        // Once followed, the next report starts afresh.
         lines.Add(L"next");
         ASSERT_EQ(reports.size(), 2u);
         EXPECT_FALSE(reports[1].Reset) << c.what;
         EXPECT_EQ(reports[1].DroppedFront, 0) << c.what;
         EXPECT_EQ(reports[1].AddedAtEnd, 1) << c.what;
     }
+
+    // Until the owner follows, the edits of several reports add up.
+    TLines lines;
+    lines.Add(L"a");
+    lines.Add(L"b");
+    lines.Followed();
+    lines.Add(L"c");
+    lines.Delete(0);
+    lines.Add(L"d");
+    EXPECT_FALSE(lines.PendingEdit().Reset);
+    EXPECT_EQ(lines.PendingEdit().DroppedFront, 1);
+    EXPECT_EQ(lines.PendingEdit().AddedAtEnd, 2);
+    lines.Followed();
+    EXPECT_TRUE(lines.PendingEdit().Empty());
 }
 
 TEST(SpinEditTest, ValuesArePulledIntoTheRange)

@@ -208,6 +208,35 @@ TEST_F(WindowTest, MemoWindowFollowsEveryEdit)
     }
 }
 
+// Lines that come faster than the window takes them wait for its timer, with
+// the scroll to the end; the window then shows them all at once.
+TEST_F(WindowTest, MemoWindowTakesQuickLinesTogether)
+{
+    auto* memo = Make<TMemo>(form);
+    form->Show();
+    SetFocus(memo->Handle());
+    TLines& lines = memo->Lines();
+    for (int i = 0; i < 30; ++i) {
+        lines.Add(L"line " + std::to_wstring(i));
+        memo->ScrollToEnd();
+    }
+    EXPECT_FALSE(lines.PendingEdit().Empty());
+    const DWORD start = GetTickCount();
+    while (!lines.PendingEdit().Empty() && GetTickCount() - start < 5000) {
+        rtl::Application()->ProcessMessages();
+        Sleep(10);
+    }
+    ASSERT_TRUE(lines.PendingEdit().Empty()) << "the timer did not show the lines";
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(memo->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const std::vector<std::wstring> shown = WindowLines(memo->Handle());
+    ASSERT_EQ(shown.size(), 30u);
+    EXPECT_EQ(shown.back(), L"line 29");
+    EXPECT_EQ(selStart, static_cast<DWORD>(GetWindowTextLengthW(memo->Handle())));
+    EXPECT_EQ(GetFocus(), memo->Handle());  // kept while the window took the lines
+    EXPECT_TRUE(IsWindowVisible(memo->Handle()));
+}
+
 TEST_F(WindowTest, UserInputComesBackIntoTheState)
 {
     int clicks = 0;
