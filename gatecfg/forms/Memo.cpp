@@ -215,6 +215,15 @@ bool TMemo::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
             break;
         ShowLines();
         return true;
+    case WM_GETDLGCODE: {
+        // Tab leaves the memo for the next control, as in any form; Enter
+        // makes a new line unless the memo is read-only.
+        result = CallDefault(message, wParam, lParam) & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+        const MSG* key = reinterpret_cast<const MSG*>(lParam);
+        if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN && !FReadOnly)
+            result |= DLGC_WANTMESSAGE;
+        return true;
+    }
     // Readers of the text, and input that is about to change it, find every
     // line in the window.
     case WM_GETTEXT:

@@ -12,6 +12,7 @@
 #include "ControllerFrame.h"
 #include "Unit1.h"
 #include "forms/Application.h"
+#include "forms/tests/Keyboard.h"
 #include "rtl/Application.h"
 
 namespace gatecfg {
@@ -487,6 +488,43 @@ TEST_F(Form1Test, TheFormShowsItsRussianTextsInItsWindows)
     EXPECT_EQ(form->PageControl1->PageCount(), 5);
     EXPECT_EQ(form->TabSheet5->Caption(), L"Команда");
     EXPECT_GT(GetWindowTextLengthW(form->RichEdit1->Handle()), 1000);
+    rtl::StopRuntime();
+}
+
+// Tab walks the relay page in reading order, side A, side B, then the delay;
+// Enter presses the focused button; in the command line it sends the command.
+TEST_F(Form1Test, TheKeyboardWalksTheRelayPageAndEnterPressesTheDefaultButton)
+{
+    rtl::StartRuntime();
+    Learned("10.0.0.5");
+    form->Show();
+    form->PageControl1->SetActivePageIndex(1);
+    SetFocus(form->SpinEdit1->Handle());
+    const forms::TControl* order[] = {form->MaskEdit2, form->Button4,   form->SpinEdit3, form->MaskEdit3,
+                                      form->ComboBox1, form->Button5,   form->SpinEdit7, form->MaskEdit4,
+                                      form->Button7,   form->SpinEdit8, form->MaskEdit5, form->ComboBox2,
+                                      form->Button6,   form->ComboBox3, form->MaskEdit6, form->Button8,
+                                      form->DisplayMemo};
+    for (const forms::TControl* expected : order) {
+        forms::test::Press(VK_TAB);
+        ASSERT_EQ(forms::TControl::FromHandle(GetFocus()), expected) << expected->Name();
+    }
+    forms::test::Press(VK_TAB, true);
+    forms::test::Press(VK_TAB, true);
+    ASSERT_EQ(GetFocus(), form->MaskEdit6->Handle());
+
+    SetFocus(form->Button4->Handle());
+    forms::test::Press(VK_RETURN);
+    EXPECT_EQ(confirmations, std::vector<std::wstring>{
+        L"Для устройства 10.0.0.5 Сторона А, назначить основным реле0 время  .  ?"});
+
+    // "Отправить" is the form's default button, pressed while its page shows.
+    confirmations.clear();
+    form->PageControl1->SetActivePageIndex(4);
+    form->Edit1->SetText(L"GV");
+    SetFocus(form->Edit1->Handle());
+    forms::test::Press(VK_RETURN);
+    EXPECT_EQ(confirmations, std::vector<std::wstring>{L"Для устройства 10.0.0.5 отправить команду GV ?"});
     rtl::StopRuntime();
 }
 

@@ -12,6 +12,7 @@
 #include "forms/Application.h"
 #include "forms/Button.h"
 #include "forms/ComboBox.h"
+#include "forms/Edit.h"
 #include "forms/Form.h"
 #include "forms/ListView.h"
 #include "forms/MaskEdit.h"
@@ -19,10 +20,14 @@
 #include "forms/PageControl.h"
 #include "forms/SpinEdit.h"
 #include "forms/Static.h"
+#include "forms/tests/Keyboard.h"
 #include "rtl/Application.h"
 
 namespace forms {
 namespace {
+
+using test::Press;
+using test::PressAlt;
 
 std::wstring TextOf(HWND window)
 {
@@ -235,6 +240,122 @@ TEST_F(WindowTest, MemoWindowTakesQuickLinesTogether)
     EXPECT_EQ(selStart, static_cast<DWORD>(GetWindowTextLengthW(memo->Handle())));
     EXPECT_EQ(GetFocus(), memo->Handle());  // kept while the window took the lines
     EXPECT_TRUE(IsWindowVisible(memo->Handle()));
+}
+
+TEST_F(WindowTest, TabAndShiftTabMoveThroughTheControlsAndTheShownPage)
+{
+    auto* first = Make<TEdit>(form);
+    auto* panel = Make<TPanel>(form);
+    auto* button = Make<TButton>(panel);
+    auto* memo = Make<TMemo>(panel);
+    auto* label = Make<TLabel>(form);
+    label->SetCaption(L"no stop");
+    auto* pages = Make<TPageControl>(form);
+    TTabSheet* sheets[2];
+    for (TTabSheet*& sheet : sheets) {
+        sheet = rtl::Create<TTabSheet>(form);
+        sheet->SetCaption(L"Страница");
+        sheet->SetPageControl(pages);
+    }
+    auto* onPage = Make<TEdit>(sheets[0]);
+    auto* disabled = Make<TButton>(sheets[0]);
+    disabled->SetEnabled(false);
+    auto* pageButton = Make<TButton>(sheets[0]);
+    auto* otherPage = Make<TEdit>(sheets[1]);
+    first->SetText(L"typed");
+    form->Show();
+    // Activated, the form focuses its first control.
+    ASSERT_EQ(GetFocus(), first->Handle());
+
+    const HWND forward[] = {button->Handle(), memo->Handle(), pages->Handle(), onPage->Handle(),
+                            pageButton->Handle(), first->Handle()};
+    for (HWND expected : forward) {
+        Press(VK_TAB);
+        EXPECT_EQ(GetFocus(), expected) << TControl::FromHandle(GetFocus())->Name();
+    }
+    DWORD selStart = 1, selEnd = 0;
+    SendMessageW(first->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    EXPECT_EQ(selStart, 0u);  // reached by Tab, the edit's text is selected
+    EXPECT_EQ(selEnd, 5u);
+    Press(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), pageButton->Handle());
+    Press(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), onPage->Handle());
+
+    // Tab leaves the memo and types nothing into it.
+    SetFocus(memo->Handle());
+    Press(VK_TAB);
+    EXPECT_EQ(GetFocus(), pages->Handle());
+    EXPECT_EQ(memo->Lines().Count(), 0);
+
+    // The controls of the page shown, not of the hidden one.
+    pages->SetActivePageIndex(1);
+    Press(VK_TAB);
+    EXPECT_EQ(GetFocus(), otherPage->Handle());
+}
+
+TEST_F(WindowTest, EnterPressesTheFocusedButtonElseTheDefaultOne)
+{
+    std::vector<std::string> clicks;
+    const auto counted = [&](TButton* button, const char* name) {
+        button->SetName(name);
+        button->OnClick = [&clicks, name](rtl::TObject*) { clicks.push_back(name); };
+    };
+    auto* edit = Make<TEdit>(form);
+    auto* one = Make<TButton>(form);
+    counted(one, "one");
+    auto* byDefault = Make<TButton>(form);
+    counted(byDefault, "default");
+    byDefault->SetDefault(true);
+    auto* memo = Make<TMemo>(form);
+    form->Show();
+
+    SetFocus(one->Handle());
+    Press(VK_RETURN);
+    EXPECT_EQ(clicks, std::vector<std::string>{"one"});
+    // The focused button looks like the default while it has the focus.
+    EXPECT_TRUE(GetWindowLongW(one->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_FALSE(GetWindowLongW(byDefault->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+
+    clicks.clear();
+    SetFocus(edit->Handle());
+    Press(VK_RETURN);
+    EXPECT_EQ(clicks, std::vector<std::string>{"default"});
+    EXPECT_FALSE(GetWindowLongW(one->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongW(byDefault->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+
+    // A memo takes Enter as a new line; a hidden default button is not pressed.
+    clicks.clear();
+    SetFocus(memo->Handle());
+    PostMessageW(memo->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(memo->Handle(), WM_CHAR, L'\r', 1);
+    ProcessFormMessages();
+    EXPECT_TRUE(clicks.empty());
+    EXPECT_EQ(memo->Lines().Count(), 2);
+    byDefault->SetVisible(false);
+    SetFocus(edit->Handle());
+    Press(VK_RETURN);
+    EXPECT_TRUE(clicks.empty());
+}
+
+TEST_F(WindowTest, AltWithACaptionsUnderlinedLetterPressesOrFocuses)
+{
+    int clicks = 0;
+    auto* button = Make<TButton>(form);
+    button->SetCaption(L"&Запустить");
+    button->OnClick = [&](rtl::TObject*) { ++clicks; };
+    auto* label = Make<TLabel>(form);
+    label->SetCaption(L"&Номер реле");
+    auto* edit = Make<TEdit>(form);
+    auto* other = Make<TEdit>(form);
+    form->Show();
+    SetFocus(other->Handle());
+
+    PressAlt(L'з');
+    EXPECT_EQ(clicks, 1);
+    PressAlt(L'н');
+    EXPECT_EQ(GetFocus(), edit->Handle());  // the control after the label
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(WindowTest, UserInputComesBackIntoTheState)
