@@ -104,7 +104,7 @@ void TForm1::BuildLayout()
     DeviceInfo->SetRowSelect(true);
     DeviceInfo->SetReadOnly(true);
     DeviceInfo->AddColumn(L"Параметр", 300);
-    DeviceInfo->AddColumn(L"Значение", 100);
+    DeviceInfo->AddColumn(L"Значение", 100, true);
 
     PageControl1 = Add<forms::TPageControl>(this, Panel1, "PageControl1", 0, 0, 0, 0);
     PageControl1->SetAlign(TAlign::alClient);

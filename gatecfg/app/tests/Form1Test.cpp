@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -525,6 +526,30 @@ TEST_F(Form1Test, TheKeyboardWalksTheRelayPageAndEnterPressesTheDefaultButton)
     SetFocus(form->Edit1->Handle());
     forms::test::Press(VK_RETURN);
     EXPECT_EQ(confirmations, std::vector<std::wstring>{L"Для устройства 10.0.0.5 отправить команду GV ?"});
+    rtl::StopRuntime();
+}
+
+// The values of the parameter list get the width the names leave, so that
+// none is cut; the device list's captions fit their columns.
+TEST_F(Form1Test, TheParameterValuesTakeTheRestOfTheList)
+{
+    rtl::StartRuntime();
+    form->CreateHandle();
+    FakeClient& client = Learned("10.0.0.5");
+    client.Send("#127BGCNORRF10510520020030511055xxAA\r\n");
+    const HWND list = form->DeviceInfo->Handle();
+    const auto width = [](HWND h, int column) {
+        return static_cast<int>(SendMessageW(h, LVM_GETCOLUMNWIDTH, column, 0));
+    };
+    RECT area{};
+    GetClientRect(list, &area);
+    EXPECT_EQ(width(list, 0), 300);
+    EXPECT_EQ(width(list, 1), area.right - 300);
+    EXPECT_GT(width(list, 1), SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"Динамический ключ")));
+    const HWND devices = form->ListView1->Handle();
+    EXPECT_EQ(width(devices, 0), 150);
+    EXPECT_GE(width(devices, 1), 100);
+    EXPECT_GT(width(devices, 1), SendMessageW(devices, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"Тип устройства")));
     rtl::StopRuntime();
 }
 

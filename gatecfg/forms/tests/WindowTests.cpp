@@ -358,6 +358,37 @@ TEST_F(WindowTest, AltWithACaptionsUnderlinedLetterPressesOrFocuses)
     EXPECT_EQ(clicks, 1);
 }
 
+// A column is never narrower than its caption, and an AutoSize column takes
+// the width the others leave, also once the list has a scroll bar or another
+// size; where they leave less, it keeps its own.
+TEST_F(WindowTest, ListColumnsShowTheirCaptionsAndAnAutoSizeOneFillsTheList)
+{
+    auto* list = Make<TListView>(form);
+    list->SetBounds(0, 0, 500, 120);
+    list->AddColumn(L"Параметр", 150);
+    const wchar_t longCaption[] = L"Время ожидания прохода";
+    list->AddColumn(longCaption, 20);
+    form->CreateHandle();
+    list->AddColumn(L"Значение", 100, true);
+    const HWND h = list->Handle();
+    const auto width = [h](int column) { return static_cast<int>(SendMessageW(h, LVM_GETCOLUMNWIDTH, column, 0)); };
+    const auto filled = [&] {
+        RECT client{};
+        GetClientRect(h, &client);
+        return width(0) + width(1) + width(2) == client.right;
+    };
+    EXPECT_EQ(width(0), 150);
+    EXPECT_GT(width(1), SendMessageW(h, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(longCaption)));
+    EXPECT_TRUE(filled());
+    for (int i = 0; i < 30; ++i)
+        list->Add(L"row", {L"", L"Динамический ключ"});
+    EXPECT_TRUE(filled()) << "after the scroll bar came";
+    list->SetBounds(0, 0, 800, 120);
+    EXPECT_TRUE(filled()) << "wider";
+    list->SetBounds(0, 0, 200, 120);
+    EXPECT_EQ(width(2), 100);
+}
+
 TEST_F(WindowTest, UserInputComesBackIntoTheState)
 {
     int clicks = 0;
