@@ -115,6 +115,35 @@ std::wstring Frame(const char* withoutCrc)
     return FromCp1251(AppendCrc(withoutCrc));
 }
 
+// The text in lines of at most kLineWidth characters, broken between words,
+// the first one after `first` and the others after `rest`: the box shows
+// longer lines only by scrolling sideways.
+const std::size_t kLineWidth = 90;
+
+std::wstring Wrapped(const std::wstring& text, const wchar_t* first, const wchar_t* rest)
+{
+    std::wstring wrapped, line;
+    const wchar_t* indent = first;
+    const auto endLine = [&] {
+        wrapped += indent + line + L"\r\n";
+        line.clear();
+        indent = rest;
+    };
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find(L' ', begin);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring word = text.substr(begin, end - begin);
+        if (!line.empty() && line.size() + 1 + word.size() > kLineWidth)
+            endLine();
+        line += (line.empty() ? L"" : L" ") + word;
+        begin = end + 1;
+    }
+    if (!line.empty())
+        endLine();
+    return wrapped;
+}
+
 }  // namespace
 
 std::wstring ControllerReferenceText()
@@ -123,21 +152,22 @@ std::wstring ControllerReferenceText()
     bool rs422Listed = false;
     for (const CommandSection& section : kSections) {
         if (!section.rs422Only)
-            text += FromCp1251(section.code) + L" - " + section.meaning + L"\r\n";
+            text += Wrapped(FromCp1251(section.code) + L" - " + section.meaning, L"", L"    ");
         else if (!rs422Listed) {
-            text += std::wstring(kRs422Summary) + L"\r\n";
+            text += Wrapped(kRs422Summary, L"", L"    ");
             rs422Listed = true;
         }
     }
-    text += L"\r\nКадр: $ запрос или # ответ, номер устройства из трех цифр, сторона A или B "
-            L"(I - информационный терминал), команда, параметры, CRC-8 двумя hex-цифрами. "
-            L"Примеры ниже - для устройства 127.\r\n";
+    text += L"\r\n" + Wrapped(L"Кадр: $ запрос или # ответ, номер устройства из трех цифр, сторона A "
+                               L"или B (I - информационный терминал), команда, параметры, CRC-8 двумя "
+                               L"hex-цифрами. Примеры ниже - для устройства 127.",
+                               L"", L"");
     for (const CommandSection& section : kSections) {
         text += L"\r\n" + FromCp1251(section.code) + L" - " + section.meaning;
         if (section.rs422Only)
             text += L" (только RS-422)";
         text += L"\r\n  Запрос: " + Frame(section.request) + L"\r\n  Ответ:  " +
-                Frame(section.reply) + L"\r\n  " + section.note + L"\r\n";
+                Frame(section.reply) + L"\r\n" + Wrapped(section.note, L"  ", L"  ");
     }
     return text;
 }
