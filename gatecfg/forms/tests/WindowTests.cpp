@@ -310,19 +310,25 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonElseTheDefaultOne)
     auto* memo = Make<TMemo>(form);
     form->Show();
 
-    SetFocus(one->Handle());
-    Press(VK_RETURN);
-    EXPECT_EQ(clicks, std::vector<std::string>{"one"});
-    // The focused button looks like the default while it has the focus.
-    EXPECT_TRUE(GetWindowLongW(one->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
-    EXPECT_FALSE(GetWindowLongW(byDefault->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
-
-    clicks.clear();
-    SetFocus(edit->Handle());
-    Press(VK_RETURN);
-    EXPECT_EQ(clicks, std::vector<std::string>{"default"});
-    EXPECT_FALSE(GetWindowLongW(one->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
-    EXPECT_TRUE(GetWindowLongW(byDefault->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    const auto looksDefault = [](TButton* button) {
+        return (GetWindowLongW(button->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0;
+    };
+    // A focused button is pressed and looks the default meanwhile; elsewhere
+    // the default button is.
+    const struct {
+        TControl* focus;
+        const char* pressed;
+        TButton* lookingDefault;
+        TButton* lookingPlain;
+    } steps[] = {{one, "one", one, byDefault}, {edit, "default", byDefault, one}};
+    for (const auto& step : steps) {
+        clicks.clear();
+        SetFocus(step.focus->Handle());
+        Press(VK_RETURN);
+        EXPECT_EQ(clicks, std::vector<std::string>{step.pressed});
+        EXPECT_TRUE(looksDefault(step.lookingDefault)) << step.pressed;
+        EXPECT_FALSE(looksDefault(step.lookingPlain)) << step.pressed;
+    }
 
     // A memo takes Enter as a new line; a hidden default button is not pressed.
     clicks.clear();
