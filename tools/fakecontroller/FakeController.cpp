@@ -200,7 +200,7 @@ void FakeController::Serve(std::string pending)
     auto lastData = Clock::now();
     TakeFrames(pending, false);
     while (!stop_) {
-        auto now = Clock::now();
+        const auto now = Clock::now();
         if (now >= nextPing) {
             SendPing();
             nextPing += interval;

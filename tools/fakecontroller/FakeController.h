@@ -77,7 +77,8 @@ private:
     bool ReadBanner(std::string& rest);
     void Serve(std::string pending);
     void TakeFrames(std::string& pending, bool idle);
-    // The round trip of the oldest keep-alive not yet answered, if any.
+    // Records the round trip of the oldest keep-alive that waits for an
+    // echo, and tells it for the log.
     std::string EchoArrived(Clock::time_point at);
     void Answer(const std::string& frame);
     void SendPing();
