@@ -6,6 +6,7 @@
 #include "frontend/MessageProviderHost.h"
 #include "FrameWnd.h"
 #include "RichEditCtrl.h"
+#include "RxTxFrameList.h"
 #include "StatusBar.h"
 #include "support/CoreTestFixture.h"
 
@@ -91,3 +92,13 @@ private:
     std::string path_;
 };
 
+// An RX/TX frame as the RX/TX window derives it, counting its destructions.
+class CountedRxTxFrame : public CRxTxFrameBase {
+public:
+    explicit CountedRxTxFrame(int* deleted) : m_deleted(deleted) {}
+    ~CountedRxTxFrame() override { ++*m_deleted; }
+    bool Open() { return Create(nullptr, "RX/TX data for COM1", WS_OVERLAPPEDWINDOW) != FALSE; }
+
+private:
+    int* m_deleted;
+};
