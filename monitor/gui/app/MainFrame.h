@@ -1,7 +1,7 @@
 #pragma once
 #include "FrameWnd.h"
 #include "Menu.h"
-#include "RichEditCtrl.h"
+#include "LogView.h"
 #include "runtime/ObjRef.h"
 #include "StatusBar.h"
 #include "ToolBar.h"
@@ -43,7 +43,7 @@ public:
     // Esc hides the window to the notification area.
     BOOL PreTranslateMessage(MSG* msg) override;
 
-    CRichEditCtrl& LogView() { return m_wndLogView; }
+    CLogView& LogView() { return m_wndLogView; }
     CStatusBar& StatusBar() { return m_wndStatusBar; }
     CToolBar& ToolBar() { return m_wndToolBar; }
     const CTrayIcon& TrayIcon() const { return m_trayIcon; }
@@ -86,5 +86,5 @@ private:
     ObjRef m_monitor{};
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
-    CRichEditCtrl m_wndLogView;
+    CLogView m_wndLogView;
 };

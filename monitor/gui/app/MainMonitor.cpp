@@ -56,7 +56,7 @@ CMainMonitor::~CMainMonitor()
     ChannelMemberRelease(&m_channel, &m_channelBuilt);
 }
 
-void CMainMonitor::Connect(CRichEditCtrl* view, const AddressRecord* server)
+void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
 {
     m_window = view;
     if (!m_channelBuilt || !m_binding.constructed || !server)

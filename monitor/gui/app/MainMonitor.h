@@ -6,7 +6,7 @@
 #include "MonitorSettings.h"
 #include "net/AddressRecord.h"
 
-class CRichEditCtrl;
+class CLogView;
 
 // The main window's link to the log service: the channel "main_channel",
 // whose records arrive on the thread of the window they are shown in. The
@@ -27,7 +27,7 @@ public:
 
     // Opens the channel to the server; its records go to the view, on the
     // view's thread. A monitor without its members stays silent.
-    void Connect(CRichEditCtrl* view, const AddressRecord* server);
+    void Connect(CLogView* view, const AddressRecord* server);
     // From now on records are dropped (the view is going).
     void DetachWindow() { m_window = nullptr; }
     // One record, on the view's thread. A malformed one is dropped.
@@ -41,7 +41,7 @@ private:
     ChannelClient m_channel;
     uint8_t m_channelBuilt = 0;
     BindingMember m_binding{};  // a member of its own: the record closure holds it strongly
-    CRichEditCtrl* m_window = nullptr;
+    CLogView* m_window = nullptr;
     ProviderList* m_providers;
     const MonitorSettings* m_settings;
 };

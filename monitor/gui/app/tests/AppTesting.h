@@ -5,7 +5,7 @@
 // holds.
 #include "frontend/MessageProviderHost.h"
 #include "FrameWnd.h"
-#include "RichEditCtrl.h"
+#include "LogView.h"
 #include "RxTxFrameList.h"
 #include "StatusBar.h"
 #include "support/CoreTestFixture.h"
@@ -58,7 +58,7 @@ class ViewHost : public CFrameWnd {
 public:
     // Made with new; destroyed by DestroyWindow (the frame deletes itself).
     static ViewHost* Make();
-    CRichEditCtrl view;
+    CLogView view;
     CStatusBar status;
 
 protected:

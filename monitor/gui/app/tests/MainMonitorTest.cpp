@@ -275,4 +275,27 @@ TEST_F(MainMonitorTest, TheChannelsRecordsReachTheViewOnItsThreadAndThePaneFollo
     PumpQueued();
 }
 
+// The paints a window gets.
+class PaintCount : public CWindowHook {
+public:
+    int paints = 0;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        paints += message == WM_PAINT;
+        return SubclassWindowProc(message, wParam, lParam);
+    }
+};
+
+TEST_F(MainMonitorTest, AStreamOfLinesWithoutAPauseIsStillPaintedEveryTenthOfASecond)
+{
+    PumpQueued();
+    PaintCount count;
+    count.SubclassHook(host->view.m_hWnd);
+    int lines = 0;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 450; ++lines)
+        Deliver(1, "COM1");  // no message loop meanwhile
+    EXPECT_TRUE(host->view.IsWindowVisible()) << "painting is held back only while a line goes in";
+    EXPECT_GE(count.paints, 2) << lines << " lines";
+}
+
 }  // namespace
