@@ -2,7 +2,8 @@
 // pipe: CONNECTED, the demo's event lines read back through the log view with
 // their colours, the link down when the service goes, the notification icon in
 // Wine's notification area while it runs, and an exit within moments of the
-// window closing, also while records stream in.
+// window closing, also while records stream in; and over TCP port 50001 as on
+// Windows 9x.
 #include "Demo.h"
 #include "InstanceControl.h"
 #include "LogPeer.h"
@@ -56,13 +57,18 @@ int TrayIconCount()
     return count;
 }
 
-class QuelEndToEnd : public ::testing::Test {
+// The standard provider registered and the settings at their defaults.
+class StandInTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         ASSERT_EQ(RunProgram("regsvr32.exe /s \"" + ProgramDirectory() + "quelstd.dll\"", 60000), 0);
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\PELKO\\DEZ Iviruzi");  // the settings' defaults
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\PELKO\\DEZ Iviruzi");
     }
+};
+
+class QuelEndToEnd : public StandInTest {
+protected:
     void SetUp() override
     {
         logpeer::PeerOptions options;
@@ -163,6 +169,40 @@ TEST_F(QuelEndToEnd, EndsWithinMomentsOfItsWindowClosingWhileRecordsStreamIn)
     EXPECT_EQ(code, 0);
     // Queued records held the link's objects: the core's shut-down waited its full 15 seconds.
     EXPECT_LT(exitMs, 5000u);
+}
+
+// On Windows 9x the main window reaches the log service over TCP on
+// 127.0.0.1:50001 (Wine plays Windows 98 for quel.exe here). The pipe is off.
+using QuelOverTcp = StandInTest;
+
+TEST_F(QuelOverTcp, OnANonNtSystemTheMainWindowConnectsToTcpPort50001)
+{
+    ScopedRegistryValue win98(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\quel.exe", "Version", "win98");
+    ASSERT_TRUE(win98.set());
+    logpeer::PeerOptions options;
+    options.pipe = false;
+    options.tcpPort = 50001;
+    logpeer::LogPeer peer(options);
+    try {
+        peer.StartListening();
+    } catch (const std::exception& e) {
+        FAIL() << "another program holds TCP port 50001 on 127.0.0.1, which this test must serve as the "
+                  "log service (" << e.what() << "); end it and run the test again";
+    }
+    QuelProcess quel;
+    ASSERT_TRUE(quel.Start(""));
+    const HWND window = quel.MainWindow();
+    ASSERT_NE(window, nullptr);
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(kWaitMs);
+    ASSERT_TRUE(link && link->WaitOpeningRequest(kWaitMs));
+    EXPECT_EQ(link->name().compare(0, 3, "tcp"), 0) << link->name();
+    EXPECT_TRUE(WaitFor([&] { return quel.StatusPane(window, 1) == "CONNECTED"; }));
+    link->SendRecord(1, "COM1", {});
+    EXPECT_TRUE(WaitFor([&] { return Lines(QuelProcess::LogText(window)) == std::vector<std::string>{
+                                                                                 "COM1 (INFO): Device opened"}; }))
+        << QuelProcess::LogText(window);
+    PostMessageA(window, WM_COMMAND, ID_STOP_INSTANCE, 0);
+    EXPECT_EQ(quel.WaitExit(kWaitMs), 0);
 }
 
 }  // namespace

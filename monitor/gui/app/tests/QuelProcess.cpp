@@ -152,6 +152,27 @@ void PressMessageBoxButton(HWND box, int button)
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), LPARAM(GetDlgItem(box, button)));
 }
 
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, const std::string& path, const char* name,
+                                         const std::string& value)
+    : name_(name)
+{
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) !=
+        ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    set_ = RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          DWORD(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+ScopedRegistryValue::~ScopedRegistryValue()
+{
+    if (!key_)
+        return;
+    RegDeleteValueA(key_, name_.c_str());
+    RegCloseKey(key_);
+}
+
 long RunProgram(const std::string& commandLine, DWORD timeoutMs)
 {
     std::string line = commandLine;

@@ -46,6 +46,21 @@ std::vector<HWND> QuelMainWindows();
 // The text of a message box and the press of one of its buttons.
 std::string MessageBoxText(HWND box);
 void PressMessageBoxButton(HWND box, int button);
+// A registry value of type REG_SZ set while the object lives, then deleted.
+class ScopedRegistryValue {
+public:
+    ScopedRegistryValue(HKEY root, const std::string& path, const char* name, const std::string& value);
+    ~ScopedRegistryValue();
+    ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+    ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+    bool set() const { return set_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::string name_;
+    bool set_ = false;
+};
+
 // Runs a program to its end with no window; its exit code, or -1 after the time-out.
 long RunProgram(const std::string& commandLine, DWORD timeoutMs);
 // The directory of this test program, with a trailing backslash.
