@@ -27,7 +27,6 @@ LogServiceAddress::~LogServiceAddress()
 
 const AddressRecord* LogServiceAddress::Get() const
 {
-    if (m_pipe || m_tcp.header.size == 0)
-        return m_pipe;
-    return &m_tcp.header;
+    const bool tcp = m_tcp.header.size != 0;  // set on systems without pipes
+    return tcp ? &m_tcp.header : m_pipe;
 }

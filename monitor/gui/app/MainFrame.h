@@ -1,30 +1,14 @@
 #pragma once
 #include "FrameWnd.h"
-#include "Menu.h"
 #include "LogView.h"
+#include "Menu.h"
+#include "OwnedIcon.h"
 #include "runtime/ObjRef.h"
 #include "StatusBar.h"
 #include "ToolBar.h"
 #include "TrayIcon.h"
 
 #include <windows.h>
-
-// Sole owner of an icon loaded at a size of its own.
-class OwnedIcon {
-public:
-    explicit OwnedIcon(HICON icon = nullptr) : m_icon(icon) {}
-    ~OwnedIcon()
-    {
-        if (m_icon)
-            DestroyIcon(m_icon);
-    }
-    OwnedIcon(const OwnedIcon&) = delete;
-    OwnedIcon& operator=(const OwnedIcon&) = delete;
-    HICON Get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
 
 // quel's main window: menu, toolbar, a status bar whose pane 1 shows the link
 // to the log service, and the read-only rich-edit log view as its client area,
