@@ -146,13 +146,6 @@ TEST_F(MainFrameTest, TheWindowCarriesTitleClassBarsAndTheLogViewAsTheProgramDef
         EXPECT_TRUE(IsEnabled(frame, id)) << id;
 }
 
-TEST_F(MainFrameTest, TheLinkShowsDisconnectedFirstThenTheResultOfItsConnect)
-{
-    // Before any record: the pane's own text. The log service is not running here.
-    EXPECT_TRUE(PumpUntil([&] { return frame->StatusBar().GetPaneText(1) == "CAN'T CONNECT (2)"; }))
-        << frame->StatusBar().GetPaneText(1);
-}
-
 TEST_F(MainFrameTest, TheTrayIconIsAddedWithItsTipAndCallbackAndRemovedWithTheWindow)
 {
     ASSERT_FALSE(tray.requests.empty());
@@ -344,9 +337,20 @@ private:
     HHOOK hook_;
 };
 
-using HiddenFrameTest = AppTest;
+using FrameStartTest = AppTest;
 
-TEST_F(HiddenFrameTest, AFrameThatStartsHiddenOrGoesFromTheTrayIsNeverShownOnTheWay)
+TEST_F(FrameStartTest, TheLinkPaneSaysDisconnectedUntilTheFirstConnectAttemptAnswers)
+{
+    auto* frame = new CMainFrame;
+    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
+    EXPECT_EQ(frame->StatusBar().GetPaneText(1), "DISCONNECTED");
+    // The log service does not run here: the pipe is not found.
+    EXPECT_TRUE(PumpUntil([&] { return frame->StatusBar().GetPaneText(1) == "CAN'T CONNECT (2)"; }))
+        << frame->StatusBar().GetPaneText(1);
+    frame->DestroyWindow();
+}
+
+TEST_F(FrameStartTest, AFrameThatStartsHiddenOrGoesFromTheTrayIsNeverShownOnTheWay)
 {
     ShowWatch watch;
     for (bool shownFirst : {false, true}) {
