@@ -164,7 +164,7 @@ int main()
                 double(seconds[size_t(kSeconds) - 1].shown) / kSeconds);
     std::printf("largest delay of the window's answer: %ld ms (%ld probes, one every %lu ms)\n",
                 maxDelayMs.load(), probes.load(), kProbeEveryMs);
-    std::printf("live blocks: %u before the flood, %u once every line was shown\n", blocksBefore,
+    std::printf("live blocks: %u before the flood, %u after it (every line shown, or 10 s later)\n", blocksBefore,
                 last.liveBlocks);
     std::printf("stop command to the window gone: %ld ms; window gone to the end of the exit: %ld ms\n",
                 closeMs, exitMs);
