@@ -1,10 +1,11 @@
 #pragma once
 // Where a test answers instead of a person. Product code never calls these: it
-// shows its message boxes, modal dialogs, common dialogs, shell requests and
-// sounds through the framework as usual, and each of those asks its seam first.
+// shows its message boxes, modal dialogs, common dialogs, shell requests,
+// notification-area icons and sounds through the framework as usual, and each of those asks its seam first.
 // Every setter returns the previous answerer; an empty one restores the real
 // behaviour. Seams are process-wide and meant for the GUI thread.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
@@ -53,3 +54,8 @@ HelpAnswer SetHelpAnswer(HelpAnswer answer);
 // Sounds (PlaySoundFile): the answer is what sndPlaySound would have returned.
 using SoundAnswer = std::function<BOOL(const std::string& file, UINT flags)>;
 SoundAnswer SetSoundAnswer(SoundAnswer answer);
+
+// Notification-area icons (NotifyIcon): the answer gets the request and returns
+// what Shell_NotifyIcon would have; no icon is shown.
+using NotifyIconAnswer = std::function<BOOL(DWORD message, const NOTIFYICONDATAA& data)>;
+NotifyIconAnswer SetNotifyIconAnswer(NotifyIconAnswer answer);
