@@ -1,7 +1,7 @@
 #include "ChooseDeviceDlg.h"
 
 #include "DataExchange.h"
-#include "RxTxIds.h"
+#include "QuelIds.h"
 
 CChooseDeviceDlg::CChooseDeviceDlg(CWnd* parent) : CDialog(IDD_CHOOSE_DEVICE, parent) {}
 

@@ -2,7 +2,7 @@
 
 #include "DataExchange.h"
 #include "MessageBox.h"
-#include "RxTxIds.h"
+#include "QuelIds.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include "CommonDialogs.h"
 #include "LogServiceAddress.h"
 #include "MessageMap.h"
-#include "RxTxIds.h"
+#include "MonitorApp.h"
+#include "QuelIds.h"
 #include "RxTxMonitor.h"
 
 namespace {
@@ -17,6 +18,15 @@ constexpr char kHelpTopic[] = "pm_hex_dump.htm";
 }  // namespace
 
 CRxTxFrame::CRxTxFrame(const char* deviceName) : m_deviceName(deviceName) {}
+
+CRxTxFrame* CRxTxFrame::Open(const std::string& deviceName)
+{
+    auto* frame = new CRxTxFrame(deviceName.c_str());
+    if (!frame->Create(nullptr, ("RX/TX data for " + deviceName).c_str(), WS_OVERLAPPEDWINDOW))
+        return nullptr;  // the frame is gone
+    frame->ShowWindow(SW_SHOW);
+    return frame;
+}
 
 CRxTxFrame::~CRxTxFrame()
 {
@@ -36,7 +46,7 @@ const MessageMap* CRxTxFrame::GetMessageMap() const
         OnCommand<ID_RXTX_CLOSE, &CRxTxFrame::OnCloseCommand>(),
         OnWmHelp<&CRxTxFrame::OnHelp>(),
     };
-    static const MessageMap map = MakeMessageMap(CFrameWnd::GetMessageMap(), entries);
+    static const MessageMap map = MakeMessageMap(CRxTxFrameBase::GetMessageMap(), entries);
     return &map;
 }
 
@@ -44,8 +54,8 @@ BOOL CRxTxFrame::PreCreateWindow(CREATESTRUCTA& cs)
 {
     // No background brush: the toolbar and the view cover the client area.
     cs.lpszClass = RegisterWndClass(0, LoadCursor(nullptr, IDC_ARROW), nullptr,
-                                    LoadIconA(ResourceHandle(), MAKEINTRESOURCEA(MainIconId)));
-    if (!cs.lpszClass || !CFrameWnd::PreCreateWindow(cs))
+                                    LoadIconA(ResourceHandle(), MAKEINTRESOURCEA(MainIconId())));
+    if (!cs.lpszClass || !CRxTxFrameBase::PreCreateWindow(cs))
         return FALSE;
     cs.style |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     return TRUE;
@@ -53,7 +63,7 @@ BOOL CRxTxFrame::PreCreateWindow(CREATESTRUCTA& cs)
 
 int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
 {
-    if (CFrameWnd::OnCreate(cs) == -1)
+    if (CRxTxFrameBase::OnCreate(cs) == -1)
         return -1;
     ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_FRAMECHANGED);
 
@@ -78,7 +88,7 @@ int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
     if (ObjCreateWithPayload(&m_linkObject.object, ConstructRxTxMonitor, DestroyRxTxMonitor,
                              sizeof(CRxTxMonitor)) == kStatusSuccess) {
         LogServiceAddress server;
-        Monitor()->Connect(&m_view, m_deviceName.c_str(), server.get());
+        Monitor()->Connect(&m_view, m_deviceName.c_str(), server.Get());
     } else {
         m_linkObject.object = nullptr;
     }
@@ -87,15 +97,14 @@ int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
 
 void CRxTxFrame::OnDestroy()
 {
-    RxTxListUnlink(&m_listLink);
     if (CRxTxMonitor* monitor = Monitor())
         monitor->DetachView();
-    CFrameWnd::OnDestroy();
+    CRxTxFrameBase::OnDestroy();  // leaves the list
 }
 
 void CRxTxFrame::OnSetFocus(HWND lost)
 {
-    CFrameWnd::OnSetFocus(lost);
+    CRxTxFrameBase::OnSetFocus(lost);
     m_view.SetFocus();
 }
 
@@ -125,6 +134,7 @@ void CRxTxFrame::OnCloseCommand()
 
 BOOL CRxTxFrame::OnHelp(HELPINFO*)
 {
-    OpenHelpTopic(kHelpTopic);
+    if (CMonitorApp* app = GetMonitorApp())
+        app->OpenHelpTopic(kHelpTopic);
     return TRUE;
 }

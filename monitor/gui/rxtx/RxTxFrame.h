@@ -2,31 +2,31 @@
 // The RX/TX data window of one virtual port: menu 146, toolbar 129 (Save,
 // Clear) and a hex-dump view fed by the window's own link to the log service
 // (a CRxTxMonitor on "device_channel" for that port, with the port data).
-// Made with new and Create; it deletes itself when its window is gone.
+// Made with new and Create (or Open); it deletes itself when its window is
+// gone, and leaves the application's list of RX/TX windows then.
 #include <string>
 
-#include "FrameWnd.h"
 #include "HexDumpWnd.h"
 #include "Menu.h"
-#include "RxTxAppServices.h"
+#include "RxTxFrameList.h"
 #include "ToolBar.h"
 #include "runtime/ObjRef.h"
 
 class CRxTxMonitor;
 
-class CRxTxFrame : public CFrameWnd {
+class CRxTxFrame : public CRxTxFrameBase {
 public:
     explicit CRxTxFrame(const char* deviceName);
     ~CRxTxFrame() override;
+
+    // A new window "RX/TX data for <deviceName>", shown; none when it could not be made.
+    static CRxTxFrame* Open(const std::string& deviceName);
 
     const std::string& DeviceName() const { return m_deviceName; }
     CHexDumpWnd& View() { return m_view; }
     CToolBar& ToolBar() { return m_toolBar; }
     // The window's link, none when it could not be made.
     CRxTxMonitor* Monitor() const { return static_cast<CRxTxMonitor*>(m_linkObject.object); }
-
-    // The window's place in the application's list of open RX/TX windows.
-    RxTxListLink m_listLink;
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;

@@ -22,15 +22,12 @@
 #include "Demo.h"
 #include "LogPeer.h"
 #include "LoopPump.h"
-#include "RxTxIds.h"
+#include "QuelIds.h"
 #include "RxTxFrame.h"
 #include "WinApp.h"
 #include "WindowHook.h"
 #include "runtime/Framework.h"
 #include "runtime/TrackedBlock.h"
-
-UINT MainIconId = 1032;
-void OpenHelpTopic(const char*) {}
 
 namespace {
 

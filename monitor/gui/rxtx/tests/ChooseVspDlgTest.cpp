@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ChooseVspDlg.h"
-#include "RxTxIds.h"
+#include "QuelIds.h"
 #include "RxTxTestSupport.h"
 #include "VspManagerTesting.h"
 
@@ -52,7 +52,7 @@ protected:
     // Runs the chooser; `drive` works it once it is up, after its contents were noted.
     INT_PTR Run(CChooseVspDlg& chooser, const std::function<void(CChooseVspDlg&)>& drive)
     {
-        ModalDriverScope driver([&](CWnd& modal) {
+        ScopedSeam<ModalDriver> driver(SetModalDriver, [&](CWnd& modal) {
             auto& dialog = static_cast<CChooseVspDlg&>(modal);
             for (int i = 0; i < dialog.m_combo.GetCount(); ++i)
                 shown.items.push_back(dialog.m_combo.GetLBText(i));
@@ -142,7 +142,7 @@ TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
 TEST_F(ChooseVspDlgTest, WithoutAManagerItSaysSoAndCancels)
 {
     ASSERT_EQ(RegisterServer(L"/u /s"), 0u);
-    MessageBoxRecord boxes;
+    MessageBoxLog boxes;
     CChooseVspDlg chooser;
     const INT_PTR result = Run(chooser, [](CChooseVspDlg& dialog) { Press(dialog, IDOK); });
     ASSERT_EQ(RegisterServer(L"/s"), 0u);

@@ -18,7 +18,7 @@
 #include "LogPeer.h"
 #include "Records.h"
 #include "RxTxFrame.h"
-#include "RxTxIds.h"
+#include "QuelIds.h"
 #include "RxTxMonitor.h"
 #include "RxTxTestSupport.h"
 #include "gui/ThreadDispatcher.h"
@@ -59,32 +59,20 @@ protected:
         options.tcp = false;  // the service's pipe, as the windows connect to it on NT
         peer_ = std::make_unique<LogPeer>(options);
         ASSERT_NO_THROW(peer_->StartListening());
-        list_.next = list_.prev = &list_;
     }
     void TearDown() override
     {
-        for (HWND window : windows_)
-            if (IsWindow(window))
-                DestroyWindow(window);
+        TestApp().RxTxFrames().DestroyAllWindows();
         peer_.reset();
         RxTxTest::TearDown();
     }
 
     // Opens a window for `port` as the program's command does, listed at the tail.
-    template <class Frame = CRxTxFrame>
-    Frame* Open(const char* port)
+    static CRxTxFrame* Open(const char* port)
     {
-        auto* frame = new Frame(port);
-        if (!frame->Create(nullptr, (std::string("RX/TX data for ") + port).c_str(), WS_OVERLAPPEDWINDOW,
-                           CRect(0, 0, 640, 400), nullptr))
-            return nullptr;
-        frame->ShowWindow(SW_SHOW);
-        windows_.push_back(frame->m_hWnd);
-        RxTxListLink* link = &frame->m_listLink;
-        link->prev = list_.prev;
-        link->next = &list_;
-        list_.prev->next = link;
-        list_.prev = link;
+        CRxTxFrame* frame = CRxTxFrame::Open(port);
+        if (frame)
+            TestApp().RxTxFrameListAdd(frame);
         return frame;
     }
 
@@ -104,13 +92,7 @@ protected:
         return nullptr;
     }
 
-    int Listed() const
-    {
-        int count = 0;
-        for (const RxTxListLink* link = list_.next; link != &list_; link = link->next)
-            ++count;
-        return count;
-    }
+    static size_t Listed() { return TestApp().RxTxFrames().Count(); }
 
     // The view's text as Save writes it.
     std::string Dump(CRxTxFrame* frame)
@@ -125,8 +107,6 @@ protected:
 
     std::unique_ptr<LogPeer> peer_;
     std::vector<std::shared_ptr<Connection>> connections_;
-    RxTxListLink list_;
-    std::vector<HWND> windows_;
 };
 
 TEST_F(RxTxFrameTest, EachWindowOpensItsOwnChannelAndShowsOnlyItsPortsData)
@@ -135,7 +115,7 @@ TEST_F(RxTxFrameTest, EachWindowOpensItsOwnChannelAndShowsOnlyItsPortsData)
     CRxTxFrame* com2 = Open("COM2");
     ASSERT_TRUE(com1 && com2);
     EXPECT_EQ(com1->GetWindowText(), "RX/TX data for COM1");
-    EXPECT_EQ(Listed(), 2);
+    EXPECT_EQ(Listed(), 2u);
     auto c1 = ConnectionFor("COM1");
     auto c2 = ConnectionFor("COM2");
     ASSERT_TRUE(c1 && c2);
@@ -205,14 +185,15 @@ TEST_F(RxTxFrameTest, ClosingOneWindowWhileDataFlowsLeavesTheOtherWorking)
     EXPECT_TRUE(closedAtThePeer);
     EXPECT_TRUE(stillFed);
     EXPECT_FALSE(c2->closed());
-    EXPECT_EQ(Listed(), 1);
-    EXPECT_EQ(list_.next, &com2->m_listLink);
+    EXPECT_EQ(Listed(), 1u);
+    EXPECT_EQ(TestApp().RxTxFrames().First(), com2);
 }
 
 TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
 {
-    auto* frame = Open<KeptRxTxFrame>("COM1");
-    ASSERT_TRUE(frame);
+    auto* frame = new KeptRxTxFrame("COM1");
+    ASSERT_TRUE(frame->Create(nullptr, "RX/TX data for COM1", WS_OVERLAPPEDWINDOW));
+    TestApp().RxTxFrameListAdd(frame);
     auto c1 = ConnectionFor("COM1");
     ASSERT_TRUE(c1);
     PumpFor(200);  // the link's own records are in and done with
@@ -228,7 +209,7 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
         Sleep(5);
     ASSERT_EQ(queued.message, kServiceWindowMessage);
     frame->DestroyWindow();
-    EXPECT_EQ(Listed(), 0);
+    EXPECT_EQ(Listed(), 0u);
     EXPECT_EQ(static_cast<CRxTxMonitor*>(monitor.object)->view(), nullptr);
     PumpFor(200);
     EXPECT_EQ(frame->View().used(), 0u);
@@ -271,7 +252,7 @@ TEST_F(RxTxFrameTest, SaveWritesTheChosenFileAndSaysWhenItCannot)
         DWORD flags = 0;
     } asked;
     std::string answer;
-    CommonDialogAnswer previous = SetCommonDialogAnswer([&](CCommonDialog& dialog) {
+    ScopedSeam<CommonDialogAnswer> seam(SetCommonDialogAnswer, [&](CCommonDialog& dialog) {
         auto& file = static_cast<CFileDialog&>(dialog);
         asked.open = file.m_bOpenFileDialog;
         asked.defaultExt = file.m_ofn.lpstrDefExt ? file.m_ofn.lpstrDefExt : "";
@@ -284,7 +265,7 @@ TEST_F(RxTxFrameTest, SaveWritesTheChosenFileAndSaysWhenItCannot)
         file.SetPathName(answer.c_str());
         return INT_PTR(IDOK);
     });
-    MessageBoxRecord boxes;
+    MessageBoxLog boxes;
     const auto save = [frame] { frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_RXTX_SAVE, 0)); };
 
     const std::string path = TempPath("saved.txt");
@@ -301,7 +282,6 @@ TEST_F(RxTxFrameTest, SaveWritesTheChosenFileAndSaysWhenItCannot)
     save();
     answer.clear();
     save();  // cancelled: no file, no message
-    SetCommonDialogAnswer(std::move(previous));
     EXPECT_EQ(boxes.texts, std::vector<std::string>{"Unable to save hex dump"});
     EXPECT_EQ(boxes.types, std::vector<UINT>{MB_ICONERROR});
     EXPECT_EQ(frame->View().used(), 2u);
@@ -314,12 +294,13 @@ TEST_F(RxTxFrameTest, HelpShowsTheHexDumpTopicAndCloseClosesTheWindow)
     HELPINFO help{};
     help.cbSize = sizeof help;
     EXPECT_EQ(frame->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), TRUE);
-    EXPECT_EQ(HelpTopicsAsked(), std::vector<std::string>{"pm_hex_dump.htm"});
+    // The application was never started: its help file has no folder here.
+    EXPECT_EQ(TestApp().LastHelpAddress(), "::/pm_hex_dump.htm");
 
     HWND window = frame->m_hWnd;
     frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_RXTX_CLOSE, 0));
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(Listed(), 0);
+    EXPECT_EQ(Listed(), 0u);
 }
 
 TEST_F(RxTxFrameTest, AWindowWithoutItsLinkOpensAndStaysEmpty)

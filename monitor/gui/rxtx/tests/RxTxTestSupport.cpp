@@ -4,38 +4,15 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-std::vector<std::string>& HelpTopics()
+CMonitorApp& TestApp()
 {
-    static std::vector<std::string> topics;
-    return topics;
-}
-
-}  // namespace
-
-UINT MainIconId = 1032;
-
-void OpenHelpTopic(const char* topic)
-{
-    HelpTopics().push_back(topic);
-}
-
-const std::vector<std::string>& HelpTopicsAsked()
-{
-    return HelpTopics();
-}
-
-CWinApp& TestApp()
-{
-    static CWinApp app("RX/TX Test");
+    static CMonitorApp app;
     return app;
 }
 
 void RxTxTest::SetUp()
 {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    HelpTopics().clear();
     CoreTest::SetUp();
 }
 
@@ -44,27 +21,6 @@ void RxTxTest::TearDown()
     PumpPending();
     CoreTest::TearDown();
     CoUninitialize();
-}
-
-MessageBoxRecord::MessageBoxRecord()
-    : previous_(SetMessageBoxAnswer([this](HWND, const std::string& text, const std::string&, UINT type) {
-          texts.push_back(text);
-          types.push_back(type);
-          return IDOK;
-      }))
-{
-}
-
-MessageBoxRecord::~MessageBoxRecord()
-{
-    SetMessageBoxAnswer(std::move(previous_));
-}
-
-ModalDriverScope::ModalDriverScope(ModalDriver driver) : previous_(SetModalDriver(std::move(driver))) {}
-
-ModalDriverScope::~ModalDriverScope()
-{
-    SetModalDriver(std::move(previous_));
 }
 
 int main(int argc, char** argv)
