@@ -1,12 +1,14 @@
 #include "MonitorApp.h"
 
 #include "Autorun.h"
+#include "ChooseVspDlg.h"
 #include "gui/DispatchManager.h"
 #include "InstanceControl.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PathRoutines.h"
 #include "QuelIds.h"
+#include "RxTxFrame.h"
 #include "runtime/Framework.h"
 #include "StartupSwitches.h"
 
@@ -66,7 +68,8 @@ const MessageMap* CMonitorApp::GetMessageMap() const
         OnCommand<ID_SHOW_MONITOR, &CMonitorApp::OnShowMonitorWindow>(),
         OnCommand<ID_APP_EXIT, &CMonitorApp::OnAppExit>(),
         OnCommand<ID_MONITOR_HELP, &CMonitorApp::OnMonitorHelp>(),
-        // The preferences, RX/TX and About commands are added with their windows.
+        OnCommand<ID_RXTX_DATA, &CMonitorApp::OnRxTxData>(),
+        // The preferences and About commands are added with their windows.
     };
     static const MessageMap map = MakeMessageMap(CWinApp::GetMessageMap(), entries);
     return &map;
@@ -178,4 +181,13 @@ void CMonitorApp::OnAppExit()
 void CMonitorApp::OnMonitorHelp()
 {
     OpenHelpTopic("port_monitor.htm");
+}
+
+void CMonitorApp::OnRxTxData()
+{
+    CChooseVspDlg chooser;
+    if (chooser.DoModal() != IDOK)
+        return;
+    if (CRxTxFrame* frame = CRxTxFrame::Open(chooser.PortName()))
+        RxTxFrameListAdd(frame);
 }

@@ -48,6 +48,8 @@ protected:
     void OnShowMonitorWindow();
     void OnAppExit();
     void OnMonitorHelp();
+    // The port chooser, then an RX/TX window for the chosen port, listed.
+    void OnRxTxData();
 
 private:
     BOOL StartFirstInstance(int showCommand);

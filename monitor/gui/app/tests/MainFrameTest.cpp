@@ -139,10 +139,10 @@ TEST_F(MainFrameTest, TheWindowCarriesTitleClassBarsAndTheLogViewAsTheProgramDef
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(toolbar.GetItemID(i), buttons[i]) << i;
 
-    // The commands that the preferences, RX/TX and About windows bring are greyed until they come.
-    for (UINT id : {UINT(ID_PREFERENCES), UINT(ID_RXTX_DATA), UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT)})
+    // The commands that the preferences and About windows bring are greyed until they come.
+    for (UINT id : {UINT(ID_PREFERENCES), UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT)})
         EXPECT_FALSE(IsEnabled(frame, id)) << id;
-    for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP)})
+    for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP), UINT(ID_RXTX_DATA)})
         EXPECT_TRUE(IsEnabled(frame, id)) << id;
 }
 

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "QuelIds.h"
 #include "RxTxMonitor.h"
 #include "RxTxTestSupport.h"
+#include "VspManagerTesting.h"
 #include "gui/ThreadDispatcher.h"
 #include "runtime/TrackedBlock.h"
 
@@ -314,6 +316,38 @@ TEST_F(RxTxFrameTest, AWindowWithoutItsLinkOpensAndStaysEmpty)
     PumpFor(200);
     EXPECT_EQ(frame->View().used(), 0u);
     EXPECT_EQ(peer_->connections().size(), 0u);
+}
+
+// Command 32786 of the application: the port chooser, then a window for the
+// chosen port, shown and listed; Cancel opens nothing.
+class RxTxDataCommandTest : public RxTxFrameTest {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(vspmanager_test::RegisterServer(L"/s"), 0u); }
+    static void TearDownTestSuite() { vspmanager_test::RegisterServer(L"/u /s"); }
+
+    // The command as the menus send it, with the chooser worked by `drive`.
+    void RxTxData(const std::function<void(CWnd& chooser)>& drive)
+    {
+        ScopedSeam<ModalDriver> driver(SetModalDriver, drive);
+        TestApp().OnCmdMsg(ID_RXTX_DATA, 0, nullptr);
+    }
+};
+
+TEST_F(RxTxDataCommandTest, OpensAListedWindowForTheChosenPortAndNothingOnCancel)
+{
+    RxTxData([](CWnd& chooser) { chooser.SendMessage(WM_COMMAND, IDCANCEL); });
+    EXPECT_EQ(Listed(), 0u);
+
+    RxTxData([](CWnd& chooser) {
+        chooser.SendDlgItemMessage(IDC_VSP_COMBO, CB_SETCURSEL, 1);
+        chooser.SendMessage(WM_COMMAND, IDOK);
+    });
+    ASSERT_EQ(Listed(), 1u);
+    auto* frame = static_cast<CRxTxFrame*>(TestApp().RxTxFrames().First());
+    EXPECT_EQ(frame->GetWindowText(), "RX/TX data for COM2");
+    EXPECT_TRUE(frame->IsWindowVisible());
+    EXPECT_EQ(frame->DeviceName(), "COM2");
+    EXPECT_TRUE(ConnectionFor("COM2"));
 }
 
 }  // namespace
