@@ -319,11 +319,14 @@ void TCustomXSocket::SendFailed(int error)
     case WSAENOTCONN:
         if (CheckLogOptions(loWsockErr))
             DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
-        FCloseInvoked = true;
         {
+            // A close that completes later (under SSL) may meet a second
+            // failure first: the session's close is reported once.
+            const bool notify = !FCloseInvoked;
+            FCloseInvoked = true;
             const TCxLifeGuard life(this);
             Close();
-            if (life.InService())
+            if (notify && life.InService())
                 TriggerSessionClosed(WORD(error));
         }
         return;
@@ -457,13 +460,16 @@ void TCustomXSocket::WaitForClose()
 // --- closing ---------------------------------------------------------------
 
 // Queued notices name the handle that was just closed; the next socket may
-// get the same handle value, so none of them may be handled any more.
-void TCustomXSocket::DropQueuedNotices()
+// get the same handle value, so none of them may be handled any more. A
+// delayed close was asked for that session only.
+void TCustomXSocket::PurgeQueuedNotices()
 {
-    if (!HandleAllocated() || FMsg_WM_ASYNCSELECT == 0)
+    if (!HandleAllocated())
         return;
-    MSG queued;
-    while (PeekMessageA(&queued, Handle(), FMsg_WM_ASYNCSELECT, FMsg_WM_ASYNCSELECT, PM_REMOVE)) {
+    for (const UINT id : {FMsg_WM_ASYNCSELECT, FMsg_WM_CLOSE_DELAYED}) {
+        MSG queued;
+        while (id != 0 && PeekMessageA(&queued, Handle(), id, id, PM_REMOVE)) {
+        }
     }
 }
 
