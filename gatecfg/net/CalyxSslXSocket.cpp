@@ -357,6 +357,7 @@ void TCustomSslXSocket::InitSSLConnection(bool client, SSL_CTX* ctx)
     FSslBiShutdown = false;
     FCloseCalled = false;
     FCloseWait = 0;
+    FCloseAfterRead = false;
     FPendingSslEvents = 0;
     FHeldSslEvents = 0;
     FMayFD_Read = FMayFD_Write = FMayDoRecv = FMaySslTryToSend = true;
@@ -623,6 +624,7 @@ void TCustomSslXSocket::ResetSslSession()
     FHandshakeCount = 0;
     FSecureRenegotiationSupported = false;
     FCloseWait = 0;
+    FCloseAfterRead = false;
     if (FSsl)
         ssleay::SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN);
     // The connection owns the internal half once it is set on it, and frees

@@ -281,6 +281,8 @@ private:
     UINT FMsg_WM_SSL_SHUTDOWN_COMPLETE = 0;
     // The close's wait for the reader: 0 none, 1 waiting, 2 given up.
     uint8_t FCloseWait = 0;
+    // A close waits for the reads of what the socket still holds.
+    bool FCloseAfterRead = false;
     // Plaintext bytes the application has read, to see a reader make no
     // progress.
     unsigned FPlaintextRead = 0;

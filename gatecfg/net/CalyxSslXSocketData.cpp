@@ -326,6 +326,10 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
         if (!session.Holds() || !FSsl)
             return;
     }
+    if (FCloseAfterRead) {
+        FCloseAfterRead = false;
+        TriggerEvent(sslFdClose, 0);
+    }
     if (FSslShutdownState == sslShutdownStarted) {
         const bool completed = SslShutdownCompleted(FShutdownHow);
         if (!session.Holds())
@@ -677,8 +681,15 @@ void TCustomSslXSocket::Do_FD_CLOSE(WORD error)
                               : 0;
             SslTraceText(Identity() + " Socket data pending: " + lib::IntToStr(int(pending)) +
                          " Err: " + lib::IntToStr(e) + " " + lib::IntToStr(int(HSocket())));
-            if (!IsNetworkError(e) && pending > 0)
+            if (!IsNetworkError(e) && pending > 0) {
+                // Once the peer's end is in, WinSock announces no more data:
+                // this level reads it and comes back here afterwards.
+                FCloseAfterRead = true;
+                FMayFD_Read = true;
+                if (TriggerEvent(sslFdRead, 0))
+                    FMayFD_Read = false;
                 return;
+            }
         }
         // Only a failure of the network: a read that would have blocked is
         // no reason to skip the close notify.

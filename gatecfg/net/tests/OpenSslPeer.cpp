@@ -57,12 +57,17 @@ std::string UnixCertPath(const std::string& name)
 
 TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds)
 {
+    // A directory of its own: one left by an earlier run (Wine reuses its
+    // small process ids) may belong to a launcher that still runs.
     static int count = 0;
     const std::string root = WindowsPath(CX_SSL_PEER_WORK);
     CreateDirectoryA(root.c_str(), nullptr);
-    const std::string name = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-    FDir = root + "\\" + name + "\\";
-    CreateDirectoryA(FDir.c_str(), nullptr);
+    std::string name;
+    do {
+        name = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+               std::to_string(++count);
+        FDir = root + "\\" + name + "\\";
+    } while (!CreateDirectoryA(FDir.c_str(), nullptr));
     std::string line = "python3 " + Argument(CX_SSL_PEER_LAUNCHER) + " " +
                        Argument(std::string(CX_SSL_PEER_WORK) + "/" + name) + " " +
                        std::to_string(maxSeconds);
