@@ -424,7 +424,7 @@ void TCustomSslXSocket::InitSSLConnection(bool client, SSL_CTX* ctx)
         ssleay::SSL_set_bio(FSsl, FIbio, FIbio);
         ssleay::SSL_set_info_callback(FSsl, &SslInfoCallback);
         libeay::ERR_clear_error();
-        MyBIO_ctrl(FSslbio, BIO_C_SET_SSL, BIO_NOCLOSE, FSsl);
+        FSslbioHoldsIbio = MyBIO_ctrl(FSslbio, BIO_C_SET_SSL, BIO_NOCLOSE, FSsl) == 1;
         // A read of nothing starts the engine.
         char none = 0;
         if (MyBIO_read(FSslbio, &none, 0) < 0 && !MyBIO_should_retry(FSslbio))
@@ -627,15 +627,19 @@ void TCustomSslXSocket::ResetSslSession()
     FCloseAfterRead = false;
     if (FSsl)
         ssleay::SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN);
-    // The connection owns the internal half once it is set on it, and frees
-    // it with itself: that half is freed here only when it never got there.
-    const bool ibioOwned = FSsl && FIbio && ssleay::SSL_get_rbio(FSsl) == FIbio;
+    // Each holder of the internal half lets go of its own reference: the
+    // filter took one when the connection was set on it, and the connection
+    // frees the half with itself; one that never reached the connection is
+    // only ours.
+    const bool connectionHolds = FSsl && FIbio && ssleay::SSL_get_rbio(FSsl) == FIbio;
+    const bool filterHolds = FSslbioHoldsIbio;
+    FSslbioHoldsIbio = false;
     for (BIO** bio : {&FSslbio, &FNbio}) {
         if (*bio)
             libeay::BIO_free(*bio);
         *bio = nullptr;
     }
-    if (FIbio && !ibioOwned)
+    if (FIbio && (filterHolds || !connectionHolds))
         libeay::BIO_free(FIbio);
     FIbio = nullptr;
     if (FSsl)

@@ -267,6 +267,8 @@ private:
     BIO* FSslbio = nullptr;
     BIO* FIbio = nullptr;
     BIO* FNbio = nullptr;
+    // The filter holds a reference of its own to the internal half.
+    bool FSslbioHoldsIbio = false;
     int FSslVerifyResult = 0;
     std::string FSslVersion = "Unknown";
     std::string FSslCipher = "Unknown";

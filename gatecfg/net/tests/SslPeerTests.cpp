@@ -1,6 +1,9 @@
 // The SSL level of the socket library against Debian's openssl command as
 // the independent TLS peer: our client to "openssl s_server", and
 // "openssl s_client" to our server.
+#include <memory>
+
+#include "OpenSslHeapWatch.h"
 #include "OpenSslPeer.h"
 #include "SslSocketFixture.h"
 #include "net/CalyxSSLEAY.h"
@@ -274,6 +277,129 @@ TEST_F(OpensslServerTest, APeerThatVanishesEndsTheSessionOnce)
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(client->Ssl(), nullptr);
     EXPECT_FALSE(client->SslEnable);  // the next connection runs in the clear unless asked
+}
+
+// s_client towards our server: it checks the server against the made CA,
+// sends its input and writes what it receives, and the end of its input
+// ends the connection.
+std::vector<std::string> ClientArgs(u_short port)
+{
+    return {"s_client", "-connect", "127.0.0.1:" + std::to_string(port), "-CAfile",
+            UnixCertPath("ca.pem"), "-verify_return_error", "-quiet", "-no_ign_eof"};
+}
+
+// Our server answers every line with "echo: " and the line.
+struct OpensslClientTest : SslSocketTest {
+    void SetUp() override
+    {
+        SslSocketTest::SetUp();
+        StartServer();
+        Server->OnClientConnect = [this](rtl::TObject*, TXSocketClient* c, WORD) {
+            c->OnDataAvailable = [this, c](rtl::TObject*, WORD) {
+                const std::string line = c->ReceiveStr();
+                Received["srv" + std::to_string(c->ClientId)] += line;
+                c->SendStr("echo: " + line);
+            };
+        };
+    }
+};
+
+TEST_F(OpensslClientTest, OurServerGreetsAndServesLines)
+{
+    TOpenSslPeer client(ClientArgs(ServerPort));
+    ASSERT_TRUE(client.Started()) << client.Errors();
+    const std::string banner = "Welcome to TcpSrv\r\n";
+    ASSERT_TRUE(client.WaitForOutput(banner.size())) << client.Errors();
+    EXPECT_EQ(client.Output(), banner);
+    ASSERT_TRUE(Logged("srv1:handshake:0"));
+    EXPECT_EQ(ServerClient(1)->SslVersion(), "TLSv1.2");
+    EXPECT_EQ(ServerClient(1)->SslMode, sslModeServer);
+
+    client.Send("$127BPING5C\r\n#127BGN\r\n");
+    const std::string echoes = "echo: $127BPING5C\r\necho: #127BGN\r\n";
+    ASSERT_TRUE(client.WaitForOutput(banner.size() + echoes.size())) << client.Output();
+    EXPECT_EQ(client.Output(), banner + echoes);
+    EXPECT_EQ(Received["srv1"], "$127BPING5C\r\n#127BGN\r\n");
+
+    client.EndInput();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    EXPECT_EQ(Count("srv1:closed:0"), 1);
+    EXPECT_EQ(Count("srv1:gone:0"), 1);
+    EXPECT_TRUE(client.WaitForExit());
+}
+
+TEST_F(OpensslClientTest, SeveralClientsAtOnce)
+{
+    std::vector<std::unique_ptr<TOpenSslPeer>> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(std::make_unique<TOpenSslPeer>(ClientArgs(ServerPort)));
+        ASSERT_TRUE(clients.back()->Started()) << clients.back()->Errors();
+    }
+    ASSERT_TRUE(WaitFor([&] { return Count("srv1:handshake:0") + Count("srv2:handshake:0") +
+                                         Count("srv3:handshake:0") == 3; }));
+    EXPECT_EQ(Server->ClientCount(), 3);
+    for (size_t i = 0; i < clients.size(); ++i)
+        clients[i]->Send("client " + std::to_string(i) + "\r\n");
+    for (size_t i = 0; i < clients.size(); ++i) {
+        const std::string expected =
+            "Welcome to TcpSrv\r\necho: client " + std::to_string(i) + "\r\n";
+        ASSERT_TRUE(clients[i]->WaitForOutput(expected.size())) << clients[i]->Output();
+        EXPECT_EQ(clients[i]->Output(), expected);
+    }
+    for (auto& client : clients)
+        client->EndInput();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+}
+
+// Garbage instead of a handshake fails that client's handshake, and a
+// client that stops half-way through its hello keeps its handshake waiting
+// until it gives up; others are served meanwhile, and every session goes
+// with nothing left behind: the second round of the same clients ends with
+// OpenSSL holding what it held after the first, and nothing freed twice.
+TEST_F(OpensslClientTest, GarbageAndAStalledHandshakeLeaveTheServerServingAndNothingBehind)
+{
+    TOpenSslHeapWatch heap;
+    ASSERT_TRUE(heap.Installed());
+    ServerContext->SslSessionCacheModes = 0;  // a cached session is no leak
+    size_t afterFirst = 0;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        const std::string garbageName = "srv" + std::to_string(3 * round + 1);
+        const std::string stalledName = "srv" + std::to_string(3 * round + 2);
+        xstest::TPlainPeer garbage;
+        garbage.ConnectTo(ServerPort);
+        ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 1; }));
+        garbage.SendAll("GET / HTTP/1.0\r\n\r\n");
+        ASSERT_TRUE(WaitFor([&] { return Logged(garbageName + ":gone:10053"); }));
+        EXPECT_EQ(Count(garbageName + ":handshake:1"), 1);
+        EXPECT_EQ(Count(garbageName + ":closed:10053"), 1);
+
+        auto stalled = std::make_unique<xstest::TPlainPeer>();
+        stalled->ConnectTo(ServerPort);
+        ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 1; }));
+        // A handshake record that announces 512 bytes and brings 9.
+        stalled->SendAll(std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\x00\x00\x00", 14));
+        {
+            TOpenSslPeer client(ClientArgs(ServerPort));
+            ASSERT_TRUE(client.Started()) << client.Errors();
+            ASSERT_TRUE(client.WaitForOutput(19)) << client.Errors();
+            EXPECT_EQ(client.Output(), "Welcome to TcpSrv\r\n");
+            EXPECT_EQ(Server->ClientCount(), 2);
+            EXPECT_EQ(ServerClient(3 * round + 2)->SslPhase(), sslPhaseHandshake);
+            client.EndInput();
+            ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 1; }));
+        }
+        // The test's time-out: the stalled client gives up.
+        stalled.reset();
+        ASSERT_TRUE(WaitFor([&] { return Logged(stalledName + ":gone:0"); }));
+        EXPECT_EQ(Count(stalledName + ":handshake:1"), 1);
+        EXPECT_EQ(Server->ClientCount(), 0);
+        Settle();
+        if (round == 0)
+            afterFirst = TOpenSslHeapWatch::LiveBlocks();
+    }
+    EXPECT_EQ(TOpenSslHeapWatch::LiveBlocks(), afterFirst);
+    EXPECT_EQ(TOpenSslHeapWatch::BadFrees(), 0);
 }
 
 }  // namespace
