@@ -668,14 +668,20 @@ void TCustomSslXSocket::LeaveSslCallback()
         lib::PostMessageA(Handle(), FMsg_WM_RESET_SSL, WPARAM(SessionNumber()), 0);
 }
 
-// The engine is running: no data moves until its call has returned.
+// The engine is running: no data moves until its call has returned. A
+// socket the application paused stays paused.
 void TCustomSslXSocket::PauseSslSocket()
 {
-    TCustomSocksXSocket::Pause();
+    FPausedForCallback = !Paused();
+    if (FPausedForCallback)
+        TCustomSocksXSocket::Pause();
 }
 
 void TCustomSslXSocket::ResumeSslSocket()
 {
+    if (!FPausedForCallback)
+        return;
+    FPausedForCallback = false;
     TCustomSocksXSocket::Resume();
     RepostHeldEvents();
 }

@@ -263,6 +263,7 @@ private:
     int FSslVersionNumber = 0;
     TSslPhase FSslPhase = sslPhaseNone;
     bool FInSslCallback = false;
+    bool FPausedForCallback = false;
     SSL* FSsl = nullptr;
     BIO* FSslbio = nullptr;
     BIO* FIbio = nullptr;

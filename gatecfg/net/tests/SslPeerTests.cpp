@@ -262,6 +262,28 @@ TEST_F(OpensslServerTest, TheServerClosingFirstEndsTheSessionCleanly)
                                              "cli:shutdown:uni:0", "cli:closed:0"}));
 }
 
+// A read that would block leaves 10035 in LastError: no failure of the
+// network, so the server's close that follows is answered with our close
+// notify and completes without an error.
+TEST_F(OpensslServerTest, AReadThatWouldBlockIsNoNetworkError)
+{
+    TOpenSslPeer peer(ServerArgs());
+    ASSERT_TRUE(peer.Started()) << peer.Errors();
+    TXSocket* client = ConnectedClient(peer);
+    client->SetLineMode(false);
+    client->OnDataAvailable = [&](rtl::TObject*, WORD) {
+        Received["cli"] += client->ReceiveStr();
+        client->ReceiveStr();  // nothing more
+    };
+    peer.Send("bye\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Received["cli"] == "bye\r\n"; }));
+    EXPECT_EQ(client->LastError, WSAEWOULDBLOCK);
+    peer.EndInput();
+    ASSERT_TRUE(WaitFor([&] { return client->State() == wsClosed; }));
+    EXPECT_EQ(Count("cli:shutdown:uni:0"), 1);
+    EXPECT_EQ(Count("cli:closed:0"), 1);
+}
+
 TEST_F(OpensslServerTest, APeerThatVanishesEndsTheSessionOnce)
 {
     TOpenSslPeer peer(ServerArgs());
