@@ -1,6 +1,7 @@
 // The SSL level of the socket library against Debian's openssl command as
 // the independent TLS peer: our client to "openssl s_server", and
 // "openssl s_client" to our server.
+#include <algorithm>
 #include <memory>
 
 #include "OpenSslHeapWatch.h"
@@ -260,6 +261,29 @@ TEST_F(OpensslServerTest, TheServerClosingFirstEndsTheSessionCleanly)
     // Our side answered with its close notify, which completes its shutdown.
     EXPECT_EQ(Log, (std::vector<std::string>{"cli:connected:0", "cli:handshake:0",
                                              "cli:shutdown:uni:0", "cli:closed:0"}));
+}
+
+// A second handshake on the session, asked for by the server (s_server's
+// "r" command; OpenSSL 3 refuses the client's), is followed with a peer that
+// supports secure renegotiation; its end is told like the first one's, and
+// the lines go on.
+TEST_F(OpensslServerTest, ARenegotiationAskedByTheServerIsFollowedAndTold)
+{
+    std::vector<std::string> args = ServerArgs();
+    args.erase(std::find(args.begin(), args.end(), "-quiet"));  // commands are read
+    TOpenSslPeer peer(args);
+    ASSERT_TRUE(peer.Started()) << peer.Errors();
+    TXSocket* client = ConnectedClient(peer);
+    EXPECT_EQ(client->HandshakeCount(), 1);
+    peer.Send("r\n");
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:handshake:0") == 2; })) << peer.Output();
+    EXPECT_EQ(client->HandshakeCount(), 2);
+    EXPECT_FALSE(client->SslInRenegotiation());
+    EXPECT_EQ(client->SslPhase(), sslPhaseEstablished);
+    client->SendStr("after the second handshake\r\n");
+    ASSERT_TRUE(WaitFor([&] {
+        return peer.Output().find("after the second handshake\r\n") != std::string::npos;
+    })) << peer.Output();
 }
 
 // A read that would block leaves 10035 in LastError: no failure of the

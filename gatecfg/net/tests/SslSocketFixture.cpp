@@ -80,6 +80,7 @@ TXSocketServer* SslSocketTest::StartServer()
 {
     Server = rtl::Create<TXSocketServer>(nullptr);
     Server->SetName("SslServer");
+    Server->SetCxLogger(Errors.Logger);  // handed on to every client
     Server->Banner = "Welcome to TcpSrv";
     Server->OnClientCreate = [this](rtl::TObject*, TXSocketClient* c) {
         c->SslEnable = true;
