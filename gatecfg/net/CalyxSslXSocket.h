@@ -13,7 +13,8 @@
 // of a process stays on the one thread that made it. Handlers of the events
 // raised inside the engine's calls (OnSslVerifyPeer, OnSslCliCertRequest,
 // OnSslSvrNewSession, OnSslSvrGetSession) must not free the socket: the
-// engine is still running on its session; CloseDelayed ends it instead.
+// engine is still running on its session. A Close there is carried out from
+// the message loop.
 #include <cstdint>
 #include <string>
 

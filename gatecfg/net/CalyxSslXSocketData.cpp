@@ -95,11 +95,14 @@ void TCustomSslXSocket::SslAsyncSelect(TMessage& msg)
     // Posts of an earlier session were dropped when its handle went.
     if (SOCKET(msg.WParam) != HSocket())
         return;
-    const TSslEvent event = events & FD_READ    ? sslFdRead
-                            : events & FD_WRITE ? sslFdWrite
-                            : events & FD_CLOSE ? sslFdClose
-                                                : TSslEvent(0xFF);
-    if (event > sslFdClose)
+    TSslEvent event;
+    if (events & FD_READ)
+        event = sslFdRead;
+    else if (events & FD_WRITE)
+        event = sslFdWrite;
+    else if (events & FD_CLOSE)
+        event = sslFdClose;
+    else
         return;
     if (Paused()) {
         // Still pending: it is posted again when the socket resumes.
@@ -119,16 +122,18 @@ void TCustomSslXSocket::SslAsyncSelect(TMessage& msg)
 void TCustomSslXSocket::SslDoFdRead(WORD error)
 {
     const TSessionGuard session(this);
+    const auto restore = [&] {
+        if (session.Holds() && !Paused())
+            winsock::WSAAsyncSelect(HSocket(), Handle(), MsgAsyncSelect(), SelectEvent());
+    };
     winsock::WSAAsyncSelect(HSocket(), Handle(), MsgAsyncSelect(), SelectEvent() & ~FD_READ);
     try {
         Do_FD_READ(error);
     } catch (...) {
-        if (session.Holds() && !Paused())
-            winsock::WSAAsyncSelect(HSocket(), Handle(), MsgAsyncSelect(), SelectEvent());
+        restore();
         throw;
     }
-    if (session.Holds() && !Paused())
-        winsock::WSAAsyncSelect(HSocket(), Handle(), MsgAsyncSelect(), SelectEvent());
+    restore();
 }
 
 void TCustomSslXSocket::TriggerEvents()
@@ -641,6 +646,11 @@ void TCustomSslXSocket::Do_FD_WRITE(WORD error)
 
 void TCustomSslXSocket::Close()
 {
+    // The engine cannot be shut down from inside its own call.
+    if (FInSslCallback) {
+        CloseDelayed();
+        return;
+    }
     if (!FCloseCalled) {
         FCloseCalled = true;
         FSslBiShutdown = false;

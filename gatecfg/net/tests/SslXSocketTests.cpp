@@ -397,6 +397,13 @@ TEST_F(InProcessTest, ExceptionsInsideTheEnginesCallbacksStayThere)
     EXPECT_TRUE(trace.Has("VCB> exception: verify failed"));
     doubting->SetCxLogger(nullptr);
 
+    // A close asked for inside the engine's call follows from the loop.
+    TXSocket* closing = MakeClient("closing");
+    closing->OnSslVerifyPeer = [closing](rtl::TObject*, int&, TX509Base*) { closing->Close(); };
+    Connect(closing, ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return closing->State() == wsClosed; }));
+    EXPECT_EQ(Count("closing:closed:0"), 1);
+
     // An SSL object that no socket owns reports to its context.
     ClientContext->InitContext();
     SSL* orphan = ssleay::SSL_new(ClientContext->SslCtx());
