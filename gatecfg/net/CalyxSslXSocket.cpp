@@ -605,9 +605,8 @@ void TCustomSslXSocket::ResetSslSession()
     if (FSsl)
         SslTrace(" ResetSslSession ");
     if (FSslSendBuffer) {
-        FSslSendBuffer->Lock();
+        TCxBufferLock lock(FSslSendBuffer);
         FSslSendBuffer->DeleteAll();
-        FSslSendBuffer->Unlock();
     }
     FbSslAllSent = true;
     FSslVersion = "Unknown";

@@ -201,6 +201,7 @@ private:
     void SslAsyncSelect(TMessage& msg);
     void SslDoFdRead(WORD error);
     void OfferPlaintext(const char* where);
+    void EndDataEvent();
     void PutDataInSslBuffer(const void* data, int len);
     void SslTryToSend();
     bool SendCiphertext();
@@ -231,6 +232,10 @@ private:
     bool MyBIO_should_retry(BIO* bio);
     int MyWinsockRecv(char* buffer, int len);
     int MyRealSend(const char* buffer, int len);
+    int BioQuery(const char* call, BIO* bio, size_t(__cdecl* query)(BIO*));
+    template <class Data>
+    int BioTransfer(const char* call, BIO* bio, Data data, int len,
+                    int(__cdecl* transfer)(BIO*, Data, int));
     const char* BioName(const BIO* bio) const;
     void TraceBioQuery(const char* call, BIO* bio, long result);
     // The trace of data queued in the plain (or, sslBuffer, the SSL) send buffer.

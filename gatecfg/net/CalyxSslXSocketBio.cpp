@@ -132,54 +132,53 @@ void TCustomSslXSocket::TraceQueued(bool sslBuffer, const void* data, int len)
     }
 }
 
+// The pattern of every traced BIO call: stale errors off the queue first,
+// nothing without a BIO.
+int TCustomSslXSocket::BioQuery(const char* call, BIO* bio, size_t(__cdecl* query)(BIO*))
+{
+    LastOpenSslErr();
+    if (!bio)
+        return 0;
+    const int result = int(query(bio));
+    TraceBioQuery(call, bio, result);
+    return result;
+}
+
+template <class Data>
+int TCustomSslXSocket::BioTransfer(const char* call, BIO* bio, Data data, int len,
+                                   int(__cdecl* transfer)(BIO*, Data, int))
+{
+    LastOpenSslErr();
+    if (!bio)
+        return 0;
+    const int result = transfer(bio, data, len);
+    TraceBioTransfer(call, bio, data, len, result);
+    return result;
+}
+
 int TCustomSslXSocket::MyBIO_ctrl_pending(BIO* bio)
 {
-    LastOpenSslErr();
-    if (!bio)
-        return 0;
-    const int result = int(libeay::BIO_ctrl_pending(bio));
-    TraceBioQuery("BIO_ctrl_pending", bio, result);
-    return result;
-}
-
-int TCustomSslXSocket::MyBIO_read(BIO* bio, void* data, int len)
-{
-    LastOpenSslErr();
-    if (!bio)
-        return 0;
-    const int result = libeay::BIO_read(bio, data, len);
-    TraceBioTransfer("BIO_read", bio, data, len, result);
-    return result;
-}
-
-int TCustomSslXSocket::MyBIO_write(BIO* bio, const void* data, int len)
-{
-    LastOpenSslErr();
-    if (!bio)
-        return 0;
-    const int result = libeay::BIO_write(bio, data, len);
-    TraceBioTransfer("BIO_write", bio, data, len, result);
-    return result;
+    return BioQuery("BIO_ctrl_pending", bio, libeay::BIO_ctrl_pending);
 }
 
 int TCustomSslXSocket::MyBIO_ctrl_get_write_guarantee(BIO* bio)
 {
-    LastOpenSslErr();
-    if (!bio)
-        return 0;
-    const int result = int(libeay::BIO_ctrl_get_write_guarantee(bio));
-    TraceBioQuery("BIO_ctrl_get_write_guarantee", bio, result);
-    return result;
+    return BioQuery("BIO_ctrl_get_write_guarantee", bio, libeay::BIO_ctrl_get_write_guarantee);
 }
 
 int TCustomSslXSocket::MyBIO_ctrl_get_read_request(BIO* bio)
 {
-    LastOpenSslErr();
-    if (!bio)
-        return 0;
-    const int result = int(libeay::BIO_ctrl_get_read_request(bio));
-    TraceBioQuery("BIO_ctrl_get_read_request", bio, result);
-    return result;
+    return BioQuery("BIO_ctrl_get_read_request", bio, libeay::BIO_ctrl_get_read_request);
+}
+
+int TCustomSslXSocket::MyBIO_read(BIO* bio, void* data, int len)
+{
+    return BioTransfer("BIO_read", bio, data, len, libeay::BIO_read);
+}
+
+int TCustomSslXSocket::MyBIO_write(BIO* bio, const void* data, int len)
+{
+    return BioTransfer("BIO_write", bio, data, len, libeay::BIO_write);
 }
 
 long TCustomSslXSocket::MyBIO_ctrl(BIO* bio, int cmd, long larg, void* parg)

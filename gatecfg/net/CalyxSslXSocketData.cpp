@@ -46,16 +46,6 @@ const char* Flag(bool value)
     return value ? "-1" : "0";
 }
 
-class TBufferLock {
-public:
-    explicit TBufferLock(TCxBufferHandler* buffer) : FBuffer(buffer) { FBuffer->Lock(); }
-    ~TBufferLock() { FBuffer->Unlock(); }
-    TBufferLock(const TBufferLock&) = delete;
-    TBufferLock& operator=(const TBufferLock&) = delete;
-
-private:
-    TCxBufferHandler* FBuffer;
-};
 
 }  // namespace
 
@@ -335,7 +325,15 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
         FCloseAfterRead = false;
         TriggerEvent(sslFdClose, 0);
     }
+    EndDataEvent();
+}
+
+// The end of a read or write event: a shutdown of ours that has completed
+// now closes the socket; otherwise the next events are posted.
+void TCustomSslXSocket::EndDataEvent()
+{
     if (FSslShutdownState == sslShutdownStarted) {
+        const TSessionGuard session(this);
         const bool completed = SslShutdownCompleted(FShutdownHow);
         if (!session.Holds())
             return;
@@ -437,7 +435,7 @@ void TCustomSslXSocket::PutDataInSslBuffer(const void* data, int len)
     TraceQueued(true, data, len);
     if (len <= 0 || !data)
         return;
-    TBufferLock lock(FSslSendBuffer);
+    TCxBufferLock lock(FSslSendBuffer);
     FSslSendBuffer->Write(data, len);
     FbSslAllSent = false;
 }
@@ -461,7 +459,7 @@ void TCustomSslXSocket::SslTryToSend()
     enum class TEnd { Stop, Finish, Retry };
     TEnd end = TEnd::Stop;
     {
-        TBufferLock lock(FSslSendBuffer);
+        TCxBufferLock lock(FSslSendBuffer);
         if (HSocket() == INVALID_SOCKET || FSslSendBuffer->IsEmpty()) {
             FbSslAllSent = true;
             return;
@@ -630,16 +628,7 @@ void TCustomSslXSocket::Do_FD_WRITE(WORD error)
                 return;
         }
     }
-    if (FSslShutdownState == sslShutdownStarted) {
-        const bool completed = SslShutdownCompleted(FShutdownHow);
-        if (!session.Holds())
-            return;
-        if (completed && !FSslBiShutdown) {
-            TriggerEvent(sslFdClose, 0);
-            return;
-        }
-    }
-    TriggerEvents();
+    EndDataEvent();
 }
 
 // --- closing ---------------------------------------------------------------

@@ -11,17 +11,6 @@ namespace {
 
 constexpr long kFionRead = 0x4004667F;
 
-// Holds the send buffer's lock for a scope.
-class TBufferLock {
-public:
-    explicit TBufferLock(TCxBufferHandler* buffer) : FBuffer(buffer) { FBuffer->Lock(); }
-    ~TBufferLock() { FBuffer->Unlock(); }
-    TBufferLock(const TBufferLock&) = delete;
-    TBufferLock& operator=(const TBufferLock&) = delete;
-
-private:
-    TCxBufferHandler* FBuffer;
-};
 
 }  // namespace
 
@@ -226,7 +215,7 @@ void TCustomXSocket::PutDataInSendBuffer(const void* data, int len)
 {
     if (len <= 0 || !data)
         return;
-    TBufferLock lock(FBufHandler);
+    TCxBufferLock lock(FBufHandler);
     FBufHandler->Write(data, len);
     FBufferedByteCount += len;
     FbAllSent = false;
@@ -240,7 +229,7 @@ int TCustomXSocket::PutStringInSendBuffer(const std::string& text)
 
 void TCustomXSocket::DeleteBufferedData()
 {
-    TBufferLock lock(FBufHandler);
+    TCxBufferLock lock(FBufHandler);
     FBufHandler->DeleteAll();
     FBufferedByteCount = 0;
 }
@@ -279,7 +268,7 @@ void TCustomXSocket::TryToSend()
         int sent = 0;
         int error = 0;
         {
-            TBufferLock lock(FBufHandler);
+            TCxBufferLock lock(FBufHandler);
             const char* data = nullptr;
             if (FHSocket != INVALID_SOCKET)
                 offered = FBufHandler->Peek(data);
