@@ -49,6 +49,7 @@ void SslSocketTest::Record(TCustomSslXSocket* s, const std::string& name)
     s->SetCxLogger(Errors.Logger);
     s->OnSessionConnected = [log](rtl::TObject*, WORD e) { log("connected:" + std::to_string(e)); };
     s->OnSessionClosed = [log](rtl::TObject*, WORD e) { log("closed:" + std::to_string(e)); };
+    s->OnDataSent = [log](rtl::TObject*, WORD e) { log("sent:" + std::to_string(e)); };
     s->OnDataAvailable = [this, s, name](rtl::TObject*, WORD) { Received[name] += s->ReceiveStr(); };
     s->OnSslHandshakeDone = [log](rtl::TObject*, WORD e, TX509Base*, bool&) {
         log("handshake:" + std::to_string(e));
@@ -88,6 +89,8 @@ TXSocketServer* SslSocketTest::StartServer()
         c->SetSslContext(ServerContext);
         c->SetLineMode(true);
         Record(c, "srv" + std::to_string(c->ClientId));
+        if (OnServerClient)
+            OnServerClient(c);
     };
     Server->OnClientDisconnect = [this](rtl::TObject*, TXSocketClient* c, WORD e) {
         Log.push_back("srv" + std::to_string(c->ClientId) + ":gone:" + std::to_string(e));

@@ -4,6 +4,7 @@
 // of their events in order.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,8 +28,10 @@ struct SslSocketTest : ::testing::Test {
     TXSocket* MakeClient(const std::string& name);
     void Connect(TXSocket* client, u_short port);
     // An SSL server of the server context on 127.0.0.1 port 0 (ServerPort),
-    // whose clients are recorded as "srv1", "srv2", ... in line mode.
+    // whose clients are recorded as "srv1", "srv2", ... in line mode, and
+    // then handed to OnServerClient when it is set.
     TXSocketServer* StartServer();
+    std::function<void(TXSocketClient*)> OnServerClient;
     // The events of the socket go to Log as "name:event:detail"; the text
     // it receives is appended to Received[name].
     void Record(TCustomSslXSocket* s, const std::string& name);

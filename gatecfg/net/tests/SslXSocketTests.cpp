@@ -57,9 +57,12 @@ TEST_F(InProcessTest, AClientAndAServerTalkLinesOverTls)
     EXPECT_EQ(peerSubject, "/C=RU/O=Calyx Test/OU=Gate/CN=gate.example.com");
     EXPECT_TRUE(hostMatches);
 
+    Log.clear();
     client->SendStr("hello\r\nsecond line\r\n");
     ASSERT_TRUE(WaitFor([&] { return Received["srv1"] == "hello\r\nsecond line\r\n"; }))
         << Received["srv1"];
+    ASSERT_TRUE(WaitFor([&] { return Logged("cli:sent:0"); }));
+    EXPECT_EQ(Count("cli:sent:0"), 1);
     ServerClient(1)->SendStr("answer\r\n");
     ASSERT_TRUE(WaitFor([&] { return Received["cli"] == kBanner + "answer\r\n"; }));
 
@@ -69,6 +72,107 @@ TEST_F(InProcessTest, AClientAndAServerTalkLinesOverTls)
     EXPECT_EQ(Count("srv1:closed:0"), 1);
     EXPECT_EQ(client->Ssl(), nullptr);
     EXPECT_EQ(TOpenSslHeapWatch::BadFrees(), 0);
+}
+
+// The handshake-done event may end the session at once.
+TEST_F(InProcessTest, TheHandshakeDoneEventMayDisconnect)
+{
+    StartServer();
+    TXSocket* client = MakeClient("cli");
+    client->OnSslHandshakeDone = [&](rtl::TObject*, WORD e, TX509Base*, bool& disconnect) {
+        Log.push_back("cli:handshake:" + std::to_string(e));
+        disconnect = true;
+    };
+    Connect(client, ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return client->State() == wsClosed && Server->ClientCount() == 0; }));
+    EXPECT_EQ(Count("cli:handshake:0"), 1);
+    EXPECT_EQ(Count("cli:closed:0"), 1);
+}
+
+// Sessions of our server found through its events: the server's new- and
+// get-session events keep and give back the session under the id context
+// its event named, and our client's events offer it again.
+TEST_F(InProcessTest, ASessionResumesThroughTheServersEvents)
+{
+    ServerContext->SslSessionCacheModes = SSL_SESS_CACHE_SERVER | SSL_SESS_CACHE_NO_INTERNAL_LOOKUP;
+    SSL_SESSION* serverKept = nullptr;
+    SSL_SESSION* clientKept = nullptr;
+    int lookups = 0;
+    OnServerClient = [&](TXSocketClient* c) {
+        c->OnSslSetSessionIDContext = [](rtl::TObject*, std::string& context) { context = "gatecfg tests"; };
+        c->OnSslSvrNewSession = [&](rtl::TObject*, SSL_SESSION* session, const unsigned char*, int length,
+                                    bool& keep) {
+            EXPECT_EQ(length, 32);
+            if (!serverKept) {
+                serverKept = session;
+                keep = true;  // the event holds a reference now
+            }
+        };
+        c->OnSslSvrGetSession = [&](rtl::TObject*, SSL_SESSION*& session, const unsigned char*, int,
+                                    bool& incRefCount) {
+            ++lookups;
+            session = serverKept;
+            incRefCount = true;
+        };
+    };
+    StartServer();
+    TXSocket* first = MakeClient("first");
+    first->OnSslCliNewSession = [&](rtl::TObject*, SSL_SESSION* session, bool, bool& inc) {
+        clientKept = session;
+        inc = true;
+    };
+    Connect(first, ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return Received["first"] == kBanner; }));
+    ASSERT_NE(serverKept, nullptr);
+    ASSERT_NE(clientKept, nullptr);
+    EXPECT_FALSE(ServerClient(1)->SslSessionReused());
+
+    TXSocket* second = MakeClient("second");
+    second->OnSslCliGetSession = [&](rtl::TObject*, SSL_SESSION*& session, bool& freeSession) {
+        session = clientKept;
+        freeSession = true;  // our reference goes to the connection
+    };
+    Connect(second, ServerPort);
+    ASSERT_TRUE(WaitFor([&] { return Received["second"] == kBanner; }));
+    EXPECT_TRUE(second->SslSessionReused());
+    EXPECT_TRUE(ServerClient(2)->SslSessionReused());
+    EXPECT_EQ(lookups, 1);
+    second->Close();
+    first->Close();
+    ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+    ssleay::SSL_SESSION_free(serverKept);
+}
+
+// With SSL off the level passes everything through: OpenSSL is never
+// loaded, and the only additions are its trace lines when a logger asks for
+// them.
+TEST_F(InProcessTest, WithSslOffEverythingPassesThroughWithItsTraces)
+{
+    TLogRecorder trace(LogOptionSet(loSslInfo));
+    TXSocketServer* server = rtl::Create<TXSocketServer>(nullptr);
+    Sockets.push_back(server);
+    server->Banner = "plain";
+    server->SetCxLogger(trace.Logger);
+    server->SetAddr("127.0.0.1");
+    server->SetPort("0");
+    server->Listen();
+    TXSocket* client = rtl::Create<TXSocket>(nullptr);
+    Sockets.push_back(client);
+    client->SetLineMode(true);
+    client->SetCxLogger(trace.Logger);
+    std::string got;
+    client->OnDataAvailable = [&](rtl::TObject*, WORD) { got += client->ReceiveStr(); };
+    Connect(client, u_short(std::stoi(server->GetXPort())));
+    ASSERT_TRUE(WaitFor([&] { return got == "plain\r\n"; })) << got;
+    client->SendStr("x");
+    client->Close();
+    ASSERT_TRUE(WaitFor([&] { return server->ClientCount() == 0; }));
+    EXPECT_EQ(SslUsageCount(), 0);
+    for (const char* line : {" Listening", " Do_FD_ACCEPT ", " Dup accepting accepted socket = ",
+                             " DupConnected", " TryToSend ", " PutDataInSendBuffer ", " *CloseCalled "})
+        EXPECT_TRUE(trace.Has(line)) << line;
+    EXPECT_FALSE(trace.Has("SslTryToSend"));
+    client->SetCxLogger(nullptr);
 }
 
 // A unidirectional shutdown (Shutdown, as Close does it) ends the session on
