@@ -100,6 +100,8 @@ public:
     int SslVerifyResult() const noexcept { return FSslVerifyResult; }
     bool SecureRenegotiationSupported() const noexcept { return FSecureRenegotiationSupported; }
     bool SslInRenegotiation() const noexcept { return FSslInRenegotiation; }
+    // Between the engine's handshake-start and handshake-done notices.
+    bool InHandshake() const noexcept { return FInHandshake; }
     int HandshakeCount() const noexcept { return FHandshakeCount; }
     int NetworkError() const noexcept { return FNetworkError; }
     uint32_t LastSslError = 0;

@@ -279,6 +279,7 @@ TEST_F(OpensslServerTest, ARenegotiationAskedByTheServerIsFollowedAndTold)
     ASSERT_TRUE(WaitFor([&] { return Count("cli:handshake:0") == 2; })) << peer.Output();
     EXPECT_EQ(client->HandshakeCount(), 2);
     EXPECT_FALSE(client->SslInRenegotiation());
+    EXPECT_FALSE(client->InHandshake());
     EXPECT_EQ(client->SslPhase(), sslPhaseEstablished);
     client->SendStr("after the second handshake\r\n");
     ASSERT_TRUE(WaitFor([&] {
