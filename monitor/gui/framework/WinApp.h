@@ -34,6 +34,9 @@ public:
     // An exception that a window procedure let escape: the default shows it; the
     // result is what the window procedure returns (-1 for WM_CREATE).
     virtual LRESULT ProcessWndProcException(const std::exception* error, const MSG& msg);
+    // Shows a topic of the program's help (pages, frames and controls ask for theirs
+    // by name); a program without one shows nothing.
+    virtual void OpenHelpTopic(const char* topic) {}
 
     // One message: get, pre-translate, dispatch. FALSE when it was WM_QUIT.
     BOOL PumpMessage();
