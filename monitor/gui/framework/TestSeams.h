@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 class CWnd;
 class CCommonDialog;
@@ -53,3 +54,19 @@ HelpAnswer SetHelpAnswer(HelpAnswer answer);
 // Sounds (PlaySoundFile): the answer is what sndPlaySound would have returned.
 using SoundAnswer = std::function<BOOL(const std::string& file, UINT flags)>;
 SoundAnswer SetSoundAnswer(SoundAnswer answer);
+
+// A seam answered for the length of a scope, for tests:
+//   ScopedSeam<SoundAnswer> sound(SetSoundAnswer, [&](const std::string&, UINT) { ... });
+template <class Answer>
+class ScopedSeam {
+public:
+    using Setter = Answer (*)(Answer);
+    ScopedSeam(Setter set, Answer answer) : set_(set), previous_(set(std::move(answer))) {}
+    ~ScopedSeam() { set_(std::move(previous_)); }
+    ScopedSeam(const ScopedSeam&) = delete;
+    ScopedSeam& operator=(const ScopedSeam&) = delete;
+
+private:
+    Setter set_;
+    Answer previous_;
+};

@@ -16,21 +16,6 @@
 // Dispatches what is queued through the application's loop, then runs its idle update.
 void PumpPending(CWinApp& app);
 
-// A seam answered for the length of a scope.
-template <class Answer>
-class ScopedSeam {
-public:
-    using Setter = Answer (*)(Answer);
-    ScopedSeam(Setter set, Answer answer) : set_(set), previous_(set(std::move(answer))) {}
-    ~ScopedSeam() { set_(std::move(previous_)); }
-    ScopedSeam(const ScopedSeam&) = delete;
-    ScopedSeam& operator=(const ScopedSeam&) = delete;
-
-private:
-    Setter set_;
-    Answer previous_;
-};
-
 // Message boxes answered with one button; every text shown is kept.
 class MessageBoxLog {
 public:
