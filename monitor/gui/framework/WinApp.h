@@ -35,8 +35,9 @@ public:
     // result is what the window procedure returns (-1 for WM_CREATE).
     virtual LRESULT ProcessWndProcException(const std::exception* error, const MSG& msg);
     // Shows a topic of the program's help (pages, frames and controls ask for theirs
-    // by name); a program without one shows nothing.
-    virtual void OpenHelpTopic(const char* topic) {}
+    // by name) and returns the topic's address in the help; a program without help
+    // shows nothing and returns an empty address.
+    virtual std::string OpenHelpTopic(const char* topic) { return {}; }
 
     // One message: get, pre-translate, dispatch. FALSE when it was WM_QUIT.
     BOOL PumpMessage();

@@ -16,7 +16,11 @@
 class UiTestApp : public CWinApp {
 public:
     UiTestApp() : CWinApp("Quel UI Test") {}
-    void OpenHelpTopic(const char* topic) override { helpTopics.push_back(topic); }
+    std::string OpenHelpTopic(const char* topic) override
+    {
+        helpTopics.push_back(topic);
+        return topic;
+    }
     std::vector<std::string> helpTopics;
 };
 
