@@ -7,10 +7,14 @@
 
 namespace gatecfg {
 
+// The relay numbers the spin edits hold; a frame's digit can carry more.
+constexpr int kMinRelayNumber = 0;
+constexpr int kMaxRelayNumber = 4;
+
 // Field names follow the form's components. Combo boxes hold the selected
 // item index, -1 for no selection.
 struct ConfigControls {
-    // Relay numbers, 0 to 4.
+    // Relay numbers, kMinRelayNumber to kMaxRelayNumber.
     int SpinEdit1 = 0;   // side A primary relay
     int SpinEdit3 = 0;   // side A secondary relay
     int SpinEdit7 = 0;   // side B primary relay

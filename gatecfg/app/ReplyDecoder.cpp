@@ -25,13 +25,18 @@ private:
     std::string body_;
 };
 
-// A relay number is one decimal digit; anything else, or nothing, leaves the
-// spin edit as it is.
+// A relay number is one decimal digit that a spin edit can hold. Anything
+// else leaves the spin edit as it is, so that it never shows (and the next
+// assignment never sends) a number the device does not have; the row shows
+// the reply's own digit.
 std::optional<int> RelayNumber(const std::string& field)
 {
-    if (field.size() == 1 && field[0] >= '0' && field[0] <= '9')
-        return field[0] - '0';
-    return std::nullopt;
+    if (field.size() != 1 || field[0] < '0' || field[0] > '9')
+        return std::nullopt;
+    const int number = field[0] - '0';
+    if (number < kMinRelayNumber || number > kMaxRelayNumber)
+        return std::nullopt;
+    return number;
 }
 
 // A field cut short by the end of the line loads no control: a truncated

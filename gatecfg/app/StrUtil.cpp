@@ -27,8 +27,10 @@ std::size_t PosFrom(const std::string& sub, const std::string& text, std::size_t
     const std::size_t searched = std::min(limit, text.size());
     if (sub.empty() || text.empty() || sub.size() > searched)
         return 0;
-    const std::size_t first = start == 0 ? 0 : start - 1;
-    for (std::size_t at = first; at + sub.size() <= searched; ++at)
+    // Bounded by the last position a match can begin at, so that no start,
+    // however large, makes the index wrap round to before the text.
+    const std::size_t last = searched - sub.size();
+    for (std::size_t at = start == 0 ? 0 : start - 1; at <= last; ++at)
         if (MatchesAt(sub, text, at))
             return at + 1;
     return 0;

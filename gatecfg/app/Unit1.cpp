@@ -34,7 +34,7 @@ T* Add(TForm1* form, forms::TControl* parent, const char* name, int left, int to
 forms::TSpinEdit* RelaySpin(TForm1* form, forms::TControl* parent, const char* name, int left, int top)
 {
     auto* spin = Add<forms::TSpinEdit>(form, parent, name, left, top, 50, 21);
-    spin->SetRange(0, 4);
+    spin->SetRange(kMinRelayNumber, kMaxRelayNumber);
     spin->SetValue(0);
     return spin;
 }
@@ -90,10 +90,6 @@ void TForm1::BuildLayout()
     ListView1->AddColumn(L"Тип устройства", 100);
     ListView1->OnSelectItem = {this, &TForm1::ListView1SelectItem};
 
-    DisplayMemo = Add<forms::TMemo>(this, this, "DisplayMemo", 0, 0, 0, 119);
-    DisplayMemo->SetAlign(TAlign::alBottom);
-    DisplayMemo->Lines().Add(L"Memo1");
-
     Panel1 = Add<forms::TPanel>(this, this, "Panel1", 0, 0, 0, 0);
     Panel1->SetAlign(TAlign::alClient);
     Panel2 = Add<forms::TPanel>(this, Panel1, "Panel2", 0, 0, 0, 41);
@@ -108,7 +104,7 @@ void TForm1::BuildLayout()
     DeviceInfo->SetRowSelect(true);
     DeviceInfo->SetReadOnly(true);
     DeviceInfo->AddColumn(L"Параметр", 300);
-    DeviceInfo->AddColumn(L"Значение", 100);
+    DeviceInfo->AddColumn(L"Значение", 100, true);
 
     PageControl1 = Add<forms::TPageControl>(this, Panel1, "PageControl1", 0, 0, 0, 0);
     PageControl1->SetAlign(TAlign::alClient);
@@ -124,6 +120,11 @@ void TForm1::BuildLayout()
     }
     BuildRelayPage();
     BuildOtherPages();
+
+    // Made last, so that the keyboard reaches the log after the pages.
+    DisplayMemo = Add<forms::TMemo>(this, this, "DisplayMemo", 0, 0, 0, 119);
+    DisplayMemo->SetAlign(TAlign::alBottom);
+    DisplayMemo->Lines().Add(L"Memo1");
 }
 
 void TForm1::BuildRelayPage()
@@ -204,6 +205,7 @@ void TForm1::BuildOtherPages()
     Label[17] = Add<forms::TLabel>(this, TabSheet5, "Label17", 8, 8, 200, 16, L"Введите команду");
     Edit1 = Add<forms::TEdit>(this, TabSheet5, "Edit1", 8, 26, 300, 21);
     Button12 = Add<forms::TButton>(this, TabSheet5, "Button12", 316, 24, 90, 25, L"Отправить");
+    Button12->SetDefault(true);  // Enter sends the command typed
     Button12->OnClick = {this, &TForm1::Button12Click};
     RichEdit1 = Add<forms::TRichEdit>(this, TabSheet5, "RichEdit1", 8, 56, 620, 130);
     RichEdit1->SetReadOnly(true);

@@ -63,8 +63,7 @@ void TApplication::Run()
             runtime->SetTerminated(true);
             break;
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchFormMessage(msg);
     }
 }
 
@@ -99,6 +98,28 @@ void HandleException(const std::exception& error)
         gApplication->HandleException(error);
     else
         MessageBoxW(nullptr, ExceptionText(error).c_str(), L"Error", MB_OK | MB_ICONERROR);
+}
+
+void DispatchFormMessage(MSG& msg)
+{
+    auto* form = dynamic_cast<TForm*>(TControl::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+    if (form && form->IsFormMessage(msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void ProcessFormMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            if (rtl::TApplication* runtime = rtl::Application())
+                runtime->SetTerminated(true);
+            return;
+        }
+        DispatchFormMessage(msg);
+    }
 }
 
 std::wstring ExceptionText(const std::exception& error)

@@ -2,6 +2,8 @@
 // The application object of a forms program: it creates the forms, runs the
 // message loop until the main form closes and shows any exception that an
 // event handler lets escape in a message box.
+#include <windows.h>
+
 #include <exception>
 #include <functional>
 #include <string>
@@ -54,6 +56,13 @@ TApplication* Application();
 // Hands an exception to the application's handler, or shows it when there is
 // no application object.
 void HandleException(const std::exception& error);
+
+// Handles one message as the program's loop does: the keyboard navigation of
+// the form it is for first (TForm::IsFormMessage), else the usual translation
+// and dispatch.
+void DispatchFormMessage(MSG& msg);
+// Handles every queued message so; WM_QUIT ends the runtime's loops.
+void ProcessFormMessages();
 
 // Text of an exception as the user reads it.
 std::wstring ExceptionText(const std::exception& error);

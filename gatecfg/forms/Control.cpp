@@ -206,6 +206,11 @@ LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) const
     return FHandle ? SendMessageW(FHandle, message, wParam, lParam) : 0;
 }
 
+LRESULT TControl::CallDefault(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return CallWindowProcW(FDefProc, FHandle, message, wParam, lParam);
+}
+
 bool TControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {

@@ -96,6 +96,8 @@ protected:
     void StoreCaption(const std::wstring& caption) { FCaption = caption; }
     void SetWindowTextMirrored(const std::wstring& text);
     LRESULT Perform(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // The window class's own handling of a message.
+    LRESULT CallDefault(UINT message, WPARAM wParam, LPARAM lParam) const;
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,7 @@ namespace forms {
 void TLines::Add(const std::wstring& line)
 {
     FLines.push_back(line);
+    ++FEdit.AddedAtEnd;
     Changed();
 }
 
@@ -14,6 +15,14 @@ void TLines::Delete(int index)
 {
     if (index < 0 || index >= Count())
         throw std::out_of_range("Line index out of bounds");
+    // The lines before the added ones are those the owner already shows.
+    const int shown = Count() - FEdit.AddedAtEnd;
+    if (index >= shown)
+        --FEdit.AddedAtEnd;
+    else if (index == 0)
+        ++FEdit.DroppedFront;
+    else
+        FEdit.Reset = true;
     FLines.erase(FLines.begin() + index);
     Changed();
 }
@@ -21,6 +30,7 @@ void TLines::Delete(int index)
 void TLines::Clear()
 {
     FLines.clear();
+    FEdit.Reset = true;
     Changed();
 }
 
@@ -38,6 +48,7 @@ std::wstring TLines::Text() const
 void TLines::Load(const std::wstring& text)
 {
     FLines.clear();
+    FEdit = {};
     std::wstring line;
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t ch = text[i];
@@ -57,6 +68,7 @@ void TLines::Load(const std::wstring& text)
 void TLines::SetText(const std::wstring& text)
 {
     Load(text);
+    FEdit.Reset = true;
     Changed();
 }
 

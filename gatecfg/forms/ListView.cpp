@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace forms {
@@ -11,10 +12,50 @@ TListView::TListView(rtl::TComponent* owner) : TControl(owner)
     SetBounds(0, 0, 250, 150);
 }
 
-void TListView::AddColumn(const std::wstring& caption, int width)
+namespace {
+// The header's space around a caption, both sides together.
+const int kCaptionMargin = 16;
+}  // namespace
+
+void TListView::AddColumn(const std::wstring& caption, int width, bool autoSize)
 {
-    FColumns.push_back({caption, width});
+    FColumns.push_back({caption, width, autoSize});
     MirrorColumn(ColumnCount() - 1);
+    FitColumns();
+}
+
+int TListView::CaptionWidth(int index) const
+{
+    const std::wstring& caption = FColumns[static_cast<size_t>(index)].Caption;
+    return static_cast<int>(Perform(LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(caption.c_str()))) +
+           kCaptionMargin;
+}
+
+int TListView::ShownWidth(int index) const
+{
+    const auto own = [this](int i) {
+        return std::max(FColumns[static_cast<size_t>(i)].Width, CaptionWidth(i));
+    };
+    if (!FColumns[static_cast<size_t>(index)].AutoSize)
+        return own(index);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    int rest = client.right - client.left;
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (i != index)
+            rest -= own(i);
+    return std::max(own(index), rest);
+}
+
+void TListView::FitColumns()
+{
+    if (!HandleAllocated())
+        return;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        const int width = ShownWidth(i);
+        if (Perform(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i)) != width)
+            Perform(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(width, 0));
+    }
 }
 
 int TListView::Add(const std::wstring& caption, const std::vector<std::wstring>& subItems)
@@ -94,6 +135,7 @@ void TListView::InitWindow()
         Perform(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     for (int i = 0; i < ColumnCount(); ++i)
         MirrorColumn(i);
+    FitColumns();
     for (int i = 0; i < Count(); ++i)
         MirrorItem(i);
     MirrorSelection();
@@ -107,7 +149,7 @@ void TListView::MirrorColumn(int index)
     LVCOLUMNW lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     lvc.pszText = const_cast<wchar_t*>(column.Caption.c_str());
-    lvc.cx = column.Width;
+    lvc.cx = ShownWidth(index);
     lvc.iSubItem = index;
     Perform(LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&lvc));
 }
@@ -146,6 +188,16 @@ void TListView::MirrorSelection()
         Perform(LVM_SETITEMSTATE, static_cast<WPARAM>(FItemIndex), reinterpret_cast<LPARAM>(&state));
     }
     FMirroring = false;
+}
+
+// A resized list, or one whose scroll bar came or went, fits its columns again.
+bool TListView::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_SIZE)
+        return TControl::WndProc(message, wParam, lParam, result);
+    result = CallDefault(message, wParam, lParam);
+    FitColumns();
+    return true;
 }
 
 bool TListView::Notify(NMHDR& header, LRESULT& result)

@@ -8,9 +8,12 @@
 
 namespace forms {
 
+// A column is never narrower than its caption; an AutoSize column takes the
+// width the others leave in the list, never less than its own.
 struct TListColumn {
     std::wstring Caption;
     int Width = 50;
+    bool AutoSize = false;
 };
 
 struct TListItem {
@@ -22,7 +25,7 @@ class TListView : public TControl {
 public:
     explicit TListView(rtl::TComponent* owner);
 
-    void AddColumn(const std::wstring& caption, int width);
+    void AddColumn(const std::wstring& caption, int width, bool autoSize = false);
     int ColumnCount() const noexcept { return static_cast<int>(FColumns.size()); }
     const TListColumn& Column(int index) const { return FColumns.at(static_cast<size_t>(index)); }
 
@@ -55,8 +58,13 @@ protected:
     void CreateParams(TCreateParams& params) const override;
     void InitWindow() override;
     bool Notify(NMHDR& header, LRESULT& result) override;
+    bool WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    // The column's width as shown: its own, its caption's or the rest of the list's.
+    int ShownWidth(int index) const;
+    int CaptionWidth(int index) const;
+    void FitColumns();
     void MirrorColumn(int index);
     void MirrorItem(int index);
     void MirrorSelection();

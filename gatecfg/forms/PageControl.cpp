@@ -29,6 +29,8 @@ void TTabSheet::CreateParams(TCreateParams& params) const
 {
     params.ClassName = ContainerClassName();
     params.Style = WS_CLIPCHILDREN;
+    // The dialog navigation looks inside for captions' underlined letters.
+    params.ExStyle = WS_EX_CONTROLPARENT;
 }
 
 void TTabSheet::BeforeDestruction()
@@ -108,6 +110,7 @@ void TPageControl::CreateParams(TCreateParams& params) const
 {
     params.ClassName = WC_TABCONTROLW;
     params.Style = WS_CLIPCHILDREN | WS_TABSTOP;
+    params.ExStyle = WS_EX_CONTROLPARENT;
 }
 
 void TPageControl::InitWindow()

@@ -10,7 +10,8 @@ TLabel::TLabel(rtl::TComponent* owner) : TControl(owner)
 void TLabel::CreateParams(TCreateParams& params) const
 {
     params.ClassName = L"STATIC";
-    params.Style = SS_LEFT | SS_NOPREFIX;
+    // A "&" underlines the next letter: Alt with it focuses the control after the label.
+    params.Style = SS_LEFT;
 }
 
 TPanel::TPanel(rtl::TComponent* owner) : TControl(owner)

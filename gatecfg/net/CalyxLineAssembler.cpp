@@ -34,9 +34,11 @@ void TLineAssembler::Feed(const char* data, int count)
     Received(count);
 }
 
-bool TLineAssembler::Alive(unsigned epoch)
+// After an event: the owner (and this assembler with it) may be gone, or
+// the session ended.
+bool TLineAssembler::Alive(const TLifeWatch& watch, unsigned epoch)
 {
-    return FEpoch == epoch && (FClosing || FSink.LineSessionOpen());
+    return !watch.Gone() && FEpoch == epoch && (FClosing || FSink.LineSessionOpen());
 }
 
 void TLineAssembler::Received(int count)
@@ -44,6 +46,7 @@ void TLineAssembler::Received(int count)
     count = std::max(count, 0);
     if (count == 0 && FCount == 0)
         return;
+    const TLifeWatch watch(FLife);
     const unsigned epoch = FEpoch;
     const bool fresh = count > 0;
     int start = FCount;
@@ -52,18 +55,16 @@ void TLineAssembler::Received(int count)
             EditReceivedChars(start, count);
         else if (LineEcho)
             FSink.SendEcho(FBuf.data() + start, count);
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return;
     }
-    // New bytes: back off by the terminator's length, its first bytes may
-    // have come with the previous chunk. Nothing new: the buffered bytes may
-    // never have been searched (line mode was off).
-    int from = fresh ? std::max(0, start - int(LineEnd.size())) : 0;
     FCount = start + count;
+    // Edited bytes are new to the search as well.
+    FNoEndBefore = std::min(FNoEndBefore, std::max(0, start - int(LineEnd.size()) + 1));
 
     while (Active()) {
         if (FLineLength == 0) {
-            const int pos = FindLineEnd(from);
+            const int pos = FindLineEnd();
             if (pos < 0)
                 break;
             FLineLength = pos + int(LineEnd.size());
@@ -73,7 +74,6 @@ void TLineAssembler::Received(int count)
             return;
         if (offer == TOffer::Stalled)
             break;
-        from = 0;
     }
     if (!FLineMode && !HandOutRest(epoch))
         return;
@@ -81,7 +81,7 @@ void TLineAssembler::Received(int count)
     if (LineLimit > 0 && FCount > LineLimit) {
         FClearData = true;
         FSink.LineLimitExceeded(FCount, FClearData);
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return;
         if (FClearData) {
             Discard();
@@ -132,8 +132,12 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
         }
     }
     // The echo goes first: when it fails, the buffered bytes are still whole.
-    if (!echo.empty())
+    if (!echo.empty()) {
+        const TLifeWatch watch(FLife);
         FSink.SendEcho(echo.data(), int(echo.size()));
+        if (watch.Gone())
+            return;
+    }
     if (editing) {
         FCount = 0;
         std::memcpy(Reserve(int(work.size())), work.data(), work.size());
@@ -142,18 +146,26 @@ void TLineAssembler::EditReceivedChars(int& start, int& count)
     }
 }
 
-int TLineAssembler::FindLineEnd(int from) const
+// Searches from where the last search stopped: a pass that ended early (an
+// event raised, or the next chunk came in during one) leaves unsearched
+// bytes behind the line it offered, and the next chunk's search must see them.
+int TLineAssembler::FindLineEnd()
 {
     const int len = int(LineEnd.size());
     const char* buf = FBuf.data();
+    const int from = LineEnd == FSearchedFor ? FNoEndBefore : 0;
+    FSearchedFor = LineEnd;
     for (int pos = from; pos + len <= FCount; ++pos) {
         const void* hit = std::memchr(buf + pos, LineEnd[0], size_t(FCount - len - pos + 1));
         if (!hit)
-            return -1;
+            break;
         pos = int(static_cast<const char*>(hit) - buf);
-        if (std::memcmp(buf + pos, LineEnd.data(), size_t(len)) == 0)
+        if (std::memcmp(buf + pos, LineEnd.data(), size_t(len)) == 0) {
+            FNoEndBefore = pos;
             return pos;
+        }
     }
+    FNoEndBefore = std::max(from, FCount - len + 1);
     return -1;
 }
 
@@ -161,10 +173,11 @@ int TLineAssembler::FindLineEnd(int from) const
 // not asked again: the line stays current for a later read or event.
 TLineAssembler::TOffer TLineAssembler::OfferLine(unsigned epoch)
 {
+    const TLifeWatch watch(FLife);
     while (FLineMode && FLineLength > 0) {
         const int before = FLineLength;
         const bool assigned = FSink.LineDataAvailable();
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return TOffer::Closed;
         if (!assigned)
             Take(FLineLength);
@@ -177,10 +190,11 @@ TLineAssembler::TOffer TLineAssembler::OfferLine(unsigned epoch)
 // Line mode went off inside an event: the rest goes out raw.
 bool TLineAssembler::HandOutRest(unsigned epoch)
 {
+    const TLifeWatch watch(FLife);
     while (!FLineMode && FCount > 0) {
         const int before = FCount;
         const bool assigned = FSink.LineDataAvailable();
-        if (!Alive(epoch))
+        if (!Alive(watch, epoch))
             return false;
         if (!assigned)
             Discard();
@@ -192,14 +206,15 @@ bool TLineAssembler::HandOutRest(unsigned epoch)
 
 void TLineAssembler::Reprocess()
 {
+    const TLifeWatch watch(FLife);
     const unsigned epoch = FEpoch;
-    while (FCount > 0 && Alive(epoch)) {
+    while (FCount > 0 && Alive(watch, epoch)) {
         const int before = FCount;
         if (Active())
             Received(0);
         else
             HandOutRest(epoch);
-        if (FCount == before)
+        if (watch.Gone() || FCount == before)
             break;
     }
 }
@@ -209,16 +224,19 @@ void TLineAssembler::SessionClosed()
     if (FClosing)
         return;
     FClosing = true;
+    const TLifeWatch watch(FLife);
     try {
         if (FLineMode && FCount > 0 && !FClearData) {
             FLineLength = FCount;
             OfferLine(FEpoch);
         }
     } catch (...) {
-        EndSession();
+        if (!watch.Gone())
+            EndSession();
         throw;
     }
-    EndSession();
+    if (!watch.Gone())
+        EndSession();
 }
 
 void TLineAssembler::EndSession() noexcept
@@ -226,6 +244,7 @@ void TLineAssembler::EndSession() noexcept
     std::vector<char>().swap(FBuf);
     FCount = 0;
     FLineLength = 0;
+    FNoEndBefore = 0;
     FClearData = false;
     FClosing = false;
     ++FEpoch;
@@ -246,12 +265,14 @@ void TLineAssembler::Take(int count) noexcept
     std::memmove(FBuf.data(), FBuf.data() + count, size_t(FCount - count));
     FCount -= count;
     FLineLength = std::max(0, FLineLength - count);
+    FNoEndBefore = std::max(0, FNoEndBefore - count);
 }
 
 void TLineAssembler::Discard() noexcept
 {
     FCount = 0;
     FLineLength = 0;
+    FNoEndBefore = 0;
 }
 
 }  // namespace calyx

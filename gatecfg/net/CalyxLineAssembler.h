@@ -2,10 +2,13 @@
 // Cuts a received byte stream into lines for the line layer of the socket.
 // It knows no socket: the owner hands it the bytes as they arrive and answers
 // its events through TLineSink. Every event may close the session, switch
-// line mode or read part of the line; the assembler looks at its state
-// again after each one and stops at once when the session has gone.
+// line mode, read part of the line or even destroy the owner (and this
+// assembler); the assembler looks at its state again after each one and
+// stops at once when the session or the owner has gone.
 #include <string>
 #include <vector>
+
+#include "net/CalyxLifeWatch.h"
 
 namespace calyx {
 
@@ -66,9 +69,9 @@ public:
 private:
     enum class TOffer { Taken, Stalled, Closed };
 
-    bool Alive(unsigned epoch);
+    bool Alive(const TLifeWatch& watch, unsigned epoch);
     void EditReceivedChars(int& start, int& count);
-    int FindLineEnd(int from) const;
+    int FindLineEnd();
     TOffer OfferLine(unsigned epoch);
     bool HandOutRest(unsigned epoch);
     void Discard() noexcept;
@@ -76,9 +79,13 @@ private:
     void Take(int count) noexcept;
 
     TLineSink& FSink;
+    TLifeWatchList FLife;
     std::vector<char> FBuf;
     int FCount = 0;
     int FLineLength = 0;
+    // No FSearchedFor starts before this position of the buffer.
+    int FNoEndBefore = 0;
+    std::string FSearchedFor;
     bool FLineMode = false;
     bool FClearData = false;
     bool FClosing = false;

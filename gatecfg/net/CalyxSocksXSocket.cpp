@@ -157,7 +157,10 @@ void TCustomSocksXSocket::TriggerSessionConnectedSpecial(WORD error)
         TCustomXSocket::TriggerSessionConnectedSpecial(error);
         return;
     }
+    const TSessionGuard session(this);
     TriggerSocksConnected(error);
+    if (!session.Holds())
+        return;
     if (error != 0) {
         FSocksState = 0;
         TCustomXSocket::TriggerSessionConnectedSpecial(error);
@@ -184,8 +187,10 @@ void TCustomSocksXSocket::SocksDoConnect()
                 const u_long addr = XSocketResolveHost(Addr());
                 target.assign(reinterpret_cast<const char*>(&addr), 4);
             } catch (rtl::Exception& e) {
+                const TSessionGuard session(this);
                 TriggerSocksError(20017, "ESocketException " + e.Message());
-                InternalClose(true, 20017);
+                if (session.Holds())
+                    InternalClose(true, 20017);
                 return;
             }
         }
@@ -206,17 +211,24 @@ void TCustomSocksXSocket::SocksDoAuthenticate()
 {
     FSocksState = 2;
     FRcvCnt = 0;
+    const TSessionGuard session(this);
     TriggerSocksAuthState(socksAuthStart);
+    if (!session.Holds())
+        return;
     SendSocks(std::string{1, char(SocksUsercode.size())} + SocksUsercode +
               char(SocksPassword.size()) + SocksPassword);
 }
 
 void TCustomSocksXSocket::SocksDoError(int error, const std::string& text)
 {
+    const TSessionGuard session(this);
     TriggerSocksError(error, text);
+    if (!session.Holds())
+        return;
     FSocksState = 0;
     TCustomXSocket::TriggerSessionConnectedSpecial(WORD(error));
-    InternalClose(true, WORD(error));
+    if (session.Holds())
+        InternalClose(true, WORD(error));
 }
 
 bool TCustomSocksXSocket::ReceiveReply(int limit)
@@ -250,10 +262,14 @@ bool TCustomSocksXSocket::TriggerDataAvailable(WORD error)
         if (FRcvBuf[0] != 5) {
             SocksDoError(20002, "socks version error");
         } else if (FRcvBuf[1] == 0) {
+            const TSessionGuard session(this);
             if (FSocksAuthMethod == 2)
                 TriggerSocksAuthState(socksAuthNotRequired);
-            SocksDoConnect();
-        } else if (FRcvBuf[1] == 2) {
+            if (session.Holds())
+                SocksDoConnect();
+        } else if (FRcvBuf[1] == 2 && FSocksAuthMethod == 2) {
+            // Only offered credentials go out: their lengths were checked
+            // at Connect.
             SocksDoAuthenticate();
         } else {
             SocksDoError(20003, "authentification method not acceptable");
@@ -271,8 +287,10 @@ bool TCustomSocksXSocket::TriggerDataAvailable(WORD error)
                 SocksDoError(20015, "socks authentication failed");
             } else {
                 FRcvCnt = 0;
+                const TSessionGuard session(this);
                 TriggerSocksAuthState(socksAuthSuccess);
-                SocksDoConnect();
+                if (session.Holds())
+                    SocksDoConnect();
             }
         }
         return true;
@@ -294,11 +312,14 @@ bool TCustomSocksXSocket::DataAvailableLevel4Reply()
         return true;
     }
     switch (FRcvBuf[1]) {
-    case 90:
+    case 90: {
         FSocksState = 0;
+        const TSessionGuard session(this);
         TCustomXSocket::TriggerSessionConnectedSpecial(0);
-        TriggerDataAvailable(0);
+        if (session.Holds())
+            TriggerDataAvailable(0);
         break;
+    }
     case 91:
         SocksDoError(20016, "request rejected or failed");
         break;
@@ -348,8 +369,10 @@ bool TCustomSocksXSocket::DataAvailableLevel5Reply()
     FLeftoverCount = FRcvCnt - length;
     FLeftoverStart = length;
     FRcvCnt = 0;
+    const TSessionGuard session(this);
     TCustomXSocket::TriggerSessionConnectedSpecial(0);
-    TriggerDataAvailable(0);
+    if (session.Holds())
+        TriggerDataAvailable(0);
     return true;
 }
 
@@ -375,9 +398,11 @@ int TCustomSocksXSocket::DoRecv(void* buffer, int len, int flags)
 
 void TCustomSocksXSocket::TriggerSessionClosed(WORD error)
 {
+    const TCxLifeGuard life(this);
     if (FSocksState == 2)
         TriggerSocksAuthState(socksAuthFailure);
-    TCustomXSocket::TriggerSessionClosed(error);
+    if (life.InService())
+        TCustomXSocket::TriggerSessionClosed(error);
 }
 
 void TCustomSocksXSocket::TriggerSocksConnected(WORD error)

@@ -13,12 +13,23 @@ const char* const CxWndControlWindowClass = "CxWndControlWindowClass";
 namespace {
 
 TCxWndHandlerPool* gPool = nullptr;
+TCxDefWindowProc gDefWindowProc = &DefWindowProcA;
 rtl::TCriticalSection* gClassLock = nullptr;
 int gWindowCount = 0;
 const UINT gMsgLow = CX_FIRST_MSG;
 bool gFinalized = false;
 
 }  // namespace
+
+LRESULT CxDefWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return gDefWindowProc(wnd, msg, wParam, lParam);
+}
+
+void SetCxDefWindowProc(TCxDefWindowProc proc)
+{
+    gDefWindowProc = proc ? proc : &DefWindowProcA;
+}
 
 // What a window procedure is dispatching right now, on this thread. A
 // component or handler that goes away during the dispatch clears itself here,
@@ -65,7 +76,7 @@ LRESULT CALLBACK CxWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     // window is destroyed, so 0 means "not (or no longer) serving".
     auto* handler = reinterpret_cast<TCxWndHandler*>(GetWindowLongA(wnd, 0));
     if (!handler)
-        return DefWindowProcA(wnd, msg, wParam, lParam);
+        return CxDefWindowProc(wnd, msg, wParam, lParam);
     TMessage m{msg, wParam, lParam, 0};
     TCxDispatchFrame frame{handler, nullptr, tTopFrame};
     tTopFrame = &frame;
@@ -211,7 +222,7 @@ void TCxWndHandler::Dispatch(HWND wnd, TMessage& m, TCxDispatchFrame& frame)
     }
     // This program makes no timer objects: WM_TIMER and the thread-timer
     // message carry none here and take the default path.
-    m.Result = DefWindowProcA(wnd, m.Msg, m.WParam, m.LParam);
+    m.Result = CxDefWindowProc(wnd, m.Msg, m.WParam, m.LParam);
 }
 
 // --- TCxWndHandlerList / TCxWndHandlerPool --------------------------------
@@ -397,11 +408,7 @@ void TCxWndControl::WndProc(TMessage& msg)
         FreeSelf();  // nothing of this object may be touched afterwards
         return;
     }
-    try {
-        msg.Result = DefWindowProcA(FHandle, msg.Msg, msg.WParam, msg.LParam);
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+    HandleGuarded([&] { msg.Result = CxDefWindowProc(FHandle, msg.Msg, msg.WParam, msg.LParam); });
 }
 
 void TCxWndControl::FreeSelf()
@@ -420,14 +427,19 @@ bool TCxWndControl::PostRelease()
 
 void TCxWndControl::HandleBackGroundException(rtl::Exception& e)
 {
-    bool canClose = true;
+    ReportBackGroundException(e, true);
+}
+
+void TCxWndControl::ReportBackGroundException(rtl::Exception& e, bool canClose)
+{
+    const TCxLifeGuard life(this);
     if (OnBgException.Assigned()) {
         try {
             OnBgException(this, e, canClose);
         } catch (...) {
         }
     }
-    if (canClose) {
+    if (canClose && life.InService()) {
         try {
             AbortOnBgException();
         } catch (...) {
@@ -456,12 +468,16 @@ void TCxWndControl::ThreadDetach()
     DeallocateHWnd();
 }
 
+// The loops dispatch this component's own messages too, which may free it.
 void TCxWndControl::MessageLoop()
 {
+    const TCxLifeGuard life(this);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+        if (!life.InService())
+            return;
     }
     Terminated = true;
 }
@@ -482,7 +498,8 @@ bool TCxWndControl::ProcessMessage()
 
 void TCxWndControl::ProcessMessages()
 {
-    while (ProcessMessage()) {
+    const TCxLifeGuard life(this);
+    while (ProcessMessage() && life.InService()) {
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "net/CalyxLifeWatch.h"
 #include "net/CalyxTypes.h"
 #include "rtl/Component.h"
 #include "rtl/Event.h"
@@ -103,6 +104,12 @@ private:
     rtl::TCriticalSection FLock;
 };
 
+// The default window procedure, where every message that no component takes
+// ends; tests replace it to see the default path taken (none restores it).
+using TCxDefWindowProc = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+LRESULT CxDefWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetCxDefWindowProc(TCxDefWindowProc proc);
+
 // The process's pool (none before start-up).
 TCxWndHandlerPool* CxWndHandlerPool();
 // Number of hidden windows alive.
@@ -156,9 +163,20 @@ protected:
     // FreeMsgHandlers).
     UINT AllocateMsgId();
     void ReleaseMsgId(UINT& msg);
+    // Runs the handling of one of the component's messages: an exception
+    // goes to HandleBackGroundException, or on to the window procedure when
+    // the handling freed the component.
+    template <class F>
+    void HandleGuarded(F&& handle);
+    // The background-exception event with CanClose starting as given, then
+    // the abort when it is left set; never throws.
+    void ReportBackGroundException(rtl::Exception& e, bool canClose);
 
 private:
+    friend class TCxLifeGuard;
     void ReleaseUnusedHandler();
+
+    TLifeWatchList FLifeWatches;
 
     HWND FHandle = nullptr;
     TCxWndHandler* FHandler = nullptr;
@@ -166,6 +184,40 @@ private:
     UINT FMsgRelease = 0;
     bool FDestroyedWindow = false;
 };
+
+// A handler may free the component whose event it serves: code that raises
+// an event and then goes on with the component asks InService() first.
+class TCxLifeGuard {
+public:
+    explicit TCxLifeGuard(TCxWndControl* control) noexcept
+        : FControl(control), FWatch(control->FLifeWatches), FWasDestroying(control->IsDestroying())
+    {
+    }
+    // Not freed, nor being freed since the guard was made (code that runs
+    // as part of the component's own tear-down goes on).
+    bool InService() const noexcept
+    {
+        return !FWatch.Gone() && (FWasDestroying || !FControl->IsDestroying());
+    }
+
+private:
+    TCxWndControl* FControl;
+    TLifeWatch FWatch;
+    bool FWasDestroying;
+};
+
+template <class F>
+void TCxWndControl::HandleGuarded(F&& handle)
+{
+    const TCxLifeGuard life(this);
+    try {
+        handle();
+    } catch (rtl::Exception& e) {
+        if (!life.InService())
+            throw;  // the window procedure routes it past the freed component
+        HandleBackGroundException(e);
+    }
+}
 
 void InitUnitCalyxWndControl();
 void FinUnitCalyxWndControl();

@@ -363,13 +363,13 @@ void TCustomXSocket::SetLingerTimeout(int value)
 void TCustomXSocket::SetReqVerLow(BYTE value)
 {
     if (!SetWinsockReqVerLow(value))
-        SocketError("SetReqVerLow: WinSock version can't be changed now");
+        RaiseException("SetReqVerLow: WinSock version can't be changed now");
 }
 
 void TCustomXSocket::SetReqVerHigh(BYTE value)
 {
     if (!SetWinsockReqVerHigh(value))
-        SocketError("SetReqVerHigh: WinSock version can't be changed now");
+        RaiseException("SetReqVerHigh: WinSock version can't be changed now");
 }
 
 void TCustomXSocket::SetBufSize(int size)
@@ -517,57 +517,66 @@ const char* TCustomXSocket::ReadSocketBufSizes()
     return nullptr;
 }
 
-bool TCustomXSocket::ApplyTcpNoDelay()
+// The options each report nothing: they give the context of the call that
+// failed, or none, so that a caller can let the handle go before reporting.
+const char* TCustomXSocket::SetNoDelayOption()
 {
     const int value = ComponentOptions.Contains(wsoTcpNoDelay) ? -1 : 0;
     if (winsock::setsockopt(FHSocket, IPPROTO_TCP, kTcpNoDelay,
-                            reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR) {
-        SocketError("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
-        return false;
-    }
-    return true;
+                            reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR)
+        return "setsockopt(IPPROTO_TCP, TCP_NODELAY)";
+    return nullptr;
 }
 
-bool TCustomXSocket::ApplyLinger()
+const char* TCustomXSocket::SetLingerOption()
 {
     if (LingerOnOff == wsLingerNoSet)
-        return true;
-    if (FHSocket == INVALID_SOCKET) {
-        RaiseException("Cannot set linger option at this time");
-        return false;
-    }
+        return nullptr;
     linger value;
     value.l_onoff = u_short(LingerOnOff);
     value.l_linger = u_short(FLingerTimeout);
     if (winsock::setsockopt(FHSocket, kSolSocket, kSoLinger, reinterpret_cast<const char*>(&value),
-                            sizeof value) == SOCKET_ERROR) {
-        SocketError("setsockopt(SO_LINGER)");
-        return false;
-    }
-    return true;
+                            sizeof value) == SOCKET_ERROR)
+        return "setsockopt(SO_LINGER)";
+    return nullptr;
 }
 
-bool TCustomXSocket::ApplyKeepAlive()
+const char* TCustomXSocket::SetKeepAliveOption()
 {
     if (KeepAliveOnOff == wsKeepAliveOff)
-        return true;
-    if (KeepAliveOnOff == wsKeepAliveOnSystem) {
-        if (!EnableSocketOption(FHSocket, kSoKeepAlive)) {
-            SocketError("setsockopt(SO_KEEPALIVE)");
-            return false;
-        }
-        return true;
-    }
+        return nullptr;
+    if (KeepAliveOnOff == wsKeepAliveOnSystem)
+        return EnableSocketOption(FHSocket, kSoKeepAlive) ? nullptr : "setsockopt(SO_KEEPALIVE)";
     struct {
         u_long OnOff, Time, Interval;
     } in = {1, KeepAliveTime, KeepAliveInterval}, out = {};
     DWORD returned = 0;
     if (XSocket_WSAIoctl(FHSocket, kSioKeepAliveVals, &in, sizeof in, &out, sizeof out, &returned,
-                         nullptr, nullptr) == SOCKET_ERROR) {
-        SocketError("XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)");
-        return false;
+                         nullptr, nullptr) == SOCKET_ERROR)
+        return "XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)";
+    return nullptr;
+}
+
+const char* TCustomXSocket::SetStreamOptions()
+{
+    const char* failed = ComponentOptions.Contains(wsoTcpNoDelay) ? SetNoDelayOption() : nullptr;
+    if (!failed)
+        failed = SetLingerOption();
+    if (!failed)
+        failed = SetKeepAliveOption();
+    return failed;
+}
+
+void TCustomXSocket::ApplyLinger()
+{
+    if (LingerOnOff == wsLingerNoSet)
+        return;
+    if (FHSocket == INVALID_SOCKET) {
+        RaiseException("Cannot set linger option at this time");
+        return;
     }
-    return true;
+    if (const char* failed = SetLingerOption())
+        SocketError(failed);
 }
 
 // --- opening ---------------------------------------------------------------
@@ -647,7 +656,10 @@ void TCustomXSocket::Connect()
         SocketError(failed);
         return;
     }
+    const TSessionGuard session(this);
     ChangeState(wsOpened);
+    if (!session.Alive())
+        return;
     if (FState != wsOpened) {
         XSocket_WSASetLastError(WSAEINVAL);
         SocketError("Connect (Invalid operation in OnChangeState)");
@@ -655,7 +667,8 @@ void TCustomXSocket::Connect()
     }
 
     if (FType == SOCK_DGRAM) {
-        BindSocket();
+        if (!BindSocket())
+            return;
         if (MultiCast) {
             if (MultiCastIpTTL != 1 &&
                 winsock::setsockopt(FHSocket, IPPROTO_IP, kIpMulticastTtl,
@@ -691,12 +704,12 @@ void TCustomXSocket::Connect()
             SocketError("setsockopt(SO_REUSEADDR)");
             return;
         }
-        if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
+        if (const char* failed = SetStreamOptions()) {
+            SocketError(failed);
             return;
-        if (!ApplyLinger() || !ApplyKeepAlive())
+        }
+        if ((FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") && !BindSocket())
             return;
-        if (FLocalPortNum != 0 || FLocalAddr != "0.0.0.0")
-            BindSocket();
     }
 
     FSelectEvent = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
@@ -707,7 +720,8 @@ void TCustomXSocket::Connect()
     }
     if (FType == SOCK_DGRAM) {
         ChangeState(wsConnected);
-        TriggerSessionConnectedSpecial(0);
+        if (session.Holds())
+            TriggerSessionConnectedSpecial(0);
         return;
     }
     if (CheckLogOptions(loWsockInfo))
@@ -726,7 +740,7 @@ void TCustomXSocket::Connect()
     SocketError("Connect");
 }
 
-void TCustomXSocket::BindSocket()
+bool TCustomXSocket::BindSocket()
 {
     sockaddr_in local = {};
     local.sin_family = AF_INET;
@@ -735,24 +749,29 @@ void TCustomXSocket::BindSocket()
         local.sin_addr.s_addr = XSocketResolveHost(FLocalAddr);
     } catch (ESocketException& e) {
         RaiseException(e.Message());
-        return;
+        return false;
     }
     if (winsock::bind(FHSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         RaiseException("Bind socket failed - " + FormatWinsockError(XSocket_WSAGetLastError()));
-        return;
+        return false;
     }
     int len = sizeof local;
     if (winsock::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
         RaiseException("Winsock get socket name failed - " +
                        FormatWinsockError(XSocket_WSAGetLastError()));
-        return;
+        return false;
     }
     FLocalPortNum = winsock::ntohs(local.sin_port);
     FLocalPortStr = lib::IntToStr(int(FLocalPortNum));
+    return true;
 }
 
 void TCustomXSocket::Listen()
 {
+    if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+        RaiseException("Listen: Socket already in use");
+        return;
+    }
     const char* refusal = !FPortAssigned    ? "listen: port not assigned"
                           : !FProtoAssigned ? "listen: protocol not assigned"
                           : !FAddrAssigned  ? "listen: address not assigned"
@@ -794,7 +813,12 @@ void TCustomXSocket::Listen()
         SocketError("Bind");
         return;
     }
+    // Each state change and the datagram's connect event may end the
+    // session (or free the component) from a handler.
+    const TSessionGuard session(this);
     ChangeState(wsBound);
+    if (!session.Holds())
+        return;
 
     if (FType == SOCK_STREAM) {
         if (winsock::listen(FHSocket, ListenBacklog) != 0) {
@@ -825,21 +849,27 @@ void TCustomXSocket::Listen()
                 try {
                     SocketError("WSAIoctl(SIO_RCVALL)");
                 } catch (...) {
-                    Close();
+                    if (session.Holds())
+                        Close();
                     throw;
                 }
-                Close();
+                if (session.Holds())
+                    Close();
                 return;
             }
         }
         ChangeState(wsListening);
-        ChangeState(wsConnected);
-        TriggerSessionConnectedSpecial(0);
+        if (session.Holds())
+            ChangeState(wsConnected);
+        if (session.Holds())
+            TriggerSessionConnectedSpecial(0);
     } else {
         SocketError("Listen: unexpected protocol.");
         return;
     }
 
+    if (!session.Holds())
+        return;
     FSelectEvent = FType == SOCK_STREAM ? FD_ACCEPT | FD_CLOSE
                                         : FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;
     if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
@@ -852,12 +882,27 @@ void TCustomXSocket::Listen()
 bool TCustomXSocket::OpenSocketHandle(const char* failure)
 {
     DeleteBufferedData();
-    FHSocket = winsock::socket(FAddrFormat, FType, FProto);
-    if (FHSocket == INVALID_SOCKET) {
+    const SOCKET handle = winsock::socket(FAddrFormat, FType, FProto);
+    if (handle == INVALID_SOCKET) {
         SocketError(failure);
         return false;
     }
+    TakeHandle(handle);
     return true;
+}
+
+void TCustomXSocket::TakeHandle(SOCKET handle)
+{
+    FHSocket = handle;
+    ++FSession;
+    FCloseInvoked = false;  // a session of its own, whose close is still to come
+}
+
+void TCustomXSocket::LoseHandle()
+{
+    FHSocket = INVALID_SOCKET;
+    ++FSession;
+    DropQueuedNotices();
 }
 
 // A socket still in wsClosed has no close of its own (Close ignores it), and
@@ -866,7 +911,7 @@ void TCustomXSocket::CloseHandle()
 {
     const int error = XSocket_WSAGetLastError();
     XSocket_closesocket(FHSocket);
-    FHSocket = INVALID_SOCKET;
+    LoseHandle();
     XSocket_WSASetLastError(error);
 }
 
@@ -878,12 +923,13 @@ SOCKET TCustomXSocket::Accept()
         return INVALID_SOCKET;
     }
     int len = sizeof FSin;
-    FASocket = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    const SOCKET accepted = winsock::accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+    FASocket = accepted;
     // A failed accept is the pending peer's (one that reset before it was
     // taken gives 10054): the listener stays open and keeps serving.
-    if (FASocket == INVALID_SOCKET)
+    if (accepted == INVALID_SOCKET)
         ReportSocketError(XSocket_WSAGetLastError(), "Accept");
-    return FASocket;
+    return accepted;
 }
 
 void TCustomXSocket::Dup(SOCKET newHSocket)
@@ -895,27 +941,34 @@ void TCustomXSocket::Dup(SOCKET newHSocket)
     }
     if (FState != wsClosed) {
         const SOCKET old = FHSocket;
-        FHSocket = INVALID_SOCKET;
-        DropQueuedNotices();
+        LoseHandle();
         if (old != INVALID_SOCKET && XSocket_closesocket(old) != 0) {
+            TakeHandle(newHSocket);  // handed over: it goes too
+            CloseHandle();
             SocketError("Dup (closesocket)");
             return;
         }
+        const TSessionGuard closed(this);
         ChangeState(wsClosed);
+        if (!closed.Holds()) {
+            // The handler opened a session of its own: the new handle has no
+            // place here.
+            XSocket_closesocket(newHSocket);
+            return;
+        }
     }
-    FHSocket = newHSocket;
-    if (const char* failed = ReadSocketBufSizes()) {
-        SocketError(failed);
-        return;
-    }
-    if (ComponentOptions.Contains(wsoTcpNoDelay) && !ApplyTcpNoDelay())
-        return;
-    if (!ApplyLinger() || !ApplyKeepAlive())
-        return;
+    TakeHandle(newHSocket);
+    const char* failed = ReadSocketBufSizes();
+    if (!failed)
+        failed = SetStreamOptions();
     FSelectEvent = FD_READ | FD_WRITE | FD_CLOSE;
-    if (winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
-        SOCKET_ERROR) {
-        SocketError("WSAAsyncSelect");
+    if (!failed && winsock::WSAAsyncSelect(FHSocket, Handle(), FMsg_WM_ASYNCSELECT, FSelectEvent) ==
+                       SOCKET_ERROR)
+        failed = "WSAAsyncSelect";
+    if (failed) {
+        // Not adopted, so no close would let it go; the report may raise.
+        CloseHandle();
+        SocketError(failed);
         return;
     }
     DupConnected();

@@ -7,7 +7,8 @@
 // Failures of an operation fire OnError when it is assigned and raise
 // ESocketException otherwise; exceptions escaping an event handler that runs
 // from the hidden window go to OnBgException and, left unhandled, abort the
-// connection.
+// connection. Any handler may close the session, open the next one or free
+// the component: what raised the event goes no further with what it ended.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -246,7 +247,11 @@ protected:
     virtual void AssignDefaultValue();
     virtual void InternalClose(bool shutdownFirst, WORD error);
     virtual void InternalAbort(WORD error);
-    virtual void BindSocket();
+    // False when the bind failed (and was reported).
+    virtual bool BindSocket();
+    // The send call itself (send, or sendto for a datagram socket), counted,
+    // without the event; RealSend adds OnSendData.
+    virtual int NetworkSend(const char* data, int len);
     virtual int RealSend(const char* data, int len);
     virtual void RaiseException(const std::string& text);
     virtual bool TriggerDataAvailable(WORD error);
@@ -255,6 +260,7 @@ protected:
     virtual void TriggerSessionConnected(WORD error);
     virtual void TriggerSessionClosed(WORD error);
     virtual void TriggerDataSent(WORD error);
+    void TriggerSendData(int count);
     virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
     virtual void TriggerDnsLookupDone(WORD error);
     virtual void TriggerError();
@@ -266,6 +272,25 @@ protected:
     virtual void Do_FD_ACCEPT(WORD error);
     virtual void Do_FD_CLOSE(WORD error);
     virtual void DupConnected();
+
+    // A handler may free the component, or end the session in hand and even
+    // open the next one, before the code that raised its event goes on: such
+    // code asks Alive() or Holds() first. Every handle taken or let go starts
+    // a new session number.
+    class TSessionGuard {
+    public:
+        explicit TSessionGuard(TCustomXSocket* socket) noexcept
+            : FLife(socket), FSocket(socket), FSession(socket->FSession)
+        {
+        }
+        bool Alive() const noexcept { return FLife.InService(); }
+        bool Holds() const noexcept { return Alive() && FSocket->FSession == FSession; }
+
+    private:
+        TCxLifeGuard FLife;
+        const TCustomXSocket* FSocket;
+        unsigned FSession;
+    };
 
     void ChangeState(TSocketState newState);
     void SocketError(const std::string& context);
@@ -283,9 +308,14 @@ protected:
     void ResolveRemoteAddr();
     void ResolveLocalPort();
 
-    bool ApplyTcpNoDelay();
-    bool ApplyLinger();
-    bool ApplyKeepAlive();
+    // Each gives the context of the call that failed, or none.
+    const char* SetNoDelayOption();
+    const char* SetLingerOption();
+    const char* SetKeepAliveOption();
+    // No-delay when asked for, linger and keep-alive, as Connect and Dup set them.
+    const char* SetStreamOptions();
+    // The linger option, failures reported.
+    void ApplyLinger();
     // The context of the read that failed, or none.
     const char* ReadSocketBufSizes();
 
@@ -300,11 +330,16 @@ protected:
 
 private:
     bool OpenSocketHandle(const char* failure);
+    void TakeHandle(SOCKET handle);
+    // Forgets the handle (closed, or never to be used again) and drops the
+    // notices that name it.
+    void LoseHandle();
     void CloseHandle();
     void DropQueuedNotices();
-    bool SendFromBuffer();
+    void SendFailed(int error);
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);
+    void RefuseLookup(const std::string& text);
     void BeginDnsLookup();
 
     std::string FDnsResult;
@@ -318,6 +353,7 @@ private:
     TMessage FDnsEarlyMsg = {};
     TXSocketCounter* FCounter = nullptr;
     SOCKET FHSocket = INVALID_SOCKET;
+    unsigned FSession = 0;
     SOCKET FASocket = INVALID_SOCKET;
     UINT FMsg_WM_ASYNCSELECT = 0;
     UINT FMsg_WM_ASYNCGETHOSTBYNAME = 0;

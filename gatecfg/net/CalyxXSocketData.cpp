@@ -46,22 +46,22 @@ std::string SelectEventNames(const TMessage& msg)
 
 void TCustomXSocket::WndProc(TMessage& msg)
 {
-    try {
-        if (msg.Msg == FMsg_WM_ASYNCSELECT)
+    HandleGuarded([&] {
+        if (msg.Msg == FMsg_WM_ASYNCSELECT) {
             WMASyncSelect(msg);
-        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME)
+        } else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYNAME) {
             WMAsyncGetHostByName(msg);
-        else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR)
+        } else if (msg.Msg == FMsg_WM_ASYNCGETHOSTBYADDR) {
             WMAsyncGetHostByAddr(msg);
-        else if (msg.Msg == FMsg_WM_CLOSE_DELAYED)
-            Close();
-        else if (msg.Msg == FMsg_WM_TEST_EXCEPTION)
+        } else if (msg.Msg == FMsg_WM_CLOSE_DELAYED) {
+            if (unsigned(msg.WParam) == FSession)
+                Close();
+        } else if (msg.Msg == FMsg_WM_TEST_EXCEPTION) {
             throw ESocketException("Test exception in XSocket");
-        else
+        } else {
             TCxWndControl::WndProc(msg);  // may free the component
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+        }
+    });
 }
 
 void TCustomXSocket::WMASyncSelect(TMessage& msg)
@@ -71,8 +71,9 @@ void TCustomXSocket::WMASyncSelect(TMessage& msg)
         return;
     const WORD error = HIWORD(msg.LParam);
     const WORD events = LOWORD(msg.LParam);
-    // A handler may close the socket (or adopt another) half-way: the rest of
-    // the notice then belongs to a handle that is gone.
+    // A handler may end the session (or free the component) half-way: the
+    // rest of the notice then belongs to a handle that is gone.
+    const TSessionGuard session(this);
     struct {
         WORD Bit;
         void (TCustomXSocket::*Handler)(WORD);
@@ -82,7 +83,7 @@ void TCustomXSocket::WMASyncSelect(TMessage& msg)
                         {FD_ACCEPT, &TCustomXSocket::Do_FD_ACCEPT},
                         {FD_CLOSE, &TCustomXSocket::Do_FD_CLOSE}};
     for (const auto& step : kOrder) {
-        if (FHSocket != target)
+        if (!session.Holds())
             return;
         if (events & step.Bit)
             (this->*step.Handler)(error);
@@ -93,25 +94,34 @@ void TCustomXSocket::Do_FD_CONNECT(WORD error)
 {
     if (FState == wsConnected)
         return;
+    const TSessionGuard session(this);
     ChangeState(wsConnected);
+    if (!session.Holds())
+        return;
     TriggerSessionConnectedSpecial(error);
-    if (error != 0 && FState != wsClosed)
+    if (error != 0 && session.Holds() && FState != wsClosed)
         Close();
 }
 
 void TCustomXSocket::Do_FD_READ(WORD error)
 {
+    const TSessionGuard session(this);
     if (FState != wsConnected) {
         ChangeState(wsConnected);
+        if (!session.Holds())
+            return;
         TriggerSessionConnectedSpecial(error);
+        if (!session.Holds())
+            return;
     }
     ASyncReceive(error, ComponentOptions);
 }
 
 void TCustomXSocket::Do_FD_WRITE(WORD error)
 {
+    const TSessionGuard session(this);
     TryToSend();
-    if (FbAllSent)
+    if (session.Holds() && FbAllSent)
         TriggerDataSent(error);
 }
 
@@ -124,10 +134,15 @@ void TCustomXSocket::Do_FD_CLOSE(WORD error)
 {
     if (FState == wsConnecting || FHSocket == INVALID_SOCKET)
         return;
+    const TSessionGuard session(this);
     ASyncReceive(0, ComponentOptions.Without(wsoNoReceiveLoop));
+    if (!session.Holds())
+        return;  // closed from the data handler, which reported it
     if (!FCloseInvoked) {
         FCloseInvoked = true;
         TriggerSessionClosed(error);
+        if (!session.Holds())
+            return;
     }
     if (FState != wsClosed)
         Close();
@@ -136,10 +151,14 @@ void TCustomXSocket::Do_FD_CLOSE(WORD error)
 void TCustomXSocket::ASyncReceive(WORD error, TXSocketOptions options)
 {
     // An exception of a pass ends the loop and goes on to the dispatcher.
+    const TSessionGuard session(this);
     for (;;) {
         LastError = 0;
         const unsigned before = FReceiveCalls;
-        if (!TriggerDataAvailable(error)) {
+        const bool assigned = TriggerDataAvailable(error);
+        if (!session.Holds())
+            return;
+        if (!assigned) {
             char scratch[4];
             if (DoRecv(scratch, sizeof scratch, 0) < 0) {
                 const int e = XSocket_WSAGetLastError();
@@ -184,8 +203,9 @@ int TCustomXSocket::Send(const void* data, int len)
         len = 0;
     if (FbAllSent)
         return len;
+    const TSessionGuard session(this);
     TryToSend();
-    if (FbAllSent && FHSocket != INVALID_SOCKET)
+    if (session.Holds() && FbAllSent && FHSocket != INVALID_SOCKET)
         lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket), MAKELONG(FD_WRITE, 0));
     return len;
 }
@@ -225,7 +245,7 @@ void TCustomXSocket::DeleteBufferedData()
     FBufferedByteCount = 0;
 }
 
-int TCustomXSocket::RealSend(const char* data, int len)
+int TCustomXSocket::NetworkSend(const char* data, int len)
 {
     const int result =
         FType == SOCK_DGRAM
@@ -236,47 +256,62 @@ int TCustomXSocket::RealSend(const char* data, int len)
         FWriteCount += uint64_t(result);
         if (FCounter)
             FCounter->LastSendTick = lib::GetTickCount();
-        if (OnSendData.Assigned())
-            OnSendData(this, result);
     }
     return result;
 }
 
-// Offers the chain to WinSock block by block; false after a send failure.
-bool TCustomXSocket::SendFromBuffer()
+int TCustomXSocket::RealSend(const char* data, int len)
 {
+    const int result = NetworkSend(data, len);
+    if (result > 0)
+        TriggerSendData(result);
+    return result;
+}
+
+// Offers the chain to WinSock block by block. The bytes that went out leave
+// the chain before OnSendData runs, so that a handler that sends queues
+// behind them; the lock is not held while the handler runs.
+void TCustomXSocket::TryToSend()
+{
+    const TSessionGuard session(this);
     for (;;) {
-        const char* data = nullptr;
-        const int len = FBufHandler->Peek(data);
-        if (len <= 0) {
-            FbAllSent = true;
-            return true;
+        int offered = 0;
+        int sent = 0;
+        int error = 0;
+        {
+            TBufferLock lock(FBufHandler);
+            const char* data = nullptr;
+            if (FHSocket != INVALID_SOCKET)
+                offered = FBufHandler->Peek(data);
+            if (offered <= 0) {
+                FbAllSent = true;
+                return;
+            }
+            sent = NetworkSend(data, offered);
+            if (sent > 0) {
+                FBufferedByteCount = sent < FBufferedByteCount ? FBufferedByteCount - sent : 0;
+                FBufHandler->Remove(sent);
+            } else if (sent < 0) {
+                error = XSocket_WSAGetLastError();
+            }
         }
-        const int sent = RealSend(data, len);
         if (sent == 0)
-            return true;
-        if (sent < 0)
-            return false;
-        FBufferedByteCount = sent < FBufferedByteCount ? FBufferedByteCount - sent : 0;
-        FBufHandler->Remove(sent);
-        if (sent < len)
-            return true;  // the rest waits for FD_WRITE
+            return;
+        if (sent < 0) {
+            SendFailed(error);
+            return;
+        }
+        TriggerSendData(sent);
+        if (!session.Holds() || sent < offered)
+            return;  // the rest waits for FD_WRITE
     }
 }
 
-void TCustomXSocket::TryToSend()
+void TCustomXSocket::SendFailed(int error)
 {
-    TBufferLock lock(FBufHandler);
-    if (FHSocket == INVALID_SOCKET || FBufHandler->IsEmpty()) {
-        FbAllSent = true;
-        return;
-    }
-    if (SendFromBuffer())
-        return;
-    const int error = XSocket_WSAGetLastError();
     switch (error) {
     case WSAEWOULDBLOCK:
-        return;
+        return;  // FD_WRITE resumes sending
     case WSAEINVAL:
     case WSAENOTSOCK:
     case WSAECONNABORTED:
@@ -285,10 +320,15 @@ void TCustomXSocket::TryToSend()
         if (CheckLogOptions(loWsockErr))
             DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
         FCloseInvoked = true;
-        Close();
-        TriggerSessionClosed(WORD(error));
+        {
+            const TCxLifeGuard life(this);
+            Close();
+            if (life.InService())
+                TriggerSessionClosed(WORD(error));
+        }
         return;
     default:
+        XSocket_WSASetLastError(error);
         SocketError("TryToSend failed");
     }
 }
@@ -299,19 +339,21 @@ int TCustomXSocket::SendTo(const sockaddr_in& dest, int destLen, const void* dat
                                        reinterpret_cast<const sockaddr*>(&dest), destLen);
     if (result > 0) {
         FWriteCount += uint64_t(result);
-        if (OnSendData.Assigned())
-            OnSendData(this, result);
         if (FType == SOCK_DGRAM && FBufHandler->IsEmpty())
             lib::PostMessageA(Handle(), FMsg_WM_ASYNCSELECT, WPARAM(FHSocket),
                               MAKELONG(FD_WRITE, 0));
+        TriggerSendData(result);
     }
     return result;
 }
 
 void TCustomXSocket::Flush()
 {
-    while (FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
+    const TSessionGuard session(this);
+    while (session.Holds() && FHSocket != INVALID_SOCKET && !FBufHandler->IsEmpty()) {
         TryToSend();
+        if (!session.Holds())
+            return;
         MessagePump();
     }
 }
@@ -384,20 +426,30 @@ int TCustomXSocket::ReceiveFrom(void* buffer, int len, sockaddr_in& from, int& f
     return result;
 }
 
+// Pending bytes belong to the handler: the close is seen with a peek, which
+// takes nothing. A handler that left the bytes where they are is not asked
+// again until more arrive.
 void TCustomXSocket::WaitForClose()
 {
-    while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+    const TSessionGuard session(this);
+    u_long stalledAt = 0;
+    while (session.Holds() && FHSocket != INVALID_SOCKET && FState != wsClosed) {
         MessagePump();
         u_long pending = 0;
-        if (winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
+        if (!session.Holds() ||
+            winsock::ioctlsocket(FHSocket, kFionRead, &pending) == SOCKET_ERROR)
             break;
-        if (pending > 0)
+        if (pending > 0 && pending != stalledAt) {
+            const unsigned before = FReceiveCalls;
             TriggerDataAvailable(0);
-        if (FHSocket == INVALID_SOCKET)
-            break;
+            if (!session.Holds())
+                break;
+            stalledAt = FReceiveCalls == before ? pending : 0;
+        }
         char scratch;
-        if (DoRecv(&scratch, 1, 0) < 1 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK)
-            break;
+        const int peeked = XSocket_recv(FHSocket, &scratch, 1, MSG_PEEK);
+        if (peeked == 0 || (peeked < 0 && XSocket_WSAGetLastError() != WSAEWOULDBLOCK))
+            break;  // the peer's end, or a failure
         MessagePump();
     }
 }
@@ -420,9 +472,11 @@ void TCustomXSocket::Close()
     InternalClose(true, 0);
 }
 
+// The notice names the session it was asked for: a session that has ended
+// meanwhile takes the next one's close with it otherwise.
 BOOL TCustomXSocket::CloseDelayed()
 {
-    return lib::PostMessageA(Handle(), FMsg_WM_CLOSE_DELAYED, 0, 0);
+    return lib::PostMessageA(Handle(), FMsg_WM_CLOSE_DELAYED, WPARAM(FSession), 0);
 }
 
 void TCustomXSocket::Abort()
@@ -437,11 +491,17 @@ void TCustomXSocket::AbortOnBgException()
 
 void TCustomXSocket::InternalAbort(WORD error)
 {
+    // The lookup's and the linger option's reports run handlers too.
+    const TCxLifeGuard life(this);
     CancelDnsLookup();
+    if (!life.InService())
+        return;
     DeleteBufferedData();
     if (FState == wsConnected && FProto == IPPROTO_TCP) {
         LingerOnOff = wsLingerOff;
         ApplyLinger();
+        if (!life.InService())
+            return;
     }
     InternalClose(false, error);
 }
@@ -450,8 +510,10 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
 {
     if (FHSocket == INVALID_SOCKET) {
         if (FState != wsClosed) {
+            const TSessionGuard closed(this);
             ChangeState(wsClosed);
-            AssignDefaultValue();
+            if (closed.Holds())
+                AssignDefaultValue();
         }
         return;
     }
@@ -461,29 +523,34 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
         Shutdown(1);
     // Notices stop before the handle goes, so none can follow the purge.
     winsock::WSAAsyncSelect(FHSocket, Handle(), 0, 0);
+    const TCxLifeGuard life(this);
     for (;;) {
         if (winsock::closesocket(FHSocket) == 0)
             break;
         const int e = XSocket_WSAGetLastError();
         if (e == WSAEWOULDBLOCK) {
             MessagePump();
+            if (!life.InService())
+                return;  // freed meanwhile, which closed it
             continue;
         }
         LastError = e;
         if (e == WSANOTINITIALISED)
             break;
-        FHSocket = INVALID_SOCKET;
-        DropQueuedNotices();
+        LoseHandle();
         SocketError("Disconnect (closesocket)");
         return;
     }
-    FHSocket = INVALID_SOCKET;
-    DropQueuedNotices();
+    LoseHandle();
+    // The events may open the next session, which the reset must not wipe.
+    const TSessionGuard closed(this);
+    const bool notify = !IsDestroying() && !FCloseInvoked;
+    FCloseInvoked = true;
     ChangeState(wsClosed);
-    if (!IsDestroying() && !FCloseInvoked) {
-        FCloseInvoked = true;
+    if (notify && closed.Alive())
         TriggerSessionClosed(error);
-    }
+    if (!closed.Holds())
+        return;
     try {
         AssignDefaultValue();
     } catch (...) {
@@ -506,16 +573,17 @@ void TCustomXSocket::SocketError(const std::string& context)
     if (error == WSAECONNRESET || error == WSAENOTCONN) {
         if (FHSocket != INVALID_SOCKET) {
             winsock::closesocket(FHSocket);
-            FHSocket = INVALID_SOCKET;
-            DropQueuedNotices();
+            LoseHandle();
         }
+        const TSessionGuard closed(this);
         if (FState != wsClosed && !FCloseInvoked) {
             FCloseInvoked = true;
             TriggerSessionClosed(WORD(error));
         }
-        ChangeState(wsClosed);
-        // No reset follows this close: re-arm the guard for the next session.
-        FCloseInvoked = false;
+        if (closed.Holds())
+            ChangeState(wsClosed);
+        if (!closed.Alive())
+            return;  // freed by the handler: nobody is left to tell
     }
     ReportSocketError(error, context);
 }
@@ -561,6 +629,12 @@ void TCustomXSocket::TriggerSessionClosed(WORD error)
 {
     if (OnSessionClosed.Assigned())
         OnSessionClosed(this, error);
+}
+
+void TCustomXSocket::TriggerSendData(int count)
+{
+    if (OnSendData.Assigned())
+        OnSendData(this, count);
 }
 
 void TCustomXSocket::TriggerDataSent(WORD error)

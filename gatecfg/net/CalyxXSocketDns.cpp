@@ -121,11 +121,20 @@ void TCustomXSocket::ReadHostEntry(const hostent* entry, bool names)
         FDnsResult = FDnsResultList.front();
 }
 
+// With OnError assigned the refusal is followed by the lookup's end, unless
+// the error's handler freed the component.
+void TCustomXSocket::RefuseLookup(const std::string& text)
+{
+    const TCxLifeGuard life(this);
+    RaiseException(text);
+    if (life.InService())
+        TriggerDnsLookupDone(WSAEINVAL);
+}
+
 void TCustomXSocket::DnsLookup(const std::string& hostName)
 {
     if (hostName.empty()) {
-        RaiseException("DNS lookup: invalid host name.");
-        TriggerDnsLookupDone(WSAEINVAL);
+        RefuseLookup("DNS lookup: invalid host name.");
         return;
     }
     BeginDnsLookup();
@@ -204,8 +213,7 @@ void TCustomXSocket::ReverseDnsLookup(const std::string& hostAddr)
     // Only an address can be looked up backwards: a name would turn into
     // INADDR_NONE and look up 255.255.255.255.
     if (hostAddr.empty() || !IsDottedIP(hostAddr)) {
-        RaiseException("Reverse DNS Lookup: Invalid host name.");
-        TriggerDnsLookupDone(WSAEINVAL);
+        RefuseLookup("Reverse DNS Lookup: Invalid host name.");
         return;
     }
     BeginDnsLookup();
@@ -228,8 +236,7 @@ void TCustomXSocket::ReverseDnsLookup(const std::string& hostAddr)
 void TCustomXSocket::ReverseDnsLookupSync(const std::string& hostAddr)
 {
     if (hostAddr.empty() || hostAddr.size() > 256 || !IsDottedIP(hostAddr)) {
-        RaiseException("Reverse DNS Lookup: Invalid host name.");
-        TriggerDnsLookupDone(WSAEINVAL);
+        RefuseLookup("Reverse DNS Lookup: Invalid host name.");
         return;
     }
     BeginDnsLookup();

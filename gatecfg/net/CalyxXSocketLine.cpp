@@ -12,8 +12,9 @@ void TCustomLineXSocket::SetLineMode(bool on)
 
 int TCustomLineXSocket::SendTextLine(const std::string& text)
 {
+    const TCxLifeGuard life(this);
     const int sent = SendStr(text);
-    if (sent <= 0)
+    if (sent <= 0 || !life.InService())
         return sent;
     if (SendStr(LineEnd()) <= 0)
         return -1;
@@ -36,12 +37,10 @@ void TCustomLineXSocket::WndProc(TMessage& msg)
         TCustomSslXSocket::WndProc(msg);
         return;
     }
-    try {
+    HandleGuarded([&] {
         FDataError = 0;
         FLines.Reprocess();
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+    });
 }
 
 void TCustomLineXSocket::TriggerLineLimitExceeded(int rcvdLength, bool& clearData)
@@ -69,13 +68,17 @@ bool TCustomLineXSocket::TriggerDataAvailable(WORD error)
 void TCustomLineXSocket::TriggerSessionClosed(WORD error)
 {
     FDataError = 0;
+    // The last line's handler may free the component.
+    const TCxLifeGuard life(this);
     try {
         FLines.SessionClosed();
     } catch (...) {
-        TCustomSslXSocket::TriggerSessionClosed(error);
+        if (life.InService())
+            TCustomSslXSocket::TriggerSessionClosed(error);
         throw;
     }
-    TCustomSslXSocket::TriggerSessionClosed(error);
+    if (life.InService())
+        TCustomSslXSocket::TriggerSessionClosed(error);
 }
 
 int TCustomLineXSocket::DoRecv(void* buffer, int len, int flags)

@@ -51,9 +51,13 @@ void TXSocketClient::SendBanner()
 
 void TXSocketClient::Dup(SOCKET newHSocket)
 {
+    const TCxLifeGuard life(this);
     TXSocket::Dup(newHSocket);
+    if (!life.InService())
+        return;
     FPeerAddr = TXSocket::GetPeerAddr();
-    FPeerPort = TXSocket::GetPeerPort();
+    if (life.InService())
+        FPeerPort = TXSocket::GetPeerPort();
 }
 
 void TXSocketClient::TriggerSessionClosed(WORD error)
@@ -119,34 +123,52 @@ void TCustomXSocketServer::TriggerClientDisconnect(TXSocketClient* client, WORD 
         OnClientDisconnect(this, client, error);
 }
 
+// The client of a pending connection, or none when its creation event freed
+// it (or the server); without a client the connection is dropped.
 TXSocketClient* TCustomXSocketServer::CreateClient()
 {
+    const TCxLifeGuard life(this);
     TXSocketClient* client = nullptr;
     try {
         client = ClientClass(this);
         client->ClientId = ClientCounter;
         TriggerClientCreate(client);
     } catch (...) {
-        // The pending connection would stay queued: take it and drop it. That
-        // may fail in turn (the peer is gone); the half-made client goes all
-        // the same and the first failure is the one reported.
-        try {
-            const SOCKET h = Accept();
-            if (h != INVALID_SOCKET)
-                winsock::closesocket(h);
-        } catch (...) {
-        }
-        if (client)
+        // The half-made client goes; the first failure is the one reported.
+        if (life.InService() && IsClient(client))
             client->Free();
+        if (life.InService())
+            DropPendingConnection();
         throw;
+    }
+    if (!life.InService())
+        return nullptr;
+    if (!IsClient(client)) {
+        DropPendingConnection();
+        return nullptr;
     }
     return client;
 }
 
+// A pending connection would stay queued: it is taken and dropped. That may
+// fail in turn (the peer is gone), which adds nothing to report.
+void TCustomXSocketServer::DropPendingConnection()
+{
+    try {
+        const SOCKET h = Accept();
+        if (h != INVALID_SOCKET)
+            winsock::closesocket(h);
+    } catch (...) {
+    }
+}
+
 void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
 {
+    // Every handler below may free the server (its clients going with it)
+    // or the new client: each step after one asks first.
+    const TCxLifeGuard life(this);
     TXSocket::TriggerSessionAvailable(error);
-    if (error != 0)
+    if (error != 0 || !life.InService())
         return;
     // After the wrap a number (and so a name) may still belong to a client
     // that lives on: skip it, there are fewer clients than numbers.
@@ -158,6 +180,9 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
         clientName = Name() + "Client" + lib::IntToStr(ClientCounter);
     } while (FindComponent(clientName));
     TXSocketClient* client = CreateClient();
+    if (!client)
+        return;
+    const auto clientLives = [&] { return life.InService() && IsClient(client); };
     client->SetName(clientName);
     client->Banner = Banner;
     client->SetCxLogger(CxLogger());
@@ -165,25 +190,50 @@ void TCustomXSocketServer::TriggerSessionAvailable(WORD error)
     // A client that got no connection would stay listed (and counted against
     // MaxClients) for ever: it goes with the failure.
     try {
-        client->Dup(Accept());
+        const SOCKET handle = Accept();
+        if (handle != INVALID_SOCKET && clientLives())
+            client->Dup(handle);
+    } catch (rtl::Exception& e) {
+        if (clientLives())
+            client->Free();
+        if (life.InService())
+            ReportLostConnection(e);
+        return;
     } catch (...) {
-        client->Free();
+        if (clientLives())
+            client->Free();
         throw;
     }
+    if (!clientLives())
+        return;
     if (client->State() != wsConnected) {
         client->Free();
         return;
     }
     TriggerClientConnect(client, error);
-    if (!IsClient(client) || client->State() != wsConnected)
+    if (!clientLives() || client->State() != wsConnected)
         return;
     if (MaxClients > 0 && ClientCount() > MaxClients) {
         client->Banner = BannerTooBusy;
         client->SendBanner();
-        client->Close();
+        if (clientLives())
+            client->Close();
     } else {
         client->SendBanner();
     }
+}
+
+// A connection lost before the client could take it (a peer that reset
+// before its accept, a peer address that cannot be read) goes to the
+// server's error path: OnError when assigned, else the background event.
+// It is the newcomer's failure and the listener is sound, so CanClose starts
+// False there and the server keeps serving unless the handler asks to close.
+void TCustomXSocketServer::ReportLostConnection(rtl::Exception& e)
+{
+    if (OnError.Assigned())
+        TriggerError();
+    else
+        ReportBackGroundException(e, false);
 }
 
 void TCustomXSocketServer::WndProc(TMessage& msg)
@@ -192,19 +242,19 @@ void TCustomXSocketServer::WndProc(TMessage& msg)
         TXSocket::WndProc(msg);
         return;
     }
-    try {
-        WMClientClosed(msg);
-    } catch (rtl::Exception& e) {
-        HandleBackGroundException(e);
-    }
+    HandleGuarded([&] { WMClientClosed(msg); });
 }
 
 void TCustomXSocketServer::WMClientClosed(TMessage& msg)
 {
     const auto notice = TakeNotice(msg);
     TXSocketClient* client = notice->Client;
-    // The handler may have disconnected (freed) the client itself.
-    const auto stillListed = [&] { return IsClient(client) && client->ClientId == notice->ClientId; };
+    // The handler may have disconnected (freed) the client itself, or freed
+    // the server.
+    const TCxLifeGuard life(this);
+    const auto stillListed = [&] {
+        return life.InService() && IsClient(client) && client->ClientId == notice->ClientId;
+    };
     if (!stillListed())
         return;
     try {
@@ -227,7 +277,8 @@ void TCustomXSocketServer::Disconnect(TXSocketClient* client)
 
 void TCustomXSocketServer::DisconnectAll()
 {
-    while (ClientCount() > 0)
+    const TCxLifeGuard life(this);
+    while (life.InService() && ClientCount() > 0)
         Disconnect(Client(0));
 }
 

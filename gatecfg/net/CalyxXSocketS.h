@@ -94,6 +94,8 @@ protected:
 
 private:
     TXSocketClient* CreateClient();
+    void DropPendingConnection();
+    void ReportLostConnection(rtl::Exception& e);
 
     std::vector<TXSocketClient*> FClients;
     UINT FClientClosedMsg = 0;

@@ -7,6 +7,9 @@ namespace calyx {
 
 int TCustomSyncXSocket::WaitForDone(bool& done)
 {
+    // The messages of the wait may free the component: the wait then ends
+    // as the control's loop does.
+    const TCxLifeGuard life(this);
     const DWORD stop = lib::GetTickCount() + DWORD(Timeout);
     for (;;) {
         if (done)
@@ -17,6 +20,8 @@ int TCustomSyncXSocket::WaitForDone(bool& done)
         if ((rtl::Application() && rtl::Application()->Terminated()) || Terminated)
             return XSOCKET_WAIT_TIMEOUT;
         MessagePump();
+        if (!life.InService())
+            return done ? 0 : XSOCKET_WAIT_TIMEOUT;
         lib::Sleep(0);
     }
 }
@@ -24,8 +29,12 @@ int TCustomSyncXSocket::WaitForDone(bool& done)
 int TCustomSyncXSocket::RunAndWait(const std::function<void()>& proc, bool& done)
 {
     done = false;
-    if (proc)
+    if (proc) {
+        const TCxLifeGuard life(this);
         proc();
+        if (!life.InService())
+            return done ? 0 : XSOCKET_WAIT_TIMEOUT;
+    }
     return WaitForDone(done);
 }
 

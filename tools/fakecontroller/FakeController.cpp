@@ -2,7 +2,9 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <utility>
 
 namespace fakecontroller {
@@ -190,20 +192,25 @@ bool FakeController::ReadBanner(std::string& rest)
 
 void FakeController::Serve(std::string pending)
 {
-    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::milliseconds(options_.pingIntervalMs);
     SendPing();
-    auto nextPing = Clock::now() + std::chrono::milliseconds(options_.pingIntervalMs);
+    // Keep-alives stay on their schedule, so that a rate holds however long
+    // a turn of this loop takes.
+    auto nextPing = Clock::now() + interval;
     auto lastData = Clock::now();
     TakeFrames(pending, false);
     while (!stop_) {
-        if (Clock::now() >= nextPing) {
+        const auto now = Clock::now();
+        if (now >= nextPing) {
             SendPing();
-            nextPing = Clock::now() + std::chrono::milliseconds(options_.pingIntervalMs);
+            nextPing += interval;
+            continue;
         }
+        const auto untilPing = std::chrono::duration_cast<std::chrono::microseconds>(nextPing - now);
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(socket_, &readable);
-        timeval step = {0, static_cast<long>(kPollStepMs * 1000)};
+        timeval step = {0, static_cast<long>(std::min<long long>(kPollStepMs * 1000, untilPing.count()))};
         const int ready = select(0, &readable, nullptr, nullptr, &step);
         if (ready < 0)
             break;
@@ -238,7 +245,8 @@ void FakeController::TakeFrames(std::string& pending, bool idle)
         else
             return;
         pending.erase(0, frame.size());
-        Log("<- " + frame);
+        const bool echo = frame.size() >= 9 && frame[0] == '$' && frame.compare(5, 4, "ECHO") == 0;
+        Log("<- " + frame + (echo ? EchoArrived(Clock::now()) : std::string()));
         {
             std::lock_guard<std::mutex> guard(lock_);
             received_.push_back(frame);
@@ -261,9 +269,27 @@ void FakeController::Answer(const std::string& frame)
     Send(line + FrameCrc(line) + "\r\n");
 }
 
+std::string FakeController::EchoArrived(Clock::time_point at)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (pingsInFlight_.empty())
+        return " (no keep-alive waits for it)";
+    const auto roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(at - pingsInFlight_.front());
+    pingsInFlight_.pop_front();
+    echoRoundTrips_.push_back(roundTrip);
+    char text[48];
+    std::snprintf(text, sizeof text, " (round trip %.2f ms)", roundTrip.count() / 1000.0);
+    return text;
+}
+
 void FakeController::SendPing()
 {
     const std::string ping = "$" + options_.deviceNumber + options_.side + "PING";
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        ++pingsSent_;
+        pingsInFlight_.push_back(Clock::now());
+    }
     Send(ping + FrameCrc(ping) + "\r\n");
 }
 
@@ -340,6 +366,18 @@ bool FakeController::Closed() const
 {
     std::lock_guard<std::mutex> guard(lock_);
     return closed_;
+}
+
+std::size_t FakeController::PingsSent() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return pingsSent_;
+}
+
+std::vector<std::chrono::microseconds> FakeController::EchoRoundTrips() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return echoRoundTrips_;
 }
 
 }  // namespace fakecontroller

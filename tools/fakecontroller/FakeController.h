@@ -7,8 +7,10 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -62,12 +64,22 @@ public:
     std::string Banner() const;
     std::vector<std::string> Received() const;
     bool Closed() const;
+    // Keep-alives sent so far, and the round trip of each one answered, from
+    // its PING going out to its ECHO coming back, oldest first: the tool
+    // answers them in order.
+    std::size_t PingsSent() const;
+    std::vector<std::chrono::microseconds> EchoRoundTrips() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     bool Connect();
     bool ReadBanner(std::string& rest);
     void Serve(std::string pending);
     void TakeFrames(std::string& pending, bool idle);
+    // Records the round trip of the oldest keep-alive that waits for an
+    // echo, and tells it for the log.
+    std::string EchoArrived(Clock::time_point at);
     void Answer(const std::string& frame);
     void SendPing();
     void Log(const std::string& text);
@@ -86,6 +98,9 @@ private:
     bool closed_ = false;
     std::string banner_;
     std::vector<std::string> received_;
+    std::size_t pingsSent_ = 0;
+    std::deque<Clock::time_point> pingsInFlight_;
+    std::vector<std::chrono::microseconds> echoRoundTrips_;
 };
 
 }  // namespace fakecontroller

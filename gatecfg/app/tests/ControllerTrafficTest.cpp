@@ -215,6 +215,23 @@ TEST_F(TrafficTest, TheLogDropsItsOldestFiftyLinesOnlyPast200)
     EXPECT_EQ(trimmed.back(), L"$127BXX198");
 }
 
+// A NUL from a controller once ended the log window's text, hiding every
+// later line: the window shows it as its code and the lines after it.
+TEST_F(TrafficTest, TheLogWindowShowsTheLinesAfterANul)
+{
+    form->CreateHandle();
+    FakeController& controller = ConnectAnswered();
+    ASSERT_TRUE(controller.Send(std::string("$127BAB\0CD\x02\r\n", 13) + "$127BXX1\r\n$127BXX2\r\n"));
+    ASSERT_TRUE(PumpUntil([&] { return Logged(L"$127BXX2"); }));
+    const HWND memo = form->DisplayMemo->Handle();
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(memo, &text[0], static_cast<int>(text.size()))));
+    const std::wstring tail = L"\r\n$127BAB<00>CD<02>\r\n$127BXX1\r\n$127BXX2";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), form->DisplayMemo->Lines().Count());
+}
+
 TEST_F(TrafficTest, ALineOverTheLimitClosesOnlyThatConnection)
 {
     FakeController& controller = ConnectAnswered();

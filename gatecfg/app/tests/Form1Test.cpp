@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "ControllerFrame.h"
 #include "Unit1.h"
 #include "forms/Application.h"
+#include "forms/tests/Keyboard.h"
 #include "rtl/Application.h"
 
 namespace gatecfg {
@@ -244,6 +246,37 @@ TEST_F(Form1Test, TheLogDropsItsOldestFiftyLinesOnceItHoldsMoreThan200)
     EXPECT_EQ(LastLogLine(), L"Привет");
 }
 
+// The log window shows every line that arrived: a NUL and other control
+// bytes as their codes, the lines after them whole, and the trimming's counts.
+TEST_F(Form1Test, TheLogWindowShowsEveryLineThatArrived)
+{
+    rtl::StartRuntime();
+    form->CreateHandle();
+    const HWND memo = form->DisplayMemo->Handle();
+    const auto shown = [memo] {
+        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(memo, &text[0], static_cast<int>(text.size()))));
+        return text;
+    };
+    FakeClient& client = Learned("10.0.0.5");
+    client.Send(std::string("$127BX\0Y\x01Z\x7F\r\n", 12));
+    client.Send("$127BPING5C\r\n");
+    const std::wstring tail = L"\r\n$127BX<00>Y<01>Z<7F>\r\n$127BPING5C";
+    const std::wstring text = shown();
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+
+    const forms::TLines& log = form->DisplayMemo->Lines();
+    while (log.Count() < 201)
+        form->DisplayLine("line " + std::to_string(log.Count()));
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), 201);
+    form->DisplayLine("after the trim");
+    ASSERT_EQ(log.Count(), 152);
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), 152);
+    EXPECT_EQ(shown(), log.Text());  // no control byte is left among these
+    rtl::StopRuntime();
+}
+
 TEST_F(Form1Test, PollClearsTheParametersAndSendsItsSevenFrames)
 {
     FakeClient& client = Learned("10.0.0.5", "$127APING\r\n");
@@ -287,6 +320,21 @@ TEST_F(Form1Test, DecodedRepliesFillTheParametersAndLoadTheControls)
     client.Send("#127BGCNORRFx05\r\n");
     EXPECT_EQ(form->SpinEdit1->Value(), 1);
     EXPECT_TRUE(client.connected);
+}
+
+// Relay 7 is beyond the spin edit: it must not turn into a 4 that the next
+// assignment sends to the device.
+TEST_F(Form1Test, ARelayDigitTheSpinEditCannotHoldIsShownAndNotSent)
+{
+    FakeClient& client = Learned("10.0.0.5");
+    form->SpinEdit1->SetValue(2);
+    client.Send("#127BGCNORRF70510520020030511055xxAA\r\n");
+    ASSERT_EQ(form->DeviceInfo->Count(), 14);
+    EXPECT_EQ(form->DeviceInfo->Item(5).Caption, L"Сторона А Основное реле № 7 Время вкл. ");
+    EXPECT_EQ(form->SpinEdit1->Value(), 2);
+    EXPECT_EQ(form->MaskEdit2->Text(), L"0.5");
+    form->Button4Click(nullptr);
+    EXPECT_EQ(client.sent, std::vector<std::string>{AppendCrc("$127APR205")});
 }
 
 TEST_F(Form1Test, EachCommandConfirmsItsTextAndSendsItsFrame)
@@ -441,6 +489,67 @@ TEST_F(Form1Test, TheFormShowsItsRussianTextsInItsWindows)
     EXPECT_EQ(form->PageControl1->PageCount(), 5);
     EXPECT_EQ(form->TabSheet5->Caption(), L"Команда");
     EXPECT_GT(GetWindowTextLengthW(form->RichEdit1->Handle()), 1000);
+    rtl::StopRuntime();
+}
+
+// Tab walks the relay page in reading order, side A, side B, then the delay;
+// Enter presses the focused button; in the command line it sends the command.
+TEST_F(Form1Test, TheKeyboardWalksTheRelayPageAndEnterPressesTheDefaultButton)
+{
+    rtl::StartRuntime();
+    Learned("10.0.0.5");
+    form->Show();
+    form->PageControl1->SetActivePageIndex(1);
+    SetFocus(form->SpinEdit1->Handle());
+    const forms::TControl* order[] = {form->MaskEdit2, form->Button4,   form->SpinEdit3, form->MaskEdit3,
+                                      form->ComboBox1, form->Button5,   form->SpinEdit7, form->MaskEdit4,
+                                      form->Button7,   form->SpinEdit8, form->MaskEdit5, form->ComboBox2,
+                                      form->Button6,   form->ComboBox3, form->MaskEdit6, form->Button8,
+                                      form->DisplayMemo};
+    for (const forms::TControl* expected : order) {
+        forms::test::Press(VK_TAB);
+        ASSERT_EQ(forms::TControl::FromHandle(GetFocus()), expected) << expected->Name();
+    }
+    forms::test::Press(VK_TAB, true);
+    forms::test::Press(VK_TAB, true);
+    ASSERT_EQ(GetFocus(), form->MaskEdit6->Handle());
+
+    SetFocus(form->Button4->Handle());
+    forms::test::Press(VK_RETURN);
+    EXPECT_EQ(confirmations, std::vector<std::wstring>{
+        L"Для устройства 10.0.0.5 Сторона А, назначить основным реле0 время  .  ?"});
+
+    // "Отправить" is the form's default button, pressed while its page shows.
+    confirmations.clear();
+    form->PageControl1->SetActivePageIndex(4);
+    form->Edit1->SetText(L"GV");
+    SetFocus(form->Edit1->Handle());
+    forms::test::Press(VK_RETURN);
+    EXPECT_EQ(confirmations, std::vector<std::wstring>{L"Для устройства 10.0.0.5 отправить команду GV ?"});
+    rtl::StopRuntime();
+}
+
+// The values of the parameter list get the width the names leave, so that
+// none is cut; the device list's captions fit their columns.
+TEST_F(Form1Test, TheParameterValuesTakeTheRestOfTheList)
+{
+    rtl::StartRuntime();
+    form->CreateHandle();
+    FakeClient& client = Learned("10.0.0.5");
+    client.Send("#127BGCNORRF10510520020030511055xxAA\r\n");
+    const HWND list = form->DeviceInfo->Handle();
+    const auto width = [](HWND h, int column) {
+        return static_cast<int>(SendMessageW(h, LVM_GETCOLUMNWIDTH, column, 0));
+    };
+    RECT area{};
+    GetClientRect(list, &area);
+    EXPECT_EQ(width(list, 0), 300);
+    EXPECT_EQ(width(list, 1), area.right - 300);
+    EXPECT_GT(width(list, 1), SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"Динамический ключ")));
+    const HWND devices = form->ListView1->Handle();
+    EXPECT_EQ(width(devices, 0), 150);
+    EXPECT_GE(width(devices, 1), 100);
+    EXPECT_GT(width(devices, 1), SendMessageW(devices, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"Тип устройства")));
     rtl::StopRuntime();
 }
 

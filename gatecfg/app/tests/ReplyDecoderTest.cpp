@@ -187,6 +187,30 @@ TEST(ReplyDecoder, BadRelayNumbersLeaveTheirSpinEditsAndDecodingGoesOn)
     EXPECT_EQ(c.MaskEdit8, L"7");
 }
 
+// The spin edits hold 0 to 4: a digit beyond them shows in its row only and
+// leaves every spin edit as it was, as a non-digit does.
+TEST(ReplyDecoder, RelayDigitsTheSpinEditsCannotHoldShowInTheirRowsOnly)
+{
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        std::string reply = kConfigReply;
+        for (std::size_t position : {12u, 15u, 18u, 21u, 24u})
+            reply[position] = digit;  // body position p is line position p + 1
+        const ReplyEffects effects = DecodeReply(reply);
+        ASSERT_EQ(effects.Rows.size(), 14u) << Dump(effects.Rows);
+        const std::wstring shown(1, static_cast<wchar_t>(digit));
+        EXPECT_EQ(effects.Rows[5].Label, L"Сторона А Основное реле № " + shown + L" Время вкл. ");
+        EXPECT_EQ(effects.Rows[9].Label, L"Реле паника № " + shown + L" Время вкл. ");
+
+        ConfigControls c;
+        c.SpinEdit1 = c.SpinEdit3 = c.SpinEdit7 = c.SpinEdit8 = c.SpinEdit10 = 2;
+        effects.Controls.ApplyTo(c);
+        const int expected = digit <= '4' ? digit - '0' : 2;
+        for (int value : {c.SpinEdit1, c.SpinEdit3, c.SpinEdit7, c.SpinEdit8, c.SpinEdit10})
+            EXPECT_EQ(value, expected) << digit;
+        EXPECT_EQ(c.MaskEdit2, L"0.5") << digit;  // the times load all the same
+    }
+}
+
 TEST(ReplyDecoder, TruncatedConfigurationGivesEveryRowAndLoadsOnlyWholeFields)
 {
     // The body ends after position 13: the first relay number and half its time.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 using namespace gatecfg;
 
 TEST(StrUtil, PosFrom)
@@ -22,6 +24,11 @@ TEST(StrUtil, PosFrom)
         {"abca", "abcbabcabca", 1, INT_MAX, 5},  // inner characters decide
         {"abxa", "abcbabcabca", 1, INT_MAX, 0},
         {"abc", "ab", 1, INT_MAX, 0},
+        {"ab", "xxab", 0, INT_MAX, 3},    // position 0 reads as the first one
+        {"ab", "xxab", 5, INT_MAX, 0},    // past the text
+        {"ab", "xxab", SIZE_MAX, INT_MAX, 0},  // starts near the top must not wrap round
+        {"ab", "xxab", SIZE_MAX - 1, INT_MAX, 0},
+        {"b", "xxab", SIZE_MAX, 100, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PosFrom(c.sub, c.text, c.start, c.limit), c.pos)

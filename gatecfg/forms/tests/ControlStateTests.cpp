@@ -2,6 +2,8 @@
 // writes when tests drive it.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "forms/ComboBox.h"
 #include "forms/Form.h"
 #include "forms/ListView.h"
@@ -73,6 +75,84 @@ TEST(LinesTest, ChangesInsideAnUpdateBracketAreReportedOnceAtItsEnd)
     EXPECT_THROW(lines.Delete(5), std::out_of_range);
     ASSERT_EQ(lines.Count(), 1);
     EXPECT_EQ(lines[0], L"two");
+}
+
+// What a change report tells the owner: lines dropped from the front and
+// added at the end when that is all that happened, else the whole text.
+TEST(LinesTest, AReportTellsWhatChangedSinceTheLastOne)
+{
+    struct Case {
+        const char* what;
+        int lines;                                // held (and shown) before
+        std::function<void(TLines&)> edit;        // inside one bracket
+        TLinesEdit expected;
+    } cases[] = {
+        {"appended", 2, [](TLines& l) { l.Add(L"a"); l.Add(L"b"); }, {false, 0, 2}},
+        {"log trimmed", 201,
+         [](TLines& l) {
+             for (int i = 0; i < 50; ++i)
+                 l.Delete(0);
+             l.Add(L"new");
+         },
+         {false, 50, 1}},
+        {"an added line dropped again", 0,
+         [](TLines& l) {
+             l.Add(L"a");
+             l.Add(L"b");
+             l.Delete(0);
+         },
+         {false, 0, 1}},
+        {"the last added line deleted", 3,
+         [](TLines& l) {
+             l.Add(L"a");
+             l.Delete(3);
+         },
+         {false, 0, 0}},
+        {"a middle line", 3, [](TLines& l) { l.Delete(1); }, {true, 0, 0}},
+        {"the last shown line", 3, [](TLines& l) { l.Delete(2); }, {true, 0, 0}},
+        {"cleared", 3, [](TLines& l) { l.Clear(); l.Add(L"a"); }, {true, 0, 1}},
+        {"text set", 3, [](TLines& l) { l.SetText(L"a\r\nb"); }, {true, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        TLines lines;
+        for (int i = 0; i < c.lines; ++i)
+            lines.Add(std::to_wstring(i));
+        std::vector<TLinesEdit> reports;
+        lines.Followed();
+        lines.OnChange = [&] {
+            reports.push_back(lines.PendingEdit());
+            lines.Followed();
+        };
+        lines.BeginUpdate();
+        c.edit(lines);
+        lines.EndUpdate();
+        ASSERT_EQ(reports.size(), 1u) << c.what;
+        EXPECT_EQ(reports[0].Reset, c.expected.Reset) << c.what;
+        if (!c.expected.Reset) {
+            EXPECT_EQ(reports[0].DroppedFront, c.expected.DroppedFront) << c.what;
+            EXPECT_EQ(reports[0].AddedAtEnd, c.expected.AddedAtEnd) << c.what;
+        }
+        // Once followed, the next report starts afresh.
+        lines.Add(L"next");
+        ASSERT_EQ(reports.size(), 2u);
+        EXPECT_FALSE(reports[1].Reset) << c.what;
+        EXPECT_EQ(reports[1].DroppedFront, 0) << c.what;
+        EXPECT_EQ(reports[1].AddedAtEnd, 1) << c.what;
+    }
+
+    // Until the owner follows, the edits of several reports add up.
+    TLines lines;
+    lines.Add(L"a");
+    lines.Add(L"b");
+    lines.Followed();
+    lines.Add(L"c");
+    lines.Delete(0);
+    lines.Add(L"d");
+    EXPECT_FALSE(lines.PendingEdit().Reset);
+    EXPECT_EQ(lines.PendingEdit().DroppedFront, 1);
+    EXPECT_EQ(lines.PendingEdit().AddedAtEnd, 2);
+    lines.Followed();
+    EXPECT_TRUE(lines.PendingEdit().Empty());
 }
 
 TEST(SpinEditTest, ValuesArePulledIntoTheRange)

@@ -5,9 +5,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "forms/Application.h"
 #include "forms/Button.h"
 #include "forms/ComboBox.h"
+#include "forms/Edit.h"
 #include "forms/Form.h"
 #include "forms/ListView.h"
 #include "forms/MaskEdit.h"
@@ -15,16 +20,34 @@
 #include "forms/PageControl.h"
 #include "forms/SpinEdit.h"
 #include "forms/Static.h"
+#include "forms/tests/Keyboard.h"
 #include "rtl/Application.h"
 
 namespace forms {
 namespace {
+
+using test::Press;
+using test::PressAlt;
 
 std::wstring TextOf(HWND window)
 {
     wchar_t buffer[512] = {};
     GetWindowTextW(window, buffer, 512);
     return buffer;
+}
+
+// The window's text as the control gives it back, split into its lines.
+std::vector<std::wstring> WindowLines(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    std::vector<std::wstring> lines;
+    size_t begin = 0;
+    for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2)
+        lines.push_back(text.substr(begin, end - begin));
+    lines.push_back(text.substr(begin));
+    return lines;
 }
 
 // The window's own visible flag, whether or not its parents are shown.
@@ -119,6 +142,257 @@ TEST_F(WindowTest, MemoHoldsMoreThanTheDefaultEditLimit)
     SendMessageW(memo->Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"one\r\ntwo"));
     ASSERT_EQ(memo->Lines().Count(), 2);
     EXPECT_EQ(memo->Lines()[1], L"two");
+}
+
+// A NUL would end the window's text and a CR or LF break its line: every
+// control character shows as its code, and every line after it stays.
+TEST_F(WindowTest, MemoShowsControlCharactersAndEveryLineAfterThem)
+{
+    auto* memo = Make<TMemo>(form);
+    form->CreateHandle();
+    std::wstring withNul = L"$127B";
+    withNul += L'\0';
+    withNul += L"AB\x01\x1F\x7F\x98";
+    memo->Lines().Add(withNul);
+    memo->Lines().BeginUpdate();
+    memo->Lines().Add(L"a\rb\nc\td\x1B");
+    memo->Lines().Add(L"$127BPING5C");
+    memo->Lines().EndUpdate();
+    memo->Lines().Add(L"Привет <0D>");
+    const std::vector<std::wstring> expected = {L"$127B<00>AB<01><1F><7F><98>", L"a<0D>b<0A>c<09>d<1B>",
+                                                L"$127BPING5C", L"Привет <0D>"};
+    EXPECT_EQ(WindowLines(memo->Handle()), expected);
+    EXPECT_EQ(SendMessageW(memo->Handle(), EM_GETLINECOUNT, 0, 0), 4);
+    // The lines themselves keep what arrived.
+    EXPECT_EQ(memo->Lines()[0], withNul);
+
+    // Taken whole, after a line in the middle went, the text shows the same.
+    memo->Lines().Delete(2);
+    EXPECT_EQ(WindowLines(memo->Handle()), (std::vector<std::wstring>{expected[0], expected[1], expected[3]}));
+}
+
+// Edit by edit, brackets or not, the window shows exactly the lines.
+TEST_F(WindowTest, MemoWindowFollowsEveryEdit)
+{
+    auto* memo = Make<TMemo>(form);
+    form->CreateHandle();
+    TLines& lines = memo->Lines();
+    std::minstd_rand random(20240611);
+    int next = 0;
+    for (int step = 0; step < 600; ++step) {
+        const unsigned kind = random() % 16;
+        const bool bracket = random() % 2 == 0;
+        if (bracket)
+            lines.BeginUpdate();
+        if (kind < 8 || lines.Count() == 0) {
+            lines.Add(kind == 0 ? L"" : L"line " + std::to_wstring(++next));
+        } else if (kind < 11) {
+            lines.Delete(0);
+        } else if (kind < 13) {
+            lines.Delete(lines.Count() - 1);
+        } else if (kind == 13) {
+            lines.Delete(static_cast<int>(random() % static_cast<unsigned>(lines.Count())));
+        } else if (kind == 14) {
+            // The log's trim: the oldest lines dropped, then one added.
+            for (int i = 0; i < 5 && lines.Count() > 0; ++i)
+                lines.Delete(0);
+            lines.Add(L"line " + std::to_wstring(++next));
+        } else if (random() % 8 == 0) {
+            lines.Clear();
+        } else {
+            lines.SetText(L"first\r\nsecond");
+        }
+        if (bracket)
+            lines.EndUpdate();
+        std::vector<std::wstring> expected;
+        for (int i = 0; i < lines.Count(); ++i)
+            expected.push_back(lines[i]);
+        if (expected.empty())
+            expected.push_back(L"");  // an empty window still has its one line
+        ASSERT_EQ(WindowLines(memo->Handle()), expected) << "step " << step << ", kind " << kind;
+    }
+}
+
+// Lines that come faster than the window takes them wait for its timer, with
+// the scroll to the end; the window then shows them all at once.
+TEST_F(WindowTest, MemoWindowTakesQuickLinesTogether)
+{
+    auto* memo = Make<TMemo>(form);
+    form->Show();
+    SetFocus(memo->Handle());
+    TLines& lines = memo->Lines();
+    for (int i = 0; i < 30; ++i) {
+        lines.Add(L"line " + std::to_wstring(i));
+        memo->ScrollToEnd();
+    }
+    EXPECT_FALSE(lines.PendingEdit().Empty());
+    const DWORD start = GetTickCount();
+    while (!lines.PendingEdit().Empty() && GetTickCount() - start < 5000) {
+        rtl::Application()->ProcessMessages();
+        Sleep(10);
+    }
+    ASSERT_TRUE(lines.PendingEdit().Empty()) << "the timer did not show the lines";
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(memo->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const std::vector<std::wstring> shown = WindowLines(memo->Handle());
+    ASSERT_EQ(shown.size(), 30u);
+    EXPECT_EQ(shown.back(), L"line 29");
+    EXPECT_EQ(selStart, static_cast<DWORD>(GetWindowTextLengthW(memo->Handle())));
+    EXPECT_EQ(GetFocus(), memo->Handle());  // kept while the window took the lines
+    EXPECT_TRUE(IsWindowVisible(memo->Handle()));
+}
+
+TEST_F(WindowTest, TabAndShiftTabMoveThroughTheControlsAndTheShownPage)
+{
+    auto* first = Make<TEdit>(form);
+    auto* panel = Make<TPanel>(form);
+    auto* button = Make<TButton>(panel);
+    auto* memo = Make<TMemo>(panel);
+    auto* label = Make<TLabel>(form);
+    label->SetCaption(L"no stop");
+    auto* pages = Make<TPageControl>(form);
+    TTabSheet* sheets[2];
+    for (TTabSheet*& sheet : sheets) {
+        sheet = rtl::Create<TTabSheet>(form);
+        sheet->SetCaption(L"Страница");
+        sheet->SetPageControl(pages);
+    }
+    auto* onPage = Make<TEdit>(sheets[0]);
+    auto* disabled = Make<TButton>(sheets[0]);
+    disabled->SetEnabled(false);
+    auto* pageButton = Make<TButton>(sheets[0]);
+    auto* otherPage = Make<TEdit>(sheets[1]);
+    first->SetText(L"typed");
+    form->Show();
+    // Activated, the form focuses its first control.
+    ASSERT_EQ(GetFocus(), first->Handle());
+
+    const HWND forward[] = {button->Handle(), memo->Handle(), pages->Handle(), onPage->Handle(),
+                            pageButton->Handle(), first->Handle()};
+    for (HWND expected : forward) {
+        Press(VK_TAB);
+        EXPECT_EQ(GetFocus(), expected) << TControl::FromHandle(GetFocus())->Name();
+    }
+    DWORD selStart = 1, selEnd = 0;
+    SendMessageW(first->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    EXPECT_EQ(selStart, 0u);  // reached by Tab, the edit's text is selected
+    EXPECT_EQ(selEnd, 5u);
+    Press(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), pageButton->Handle());
+    Press(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), onPage->Handle());
+
+    // Tab leaves the memo and types nothing into it.
+    SetFocus(memo->Handle());
+    Press(VK_TAB);
+    EXPECT_EQ(GetFocus(), pages->Handle());
+    EXPECT_EQ(memo->Lines().Count(), 0);
+
+    // The controls of the page shown, not of the hidden one.
+    pages->SetActivePageIndex(1);
+    Press(VK_TAB);
+    EXPECT_EQ(GetFocus(), otherPage->Handle());
+}
+
+TEST_F(WindowTest, EnterPressesTheFocusedButtonElseTheDefaultOne)
+{
+    std::vector<std::string> clicks;
+    const auto counted = [&](TButton* button, const char* name) {
+        button->SetName(name);
+        button->OnClick = [&clicks, name](rtl::TObject*) { clicks.push_back(name); };
+    };
+    auto* edit = Make<TEdit>(form);
+    auto* one = Make<TButton>(form);
+    counted(one, "one");
+    auto* byDefault = Make<TButton>(form);
+    counted(byDefault, "default");
+    byDefault->SetDefault(true);
+    auto* memo = Make<TMemo>(form);
+    form->Show();
+
+    const auto looksDefault = [](TButton* button) {
+        return (GetWindowLongW(button->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0;
+    };
+    // A focused button is pressed and looks the default meanwhile; elsewhere
+    // the default button is.
+    const struct {
+        TControl* focus;
+        const char* pressed;
+        TButton* lookingDefault;
+        TButton* lookingPlain;
+    } steps[] = {{one, "one", one, byDefault}, {edit, "default", byDefault, one}};
+    for (const auto& step : steps) {
+        clicks.clear();
+        SetFocus(step.focus->Handle());
+        Press(VK_RETURN);
+        EXPECT_EQ(clicks, std::vector<std::string>{step.pressed});
+        EXPECT_TRUE(looksDefault(step.lookingDefault)) << step.pressed;
+        EXPECT_FALSE(looksDefault(step.lookingPlain)) << step.pressed;
+    }
+
+    // A memo takes Enter as a new line; a hidden default button is not pressed.
+    clicks.clear();
+    SetFocus(memo->Handle());
+    PostMessageW(memo->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(memo->Handle(), WM_CHAR, L'\r', 1);
+    ProcessFormMessages();
+    EXPECT_TRUE(clicks.empty());
+    EXPECT_EQ(memo->Lines().Count(), 2);
+    byDefault->SetVisible(false);
+    SetFocus(edit->Handle());
+    Press(VK_RETURN);
+    EXPECT_TRUE(clicks.empty());
+}
+
+TEST_F(WindowTest, AltWithACaptionsUnderlinedLetterPressesOrFocuses)
+{
+    int clicks = 0;
+    auto* button = Make<TButton>(form);
+    button->SetCaption(L"&Запустить");
+    button->OnClick = [&](rtl::TObject*) { ++clicks; };
+    auto* label = Make<TLabel>(form);
+    label->SetCaption(L"&Номер реле");
+    auto* edit = Make<TEdit>(form);
+    auto* other = Make<TEdit>(form);
+    form->Show();
+    SetFocus(other->Handle());
+
+    PressAlt(L'з');
+    EXPECT_EQ(clicks, 1);
+    PressAlt(L'н');
+    EXPECT_EQ(GetFocus(), edit->Handle());  // the control after the label
+    EXPECT_EQ(clicks, 1);
+}
+
+// A column is never narrower than its caption, and an AutoSize column takes
+// the width the others leave, also once the list has a scroll bar or another
+// size; where they leave less, it keeps its own.
+TEST_F(WindowTest, ListColumnsShowTheirCaptionsAndAnAutoSizeOneFillsTheList)
+{
+    auto* list = Make<TListView>(form);
+    list->SetBounds(0, 0, 500, 120);
+    list->AddColumn(L"Параметр", 150);
+    const wchar_t longCaption[] = L"Время ожидания прохода";
+    list->AddColumn(longCaption, 20);
+    form->CreateHandle();
+    list->AddColumn(L"Значение", 100, true);
+    const HWND h = list->Handle();
+    const auto width = [h](int column) { return static_cast<int>(SendMessageW(h, LVM_GETCOLUMNWIDTH, column, 0)); };
+    const auto filled = [&] {
+        RECT client{};
+        GetClientRect(h, &client);
+        return width(0) + width(1) + width(2) == client.right;
+    };
+    EXPECT_EQ(width(0), 150);
+    EXPECT_GT(width(1), SendMessageW(h, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(longCaption)));
+    EXPECT_TRUE(filled());
+    for (int i = 0; i < 30; ++i)
+        list->Add(L"row", {L"", L"Динамический ключ"});
+    EXPECT_TRUE(filled()) << "after the scroll bar came";
+    list->SetBounds(0, 0, 800, 120);
+    EXPECT_TRUE(filled()) << "wider";
+    list->SetBounds(0, 0, 200, 120);
+    EXPECT_EQ(width(2), 100);
 }
 
 TEST_F(WindowTest, UserInputComesBackIntoTheState)

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "Guarded.h"
 #include "net/CalyxLineAssembler.h"
 
 using namespace calyx;
@@ -137,6 +140,38 @@ TEST(LineAssembler, AHandlerThatReadsNothingIsNotRaisedForEver)
     p.OnData = nullptr;
     p.Feed("third\r\n");
     EXPECT_EQ(p.Lines, (Lines{"first\r\n", "second\r\n", "third\r\n"}));
+}
+
+// A pass may end before it has looked at every buffered byte: the handler
+// raised after reading its line, or the next chunk arrived inside the event
+// (a message loop in the handler). The next search starts where the last
+// complete line ended, so no two lines run together.
+TEST(LineAssembler, LinesLeftByAnInterruptedPassStaySeparate)
+{
+    for (const bool raise : {true, false}) {
+        SCOPED_TRACE(raise ? "handler raised" : "chunk arrived inside the event");
+        Peer p;
+        p.A.LineEnd = "\n";
+        p.A.LineLimit = 120;
+        bool first = true;
+        p.OnData = [&] {
+            p.Lines.push_back(p.Read());
+            if (!std::exchange(first, false))
+                return;
+            if (raise)
+                throw std::runtime_error("handler failed");
+            p.Feed("D\n");
+        };
+        if (raise) {
+            EXPECT_THROW(p.Feed("A\nB\nC\n"), std::runtime_error);
+            p.Feed("D\n");
+        } else {
+            p.Feed("A\nB\nC\n");
+        }
+        EXPECT_EQ(p.Lines, (Lines{"A\n", "B\n", "C\n", "D\n"}));
+        EXPECT_TRUE(p.Limits.empty());
+        EXPECT_EQ(p.A.BufferedCount(), 0);
+    }
 }
 
 TEST(LineAssembler, WithoutHandlerLinesAreDropped)
@@ -328,3 +363,73 @@ TEST(LineAssembler, SwitchingLineModeBackOnReprocessesTheBuffer)
 }
 
 }  // namespace
+
+namespace {
+
+// An owner that destroys its assembler from inside one of its events; any
+// use of the assembler afterwards faults (TGuarded).
+struct DestroyingOwner : TLineSink {
+    enum TWhen { OnLine, OnRawRest, OnLimit, OnEcho };
+    explicit DestroyingOwner(TWhen when) : When(when) { A->SetLineMode(true); }
+
+    std::unique_ptr<xstest::TGuarded<TLineAssembler>> A =
+        std::make_unique<xstest::TGuarded<TLineAssembler>>(*this);
+    TWhen When;
+    int Events = 0;
+
+    void Die()
+    {
+        ++Events;
+        A.reset();
+    }
+    bool LineDataAvailable() override
+    {
+        if (When == OnLine || (When == OnRawRest && !A->LineMode()))
+            Die();
+        else if (When == OnRawRest)
+            A->SetLineMode(false);
+        return true;
+    }
+    void LineLimitExceeded(int, bool&) override
+    {
+        if (When == OnLimit)
+            Die();
+    }
+    void SendEcho(const char*, int) override
+    {
+        if (When == OnEcho)
+            Die();
+    }
+    bool LineSessionOpen() override { return true; }
+};
+
+}  // namespace
+
+TEST(LineAssembler, AnOwnerMayDestroyItInsideAnyEvent)
+{
+    struct TCase {
+        const char* Name;
+        DestroyingOwner::TWhen When;
+        bool Edit, Echo;
+        std::string Chunk;
+        bool Close;  // the event is the last line at the session's close
+    } const kCases[] = {
+        {"line", DestroyingOwner::OnLine, false, false, "a\r\nb\r\n", false},
+        {"last line at close", DestroyingOwner::OnLine, false, false, "rest", true},
+        {"raw rest after line mode went off", DestroyingOwner::OnRawRest, false, false, "a\r\nbc", false},
+        {"line limit", DestroyingOwner::OnLimit, false, false, std::string(70000, 'x'), false},
+        {"echo", DestroyingOwner::OnEcho, false, true, "a\r\n", false},
+        {"echo of an edited chunk", DestroyingOwner::OnEcho, true, true, "ab\bc\r\n", false},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        DestroyingOwner owner(c.When);
+        owner.A->LineEdit = c.Edit;
+        owner.A->LineEcho = c.Echo;
+        owner.A->Feed(c.Chunk.data(), int(c.Chunk.size()));
+        if (c.Close && owner.A)
+            owner.A->SessionClosed();
+        EXPECT_EQ(owner.Events, 1);
+        EXPECT_EQ(owner.A, nullptr);
+    }
+}

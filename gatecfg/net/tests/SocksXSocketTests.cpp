@@ -11,6 +11,7 @@ struct TStep {
     std::string Expect;  // what the proxy must receive
     std::string Reply;
     bool ByteByByte = false;
+    bool ThenClose = false;  // the proxy closes after its reply
 };
 
 struct TSocksCase {
@@ -22,6 +23,21 @@ struct TSocksCase {
 };
 
 const std::string kLongName(200, 'n');
+const std::string kGreeting = BYTES("\x05\x01\x00");
+const std::string kAuthGreeting = BYTES("\x05\x01\x02");
+const std::string kCredentials = BYTES("\x01\x04user\x04pass");
+const std::string kRequest5 = BYTES("\x05\x01\x00\x03\x0btarget.host\x00\x50");
+const std::string kRequest4 = BYTES("\x04\x01\x00\x50\x7f\x00\x00\x01user\x00");
+
+// The events of a negotiation that fails with code and text.
+std::vector<std::string> Failed(std::vector<std::string> before, int code, const std::string& text)
+{
+    const std::string c = std::to_string(code);
+    before.push_back("socks:error:" + c + ":" + text);
+    before.push_back("cli:connected:" + c);
+    before.push_back("cli:closed:" + c);
+    return before;
+}
 
 const TSocksCase kCases[] = {
     {"5 without authentication, data in the same read as the reply", "5", false,
@@ -61,6 +77,50 @@ const TSocksCase kCases[] = {
      {{BYTES("\x04\x01\x00\x50\x00\x00\x00\x01user\x00target.host\x00"),
        BYTES("\x00\x5a\x00\x00\x00\x00\x00\x00") + "hi"}},
      {"socks:connected:0", "cli:connected:0", "cli:data:hi"}},
+    // A hostile or broken proxy: every answer outside the protocol ends the
+    // negotiation with its own code, and nothing more is sent to it.
+    {"5 method reply of another version", "5", false, {{kGreeting, BYTES("\x04\x00")}},
+     Failed({"socks:connected:0"}, 20002, "socks version error")},
+    {"5 no acceptable method", "5", true, {{kAuthGreeting, BYTES("\x05\xff")}},
+     Failed({"socks:connected:0"}, 20003, "authentification method not acceptable")},
+    {"5 proxy picks authentication that was not offered", "5", false,
+     {{kGreeting, BYTES("\x05\x02")}},
+     Failed({"socks:connected:0"}, 20003, "authentification method not acceptable")},
+    {"5 authentication reply of another version", "5", true,
+     {{kAuthGreeting, BYTES("\x05\x02")}, {kCredentials, BYTES("\x02\x00")}},
+     Failed({"socks:connected:0", "socks:auth:0"}, 20002, "socks version error")},
+    {"5 authentication reply too long", "5", true,
+     {{kAuthGreeting, BYTES("\x05\x02")}, {kCredentials, BYTES("\x01\x00\x00")}},
+     Failed({"socks:connected:0", "socks:auth:0"}, 20001, "too much data availaible")},
+    {"5 proxy closes during authentication", "5", true,
+     {{kAuthGreeting, BYTES("\x05\x02")}, {kCredentials, "", false, true}},
+     {"socks:connected:0", "socks:auth:0", "socks:auth:2", "cli:closed:0"}},
+    {"5 reply of another version", "5", false,
+     {{kGreeting, BYTES("\x05\x00")}, {kRequest5, BYTES("\x04\x00\x00\x01\x7f\x00\x00\x01\x00\x50")}},
+     Failed({"socks:connected:0"}, 20002, "socks version error")},
+    {"5 general failure", "5", false,
+     {{kGreeting, BYTES("\x05\x00")}, {kRequest5, BYTES("\x05\x01")}},
+     Failed({"socks:connected:0"}, 20004, "general SOCKS server failure")},
+    {"5 address type not supported", "5", false,
+     {{kGreeting, BYTES("\x05\x00")}, {kRequest5, BYTES("\x05\x08")}},
+     Failed({"socks:connected:0"}, 20011, "address type not supported")},
+    {"5 reply code out of the table", "5", false,
+     {{kGreeting, BYTES("\x05\x00")}, {kRequest5, BYTES("\x05\x09")}},
+     Failed({"socks:connected:0"}, 20012, "unassigned error #9")},
+    {"5 bound address of an unknown type", "5", false,
+     {{kGreeting, BYTES("\x05\x00")}, {kRequest5, BYTES("\x05\x00\x00\x04\x00")}},
+     Failed({"socks:connected:0"}, 20011, "address type not supported")},
+    {"4 reply of another version", "4", false,
+     {{kRequest4, BYTES("\x01\x5a\x00\x00\x00\x00\x00\x00")}},
+     Failed({"socks:connected:0"}, 20002, "socks version error")},
+    {"4 rejected", "4", false, {{kRequest4, BYTES("\x00\x5b\x00\x00\x00\x00\x00\x00")}},
+     Failed({"socks:connected:0"}, 20016, "request rejected or failed")},
+    {"4 user not confirmed", "4", false,
+     {{kRequest4, BYTES("\x00\x5d\x00\x00\x00\x00\x00\x00")}},
+     Failed({"socks:connected:0"}, 20015, "authentification failed")},
+    {"4 status out of the table", "4", false,
+     {{kRequest4, BYTES("\x00\x5e\x00\x00\x00\x00\x00\x00")}},
+     Failed({"socks:connected:0"}, 20012, "unassigned error #94")},
 };
 
 std::vector<std::string> Negotiation(const std::vector<std::string>& log)
@@ -116,9 +176,11 @@ TEST_F(SocksXSocketTest, NegotiatesWithEachLevel)
                     peer.SendAll(std::string(1, byte));
                     Settle();
                 }
-            } else {
+            } else if (!step.Reply.empty()) {
                 peer.SendAll(step.Reply);
             }
+            if (step.ThenClose)
+                peer = TPlainPeer();
         }
         ASSERT_TRUE(WaitFor([&] { return Negotiation(Log).size() >= c.Events.size(); }));
         Settle();
@@ -126,6 +188,9 @@ TEST_F(SocksXSocketTest, NegotiatesWithEachLevel)
         EXPECT_FALSE(cli->SocksNegotiating());
         const bool failed = c.Events.back().rfind("cli:closed:", 0) == 0;
         EXPECT_EQ(cli->State(), failed ? wsClosed : wsConnected);
+        if (failed && peer.S != INVALID_SOCKET) {
+            EXPECT_EQ(peer.DrainUntilClosed(), 0u) << "sent to the proxy after the failure";
+        }
         if (!failed && std::string(c.Level) == "5") {
             EXPECT_TRUE(cli->BoundAddr() == "127.0.0.1" || cli->BoundAddr() == kLongName);
         }

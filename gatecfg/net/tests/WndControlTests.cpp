@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "Guarded.h"
 #include "net/CalyxThreadTimer.h"
 #include "net/CalyxUnits.h"
 #include "net/CalyxWndControl.h"
@@ -196,9 +198,10 @@ TEST_F(WndControlTest, MessagesOfAReleasedIdAreDroppedAndWhatTheyCarryIsFreed)
 
 TEST_F(WndControlTest, ReleaseMessageFreesTheComponentFromItsOwnWindowProcedure)
 {
+    // Any use of a component after the release freed it faults (TGuarded).
     bool freedA = false, freedB = false;
-    auto* a = rtl::Create<TProbe>(nullptr, 1, &freedA);
-    auto* b = rtl::Create<TProbe>(nullptr, 1, &freedB);
+    auto* a = rtl::Create<xstest::TGuarded<TProbe>>(nullptr, 1, &freedA);
+    auto* b = rtl::Create<xstest::TGuarded<TProbe>>(nullptr, 1, &freedB);
     HWND wnd = a->Handle();
     EXPECT_EQ(b->Handle(), wnd);
     EXPECT_TRUE(a->PostRelease());
@@ -247,14 +250,24 @@ TEST_F(WndControlTest, ExceptionsInAWindowProcedureReachTheBackgroundHandler)
     SendMessageA(a->Handle(), a->ThrowOn, 5, 0);
     EXPECT_EQ(a->Aborts, 4);
 
-    // A component that frees itself and then throws is not touched again.
+    // A component that frees itself and then throws is not touched again
+    // (any use of it would fault, TGuarded): its exception goes to the
+    // hook of the window it shared.
     bool freed = false;
-    auto* b = rtl::Create<TProbe>(nullptr, 1, &freed);
+    auto* b = rtl::Create<xstest::TGuarded<TProbe>>(nullptr, 1, &freed);
     HWND wnd = b->Handle();
+    ASSERT_EQ(wnd, a->Handle());
+    std::vector<std::string> hooked;
+    a->WndHandler()->OnBgException = [&](rtl::TObject* sender, rtl::Exception& e, bool&) {
+        EXPECT_EQ(sender, a->WndHandler());
+        hooked.push_back(e.Message());
+    };
     const UINT id = b->Ids[0];
     b->FreeAndThrowOn = id;
     SendMessageA(wnd, id, 0, 0);
     EXPECT_TRUE(freed);
+    EXPECT_EQ(hooked, std::vector<std::string>{"after free"});
+    EXPECT_EQ(seen.size(), 3u);  // not the live component's handler either
     a->Free();
 }
 
@@ -345,21 +358,39 @@ TEST_F(WndControlTest, MessageProcessingSetsTerminatedOnQuit)
     c->Free();
 }
 
+// What reached the default window procedure, which answers with a mark of
+// its own so that its result is told from any other.
+std::vector<std::pair<UINT, WPARAM>> gDefaulted;
+constexpr LRESULT kDefaultMark = 0x5EED;
+LRESULT WINAPI RecordingDefWindowProc(HWND, UINT msg, WPARAM wParam, LPARAM)
+{
+    gDefaulted.emplace_back(msg, wParam);
+    return kDefaultMark;
+}
+
 TEST_F(WndControlTest, TimerMessagesWithoutTimerObjectsTakeTheDefaultPath)
 {
     ASSERT_NE(CxThreadTimerMsg(), 0u);
     EXPECT_EQ(CxThreadTimerMsg(), RegisterWindowMessageA("CALYX_THREAD_TIMER"));
-    auto* c = rtl::Create<TProbe>(nullptr, 0);
+    auto* c = rtl::Create<TProbe>(nullptr, 1);
     std::vector<UINT> hooked;
     c->Handle();
     c->WndHandler()->OnMessage = [&](rtl::TObject*, TMessage& m, bool& handled) {
         hooked.push_back(m.Msg);
         handled = m.Msg == WM_APP;
     };
-    EXPECT_EQ(SendMessageA(c->Handle(), CxThreadTimerMsg(), 0x1234, 0), 0);
-    EXPECT_EQ(SendMessageA(c->Handle(), WM_TIMER, 0x1234, 0), 0);
-    SendMessageA(c->Handle(), WM_APP, 0, 0);
+    gDefaulted.clear();
+    SetCxDefWindowProc(&RecordingDefWindowProc);
+    // The timer messages carry no timer object: after the hook they end in
+    // the default procedure with what they carry, as it answers them.
+    EXPECT_EQ(SendMessageA(c->Handle(), CxThreadTimerMsg(), 0x1234, 0), kDefaultMark);
+    EXPECT_EQ(SendMessageA(c->Handle(), WM_TIMER, 0x5678, 0), kDefaultMark);
+    // The hook's own message, and a component's, do not.
+    EXPECT_EQ(SendMessageA(c->Handle(), WM_APP, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(c->Handle(), c->Ids[0], 0, 0), 7);
+    SetCxDefWindowProc(nullptr);
     EXPECT_EQ(hooked, (std::vector<UINT>{CxThreadTimerMsg(), WM_TIMER, WM_APP}));
+    EXPECT_EQ(gDefaulted, (std::vector<std::pair<UINT, WPARAM>>{{CxThreadTimerMsg(), 0x1234}, {WM_TIMER, 0x5678}}));
     c->Free();
 }
 

@@ -232,3 +232,28 @@ TEST_F(XSocketDnsTest, ReverseLookupsAcceptOnlyAddresses)
     EXPECT_EQ(s->DnsResult(), "hostname");
     EXPECT_EQ(s->DnsResultList(), (std::vector<std::string>{"hostname", "alias"}));
 }
+
+// A real lookup whose component is freed before the reply: the reply reaches
+// nobody (any use of the freed one faults, TGuarded), the area WinSock writes
+// is kept until then, and a newcomer on the same message ids is not disturbed.
+TEST_F(XSocketDnsTest, ALookupOfLocalhostPendingWhileItsComponentIsFreed)
+{
+    const int orphansBefore = CxOrphanLookupCount();
+    TCustomSslXSocket* keeper = MakeSocket("keeper");  // holds the window open
+    keeper->Handle();
+    auto* doomed = rtl::Create<TGuarded<TCustomSslXSocket>>(nullptr);
+    doomed->OnDnsLookupDone = [this](rtl::TObject*, WORD e) {
+        Log.push_back("doomed:" + std::to_string(e));
+    };
+    doomed->DnsLookup("localhost");
+    ASSERT_TRUE(doomed->DnsLookupPending());
+    doomed->Free();
+
+    TCustomXSocket* next = Resolver();
+    next->DnsLookup("localhost");
+    ASSERT_TRUE(WaitFor([&] { return !Log.empty(); }));
+    Settle();
+    EXPECT_EQ(Log, (std::vector<std::string>{"done:0"}));
+    EXPECT_EQ(next->DnsResult(), "127.0.0.1");
+    EXPECT_TRUE(WaitFor([&] { return CxOrphanLookupCount() == orphansBefore; }));
+}

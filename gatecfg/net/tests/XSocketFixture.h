@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Guarded.h"
 #include "net/CalyxUnits.h"
 #include "net/CalyxSslXSocket.h"
 
@@ -52,17 +53,39 @@ public:
 // A port on loopback with nobody listening.
 u_short UnusedPort();
 
+// While it lives, setsockopt, WSAIoctl and shutdown are replaced by recorders
+// that write each call to Calls and pass it on: "level/name=value" (linger
+// as {onoff,linger}, IP-level addresses dotted), "ioctl code=in,..." and
+// "shutdown how". IP-level options (multicast, which may reach beyond
+// loopback) and WSAIoctl are only recorded.
+class TOptionRecorder {
+public:
+    TOptionRecorder();
+    ~TOptionRecorder();
+    TOptionRecorder(const TOptionRecorder&) = delete;
+    TOptionRecorder& operator=(const TOptionRecorder&) = delete;
+
+    static std::vector<std::string> Calls;
+};
+
 struct XSocketTest : ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
     // A socket whose events are written to Log as "name:event:detail".
     TCustomSslXSocket* MakeSocket(const std::string& name);
+    // The same for a socket made elsewhere, which the fixture then frees.
+    TCustomSslXSocket* Record(TCustomSslXSocket* s, const std::string& name);
+    // A socket the test frees itself: the fixture lets go of it.
+    void Forget(TCustomXSocket* s);
     // A listener on 127.0.0.1 port 0 that accepts every connection into a new
     // recorded socket named "acc"; returns the port.
     u_short StartListener();
     // A recorded socket named "cli" that starts connecting to 127.0.0.1:port.
     TCustomXSocket* ConnectClient(u_short port);
+    // A recorded "cli" connected to a plain peer of the test, which server
+    // listens for and accepts.
+    TCustomXSocket* ConnectToPeer(TPlainPeer& server, TPlainPeer& peer);
     // A client connected to a fresh listener, with the accepted side.
     void ConnectPair(TCustomXSocket*& client, TCustomXSocket*& accepted);
     int Count(const std::string& entry) const;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -176,6 +176,59 @@ TEST_F(ServerTest, AFailedAcceptLeavesNoClientBehind)
     }
 }
 
+int WSAAPI LostPeerName(SOCKET, sockaddr*, int*)
+{
+    winsock::WSASetLastError(WSAENOTCONN);
+    return SOCKET_ERROR;
+}
+
+// A connection lost before it could be taken is the newcomer's failure, not
+// the listener's: reported, while the server keeps serving, also when the
+// background handler leaves CanClose as it found it.
+TEST_F(ServerTest, AConnectionLostWhileBeingTakenIsReportedAndTheServerKeepsServing)
+{
+    struct TCase {
+        const char* Name;
+        const char* Entry;
+        FARPROC Fake;
+        const char* Text;
+    } const kCases[] = {
+        {"reset before its accept", "accept", ProcCast<FARPROC>(&LostAccept),
+         "Connection reset by peer (#10054 in Accept)"},
+        {"peer address unreadable", "getpeername", ProcCast<FARPROC>(&LostPeerName),
+         "Socket is not connected (#10057 in GetPeerName)"},
+    };
+    gAcceptError = WSAECONNRESET;
+    Listen();
+    for (const TCase& c : kCases) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (withOnError ? ", OnError" : ", OnBgException"));
+            std::vector<std::string> errors;
+            Server->OnBgException = [&](rtl::TObject*, rtl::Exception& e, bool&) {
+                errors.push_back(e.Message());
+            };
+            if (withOnError)
+                Server->OnError = [&](rtl::TObject*) { errors.push_back("OnError"); };
+            SetWinsockEntry(c.Entry, c.Fake);
+            TPlainPeer peer;
+            peer.ConnectTo(ServerPort);
+            ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+            Settle();
+            SetWinsockEntry(c.Entry, nullptr);
+            EXPECT_EQ(errors, std::vector<std::string>{withOnError ? "OnError" : c.Text});
+            EXPECT_EQ(Server->ClientCount(), 0);
+            EXPECT_STREQ(SocketStateName(Server->State()), "wsListening");
+            EXPECT_TRUE(peer.WaitForEnd() || std::string(c.Entry) == "accept");
+
+            auto next = Connect(1);
+            EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
+            next.reset();
+            ASSERT_TRUE(WaitFor([&] { return Server->ClientCount() == 0; }));
+            Server->OnError = nullptr;
+        }
+    }
+}
+
 TEST_F(ServerTest, AFailedClientCreationWhoseConnectionIsLostLeavesNoClientBehind)
 {
     std::vector<std::string> errors;
@@ -264,16 +317,9 @@ TEST_F(ServerTest, DisconnectAllFreesEveryClientAtOnce)
     EXPECT_EQ(Events.size(), 3u);
 }
 
-// Freed memory is wiped and kept, so that a later use of the object faults
-// at once instead of reading what the heap happens to leave there.
-struct TWipedClient : TXSocketClient {
-    using TXSocketClient::TXSocketClient;
-    static void operator delete(void* p, size_t size) { std::memset(p, 0, size); }
-};
-
 TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
 {
-    Server->ClientClass = &XSocketClientClass<TWipedClient>;
+    Server->ClientClass = &XSocketClientClass<TGuarded<TXSocketClient>>;
     bool dropAll = true;
     Server->OnClientDisconnect = [&](rtl::TObject*, TXSocketClient* c, WORD e) {
         Events.push_back("disconnect:" + c->Name() + ":" + std::to_string(e));
@@ -292,6 +338,70 @@ TEST_F(ServerTest, ADisconnectHandlerThatDisconnectsEveryoneFreesEachClientOnce)
                                                 "disconnect:XSocketServer1Client2:10053"}));
     EXPECT_EQ(other->RecvWait(kWelcome.size()), kWelcome);
     EXPECT_TRUE(other->WaitForEnd());
+}
+
+// Any use of a server after its handler freed it faults (TGuarded).
+TEST_F(ServerTest, AServerFreedInsideItsOwnEventIsNotTouchedAgain)
+{
+    using TFree = std::function<void()>;
+    struct TCase {
+        const char* Name;
+        std::function<void(TXSocketServer*, TFree)> Arm;
+        bool PeerLeaves;
+    } const kCases[] = {
+        {"OnSessionAvailable",
+         [](TXSocketServer* s, TFree f) { s->OnSessionAvailable = [f](rtl::TObject*, WORD) { f(); }; },
+         false},
+        {"OnClientCreate",
+         [](TXSocketServer* s, TFree f) { s->OnClientCreate = [f](rtl::TObject*, TXSocketClient*) { f(); }; },
+         false},
+        {"OnClientConnect",
+         [](TXSocketServer* s, TFree f) {
+             s->OnClientConnect = [f](rtl::TObject*, TXSocketClient*, WORD) { f(); };
+         },
+         false},
+        {"OnClientDisconnect",
+         [](TXSocketServer* s, TFree f) {
+             s->OnClientDisconnect = [f](rtl::TObject*, TXSocketClient*, WORD) { f(); };
+         },
+         true},
+    };
+    rtl::FreeAndNil(Server);
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Name);
+        Server = rtl::Create<TGuarded<TXSocketServer>>(nullptr);
+        Server->SetName("XSocketServer1");
+        bool freed = false;
+        c.Arm(Server, [&] {
+            freed = true;
+            rtl::FreeAndNil(Server);
+        });
+        Listen();
+        TPlainPeer peer;
+        peer.ConnectTo(ServerPort);
+        if (c.PeerLeaves) {
+            ASSERT_TRUE(WaitFor([&] { return Server && Server->ClientCount() == 1; }));
+            peer = TPlainPeer();
+        }
+        EXPECT_TRUE(WaitFor([&] { return freed; }));
+        Settle();
+    }
+}
+
+TEST_F(ServerTest, AClientFreedByItsCreationEventLeavesItsConnectionDropped)
+{
+    bool drop = true;
+    Server->OnClientCreate = [&](rtl::TObject*, TXSocketClient* c) {
+        if (std::exchange(drop, false))
+            c->Free();
+    };
+    Listen();
+    TPlainPeer dropped;
+    dropped.ConnectTo(ServerPort);
+    EXPECT_TRUE(dropped.WaitForEnd());
+    EXPECT_EQ(Server->ClientCount(), 0);
+    auto next = Connect(1);
+    EXPECT_EQ(next->RecvWait(kWelcome.size()), kWelcome);
 }
 
 TEST_F(ServerTest, DestructionDropsPendingDisconnectNotices)

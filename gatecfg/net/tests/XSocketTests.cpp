@@ -1,5 +1,9 @@
 // The socket component on loopback: opening, data both ways, the three
 // closes, errors and the background-exception path.
+#include <functional>
+#include <thread>
+#include <utility>
+
 #include "XSocketFixture.h"
 
 using namespace xstest;
@@ -97,11 +101,8 @@ TEST_F(XSocketTest, RefusedConnectReportsTheErrorAndCloses)
 
 TEST_F(XSocketTest, PeerResetClosesOnceWithTheError)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     peer.SendAll("last words");
     ASSERT_TRUE(WaitFor([&] { return Count("cli:data:last words") == 1; }));
     peer.Reset();
@@ -154,6 +155,9 @@ TEST_F(XSocketTest, ASendBeforeTheConnectionEndsThatSessionAndTheNextStillReport
     EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
 }
 
+// A close shuts the sending half down first and leaves the linger option
+// alone; an abort drops the queued data and closes without a shutdown, with
+// linger switched off.
 TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
 {
     struct TCase {
@@ -161,23 +165,25 @@ TEST_F(XSocketTest, CloseCloseDelayedAndAbort)
         void (*Run)(TCustomXSocket*);
         bool ClosedAtOnce;
         bool KeepsQueuedData;
+        std::vector<std::string> Calls;
     } const kCases[] = {
-        {"Close", [](TCustomXSocket* s) { s->Close(); }, true, true},
-        {"CloseDelayed", [](TCustomXSocket* s) { s->CloseDelayed(); }, false, true},
-        {"Abort", [](TCustomXSocket* s) { s->Abort(); }, true, false},
+        {"Close", [](TCustomXSocket* s) { s->Close(); }, true, true, {"shutdown 1"}},
+        {"CloseDelayed", [](TCustomXSocket* s) { s->CloseDelayed(); }, false, true, {"shutdown 1"}},
+        {"Abort", [](TCustomXSocket* s) { s->Abort(); }, true, false, {"65535/128={0,0}"}},
     };
     for (const TCase& c : kCases) {
         SCOPED_TRACE(c.Name);
-        TPlainPeer server;
-        const u_short port = server.Listen();
-        TCustomXSocket* cli = ConnectClient(port);
-        TPlainPeer peer = server.AcceptWait();
-        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+        TPlainPeer server, peer;
+        TCustomXSocket* cli = ConnectToPeer(server, peer);
         Log.clear();
         cli->PutStringInSendBuffer("queued");  // not yet offered to WinSock
-        c.Run(cli);
-        EXPECT_EQ(cli->State() == wsClosed, c.ClosedAtOnce);
-        ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+        {
+            TOptionRecorder recorder;
+            c.Run(cli);
+            EXPECT_EQ(cli->State() == wsClosed, c.ClosedAtOnce);
+            ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+            EXPECT_EQ(TOptionRecorder::Calls, c.Calls);
+        }
         EXPECT_EQ(Only(Log, "cli:closed:"), (std::vector<std::string>{"cli:closed:0"}));
         EXPECT_EQ(cli->BufferedByteCount(), c.KeepsQueuedData ? 6 : 0);
         EXPECT_TRUE(peer.WaitForEnd());  // a FIN reaches the peer either way
@@ -199,11 +205,8 @@ TEST_F(XSocketTest, ShutdownEndsOnlyTheSendingHalf)
 
 TEST_F(XSocketTest, HalfClosedSocketStillReceives)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
-    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsConnected; }));
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     cli->Shutdown(SD_SEND);
     EXPECT_TRUE(peer.WaitForEnd());
     peer.SendAll("after shutdown");
@@ -236,10 +239,8 @@ TEST_F(XSocketTest, ClosingFromInsideTheDataHandler)
 
 TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
 {
-    TPlainPeer server;
-    const u_short port = server.Listen();
-    TCustomXSocket* cli = ConnectClient(port);
-    TPlainPeer peer = server.AcceptWait();
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
     ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
     Log.clear();
 
@@ -258,6 +259,233 @@ TEST_F(XSocketTest, SendingMoreThanTheSocketTakesQueuesAndDrains)
     EXPECT_EQ(cli->BufferedByteCount(), 0);
     EXPECT_TRUE(cli->AllSent());
     EXPECT_EQ(cli->WriteCount(), data.size());
+}
+
+// Every byte goes out once and in order when OnSendData sends again, also
+// while older blocks of the chain still wait behind the ones that went out.
+TEST_F(XSocketTest, ASendFromInsideOnSendDataGoesOutOnceBehindWhatWasSent)
+{
+    for (const std::string& first : {std::string("abc"), Pattern(3000)}) {
+        SCOPED_TRACE(first.size());
+        TPlainPeer server, peer;
+        TCustomXSocket* cli = ConnectToPeer(server, peer);
+        int events = 0;
+        size_t reported = 0;
+        cli->OnSendData = [&](rtl::TObject*, int count) {
+            reported += size_t(count);
+            if (++events == 1) {
+                EXPECT_EQ(cli->SendStr("X"), 1);
+            }
+        };
+        EXPECT_NO_THROW(EXPECT_EQ(cli->SendStr(first), int(first.size())));
+        const std::string got = peer.RecvWait(first.size() + 1);
+        EXPECT_TRUE(got == first + "X") << "received " << got.size() << " bytes";
+        Settle();
+        char extra;
+        EXPECT_EQ(winsock::recv(peer.S, &extra, 1, 0), SOCKET_ERROR) << "more bytes than were sent";
+        EXPECT_EQ(reported, first.size() + 1);
+        EXPECT_EQ(cli->BufferedByteCount(), 0);
+        EXPECT_TRUE(cli->AllSent());
+        cli->Close();
+    }
+}
+
+namespace {
+// Aborts a socket whose wait would otherwise never end; the timer runs from
+// the wait's own message pump.
+class TWatchdog {
+public:
+    explicit TWatchdog(TCustomXSocket* socket, UINT ms = 15000)
+    {
+        gDoomed = socket;
+        FTimer = SetTimer(nullptr, 0, ms, &Fire);
+    }
+    ~TWatchdog()
+    {
+        KillTimer(nullptr, FTimer);
+        gDoomed = nullptr;
+    }
+    static bool Fired() { return gFired; }
+
+private:
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD)
+    {
+        gFired = true;
+        try {
+            if (gDoomed)
+                gDoomed->Abort();
+        } catch (...) {
+        }
+        gDoomed = nullptr;
+    }
+    static inline TCustomXSocket* gDoomed = nullptr;
+    static inline bool gFired = false;
+    UINT_PTR FTimer;
+};
+}  // namespace
+
+// The wait offers pending bytes to the handler and takes none for itself.
+// The socket is paused, so that only the wait's own loop hands data out.
+TEST_F(XSocketTest, WaitForCloseHandsEveryPendingByteToTheHandler)
+{
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
+    std::string got;
+    cli->OnDataAvailable = [&](rtl::TObject*, WORD) {
+        char buf[3];
+        const int n = cli->Receive(buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, size_t(n));
+    };
+    cli->Pause();
+    peer.SendAll("abcdefghi");
+    peer = TPlainPeer();  // closes: the FIN follows the data
+    ASSERT_TRUE(WaitFor([&] {
+        char probe[16];
+        return winsock::recv(cli->HSocket(), probe, sizeof probe, MSG_PEEK) == 9;
+    }));
+    {
+        TWatchdog watchdog(cli);
+        cli->WaitForClose();
+        EXPECT_FALSE(TWatchdog::Fired()) << "the wait did not end";
+    }
+    EXPECT_EQ(got, "abcdefghi");
+    cli->Resume();
+    ASSERT_TRUE(WaitFor([&] { return cli->State() == wsClosed; }));
+}
+
+TEST_F(XSocketTest, FlushReturnsOnceEverythingQueuedHasGoneOut)
+{
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:sent:0") == 1; }));
+    // Small socket buffers: most of the data has to wait in the chain.
+    cli->SetSocketSndBufSize(16384);
+    const int small = 16384;
+    winsock::setsockopt(peer.S, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&small), sizeof small);
+    const std::string data = Pattern(1024 * 1024);
+    ASSERT_EQ(cli->SendStr(data), int(data.size()));
+    ASSERT_GT(cli->BufferedByteCount(), 0);
+    // The peer reads on a thread of its own while this one is in the flush.
+    std::string got;
+    std::thread reader([&] {
+        const DWORD start = GetTickCount();
+        char buf[65536];
+        while (got.size() < data.size() && GetTickCount() - start < 15000) {
+            const int n = winsock::recv(peer.S, buf, sizeof buf, 0);
+            if (n > 0)
+                got.append(buf, size_t(n));
+            else if (n == 0 || winsock::WSAGetLastError() != WSAEWOULDBLOCK)
+                break;
+            else
+                Sleep(1);
+        }
+    });
+    {
+        TWatchdog watchdog(cli);
+        cli->Flush();
+    }
+    EXPECT_EQ(cli->BufferedByteCount(), 0);
+    EXPECT_TRUE(cli->AllSent());
+    reader.join();
+    EXPECT_TRUE(got == data) << "received " << got.size() << " of " << data.size();
+}
+
+// Adopting a handle closes the connection held so far; nothing of the old
+// one reaches the adopted connection.
+TEST_F(XSocketTest, DupIntoAComponentHoldingAConnectionClosesTheOldOne)
+{
+    TPlainPeer server, old;
+    TCustomXSocket* cli = ConnectToPeer(server, old);
+    const SOCKET oldHandle = cli->HSocket();
+    old.SendAll("stale");  // its notice may still be queued at the Dup
+    TPlainPeer newcomer;
+    newcomer.ConnectTo(server.LocalPort());
+    TPlainPeer accepted = server.AcceptWait();
+    Log.clear();
+    cli->Dup(std::exchange(accepted.S, INVALID_SOCKET));
+    EXPECT_EQ(Log, (std::vector<std::string>{"cli:state:wsClosed", "cli:state:wsConnected"}));
+    EXPECT_NE(cli->HSocket(), oldHandle);
+    EXPECT_EQ(old.DrainUntilClosed(), 0u);  // the old connection ends
+    newcomer.SendAll("fresh");
+    ASSERT_TRUE(WaitFor([&] { return Count("cli:data:fresh") == 1; }));
+    EXPECT_EQ(Count("cli:data:stale"), 0);
+    EXPECT_EQ(cli->SendStr("back"), 4);
+    EXPECT_EQ(newcomer.RecvWait(4), "back");
+}
+
+TEST_F(XSocketTest, PauseHoldsTheNoticesAndResumeDeliversWhatCameMeanwhile)
+{
+    TPlainPeer server, peer;
+    TCustomXSocket* cli = ConnectToPeer(server, peer);
+    Settle();
+    cli->Pause();
+    EXPECT_TRUE(cli->Paused());
+    peer.SendAll("held");
+    Settle();
+    EXPECT_TRUE(Received.empty());
+    EXPECT_EQ(cli->Resume(), 0);
+    EXPECT_FALSE(cli->Paused());
+    EXPECT_TRUE(WaitFor([&] { return Count("cli:data:held") == 1; }));
+}
+
+TEST_F(XSocketTest, DatagramsGoOutWithSendToAndComeInWithReceiveFrom)
+{
+    struct TDatagram {
+        std::string Text;
+        u_short FromPort;
+    };
+    std::vector<TDatagram> got;
+    const auto receiver = [&got](TCustomXSocket* s) {
+        return [&got, s](rtl::TObject*, WORD) {
+            char buf[64];
+            sockaddr_in from = {};
+            int fromLen = sizeof from;
+            const int n = s->ReceiveFrom(buf, sizeof buf, from, fromLen);
+            if (n > 0)
+                got.push_back({std::string(buf, size_t(n)), winsock::ntohs(from.sin_port)});
+        };
+    };
+    TCustomXSocket* a = MakeSocket("a");
+    a->SetProto("udp");
+    a->SetAddr("127.0.0.1");
+    a->SetPort("0");
+    a->Listen();
+    a->OnDataAvailable = receiver(a);
+    const u_short portA = u_short(std::stoi(a->GetXPort()));
+
+    TCustomXSocket* b = MakeSocket("b");
+    b->SetProto("udp");
+    b->SetAddr("127.0.0.1");
+    b->SetPort(std::to_string(portA));
+    b->Connect();
+    ASSERT_STREQ(SocketStateName(b->State()), "wsConnected");
+    b->OnDataAvailable = receiver(b);
+    int reported = 0;
+    b->OnSendData = [&](rtl::TObject*, int count) { reported += count; };
+    Settle();
+    Log.clear();
+
+    sockaddr_in toA = {};
+    toA.sin_family = AF_INET;
+    toA.sin_port = winsock::htons(portA);
+    toA.sin_addr.s_addr = winsock::inet_addr("127.0.0.1");
+    EXPECT_EQ(b->SendTo(toA, sizeof toA, "hello", 5), 5);
+    EXPECT_EQ(reported, 5);
+    ASSERT_TRUE(WaitFor([&] { return got.size() == 1 && Count("b:sent:0") == 1; }));
+    const u_short portB = u_short(std::stoi(b->GetXPort()));
+    EXPECT_EQ(got[0].Text, "hello");
+    EXPECT_EQ(got[0].FromPort, portB);
+
+    // The answer goes back to where the datagram came from.
+    sockaddr_in toB = toA;
+    toB.sin_port = winsock::htons(got[0].FromPort);
+    EXPECT_EQ(a->SendTo(toB, sizeof toB, "back", 4), 4);
+    ASSERT_TRUE(WaitFor([&] { return got.size() == 2; }));
+    EXPECT_EQ(got[1].Text, "back");
+    EXPECT_EQ(got[1].FromPort, portA);
+    EXPECT_EQ(b->WriteCount(), 5u);
+    EXPECT_EQ(a->ReadCount(), 5u);
 }
 
 TEST_F(XSocketTest, NoticesOfAClosedHandleNeverReachTheNextSocket)
@@ -361,6 +589,44 @@ TEST_F(XSocketTest, RefusalsRaiseOrFireOnError)
     EXPECT_EQ(idle->LastError, 10022);
 }
 
+// The refusal is reported as itself: no stale WinSock error stands in for
+// it, and none can close the connection.
+TEST_F(XSocketTest, ChangingTheWinSockVersionWhileLoadedIsRefusedAsSuch)
+{
+    TCustomXSocket *cli, *acc;
+    ConnectPair(cli, acc);
+    struct TCase {
+        const char* Text;
+        std::function<void()> Set;
+    } const kCases[] = {
+        {"SetReqVerLow: WinSock version can't be changed now", [&] { cli->SetReqVerLow(2); }},
+        {"SetReqVerHigh: WinSock version can't be changed now", [&] { cli->SetReqVerHigh(2); }},
+    };
+    for (const TCase& c : kCases) {
+        SCOPED_TRACE(c.Text);
+        XSocket_WSASetLastError(WSAECONNRESET);  // left by some earlier call
+        try {
+            c.Set();
+            ADD_FAILURE() << "accepted";
+        } catch (ESocketException& e) {
+            EXPECT_EQ(e.Message(), c.Text);
+        }
+        int errors = 0;
+        cli->OnError = [&](rtl::TObject*) { ++errors; };
+        XSocket_WSASetLastError(WSAECONNRESET);
+        c.Set();
+        EXPECT_EQ(errors, 1);
+        cli->OnError = nullptr;
+        EXPECT_STREQ(SocketStateName(cli->State()), "wsConnected");
+    }
+    EXPECT_EQ(cli->ReqVerLow(), 1);
+    EXPECT_EQ(cli->ReqVerHigh(), 1);
+    EXPECT_NO_THROW(cli->SetReqVerLow(1));  // the current value is no change
+    EXPECT_EQ(Count("cli:closed:10054"), 0);
+    EXPECT_EQ(cli->SendStr("still"), 5);
+    EXPECT_TRUE(WaitFor([&] { return Count("acc:data:still") == 1; }));
+}
+
 namespace {
 SOCKET gMadeSocket = INVALID_SOCKET;
 SOCKET WSAAPI RecordingSocket(int af, int type, int protocol)
@@ -388,6 +654,23 @@ int WSAAPI RefusedIoctl(SOCKET, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LP
                         LPWSAOVERLAPPED_COMPLETION_ROUTINE)
 {
     winsock::WSASetLastError(WSAEOPNOTSUPP);
+    return SOCKET_ERROR;
+}
+
+int gRefusedOption = 0;
+int WSAAPI RefusedOption(SOCKET s, int level, int name, const char* value, int len)
+{
+    using TSetFn = int(WSAAPI*)(SOCKET, int, int, const char*, int);
+    const auto real = ProcCast<TSetFn>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "setsockopt"));
+    if (name != gRefusedOption)
+        return real(s, level, name, value, len);
+    winsock::WSASetLastError(WSAENOPROTOOPT);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI RefusedSelect(SOCKET, HWND, u_int, long)
+{
+    winsock::WSASetLastError(WSAENOBUFS);
     return SOCKET_ERROR;
 }
 
@@ -468,6 +751,119 @@ TEST_F(XSocketTest, AnOpenThatFailsHalfWayLetsItsSocketGo)
     }
 }
 
+// A failed local bind ends the Connect also when OnError takes the report:
+// nothing connects from some other port.
+TEST_F(XSocketTest, AConnectWhoseLocalBindFailsGoesNoFurther)
+{
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    for (const char* proto : {"tcp", "udp"}) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(proto) + (withOnError ? ", OnError" : ", exception"));
+            Log.clear();
+            TCustomXSocket* cli = MakeSocket("cli");
+            int errors = 0;
+            if (withOnError)
+                cli->OnError = [&](rtl::TObject*) { ++errors; };
+            cli->SetProto(proto);
+            cli->SetAddr("127.0.0.1");
+            cli->SetPort(std::to_string(port));
+            cli->SetLocalAddr("127.0.0.1");
+            cli->SetLocalPort("1");
+            ReplaceWinsockEntry("bind", +[](SOCKET, const sockaddr*, int) WSAAPI {
+                winsock::WSASetLastError(WSAEADDRINUSE);
+                return SOCKET_ERROR;
+            });
+            try {
+                cli->Connect();
+                EXPECT_TRUE(withOnError);
+            } catch (ESocketException& e) {
+                EXPECT_FALSE(withOnError);
+                EXPECT_EQ(e.Message(), "Bind socket failed - Address already in use (#10048)");
+            }
+            SetWinsockEntry("bind", nullptr);
+            EXPECT_EQ(errors, withOnError ? 1 : 0);
+            EXPECT_STREQ(SocketStateName(cli->State()), "wsOpened");
+            Settle();
+            EXPECT_EQ(Count("cli:connected:0"), 0);
+            EXPECT_EQ(winsock::accept(server.S, nullptr, nullptr), INVALID_SOCKET);
+            cli->Close();
+        }
+    }
+}
+
+// A handle that Dup could not adopt is closed at once, whichever step failed
+// and whether the failure raises or fires OnError.
+TEST_F(XSocketTest, ADupThatFailsClosesTheHandleItWasGiven)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void(TCustomXSocket*)> Break;
+        const char* Context;
+    } const kCases[] = {
+        {"send-buffer size unreadable",
+         [](TCustomXSocket*) {
+             gUnreadableOption = SO_SNDBUF;
+             ReplaceWinsockEntry("getsockopt", &UnreadableOption);
+         },
+         "getsockopt(SO_SNDBUF)"},
+        {"no-delay refused",
+         [](TCustomXSocket* s) {
+             s->ComponentOptions = {wsoTcpNoDelay};
+             gRefusedOption = 1;  // TCP_NODELAY
+             ReplaceWinsockEntry("setsockopt", &RefusedOption);
+         },
+         "setsockopt(IPPROTO_TCP, TCP_NODELAY)"},
+        {"linger refused",
+         [](TCustomXSocket*) {
+             gRefusedOption = 128;  // SO_LINGER
+             ReplaceWinsockEntry("setsockopt", &RefusedOption);
+         },
+         "setsockopt(SO_LINGER)"},
+        {"keep-alive refused",
+         [](TCustomXSocket* s) {
+             s->KeepAliveOnOff = wsKeepAliveOnCustom;
+             ReplaceWinsockEntry("WSAIoctl", &RefusedIoctl);
+         },
+         "XSocket_WSAIoctl(SIO_KEEPALIVE_VALS)"},
+        {"notifications refused",
+         [](TCustomXSocket*) { ReplaceWinsockEntry("WSAAsyncSelect", &RefusedSelect); },
+         "WSAAsyncSelect"},
+    };
+    TPlainPeer server;
+    const u_short port = server.Listen();
+    for (const TCase& c : kCases) {
+        for (const bool withOnError : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (withOnError ? ", OnError" : ", exception"));
+            TPlainPeer client;
+            client.ConnectTo(port);
+            TPlainPeer accepted = server.AcceptWait();
+            const SOCKET handle = std::exchange(accepted.S, INVALID_SOCKET);
+            TCustomXSocket* s = MakeSocket("s");
+            std::string error;
+            if (withOnError)
+                s->OnError = [&](rtl::TObject*) { error = "OnError"; };
+            c.Break(s);
+            try {
+                s->Dup(handle);
+            } catch (ESocketException& e) {
+                error = e.Message();
+            }
+            for (const char* entry : {"getsockopt", "setsockopt", "WSAIoctl", "WSAAsyncSelect"})
+                SetWinsockEntry(entry, nullptr);
+            if (withOnError) {
+                EXPECT_EQ(error, "OnError");
+            } else {
+                EXPECT_NE(error.find(std::string(" in ") + c.Context + ")"), std::string::npos) << error;
+            }
+            EXPECT_STREQ(SocketStateName(s->State()), "wsClosed");
+            EXPECT_EQ(s->HSocket(), INVALID_SOCKET);
+            ExpectClosedHandle(handle);
+            EXPECT_TRUE(client.WaitForEnd());
+        }
+    }
+}
+
 TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
 {
     TPlainPeer holder;
@@ -507,6 +903,48 @@ TEST_F(XSocketTest, AListenWhoseBindFailsLetsItsSocketGo)
         EXPECT_EQ(srv->State(), wsListening);
         srv->Close();
     }
+}
+
+TEST_F(XSocketTest, ASecondListenIsRefusedAndTheFirstKeepsServing)
+{
+    TPlainPeer probe;
+    const std::string port = std::to_string(probe.Listen());
+    probe = TPlainPeer();  // the port is free again
+    TCustomXSocket* srv = MakeSocket("srv");
+    srv->SetAddr("127.0.0.1");
+    srv->SetPort(port);
+    srv->Listen();
+    const SOCKET first = srv->HSocket();
+    try {
+        srv->Listen();
+        ADD_FAILURE() << "second Listen accepted";
+    } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message(), "Listen: Socket already in use");
+    }
+    int errors = 0;
+    srv->OnError = [&](rtl::TObject*) { ++errors; };
+    srv->Listen();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(srv->HSocket(), first);
+    EXPECT_STREQ(SocketStateName(srv->State()), "wsListening");
+    int accepted = 0;
+    srv->OnSessionAvailable = [&](rtl::TObject*, WORD) {
+        const SOCKET h = srv->Accept();
+        if (h != INVALID_SOCKET) {
+            ++accepted;
+            winsock::closesocket(h);
+        }
+    };
+    TPlainPeer peer;
+    peer.ConnectTo(u_short(std::stoi(port)));
+    EXPECT_TRUE(WaitFor([&] { return accepted == 1; }));
+
+    // Closed, the fixed port is free for the next Listen: nothing holds it.
+    srv->Close();
+    srv->SetAddr("127.0.0.1");
+    srv->SetPort(port);
+    srv->Listen();
+    EXPECT_STREQ(SocketStateName(srv->State()), "wsListening");
 }
 
 TEST(XSocketResolveTest, PortsProtocolsAndHosts)

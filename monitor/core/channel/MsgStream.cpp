@@ -63,16 +63,17 @@ void DropPartialMessage(MsgStream* s)
     FrameDecoderReset(&s->decoder);
     BufHandleRelease(&s->current);  // empty unless a payload was being collected
     s->current = {};
-    s->resetPending = 0;
+    s->oldPieces = 0;
 }
 
 void RunReset(BufferHandle* bound, BufferHandle*)
 {
     auto* s = static_cast<MsgStream*>(bound->data);
-    // Old bytes still queued are parsed first; the cut applies once they are used up.
-    if (s->receiveBuilt && !ListIsEmpty(&s->receive.queue))
-        s->resetPending = 1;
-    else
+    // Old bytes still queued are parsed first; the cut applies once they are
+    // used up. The new connection's bytes are written after this runs, so
+    // whatever the queue holds now is the old connection's.
+    s->oldPieces = s->receiveBuilt ? s->receive.queue.count : 0;
+    if (s->oldPieces == 0)
         DropPartialMessage(s);
 }
 
@@ -114,8 +115,7 @@ void MsgStreamDestroy(void* stream)
     if (s->downstream)
         ObjRelease(s->downstream->cb);
     s->downstream = nullptr;
-    ClosureRelease(&s->receiver);
-    s->receiver = {};
+    ClosureReset(&s->receiver);
     StrandDestroy(&s->strand);
 }
 
@@ -227,12 +227,15 @@ void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
     if (!BufHandleLockCopy(&self, bound))
         return;  // the stream is gone: every byte counts as consumed
     auto* s = static_cast<MsgStream*>(self.data);
+    // While old pieces are counted, every offer is of the first queued piece;
+    // an empty queue means they were dropped, and these bytes are new ones.
+    if (s->oldPieces && ListIsEmpty(&s->receive.queue))
+        DropPartialMessage(s);
     const FrameSink sink = {BeginPayload, Deliver, s};
     offer->accepted = FrameDecoderFeed(&s->decoder, static_cast<const uint8_t*>(offer->offered->data),
                                        offer->offered->size, sink);
     // The last byte of the old connection is used up: a frame it began ends here.
-    // (This piece is the first queued one, or nothing is queued.)
-    if (s->resetPending && offer->accepted == offer->offered->size && s->receive.queue.count <= 1)
+    if (s->oldPieces && offer->accepted == offer->offered->size && --s->oldPieces == 0)
         DropPartialMessage(s);
     BufHandleRelease(&self);
 }

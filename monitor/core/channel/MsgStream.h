@@ -14,7 +14,7 @@ struct MsgStream {
     StreamStage* downstream;  // strong: where frames are written, or none
     StreamStage receive;      // member with its own control block (parent: the stream)
     uint8_t receiveBuilt;
-    uint8_t resetPending;     // a new connection began while old bytes were still queued
+    uint32_t oldPieces;       // pieces of the last connection still queued when a new one began
     Closure receiver;
     FrameDecoder decoder;
     BufferHandle current;     // the message being collected, release notifier in front
@@ -43,7 +43,8 @@ NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t first
 
 // To be called at every new connection, before its bytes are written: a frame
 // cut off by the old connection is dropped instead of being completed with the
-// new one's bytes. Complete messages still queued from the old one are kept.
+// new one's bytes. Complete messages still queued from the old one are kept:
+// the cut applies once every piece queued at the reset is used up (or dropped).
 NtStatus MsgStreamReset(MsgStream* stream);
 
 // The receive stage's consumer (bound: the stream, weakly) and the acknowledge

@@ -2,6 +2,7 @@
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 const ClientSettings kClientDefaultSettings = {1000, 0, 3000, 0, 0, 0, 0};
@@ -128,6 +129,7 @@ void MaybeConnect(Client* c)
         ConnectAttempt(c);
 }
 
+// One read at a time, into the one receive area.
 void Read(Client* c)
 {
     if (!c->state.receiveEnabled || !c->connection.object || c->state.receive != kReceiveIdle)
@@ -262,6 +264,7 @@ void HandOn(Client* c, uint32_t count)
     StartClock(c->activityStart);
     c->state.receive = kDataHandedOn;
     ReleaseNotifier* notifier = &c->receiveNotifier;
+    assert(!notifier->closure.routine && "a chunk is handed on while the last one is still held");
     ReleaseNotifierInit(notifier);
     InitWeakClosure<RunReleased>(&notifier->closure, c, 0);
     BufferHandle chunk;
@@ -455,11 +458,11 @@ void RunReset(BufferHandle* bound, BufferHandle*)
     ObjRefRelease(&c->connection);
     FreePendingCloses(c);
     ++c->closeSequence;
-    // Nothing is connected or being read any more: the old connection's
-    // completions are stale, and the client may connect again.
+    // Nothing is connected any more: the old connection's completions are
+    // stale, and the client may connect again. A read still in flight keeps
+    // the receive area, though: the dropped endpoint may still fill it, so the
+    // next read waits until that read is back (its stale completion frees it).
     c->state.connection = kConnectionNone;
-    if (c->state.receive == kReadPosted)
-        c->state.receive = kReceiveIdle;
     ++c->connectSequence;
     ++c->receiveSequence;
     c->activityStart = 0;

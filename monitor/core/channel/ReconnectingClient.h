@@ -114,7 +114,9 @@ NtStatus ClientSetFlags(ReconnectingClient* client, uint32_t flags);
 NtStatus ClientConnect(ReconnectingClient* client, const AddressRecord* remote, const AddressRecord* local);
 NtStatus ClientConnectNow(ReconnectingClient* client);
 NtStatus ClientDisconnect(ReconnectingClient* client, uint32_t abort);
-// Forgets the connection and every pending close without closing or publishing.
+// Forgets the connection and every pending close without closing or
+// publishing. A read of the old connection still in flight keeps the receive
+// area: the next connection reads once that read is back.
 NtStatus ClientReset(ReconnectingClient* client);
 NtStatus ClientListen(ReconnectingClient* client, const AddressRecord* record);  // NULL: stop
 NtStatus ClientStopListen(ReconnectingClient* client);

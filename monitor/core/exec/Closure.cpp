@@ -44,6 +44,12 @@ void ClosureRelease(Closure* c)
     BufHandleRelease(&c->bound);
 }
 
+void ClosureReset(Closure* c)
+{
+    ClosureRelease(c);
+    *c = {};
+}
+
 NtStatus ClosureInvoke(ClosureRoutine routine, ExecutorRecord* target, BufferHandle* bound,
                        BufferHandle* message)
 {

@@ -33,6 +33,7 @@ void ClosureInitForObject(Closure* c, ClosureRoutine routine, ExecutorRecord* ta
                           uint32_t sizeWord, uint32_t weak);
 Closure* ClosureCopy(Closure* destination, const Closure* source);  // none gives an empty closure
 void ClosureRelease(Closure* c);
+void ClosureReset(Closure* c);  // release, then leave the closure empty
 NtStatus ClosureInvoke(ClosureRoutine routine, ExecutorRecord* target, BufferHandle* bound,
                        BufferHandle* message);
 // Bound made on the spot as {object, its control block, strong, 0}, no reference taken.

@@ -1,5 +1,6 @@
 #include "exec/IoCommandQueue.h"
 #include "exec/CallQueue.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 
 namespace {
@@ -76,4 +77,20 @@ uint32_t IoCommandQueueDrain(IoCommandQueue* q)
         BufHandleRelease(&message);
     }
     return run;
+}
+
+bool IoCommandQueueSettle(IoCommandQueue* q, const ListHead* outstanding)
+{
+    constexpr DWORD kSliceMs = 100;
+    const DWORD start = GetTickCount();
+    const DWORD limit = CoreFixedWaits().ioSettleMs;
+    while (!ListIsEmpty(outstanding)) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= limit)
+            return false;
+        const DWORD slice = limit - elapsed < kSliceMs ? limit - elapsed : kSliceMs;
+        if (WaitForSingleObjectEx(q->event, slice, TRUE) == WAIT_OBJECT_0)
+            IoCommandQueueDrain(q);
+    }
+    return true;
 }

@@ -26,3 +26,10 @@ NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* b
                             BufferHandle* message);
 // Runs everything queued on the calling thread; the number run.
 uint32_t IoCommandQueueDrain(IoCommandQueue* q);
+
+// For an I/O thread whose endpoint is closed: waits alertably, in short
+// slices, until `outstanding` (its list of I/O in flight) is empty, running
+// the queue's calls as they come (some systems finish completions there), for
+// at most the settle time. False when some operation never came back: its
+// block then stays allocated for good, since the system may still write it.
+bool IoCommandQueueSettle(IoCommandQueue* q, const ListHead* outstanding);

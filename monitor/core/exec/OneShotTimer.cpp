@@ -5,24 +5,56 @@
 
 namespace {
 
-// Swaps closure and argument under the timer's lock; what they held is
-// released after the lock is left, since a release may run any destroy routine.
-void Swap(OneShotTimer* timer, const Closure* closure, const BufferHandle* argument)
-{
+// A replacement of the timer's closure and argument; what they held before
+// is kept here and released once every lock is left, since a release may run
+// any destroy routine.
+struct Swap {
+    OneShotTimer* timer;
+    const Closure* closure;      // none: empty the timer
+    const BufferHandle* argument;
     Closure old;
     BufferHandle oldArgument;
-    {
-        ScopedLock hold(timer->lock);
-        old = timer->closure;
-        oldArgument = timer->argument;
-        ClosureCopy(&timer->closure, closure);
-        BufHandleCopy(&timer->argument, argument);
-    }
-    ClosureRelease(&old);
-    BufHandleRelease(&oldArgument);
+};
+
+void SwapUnderTimerLock(void* context)
+{
+    auto* s = static_cast<Swap*>(context);
+    ScopedLock hold(s->timer->lock);
+    s->old = s->timer->closure;
+    s->oldArgument = s->timer->argument;
+    ClosureCopy(&s->timer->closure, s->closure);
+    BufHandleCopy(&s->timer->argument, s->argument);
 }
 
-void Empty(OneShotTimer* timer) { Swap(timer, nullptr, nullptr); }
+void ReleaseReplaced(Swap* s)
+{
+    ClosureRelease(&s->old);
+    BufHandleRelease(&s->oldArgument);
+}
+
+void Empty(OneShotTimer* timer)
+{
+    Swap swap = {timer, nullptr, nullptr, {}, {}};
+    SwapUnderTimerLock(&swap);
+    ReleaseReplaced(&swap);
+}
+
+// Swaps and queues the request in one step under the timer thread's lock, in
+// the expiries' lock order (the thread's, then the timer's): an expiry of the
+// previous arming either took the old closure before, or finds the request
+// and fires nothing. Without a timer thread the timer is emptied (nothing can
+// expire any more) and the request stays the caller's.
+NtStatus Replace(OneShotTimer* timer, TimerRequest* request, const Closure* closure,
+                 const BufferHandle* argument)
+{
+    Swap swap = {timer, closure, argument, {}, {}};
+    NtStatus status = TimerRequestPost(request, SwapUnderTimerLock, &swap);
+    if (status == kStatusSuccess)
+        ReleaseReplaced(&swap);
+    else
+        Empty(timer);
+    return status;
+}
 
 }  // namespace
 
@@ -51,32 +83,28 @@ NtStatus TimerSet(OneShotTimer* timer, int32_t milliseconds, const Closure* clos
     TimerRequest* request = TimerRequestMake(kTimerRequestSet, timer, milliseconds);
     if (!request)
         return kStatusNoMemory;
-    Swap(timer, closure, argument);
-    NtStatus status = TimerRequestPost(request);
-    if (status != kStatusSuccess) {
+    NtStatus status = Replace(timer, request, closure, argument);
+    if (status != kStatusSuccess)
         BlockRelease(request);
-        Empty(timer);
-    }
     return status;
 }
 
 void TimerCancel(OneShotTimer* timer)
 {
-    Empty(timer);
     // Without a request the waitable timer may still expire, but its expiry
     // finds the timer empty.
-    if (TimerRequest* request = TimerRequestMake(kTimerRequestCancel, timer, 0)) {
-        if (TimerRequestPost(request) != kStatusSuccess)
-            BlockRelease(request);
-    }
+    TimerRequest* request = TimerRequestMake(kTimerRequestCancel, timer, 0);
+    if (!request)
+        Empty(timer);
+    else if (Replace(timer, request, nullptr, nullptr) != kStatusSuccess)
+        BlockRelease(request);
 }
 
 void TimerDestroy(OneShotTimer* timer)
 {
-    Empty(timer);
     TimerRequest* retire = timer->retire;
     timer->retire = nullptr;
-    if (TimerRequestPost(retire) != kStatusSuccess) {
+    if (Replace(timer, retire, nullptr, nullptr) != kStatusSuccess) {
         // No timer thread left: no expiry can run, close here.
         CancelWaitableTimer(retire->waitable);
         CloseHandle(retire->waitable);

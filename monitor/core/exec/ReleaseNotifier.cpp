@@ -11,8 +11,13 @@ void ReleaseNotifierInit(void* header) { *static_cast<ReleaseNotifier*>(header) 
 
 void ReleaseNotifierFire(void* header)
 {
+    // Taken out before the call: the routine may arm this very header again
+    // (a reader that re-arms its one notifier for the next chunk), and what it
+    // puts there is the next firing's to release.
     auto* n = static_cast<ReleaseNotifier*>(header);
-    ClosureCall(&n->closure, &n->message);
-    ClosureRelease(&n->closure);
-    BufHandleRelease(&n->message);
+    ReleaseNotifier fired = *n;
+    ReleaseNotifierInit(n);
+    ClosureCall(&fired.closure, &fired.message);
+    ClosureRelease(&fired.closure);
+    BufHandleRelease(&fired.message);
 }

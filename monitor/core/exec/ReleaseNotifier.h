@@ -11,5 +11,7 @@ struct ReleaseNotifier {
 static_assert(sizeof(ReleaseNotifier) == 40, "release notifier layout");
 
 void ReleaseNotifierInit(void* header);  // all fields zero (a buffer init routine)
-void ReleaseNotifierFire(void* header);  // invoke, then release target, bound and message (a destroy routine)
+// Takes closure and message out (the header is left empty), invokes, then
+// releases target, bound and message (a destroy routine).
+void ReleaseNotifierFire(void* header);
 extern const TypeDescriptor kReleaseNotifierType;

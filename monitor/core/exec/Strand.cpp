@@ -9,8 +9,13 @@ struct HopRecord {
     BufferHandle bound;
     Strand* a;
     ExecutorRecord* b;
-    volatile NtStatus refused;  // B's post result when it refused the call
+    // Who reports B's refusal: kPosterLooks while StrandHop has not looked
+    // yet (a refusal is stored here for it), kPosterGone once it has.
+    volatile LONG report;
 };
+
+constexpr LONG kPosterLooks = 0;
+constexpr LONG kPosterGone = 1;  // refusals are failure statuses, never 0 or 1
 
 void HoldExecutor(ExecutorRecord* e)
 {
@@ -40,16 +45,24 @@ void HopStepTwo(BufferHandle* record, BufferHandle* message)
     StrandDrain(hop->a);
 }
 
-// Runs exclusively on A: hold A, then hand step two to B.
+volatile LONG g_refusedHops = 0;
+
+// Runs exclusively on A: hold A, then hand step two to B. When B refuses, the
+// refusal goes back to the poster if the hop ran inside StrandHop; a hop that
+// waited in A's queue has no poster left to hear it, so it is counted and
+// told to the debugger instead of vanishing.
 void HopStepOne(BufferHandle* record, BufferHandle* message)
 {
     auto* hop = static_cast<HopRecord*>(record->data);
     StrandHold(hop->a);
     NtStatus status = ClosureInvoke(HopStepTwo, hop->b, record, message);
-    if (!StatusAccepted(status)) {
-        hop->refused = status;
-        UndoHold(hop->a);
-    }
+    if (StatusAccepted(status))
+        return;
+    UndoHold(hop->a);
+    if (InterlockedCompareExchange(&hop->report, LONG(status), kPosterLooks) == kPosterLooks)
+        return;
+    InterlockedIncrement(&g_refusedHops);
+    OutputDebugStringA("quelcore: a queued strand hop was refused by its second executor and dropped\n");
 }
 
 void ConstructStrand(void* payload, ControlBlock* cb) { StrandInit(static_cast<Strand*>(payload), cb); }
@@ -152,15 +165,19 @@ NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferH
     BufHandleCopy(&hop->bound, bound);
     hop->a = a;
     hop->b = b;
-    hop->refused = kStatusSuccess;
+    hop->report = kPosterLooks;
     HoldExecutor(&a->exec);
     HoldExecutor(b);
     status = StrandRun(a, HopStepOne, &record, message);
-    if (hop->refused != kStatusSuccess)
-        status = hop->refused;
+    // From here a hop still queued reports its own refusal.
+    LONG refused = InterlockedExchange(&hop->report, kPosterGone);
+    if (refused != kPosterLooks)
+        status = NtStatus(refused);
     BufHandleRelease(&record);
     return status;
 }
+
+uint32_t StrandRefusedHopCount() { return static_cast<uint32_t>(g_refusedHops); }
 
 NtStatus StrandPost(void* object, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* message)
 {

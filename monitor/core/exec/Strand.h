@@ -30,10 +30,14 @@ void StrandHold(Strand* s);
 int StrandTryAcquire(Strand* s);  // idle: take it and return 1; else 0
 void StrandAcquire(Strand* s);    // wait until idle, then take it; end with StrandDrain
 // Runs the routine while A and then B are both held. B none or B = A: StrandRun on A.
-// When B refuses the call, A's hold is undone and the refusal is returned (it is
-// only seen here when A ran the hop at once; a queued hop then just does not run).
+// When B refuses the call, A's hold is undone and the routine does not run; the
+// refusal is returned when it came before StrandHop returned, else (a hop that
+// waited in A's queue) it is counted in StrandRefusedHopCount and told to the
+// debugger.
 NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* bound,
                    BufferHandle* message);
+// Queued hops refused by their second executor since the process started.
+uint32_t StrandRefusedHopCount();
 // StrandHop with A = the strand embedded after the object's control-block word
 // and bound = {object, its control block, strong, 0} made on the spot.
 NtStatus StrandPost(void* object, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* message);

@@ -201,13 +201,15 @@ TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delay
     return r;
 }
 
-NtStatus TimerRequestPost(TimerRequest* request)
+NtStatus TimerRequestPost(TimerRequest* request, void (*underLock)(void* context), void* context)
 {
     TimerThreadRecord* t = g_record;
     if (!t)
         return kStatusInvalidState;
     {
         ScopedLock hold(t->lock);
+        if (underLock)
+            underLock(context);
         ListPushBack(&t->requests, &request->links);
         ++t->requests.count;
     }

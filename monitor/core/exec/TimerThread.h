@@ -23,5 +23,10 @@ NtStatus TimerThreadEnsure();
 // Zeroed request, or none.
 TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delayMs);
 // Queues the request for the timer thread, which frees it once applied.
-// 0, or 0xC0000184 when the thread is gone (the request is then the caller's).
-NtStatus TimerRequestPost(TimerRequest* request);
+// `underLock`, when given, runs with the thread's lock held, just before the
+// request is queued: the lock of every expiry, so that a timer's closure is
+// replaced and its request queued in one step for any expiry that looks.
+// 0, or 0xC0000184 when the thread is gone (the request is then the
+// caller's, and `underLock` has not run).
+NtStatus TimerRequestPost(TimerRequest* request, void (*underLock)(void* context) = nullptr,
+                          void* context = nullptr);

@@ -1,5 +1,6 @@
 #include "gui/ThreadBinding.h"
 #include "gui/DispatchManager.h"
+#include "runtime/MemberEmbedding.h"
 
 void BindToCurrentThread(void* binding, ControlBlock* cb)
 {
@@ -22,19 +23,9 @@ NtStatus PostToBoundThread(void* binding, ClosureRoutine routine, BufferHandle* 
 
 NtStatus BindingMemberCreate(void* owner, BindingMember* member)
 {
-    member->constructed = 0;
     // A binding holds nothing to tear down: no destroy routine.
-    NtStatus status = ObjAttachPayload(&member->binding, BindToCurrentThread, nullptr,
-                                       ObjControlBlockOf(owner));
-    if (status == kStatusSuccess)
-        member->constructed = 1;
-    return status;
+    return MemberCreate(&member->binding, &member->constructed, BindToCurrentThread, nullptr,
+                        ObjControlBlockOf(owner));
 }
 
-void BindingMemberRelease(BindingMember* member)
-{
-    if (!member->constructed)
-        return;
-    member->constructed = 0;
-    ObjRelease(member->binding.exec.cb);
-}
+void BindingMemberRelease(BindingMember* member) { MemberRelease(&member->binding, &member->constructed); }

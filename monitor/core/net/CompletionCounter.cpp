@@ -11,8 +11,7 @@ void CompletionCounterInit(CompletionCounter* counter, uint32_t count, const Clo
 
 void CompletionCounterRelease(CompletionCounter* counter)
 {
-    ClosureRelease(&counter->closure);
-    counter->closure = {};
+    ClosureReset(&counter->closure);
 }
 
 void CompletionCounterComplete(BufferHandle* bound, BufferHandle* message)

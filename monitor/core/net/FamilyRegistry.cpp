@@ -35,14 +35,21 @@ void RegistryClose()
     OnceReset(g_registry.built);
 }
 
-void RegistryOpen()
+// Opened only where its exit callback can be registered (between start-up
+// and shut-down): a registry that nothing tears down would carry its entries
+// and the network start-up into every later run. False outside.
+bool RegistryOpen()
 {
     if (!OnceBegin(g_registry.built))
-        return;
+        return true;
+    if (AtExitRegister(RegistryClose) != kStatusSuccess) {
+        OnceReset(g_registry.built);
+        return false;
+    }
     InitializeCriticalSection(&g_registry.lock);
     ListInit(&g_registry.entries);
-    AtExitRegister(RegistryClose);
     OnceEnd(g_registry.built);
+    return true;
 }
 
 }  // namespace
@@ -51,7 +58,8 @@ bool NetInit()
 {
     // The registry first, so that its exit callback also resets this start-up
     // when WSAStartup fails and nothing gets registered.
-    RegistryOpen();
+    if (!RegistryOpen())
+        return false;
     if (!OnceBegin(g_netInit))
         return true;
     WSADATA data;
@@ -66,7 +74,8 @@ bool NetInit()
 
 NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory)
 {
-    RegistryOpen();
+    if (!RegistryOpen())
+        return kStatusInvalidState;
     auto* entry = static_cast<FamilyEntry*>(BlockAlloc(sizeof(FamilyEntry)));
     if (!entry)
         return kStatusNoMemory;
@@ -81,6 +90,8 @@ NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory)
 FamilyFactory FindFamilyProvider(uint32_t family)
 {
     NetInit();
+    if (!RegistryOpen())
+        return nullptr;
     ScopedLock hold(g_registry.lock);
     for (ListNode* n = g_registry.entries.first; n != ListSentinel(&g_registry.entries); n = n->next) {
         auto* entry = reinterpret_cast<FamilyEntry*>(n);

@@ -10,10 +10,14 @@ typedef NtStatus (*FamilyFactory)(const AddressRecord* record, const Closure* cl
 // Starts WinSock 2.2 and registers the IPv4 and pipe factories, once per
 // framework run. A caller that arrives while the first is still at work waits
 // for it; every caller after the first gets true, whatever the first's outcome.
+// Outside FrameworkStartup..FrameworkShutdown the registry is not opened and
+// the answer is false.
 bool NetInit();
 
 // Inserts at the front, so a later registration of a family hides an earlier
-// one. 0, or 0xC000009A when the entry cannot be had.
+// one. 0, 0xC000009A when the entry cannot be had, or 0xC0000184 outside
+// start-up and shut-down.
 NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory);
-// Runs NetInit first (ignoring its result); the latest factory of the family, or none.
+// Runs NetInit first (ignoring its result); the latest factory of the family,
+// or none (also outside start-up and shut-down).
 FamilyFactory FindFamilyProvider(uint32_t family);

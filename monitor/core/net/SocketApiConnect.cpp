@@ -13,8 +13,16 @@ void ReportConnect(StreamSocket* socket, NtStatus status)
 {
     NotifyConnect(&socket->result, status, socket->remote, socket->local,
                   status == kStatusSuccess ? ObjectRefOf(socket) : nullptr);
-    ClosureRelease(&socket->result);
-    socket->result = {};
+    ClosureReset(&socket->result);
+}
+
+// Without an endpoint nothing is bound: the default local record stands in,
+// whatever record the caller gave.
+void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
+{
+    BlockRelease(socket->local);
+    socket->local = nullptr;
+    ReportConnect(socket, status);
 }
 
 void OnConnected(BufferHandle* bound, BufferHandle* message)
@@ -28,12 +36,12 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
     auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (made->status != kStatusSuccess) {
-        ReportConnect(socket, made->status);
+        ReportNoEndpoint(socket, made->status);
         return;
     }
     AddressRecord* actual = message->size > 8 ? RecordDuplicate(&made->record) : nullptr;
     if (message->size > 8 && !actual) {
-        ReportConnect(socket, kStatusNoMemory);
+        ReportNoEndpoint(socket, kStatusNoMemory);
         return;
     }
     if (actual) {
@@ -72,7 +80,7 @@ void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32
         }
     }
     if (!socket) {
-        NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, local,
+        NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, nullptr,
                       nullptr);
         return;
     }

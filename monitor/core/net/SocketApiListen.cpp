@@ -27,8 +27,7 @@ void ReportListen(SocketListener* listener, NtStatus status)
 {
     NotifyStatusObjectAddress(&listener->result, status,
                               status == kStatusSuccess ? listener : nullptr, listener->record);
-    ClosureRelease(&listener->result);
-    listener->result = {};
+    ClosureReset(&listener->result);
 }
 
 // On the provider's I/O thread; the listener is held weakly.

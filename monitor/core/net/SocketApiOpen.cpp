@@ -26,8 +26,7 @@ void ReportOpen(RawEndpoint* raw, NtStatus status)
 {
     NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr,
                               raw->local);
-    ClosureRelease(&raw->result);
-    raw->result = {};
+    ClosureReset(&raw->result);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)

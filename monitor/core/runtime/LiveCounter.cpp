@@ -28,18 +28,24 @@ void LiveCounterLeave(LiveCounter& c)
 
 int LiveCounterWait(LiveCounter& c, uint32_t milliseconds)
 {
+    // The event only shortens the wait: a 1->0 whose set a later 0->1's reset
+    // undid leaves it reset with the count at 0, so the count is looked at
+    // again after every short slice.
+    constexpr DWORD kSliceMs = 50;
     const DWORD start = GetTickCount();
     for (;;) {
         if (c.count == 0)
             return 1;
         DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds || !c.allFreed)
+        if (elapsed >= milliseconds)
             return 0;
-        WaitForSingleObject(c.allFreed, milliseconds - elapsed);
-        if (c.count == 0)
-            return 1;
-        // Woken by a stale signal: clear it, then look at the count again before
-        // waiting. A 1->0 transition after this reset sets the event again.
-        ResetEvent(c.allFreed);
+        DWORD slice = milliseconds - elapsed < kSliceMs ? milliseconds - elapsed : kSliceMs;
+        if (!c.allFreed) {
+            Sleep(slice);
+        } else if (WaitForSingleObject(c.allFreed, slice) == WAIT_OBJECT_0 && c.count != 0) {
+            // Set by a 1->0 that a 0->1 has already followed: clear it, or every
+            // slice would return at once. A later 1->0 sets it again.
+            ResetEvent(c.allFreed);
+        }
     }
 }

@@ -4,8 +4,9 @@
 
 // A process-wide count of things in use with a manual-reset event that is
 // signalled while the count is 0. Transitions on different threads can
-// interleave (one thread's 1->0 set landing after another's 0->1 reset), so the
-// event is only a wake-up hint: LiveCounterWait trusts the count alone.
+// interleave (one thread's 0->1 reset landing after another's 1->0 set), so the
+// event is only a wake-up hint: LiveCounterWait trusts the count alone and
+// looks at it again in short slices.
 struct LiveCounter {
     volatile LONG count;
     HANDLE allFreed;

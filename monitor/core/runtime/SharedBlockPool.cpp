@@ -4,11 +4,13 @@ BlockPool* SharedBlockPoolGet(SharedBlockPool& shared, uint32_t payloadSize, Exi
 {
     if (OnceBegin(shared.once)) {
         auto* pool = static_cast<BlockPool*>(HeapAlloc(GetProcessHeap(), 0, sizeof(BlockPool)));
-        if (pool && BlockPoolInit(pool, payloadSize) == kStatusSuccess &&
-            AtExitRegister(teardown) == kStatusSuccess) {
+        const bool made = pool && BlockPoolInit(pool, payloadSize) == kStatusSuccess;
+        if (made && AtExitRegister(teardown) == kStatusSuccess) {
             shared.pool = pool;
             OnceEnd(shared.once);
         } else {
+            if (made)
+                BlockPoolDestroy(pool);  // nothing handed out yet: deletes its lock
             if (pool)
                 HeapFree(GetProcessHeap(), 0, pool);
             OnceReset(shared.once);

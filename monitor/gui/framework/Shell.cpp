@@ -25,6 +25,11 @@ HelpAnswer SetHelpAnswer(HelpAnswer answer)
     return ReplaceSeam(std::move(answer));
 }
 
+NotifyIconAnswer SetNotifyIconAnswer(NotifyIconAnswer answer)
+{
+    return ReplaceSeam(std::move(answer));
+}
+
 SoundAnswer SetSoundAnswer(SoundAnswer answer)
 {
     return ReplaceSeam(std::move(answer));
@@ -43,6 +48,13 @@ BOOL ShowWinHelp(HWND window, const char* helpFile, UINT command, ULONG_PTR data
     if (auto& answer = SeamSlot<HelpAnswer>())
         return answer({window, Text(helpFile), command, data});
     return ::WinHelpA(window, helpFile, command, data);
+}
+
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data)
+{
+    if (auto& answer = SeamSlot<NotifyIconAnswer>())
+        return answer(message, *data);
+    return Shell_NotifyIconA(message, data);
 }
 
 BOOL PlaySoundFile(const char* file, UINT flags)

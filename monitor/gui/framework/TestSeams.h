@@ -1,14 +1,14 @@
 #pragma once
 // Where a test answers instead of a person. Product code never calls these: it
-// shows its message boxes, modal dialogs, common dialogs, shell requests and
-// sounds through the framework as usual, and each of those asks its seam first.
+// shows its message boxes, modal dialogs, common dialogs, shell requests,
+// notification-area icons and sounds through the framework as usual, and each of those asks its seam first.
 // Every setter returns the previous answerer; an empty one restores the real
 // behaviour. Seams are process-wide and meant for the GUI thread.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
-#include <utility>
 
 class CWnd;
 class CCommonDialog;
@@ -55,18 +55,7 @@ HelpAnswer SetHelpAnswer(HelpAnswer answer);
 using SoundAnswer = std::function<BOOL(const std::string& file, UINT flags)>;
 SoundAnswer SetSoundAnswer(SoundAnswer answer);
 
-// A seam answered for the length of a scope, for tests:
-//   ScopedSeam<SoundAnswer> sound(SetSoundAnswer, [&](const std::string&, UINT) { ... });
-template <class Answer>
-class ScopedSeam {
-public:
-    using Setter = Answer (*)(Answer);
-    ScopedSeam(Setter set, Answer answer) : set_(set), previous_(set(std::move(answer))) {}
-    ~ScopedSeam() { set_(std::move(previous_)); }
-    ScopedSeam(const ScopedSeam&) = delete;
-    ScopedSeam& operator=(const ScopedSeam&) = delete;
-
-private:
-    Setter set_;
-    Answer previous_;
-};
+// Notification-area icons (NotifyIcon): the answer gets the request and returns
+// what Shell_NotifyIcon would have; no icon is shown.
+using NotifyIconAnswer = std::function<BOOL(DWORD message, const NOTIFYICONDATAA& data)>;
+NotifyIconAnswer SetNotifyIconAnswer(NotifyIconAnswer answer);

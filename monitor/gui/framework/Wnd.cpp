@@ -72,13 +72,14 @@ std::string LoadResString(UINT id)
     return {};
 }
 
-const char* RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon)
+namespace {
+
+// Registers the class once per process; the set keeps every name alive.
+const char* RegisterFrameworkClass(const std::string& className, UINT classStyle, HCURSOR cursor,
+                                   HBRUSH background, HICON icon)
 {
     static std::set<std::string> names;
-    char name[96];
-    std::snprintf(name, sizeof name, "QuelFw:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor),
-                  static_cast<void*>(background), static_cast<void*>(icon));
-    auto [it, added] = names.insert(name);
+    auto [it, added] = names.insert(className);
     if (added) {
         WNDCLASSA wc{};
         wc.style = classStyle;
@@ -88,12 +89,29 @@ const char* RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background,
         wc.hbrBackground = background;
         wc.hIcon = icon;
         wc.lpszClassName = it->c_str();
-        if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        if (!RegisterClassA(&wc) &&
+            !(GetLastError() == ERROR_CLASS_ALREADY_EXISTS && IsFrameworkClass(it->c_str()))) {
             names.erase(it);
             return nullptr;
         }
     }
     return it->c_str();
+}
+
+}  // namespace
+
+const char* RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon)
+{
+    char name[96];
+    std::snprintf(name, sizeof name, "QuelFw:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor),
+                  static_cast<void*>(background), static_cast<void*>(icon));
+    return RegisterFrameworkClass(name, classStyle, cursor, background, icon);
+}
+
+const char* RegisterNamedWndClass(const char* name, UINT classStyle, HCURSOR cursor, HBRUSH background,
+                                  HICON icon)
+{
+    return name && *name ? RegisterFrameworkClass(name, classStyle, cursor, background, icon) : nullptr;
 }
 
 CWnd::CWnd() = default;

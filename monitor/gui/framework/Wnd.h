@@ -149,6 +149,12 @@ LRESULT CallFrameworkWndProc(CWnd* wnd, HWND window, UINT message, WPARAM wParam
 // returns its name, valid for the life of the process.
 const char* RegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
                              HICON icon = nullptr);
+// The same under a name of the caller's choosing, by which other programs can
+// find the class's windows (FindWindow). The first registration of a name
+// fixes its style, cursor, brush and icon; null when a class of another window
+// procedure holds the name already.
+const char* RegisterNamedWndClass(const char* name, UINT classStyle, HCURSOR cursor = nullptr,
+                                  HBRUSH background = nullptr, HICON icon = nullptr);
 
 // The thread's current message: the one that the innermost framework window
 // procedure is handling. Hooks that run window code save and restore it.

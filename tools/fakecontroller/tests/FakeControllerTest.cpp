@@ -41,6 +41,13 @@ TEST(FakeController, ReadsBannerAndKeepsAlive)
     EXPECT_EQ(controller.Banner(), "Welcome to TcpSrv");
     EXPECT_EQ(server.ReadLine(), "$127BPING5C\r\n");
     EXPECT_EQ(server.ReadLine(), "$127BPING5C\r\n");  // again after the interval
+    // Each echo answers the oldest keep-alive that waits for one.
+    server.Send("$127BECHOCC");
+    ASSERT_TRUE(controller.WaitForReceived(1, kWaitMs));
+    EXPECT_GE(controller.PingsSent(), 2u);
+    const auto roundTrips = controller.EchoRoundTrips();
+    ASSERT_EQ(roundTrips.size(), 1u);
+    EXPECT_GE(roundTrips[0].count(), 100000);  // the first one waited at least one interval
     controller.Stop();
     EXPECT_TRUE(controller.Closed());
 }

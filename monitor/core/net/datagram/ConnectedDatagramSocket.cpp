@@ -112,11 +112,14 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
             status = kStatusNoMemory;
         }
     }
-    if (status == kStatusSuccess)
+    const bool connected = status == kStatusSuccess;
+    if (connected)
         ObjRefAssign(&s->provider, made->object.object);
     Closure result = s->result;
     s->result = {};
-    NotifyConnect(&result, status, s->remote, s->local, status == kStatusSuccess ? ObjectRefOf(s) : nullptr);
+    // Without an endpoint nothing is bound: the default local record stands in.
+    NotifyConnect(&result, status, s->remote, connected ? s->local : nullptr,
+                  connected ? ObjectRefOf(s) : nullptr);
     ClosureRelease(&result);
 }
 
@@ -137,7 +140,7 @@ void DatagramConnect(const AddressRecord* remote, const AddressRecord* local, Fa
         }
     }
     if (!s) {
-        NotifyConnect(result, kStatusNoMemory, remote, local, nullptr);
+        NotifyConnect(result, kStatusNoMemory, remote, nullptr, nullptr);
         return;
     }
     ClosureCopy(&s->result, result);

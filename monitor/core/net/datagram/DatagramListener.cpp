@@ -209,8 +209,7 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     l->result = {};
     if (made->status != kStatusSuccess) {
         NotifyStatusObjectAddress(&result, made->status, nullptr, l->record);
-        ClosureRelease(&l->ended);
-        l->ended = {};
+        ClosureReset(&l->ended);
     } else {
         ObjRefAssign(&l->provider, made->object.object);
         NotifyStatusObjectAddress(&result, kStatusSuccess, l, l->record);

@@ -226,8 +226,12 @@ void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
     }
     if (result == SOCKET_ERROR) {
         // A datagram too long for the buffer is a completed operation (its
-        // status only warns of the overflow): its routine is queued all the
-        // same, so finishing it here would free the block under it.
+        // status only warns of the overflow), and Wine queues its completion
+        // routine although the call fails at once: finishing it here as well
+        // would free the block under that routine. A system that queues no
+        // routine for it leaves this receive unanswered: its block waits in the
+        // outstanding list until the endpoint closes, and the bounded final
+        // wait then leaves it allocated.
         int error = WSAGetLastError();
         if (error != WSA_IO_PENDING && error != WSAEMSGSIZE) {
             io->deferred = false;
@@ -244,11 +248,22 @@ void ReceiveFromCommand(BufferHandle* bound, BufferHandle*)
     StartIo(bound, IoKind::kReceiveFrom, Reply::kStatusCountRecord);
 }
 
+// A second connect or disconnect while the first is pending is refused: the
+// first keeps its closure and completes once, when its network event comes.
+bool RefuseWhilePending(const Closure& pending, const WsRequest* r)
+{
+    if (!pending.routine)
+        return false;
+    CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
+    return true;
+}
+
 void ConnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
     WsWorker* w = r->worker;
-    ClosureRelease(&w->connect);
+    if (RefuseWhilePending(w->connect, r))
+        return;
     ClosureCopy(&w->connect, &r->closure);
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CONNECT) == SOCKET_ERROR) {
         CompleteAndClear(&w->connect, MapErrorToStatus(WSAGetLastError()));
@@ -263,16 +278,22 @@ void ConnectCommand(BufferHandle* bound, BufferHandle*)
     CompleteAndClear(&w->connect, MapErrorToStatus(error));
 }
 
+// Shuts down the sending side only, not both: our FIN goes out while the
+// socket still reads, so the bytes the peer sends before its own close still
+// arrive, and that close (FD_CLOSE) completes the disconnect gracefully.
+// Shutting down receiving too would make the system answer such late bytes
+// with a reset instead.
 void DisconnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
     WsWorker* w = r->worker;
+    if (RefuseWhilePending(w->disconnect, r))
+        return;
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
         shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
         CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
         return;
     }
-    ClosureRelease(&w->disconnect);
     ClosureCopy(&w->disconnect, &r->closure);
 }
 
@@ -345,11 +366,10 @@ DWORD WINAPI WsIoThreadProc(void* argument)
     } while (w->socket != INVALID_SOCKET);
 
     // The cancelled operations complete in alertable waits; on systems other
-    // than NT their completions then wait in the command queue.
-    while (!ListIsEmpty(&w->outstanding)) {
-        if (WaitForSingleObjectEx(w->commands.event, 1000, TRUE) == WAIT_OBJECT_0)
-            IoCommandQueueDrain(&w->commands);
-    }
+    // than NT their completions then wait in the command queue. One that
+    // never does is left with its worker reference: neither is ever freed
+    // under the system.
+    IoCommandQueueSettle(&w->commands, &w->outstanding);
     {
         ScopedLock hold(w->commands.lock);
         w->ended = true;
@@ -419,16 +439,19 @@ WsWorker::~WsWorker()
         ObjRelease(commands.exec.cb);
 }
 
-int WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
+NtStatus WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
 {
+    // One listen per endpoint: once FD_ACCEPT is selected the I/O thread reads
+    // the accept closure, so a second listen may not replace it.
+    if (InterlockedExchange(&w->listenClaimed, 1) != 0)
+        return kStatusInvalidState;
     int depth = backlog > SOMAXCONN ? SOMAXCONN : static_cast<int>(backlog);
     if (listen(w->socket, depth) == SOCKET_ERROR)
-        return WSAGetLastError();
-    ClosureRelease(&w->accept);
+        return MapErrorToStatus(WSAGetLastError());
     ClosureCopy(&w->accept, accept);
     if (WSAEventSelect(w->socket, w->networkEvent, FD_ACCEPT) == SOCKET_ERROR)
-        return WSAGetLastError();
-    return 0;
+        return MapErrorToStatus(WSAGetLastError());
+    return kStatusSuccess;
 }
 
 void WsPostClose(WsWorker* w, const Closure* closure)

@@ -21,6 +21,7 @@ public:
     ListHead outstanding = {};  // PendingWsIo in flight, with their count
     bool notNt = false;
     bool ended = false;       // the thread has left: posts are refused (under the queue's lock)
+    volatile LONG listenClaimed = 0;  // the one listen of the endpoint has begun
     uint32_t type = 0;        // type word of the endpoint's record
     SOCKET socket = INVALID_SOCKET;
 
@@ -30,12 +31,14 @@ public:
     ~WsWorker();
 };
 
-// Run on the calling thread: 0 or the WinSock error. The accept closure
-// receives one object-record message per accepted connection.
-int WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
+// Run on the calling thread: 0, the mapped WinSock error, or 0xC0000184 for a
+// second listen on the endpoint. The accept closure receives one object-record
+// message per accepted connection.
+NtStatus WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
 
 // Commands carried to the I/O thread; each completes its closure exactly once
-// (when it cannot be carried, at once on the calling thread).
+// (when it cannot be carried, at once on the calling thread). A connect or
+// disconnect while another is pending completes at once with 0xC0000184.
 void WsPostClose(WsWorker* worker, const Closure* closure);                                  // status
 void WsPostConnect(WsWorker* worker, const AddressRecord* remote, const Closure* closure);   // status
 void WsPostDisconnect(WsWorker* worker, const Closure* closure);                             // status

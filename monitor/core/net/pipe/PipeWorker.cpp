@@ -4,6 +4,7 @@
 #include "net/CompletionMessage.h"
 #include "net/pipe/PipeName.h"
 #include "net/pipe/PipeProvider.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include <cstring>
@@ -15,9 +16,6 @@ constexpr uint32_t kInstanceWaiting = 1;    // ConnectNamedPipe pending
 constexpr uint32_t kInstanceConnected = 2;  // a client arrived; the accept follows
 constexpr DWORD kPipeBufferBytes = 512;
 constexpr DWORD kPipeDefaultTimeoutMs = 3000;
-// How long a closed instance's cancelled connect may take to come back before
-// the instance is abandoned (never freed while the system may still write it).
-constexpr DWORD kConnectSettleMs = 10000;
 
 enum CommandKind : uint32_t { kClose, kListen, kConnect, kDisconnect, kWrite, kRead };
 
@@ -69,14 +67,19 @@ void CloseHandleCancelled(HANDLE& handle)
 }
 
 // Cancel, close the pipe, let a pending connect come back, only then close
-// the event and free the instance.
+// the event and free the instance. A connect that is not back within the
+// settle time (one for all instances) leaves its instance allocated for good:
+// the system may still write its OVERLAPPED.
 void CloseInstances(PipeWorker* w)
 {
+    const DWORD start = GetTickCount();
+    const DWORD limit = CoreFixedWaits().ioSettleMs;
     for (uint32_t i = 0; i < ArrayCount(w->instances); ++i) {
         PipeInstance* instance = w->instances[i];
         CloseHandleCancelled(instance->pipe);
+        const DWORD elapsed = GetTickCount() - start;
         if (instance->state == kInstanceWaiting &&
-            WaitForSingleObject(instance->overlapped.hEvent, kConnectSettleMs) != WAIT_OBJECT_0)
+            WaitForSingleObject(instance->overlapped.hEvent, elapsed < limit ? limit - elapsed : 0) != WAIT_OBJECT_0)
             continue;
         CloseHandle(instance->overlapped.hEvent);
         BlockRelease(instance);
@@ -279,8 +282,7 @@ void Close(PipeWorker* w, PipeCommand* c)
     }
     CloseHandleCancelled(w->pipe);
     CloseInstances(w);
-    ClosureRelease(&w->listen);
-    w->listen = {};
+    ClosureReset(&w->listen);
     Complete(c, kStatusSuccess);
 }
 
@@ -329,8 +331,9 @@ void RunLoop(PipeWorker* w)
         }
     }
     IoCommandQueueDrain(w->commands);  // no post gets in any more; these are cancelled
-    while (!ListIsEmpty(&w->outstanding))
-        SleepEx(1000, TRUE);  // cancelled reads and writes complete here
+    // Cancelled reads and writes complete here. One that never does is left
+    // with its worker reference: neither is ever freed under the system.
+    IoCommandQueueSettle(w->commands, &w->outstanding);
 }
 
 DWORD WINAPI PipeIoThreadProc(void* argument)

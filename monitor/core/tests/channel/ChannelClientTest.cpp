@@ -1,5 +1,4 @@
 #include "channel/ChannelClient.h"
-#include "runtime/Platform.h"
 #include "support/CoreTestFixture.h"
 #include "support/FakeTransport.h"
 #include <memory>
@@ -269,7 +268,5 @@ TEST_F(Channel, ReleasingTheMonitorEndsEverythingAndDropsLateRecords)
     EXPECT_EQ(seen.records.size(), before);
     EXPECT_EQ(ObjWaitAllFreed(5000), 1);
 }
-
-TEST(Platform, WineReportsAnNtSystem) { EXPECT_TRUE(IsNtPlatform()); }
 
 }  // namespace

@@ -296,6 +296,28 @@ TEST_F(Streams, ANewConnectionNeverCompletesAFrameCutOffByTheOldOne)
     EXPECT_EQ(old.count, 1);
     Receive(s, Frame("three"));
     EXPECT_EQ(r.messages, (std::vector<std::string>{"one", "two", "held", "whole", "three"}));
+
+    // The new connection's first chunk queued behind the old one's rest: the
+    // cut applies once the old bytes are used up, not after the new ones.
+    r.hold = true;
+    Receive(s, Frame("held again") + Frame("cut once more").substr(0, 10));
+    EXPECT_EQ(MsgStreamReset(s), kStatusSuccess);
+    Receive(s, Frame("new record"));
+    EXPECT_EQ(s->receive.queue.count, 2u);
+    r.hold = false;
+    ReleaseHeld(r);
+    EXPECT_EQ(r.messages, (std::vector<std::string>{"one", "two", "held", "whole", "three", "held again",
+                                                    "new record"}));
+
+    // Old bytes dropped from the queue after the reset: the cut applies before the new ones.
+    r.hold = true;
+    Receive(s, Frame("held last") + Frame("cut and dropped").substr(0, 10));
+    EXPECT_EQ(MsgStreamReset(s), kStatusSuccess);
+    EXPECT_EQ(StageDrop(MsgStreamReceiveStage(s)), kStatusSuccess);
+    r.hold = false;
+    ReleaseHeld(r);
+    Receive(s, Frame("after the drop"));
+    EXPECT_EQ(r.messages.back(), "after the drop");
     ObjRelease(s->cb);
 }
 

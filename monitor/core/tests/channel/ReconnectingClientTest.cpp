@@ -1,7 +1,9 @@
 #include "channel/ReconnectingClient.h"
 #include "support/CoreTestFixture.h"
 #include "support/FakeTransport.h"
+#include "net/SocketApi.h"
 #include "support/MessageRecorder.h"
+#include "support/MessageWaiter.h"
 #include "support/StageTestSupport.h"
 #include <memory>
 
@@ -55,13 +57,15 @@ protected:
             ObjRelease(client->stage.cb);
         client = nullptr;
     }
-    void Settings(uint32_t reconnect, uint32_t idle = 0, uint32_t flush = 0, uint32_t tick = kTick)
+    void Settings(uint32_t reconnect, uint32_t idle = 0, uint32_t flush = 0, uint32_t tick = kTick,
+                  uint32_t relisten = 0)
     {
         ClientSettings s = kClientDefaultSettings;
         s.tickPeriod = tick;
         s.reconnectDelay = reconnect;
         s.idleTimeout = idle;
         s.flushDelay = flush;
+        s.relistenDelay = relisten;
         ASSERT_TRUE(StatusAccepted(ClientSetParameters(client, &s)));
     }
     void KeepConnected()
@@ -94,6 +98,22 @@ protected:
         return r;
     }
     static std::string Word(uint32_t w) { return std::string(reinterpret_cast<const char*>(&w), 4); }
+
+    // A next stage whose consumer refuses the first offer, so the first chunk stays held.
+    StreamStage* HoldingNextStage(Sink& sink)
+    {
+        sink.script = {0};
+        Closure consumer = ConsumerFor(sink);
+        StreamStage* next = nullptr;
+        EXPECT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
+        StageSetNext(&client->stage, next);
+        return next;
+    }
+    void DropNextStage(StreamStage* next)
+    {
+        StageClearNext(&client->stage);
+        ObjRelease(next->cb);
+    }
 };
 
 // A failed attempt is published with both records (remote, then the default
@@ -244,6 +264,38 @@ TEST_F(Client, ResetLeavesNoConnectionBehind)
     EXPECT_EQ(State().receive, kReadPosted);
 }
 
+// The reset connection's read may still complete, and fill the receive area,
+// after the reset: no read of the next connection goes into the area before
+// it is back, so a chunk handed on keeps the new connection's bytes.
+TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
+{
+    Settings(kNever, 0, 0, kNever);
+    net->lateDroppedReads = true;
+    Sink sink;
+    sink.script = {0};  // the first chunk is held in the next stage
+    Closure consumer = ConsumerFor(sink);
+    StreamStage* next = nullptr;
+    ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
+    StageSetNext(&client->stage, next);
+    Connect();
+    ASSERT_TRUE(StatusAccepted(ClientReset(client)));
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(net->WaitCount("event 3 0", 2));
+    EXPECT_EQ(State().connection, kConnected);
+    EXPECT_EQ(net->ReadsInFlight(), 1) << "a read went into the receive area while the dropped one was out";
+
+    net->CompleteDroppedRead("OLD!");  // stale: its bytes are nobody's
+    ASSERT_TRUE(net->WaitRead());
+    net->Deliver("new!");
+    ASSERT_TRUE(sink.wasOffered.Wait());
+    StageResume(next);
+    ASSERT_TRUE(net->WaitCount("read", 3));
+    EXPECT_EQ(sink.taken, "new!");
+    StageClearNext(&client->stage);
+    ObjRelease(next->cb);
+}
+
 // A graceful close goes through the socket and the idle event waits for it.
 TEST_F(Client, CloseRequestsAndTheIdleEvent)
 {
@@ -255,6 +307,174 @@ TEST_F(Client, CloseRequestsAndTheIdleEvent)
     EXPECT_EQ(net->Count("disconnect"), 1);
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 20000), WAIT_OBJECT_0);
     EXPECT_EQ(net->Count("connect"), 1);  // no address: no reconnect
+}
+
+// A read that overran its buffer (0xC0000206) still brought the bytes that fit: data, not an end.
+TEST_F(Client, AReadLongerThanTheBufferCountsAsData)
+{
+    Settings(kNever, 0, 0, kNever);
+    Sink sink;
+    StreamStage* next = HoldingNextStage(sink);
+    sink.script.clear();
+    Connect();
+    net->Deliver("more than fits", 0xC0000206);
+    ASSERT_TRUE(net->WaitCount("read", 2));
+    EXPECT_EQ(sink.taken, "more than fits");
+    EXPECT_EQ(net->Count("event 5"), 0);
+    EXPECT_EQ(State().connection, kConnected);
+    DropNextStage(next);
+}
+
+// Closing without a graceful close, on request or by the flag, gives reason
+// 16 and makes no close call; keep-connected then connects again.
+TEST_F(Client, AbortiveClosesGiveReason16AndCloseNothing)
+{
+    const struct {
+        const char* name;
+        uint32_t flags;
+        uint32_t abort;
+    } cases[] = {
+        {"abort requested", kClientKeepConnected, 1},
+        {"never gracefully", kClientKeepConnected | kClientNeverCloseGracefully, 0},
+    };
+    Settings(kNever, 0, 0, kNever);
+    Connect();
+    int closes = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, c.flags)));
+        int connects = net->Count("connect");
+        ASSERT_TRUE(StatusAccepted(ClientDisconnect(client, c.abort)));
+        ASSERT_TRUE(net->WaitCount("event 5 16", ++closes));
+        EXPECT_EQ(net->EventPayloads().back(), Word(16) + Record(12, kFakeStream, 1) + Record(8, kFakeStream));
+        EXPECT_EQ(net->Count("disconnect"), 0);
+        ASSERT_TRUE(net->WaitCount("connect", connects + 1));
+        net->CompleteConnect(kStatusSuccess);
+        ASSERT_TRUE(net->WaitRead());
+    }
+}
+
+// With a flush delay, data that cannot be sent waits that long, then event 6
+// drops it: after a failed attempt, or when there is nowhere to send it.
+TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
+{
+    Settings(kNever, 0, 400);
+    BufferHandle data = Chunk("pending");
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt yet
+    StageWrite(&client->stage, &data);
+    ASSERT_TRUE(net->WaitCount("connect", 1));
+    net->CompleteConnect(0xC0000034);
+    ASSERT_TRUE(net->WaitCount("event 3", 1));
+    EXPECT_EQ(StageFlushWait(&client->stage, 0), 0) << "dropped at once although a flush delay is set";
+    ASSERT_TRUE(net->WaitCount("event 6", 1));
+    EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
+
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // no address at all
+    StageWrite(&client->stage, &data);
+    EXPECT_EQ(StageFlushWait(&client->stage, 0), 0);
+    ASSERT_TRUE(net->WaitCount("event 6", 2));
+    EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
+    EXPECT_EQ(net->sent, "");
+    EXPECT_EQ(net->Count("connect"), 1);
+    BufHandleRelease(&data);
+}
+
+// Listening: each accepted connection becomes the connection (event 4) and
+// is read; after its loss the client goes on listening. A newcomer replaces
+// the current connection with a graceful close, unless bit 2 keeps it.
+TEST_F(Client, ListeningAcceptsConnectionsAndListensOnAfterALoss)
+{
+    Settings(kNever, 0, 0, kNever);
+    const FakeAddress here(7);
+    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
+    ASSERT_TRUE(net->WaitCount("event 1 0", 1));
+    EXPECT_EQ(net->Count("listen 2"), 1) << "backlog 2";
+    EXPECT_EQ(State().listen, kListenActive);
+
+    net->Accept(8);
+    ASSERT_TRUE(net->WaitCount("event 4", 1));
+    ASSERT_TRUE(net->WaitRead());
+    EXPECT_EQ(State().connection, kConnected);
+    EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_TIMEOUT);
+    net->Deliver("");  // the peer ends
+    ASSERT_TRUE(net->WaitCount("event 5 1", 1));
+    EXPECT_EQ(net->EventPayloads().back(), Word(1) + Record(12, kFakeStream, 8) + Record(12, kFakeStream, 7))
+        << "remote: the peer; local: the listener's record";
+
+    net->Accept(9);
+    ASSERT_TRUE(net->WaitCount("event 4", 2));
+    ASSERT_TRUE(net->WaitRead());
+    net->Accept(10);
+    ASSERT_TRUE(net->WaitCount("event 4", 3));
+    EXPECT_EQ(net->Count("event 5 0"), 1);
+    EXPECT_EQ(net->Count("disconnect"), 1);
+    ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, kClientKeepOnAccept)));
+    net->Accept(11);
+    EXPECT_EQ(State().connection, kConnected);
+    EXPECT_EQ(net->Count("event 4"), 3) << "bit 2 keeps the current connection";
+    EXPECT_EQ(net->Count("event 5"), 2);
+    EXPECT_EQ(net->Count("connect"), 0);
+}
+
+// A failed listen is retried after the re-listen delay; a new address closes
+// the old listener (event 2) and listens there; stopping forgets the address.
+TEST_F(Client, ListenRetriesMovesAndStops)
+{
+    Settings(kNever, 0, 0, kTick, kRetry);
+    net->SetListenStatus(0xC000020A);  // address in use
+    const FakeAddress here(7), there(8);
+    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
+    ASSERT_TRUE(net->WaitCount("event 1 " + std::to_string(0xC000020Au), 1));
+    EXPECT_EQ(State().listen, kListenNone);
+    net->SetListenStatus(kStatusSuccess);
+    ASSERT_TRUE(net->WaitCount("event 1 0", 1));
+
+    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));  // the same: nothing
+    ASSERT_TRUE(StatusAccepted(ClientListen(client, there.record())));
+    ASSERT_TRUE(net->WaitCount("event 1 0", 2));
+    EXPECT_EQ(net->Count("event 2 12"), 1);
+    EXPECT_EQ(net->Count("listen"), 3);
+
+    ASSERT_TRUE(StatusAccepted(ClientStopListen(client)));
+    ASSERT_TRUE(net->WaitCount("event 2 12", 2));
+    EXPECT_EQ(State().listen, kListenActive) << "stopping does not change the listen state";
+    EXPECT_EQ(client->listenAddress, nullptr);
+}
+
+// An adopted endpoint replaces the connection (reason 16, no close call,
+// nothing published for the newcomer) and is read only once the receive
+// switch turns receiving on.
+TEST_F(Client, AdoptedSocketIsReadOnlyOnceTheReceiveSwitchIsOn)
+{
+    Settings(kNever, 0, 0, kNever);
+    Connect();
+    MessageWaiter made(4);
+    const FakeAddress other(5);
+    SockConnect(other.record(), nullptr, 0, &made.closure);
+    ASSERT_TRUE(net->WaitCount("connect", 2));
+    net->CompleteConnect(kStatusSuccess);
+    ASSERT_TRUE(made.WaitFor(1));
+    const int eventsBefore = net->Count("event");
+
+    ASSERT_TRUE(StatusAccepted(ClientAdoptSocket(client, made.Object(0))));
+    ASSERT_TRUE(net->WaitCount("event 5 16", 1));
+    EXPECT_EQ(net->Count("disconnect"), 0);
+    ClientState s = State();
+    EXPECT_EQ(s.connection, kConnected);
+    EXPECT_EQ(s.receiveEnabled, 0);
+    EXPECT_EQ(net->Count("event"), eventsBefore + 1);
+    EXPECT_EQ(net->Count("read"), 1) << "read before the switch";
+
+    BufferHandle on = {nullptr, nullptr, 0, 1}, off = {};
+    StageOnFlow(&client->stage, &on);
+    ASSERT_TRUE(net->WaitCount("read", 2));
+    EXPECT_EQ(State().receiveEnabled, 1);
+    StageOnFlow(&client->stage, &off);
+    EXPECT_EQ(State().receiveEnabled, 0);
+    net->Deliver("adopted");  // the bytes go on; no read follows while the switch is off
+    EXPECT_EQ(State().receive, kReceiveIdle);
+    EXPECT_EQ(net->Count("read"), 2);
+    made.DropObjects();
 }
 
 // Neither the tick nor a socket completion keeps the client alive: releasing

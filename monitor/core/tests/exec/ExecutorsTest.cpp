@@ -64,7 +64,11 @@ TEST_F(Executors, ClosuresRunAtOnceOrThroughTheirTargetAndHoldTheirReferences)
     EXPECT_EQ(ClosureCall(&empty, nullptr), 0u);
     EXPECT_EQ(strand->exec.cb->strong, 3);
     ClosureRelease(&copy);
-    ClosureRelease(&c);
+    ClosureReset(&c);  // releases, and leaves an empty closure that a second reset leaves alone
+    EXPECT_EQ(c.routine, nullptr);
+    EXPECT_EQ(c.target, nullptr);
+    EXPECT_EQ(c.bound.cb, nullptr);
+    ClosureReset(&c);
     EXPECT_EQ(strand->exec.cb->strong, 1);
     EXPECT_EQ(buffer.cb->strong, 1);
     BufHandleRelease(&buffer);
@@ -275,6 +279,29 @@ TEST_F(Executors, FailedHopReleasesAAndReportsTheFailure)
     EXPECT_EQ(log.text, "h");
     EXPECT_EQ(q->queue.count, 0u);
     Drop(q);
+    Drop(a);
+}
+
+// An executor that takes no call, as a thread binding does once its dispatcher has stopped.
+NtStatus RefuseEveryCall(void*, ClosureRoutine, BufferHandle*, BufferHandle*) { return kStatusInvalidState; }
+
+TEST_F(Executors, QueuedHopThatBRefusesIsCountedAndReleasesA)
+{
+    auto* a = Make<Strand>(kStrandType);
+    ExecutorRecord refusing = {nullptr, RefuseEveryCall};
+    Log log;
+    BufferHandle bound = Word(0, &log), h = Word('h');
+    EXPECT_EQ(StrandHop(a, &refusing, Record, &bound, &h), kStatusInvalidState) << "run at once: the poster hears";
+
+    const uint32_t refusedBefore = StrandRefusedHopCount();
+    StrandAcquire(a);
+    EXPECT_EQ(StrandHop(a, &refusing, Record, &bound, &h), kStatusPending);
+    EXPECT_EQ(StrandRefusedHopCount(), refusedBefore);
+    EXPECT_EQ(StrandDrain(a), 1) << "A stayed held after B refused the queued hop";
+    EXPECT_EQ(StrandRefusedHopCount(), refusedBefore + 1) << "the refusal of a queued hop went unreported";
+    EXPECT_EQ(log.text, "");
+    EXPECT_EQ(StrandRun(a, Record, &bound, &h), 0u);
+    EXPECT_EQ(log.text, "h");
     Drop(a);
 }
 
@@ -524,6 +551,48 @@ TEST_F(Executors, ReleaseNotifierFiresWhenItsBufferIsDestroyed)
     notifier->message.size = 'r';
     BufHandleRelease(&buffer);
     EXPECT_EQ(log.text, "r");
+}
+
+// A notifier that is armed again while it fires, as a reader re-arms its one
+// notifier when its next read completes inside the release step.
+struct Rearm {
+    ReleaseNotifier* notifier;
+    BufferHandle next;  // the new closure's bound handle
+    Log* log;
+};
+
+void RearmWhileFiring(BufferHandle* bound, BufferHandle*)
+{
+    auto* r = static_cast<Rearm*>(bound->data);
+    r->log->text += 'f';
+    ReleaseNotifierInit(r->notifier);
+    ClosureInit(&r->notifier->closure, Record, nullptr, &r->next);
+}
+
+TEST_F(Executors, ReleaseNotifierReArmedWhileFiringKeepsTheNewClosureAndReleasesTheOld)
+{
+    Log log;
+    auto* notifier = static_cast<ReleaseNotifier*>(BlockAlloc(sizeof(ReleaseNotifier)));
+    ASSERT_NE(notifier, nullptr);
+    ReleaseNotifierInit(notifier);
+    BufferHandle first, second;
+    ASSERT_EQ(BufAlloc(&first, nullptr, nullptr, 4), kStatusSuccess);
+    ASSERT_EQ(BufAlloc(&second, nullptr, nullptr, 4), kStatusSuccess);
+    Rearm rearm = {notifier, second, &log};
+    BufferHandle bound = first;
+    bound.data = &rearm;  // the handle keeps `first` alive; its data word points at the Rearm
+    ClosureInit(&notifier->closure, RearmWhileFiring, nullptr, &bound);
+    BufferHandle chunk;
+    ASSERT_EQ(BufWrap(&chunk, notifier, nullptr, ReleaseNotifierFire, nullptr), kStatusSuccess);
+    BufHandleRelease(&chunk);
+    EXPECT_EQ(log.text, "f");
+    EXPECT_EQ(first.cb->strong, 1) << "the fired closure was not released";
+    EXPECT_EQ(second.cb->strong, 2) << "the new closure lost its reference";
+    EXPECT_EQ(notifier->closure.routine, Record);
+    ClosureRelease(&notifier->closure);
+    BufHandleRelease(&first);
+    BufHandleRelease(&second);
+    BlockRelease(notifier);
 }
 
 }  // namespace

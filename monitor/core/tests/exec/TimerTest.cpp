@@ -86,19 +86,32 @@ TEST_F(Timers, CancelAndResetReleaseTheReplacedClosureAndInvokeOnlyTheLastSet)
     Shot first, second;
     Closure c1 = ClosureFor(&first), c2 = ClosureFor(&second);
 
-    // Cancel before expiry: nothing runs and the argument's reference is dropped.
-    ASSERT_EQ(TimerSet(&t, 60000, &c1, &held), kStatusSuccess);
+    // Cancel before expiry: nothing runs, though the arming's delay passes,
+    // and the argument's reference is dropped.
+    DWORD armed = GetTickCount();
+    ASSERT_EQ(TimerSet(&t, 200, &c1, &held), kStatusSuccess);
     EXPECT_EQ(held.cb->strong, 2);
     TimerCancel(&t);
+    if (GetTickCount() - armed >= 100) {
+        ClosureRelease(&c1);
+        ClosureRelease(&c2);
+        BufHandleRelease(&held);
+        TimerDestroy(&t);
+        GTEST_SKIP() << "the machine was too slow to cancel before the expiry";
+    }
     EXPECT_EQ(held.cb->strong, 1);
+    Sleep(400);
     Barrier();
     EXPECT_EQ(first.count, 0);
 
-    // Set twice: the first arming is replaced, only the second closure runs, once.
-    ASSERT_EQ(TimerSet(&t, 60000, &c1, &held), kStatusSuccess);
-    ASSERT_EQ(TimerSet(&t, 0, &c2, nullptr), kStatusSuccess);
+    // Set twice, the second before the first delay ends: the first arming is
+    // replaced, only the second closure runs, once, after the second delay.
+    armed = GetTickCount();
+    ASSERT_EQ(TimerSet(&t, 200, &c1, &held), kStatusSuccess);
+    ASSERT_EQ(TimerSet(&t, 400, &c2, nullptr), kStatusSuccess);
     EXPECT_EQ(held.cb->strong, 1);
     ASSERT_TRUE(second.fired.Wait());
+    EXPECT_GE(GetTickCount() - armed + 16, 400u) << "fired before the second delay";  // 16: the tick count's resolution
     Barrier();
     EXPECT_EQ(first.count, 0);
     EXPECT_EQ(second.count, 1);
@@ -106,6 +119,44 @@ TEST_F(Timers, CancelAndResetReleaseTheReplacedClosureAndInvokeOnlyTheLastSet)
     ClosureRelease(&c1);
     ClosureRelease(&c2);
     BufHandleRelease(&held);
+    TimerDestroy(&t);
+}
+
+// The argument of an arming that is about to be replaced: releasing it takes
+// long enough for that arming to expire meanwhile, and notes whether the
+// replacing closure had run by then.
+struct SlowArgument {
+    Shot* replacing;
+    LONG firedDuringRelease;
+};
+
+void ReleaseSlowly(void* payload)
+{
+    auto* slow = *static_cast<SlowArgument**>(payload);
+    Sleep(300);
+    slow->firedDuringRelease = slow->replacing->count;
+}
+
+TEST_F(Timers, AnArmingThatExpiresWhileItIsReplacedFiresNothing)
+{
+    OneShotTimer t;
+    ASSERT_EQ(TimerCreate(&t), kStatusSuccess);
+    Shot first, second;
+    SlowArgument slow = {&second, -1};
+    BufferHandle argument;
+    ASSERT_EQ(BufAlloc(&argument, nullptr, ReleaseSlowly, sizeof(SlowArgument*)), kStatusSuccess);
+    *static_cast<SlowArgument**>(argument.data) = &slow;
+    Closure c1 = ClosureFor(&first), c2 = ClosureFor(&second);
+    ASSERT_EQ(TimerSet(&t, 50, &c1, &argument), kStatusSuccess);
+    BufHandleRelease(&argument);  // the timer holds the last reference
+    ASSERT_EQ(TimerSet(&t, 500, &c2, nullptr), kStatusSuccess);
+    EXPECT_EQ(slow.firedDuringRelease, 0) << "the replaced arming's expiry fired the new closure at once";
+    ASSERT_TRUE(second.fired.Wait());
+    Barrier();
+    EXPECT_EQ(first.count, 0);
+    EXPECT_EQ(second.count, 1);
+    ClosureRelease(&c1);
+    ClosureRelease(&c2);
     TimerDestroy(&t);
 }
 

@@ -88,4 +88,21 @@ TEST_F(FamilyRegistry, ConcurrentFirstCallersAllFindTheFamilies)
         EXPECT_TRUE(found[i]) << "thread " << i;
 }
 
+// Outside start-up the registry could not arrange its tear-down: it is not
+// opened then, so what a later run registers still goes with that run.
+TEST(FamilyRegistryOutsideStartUp, IsNotOpenedAndLaterRunsStillStartFresh)
+{
+    EXPECT_FALSE(NetInit());
+    EXPECT_EQ(FindFamilyProvider(kFamilyPipe), nullptr);
+    EXPECT_EQ(RegisterFamilyProvider(9, FakeFactory), kStatusInvalidState);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        FrameworkStartup();
+        EXPECT_NE(FindFamilyProvider(kFamilyPipe), nullptr);
+        EXPECT_EQ(FindFamilyProvider(9), nullptr);
+        EXPECT_EQ(RegisterFamilyProvider(9, FakeFactory), kStatusSuccess);
+        FrameworkShutdown();
+    }
+}
+
 }  // namespace

@@ -139,27 +139,33 @@ TEST_F(SocketApi, DispatchAndFactoryFailuresReachTheResultClosure)
         {0x00060300 | kFakeFamily, kStatusSuccess, kStatusInvalidParameter},  // kind 3
         {0x00000000 | kFakeFamily, kStatusSuccess, kStatusInvalidParameter},  // kind 0
         {kFakeStream, 0xC0000236, 0xC0000236},                        // the factory's own status
+        {0x00110200 | kFakeFamily, 0xC0000236, 0xC0000236},           // the same for datagrams
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         g_fake.factoryStatus = c.factoryStatus;
         const AddressRecord record = {8, c.type};
         const AddressRecord remote[2] = {{16, c.type}, {0x11111111, 0x22222222}};
-        MessageRecorder listen, open, connect;
+        const BoundRecord callersLocal;
+        MessageRecorder listen, open, connect, connectFromLocal;
         SockListen(&record, nullptr, 1, &listen.closure);
         SockOpen(&record, &open.closure);
         SockConnect(remote, nullptr, 0, &connect.closure);
+        SockConnect(remote, &callersLocal.header, 0, &connectFromLocal.closure);
         for (MessageRecorder* r : {&listen, &open}) {
             ASSERT_EQ(r->messages.size(), 1u);
             EXPECT_EQ(U32At(r->Last(), 0), c.expected);
             EXPECT_EQ(U32At(r->Last(), 4), 0u);
             EXPECT_EQ(r->Last().substr(8), Bytes(&record));
         }
-        ASSERT_EQ(connect.messages.size(), 1u);
+        // No endpoint was made: the local record is the default one, whatever the caller gave.
         const AddressRecord defaultLocal = {8, c.type};
-        EXPECT_EQ(U32At(connect.Last(), 0), c.expected);
-        EXPECT_EQ(U32At(connect.Last(), 4), 0u);
-        EXPECT_EQ(connect.Last().substr(8), Bytes(remote) + Bytes(&defaultLocal));
+        for (MessageRecorder* r : {&connect, &connectFromLocal}) {
+            ASSERT_EQ(r->messages.size(), 1u);
+            EXPECT_EQ(U32At(r->Last(), 0), c.expected);
+            EXPECT_EQ(U32At(r->Last(), 4), 0u);
+            EXPECT_EQ(r->Last().substr(8), Bytes(remote) + Bytes(&defaultLocal));
+        }
     }
 }
 

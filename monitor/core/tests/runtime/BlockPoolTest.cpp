@@ -1,4 +1,5 @@
 #include "runtime/BlockPool.h"
+#include "runtime/SharedBlockPool.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
 #include "support/TestThreads.h"
@@ -184,6 +185,33 @@ TEST_F(Pool, ThreadsAllocatingAndReleasingNeverShareABlock)
     EXPECT_EQ(duplicates, 0);
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(pool.outstanding, 0u);
+}
+
+// Busy blocks of the process heap, as the heap walk sees them.
+size_t HeapBlocksInUse()
+{
+    HANDLE heap = GetProcessHeap();
+    size_t busy = 0;
+    HeapLock(heap);
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry))
+        busy += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+    HeapUnlock(heap);
+    return busy;
+}
+
+SharedBlockPool g_unregistered;
+void DestroyUnregistered() { SharedBlockPoolDestroy(g_unregistered); }
+
+// Outside start-up no exit callback can be registered: the shared pool is not
+// made, and the record tried for it leaves nothing behind, its lock included.
+TEST(SharedPool, RefusedOutsideStartUpAndLeavesNothingBehind)
+{
+    ASSERT_EQ(SharedBlockPoolGet(g_unregistered, 16, DestroyUnregistered), nullptr);
+    const size_t before = HeapBlocksInUse();
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(SharedBlockPoolGet(g_unregistered, 16, DestroyUnregistered), nullptr);
+    EXPECT_LT(HeapBlocksInUse(), before + 20) << "each refusal left heap blocks behind";
 }
 
 }  // namespace

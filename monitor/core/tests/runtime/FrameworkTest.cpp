@@ -3,9 +3,12 @@
 #include "runtime/ControlBlock.h"
 #include "runtime/ExitCallbacks.h"
 #include "runtime/FixedWaits.h"
+#include "runtime/LiveCounter.h"
 #include "runtime/Framework.h"
 #include "runtime/TrackedBlock.h"
+#include "support/TestThreads.h"
 #include <gtest/gtest.h>
+#include <thread>
 #include <string>
 
 namespace {
@@ -88,6 +91,29 @@ TEST_F(Framework, RestartBuildsFacilitiesMadeOnFirstUseAfresh)
         FrameworkShutdown();
         EXPECT_EQ(LiveBlockCount(), blocks) << "round " << round;
     }
+}
+
+// The all-freed event is a hint only: an object made and released on two
+// threads can leave the count at 0 with the event reset (the maker's reset
+// landing after the releaser's set). A waiter already asleep then must still
+// see the 0 long before its deadline.
+TEST(LiveCounters, AWaiterSeesTheCountReachZeroWithoutTheEvent)
+{
+    LiveCounter counter = {};
+    LiveCounterOpen(counter);
+    LiveCounterEnter(counter);
+    int result = -1;
+    TestEvent returned;
+    std::thread waiter([&] {
+        result = LiveCounterWait(counter, 60000);
+        returned.Set();
+    });
+    Sleep(100);  // the waiter is asleep on the event
+    InterlockedDecrement(&counter.count);  // the 1->0 whose set a later reset undid
+    EXPECT_TRUE(returned.Wait(20000)) << "the waiter slept on a stale event";
+    waiter.join();
+    EXPECT_EQ(result, 1);
+    LiveCounterClose(counter);
 }
 
 }  // namespace

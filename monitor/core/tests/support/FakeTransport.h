@@ -14,8 +14,10 @@
 
 // A transport family whose connects and reads complete only when the test
 // says so, with a log of every call and of the client events the test
-// subscribes; closing a provider with a read pending completes that read as
-// cancelled, as the real transports do.
+// subscribes. A provider that goes away with a read pending completes that
+// read as cancelled at once, or, with lateDroppedReads, leaves it in flight
+// until the test completes it: the real transports finish a dropped read
+// later, on their own thread, and may still fill its buffer.
 constexpr uint32_t kFakeFamily = 0x7E;
 constexpr uint32_t kFakeStream = 0x00060100 | kFakeFamily;
 
@@ -32,15 +34,19 @@ public:
     struct Pending {
         Closure closure = {};
         BufferHandle buffer = {};
+        void Release()
+        {
+            ClosureRelease(&closure);
+            BufHandleRelease(&buffer);
+        }
     };
 
     std::vector<std::string> log;   // "connect 12", "read", "write <bytes>", "disconnect", "event 3 0"...
     std::string sent;               // the bytes of every write, in order
     std::vector<Pending> connects;  // not yet completed
-    Pending read;                   // the read in flight, or an empty closure
-    int reads = 0;                  // reads in flight (must never exceed 1)
-    int maxReads = 0;
+    int maxReads = 0;               // most reads in flight at once (must never exceed 1)
     int alive = 0;
+    bool lateDroppedReads = false;
 
     static FakeNet*& Current()
     {
@@ -57,6 +63,9 @@ public:
     {
         for (Pending& p : connects)
             ClosureRelease(&p.closure);
+        for (Read& r : reads_)
+            r.pending.Release();
+        ClosureRelease(&accept_);
         if (Current() == this)
             Current() = nullptr;
     }
@@ -110,17 +119,44 @@ public:
             CompleteConnect(kStatusCancelled);
         }
     }
-    // Completes the read in flight with these bytes; an empty string ends the stream.
+    // Completes the read of the live connection with these bytes; an empty
+    // string ends the stream.
     void Deliver(const std::string& bytes, NtStatus status = kStatusSuccess)
     {
-        Pending p = TakeRead();
-        uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer.size ? bytes.size() : p.buffer.size);
-        std::memcpy(p.buffer.data, bytes.data(), n);
-        CompleteWithStatusCount(&p.closure, status, n);
-        ClosureRelease(&p.closure);
-        BufHandleRelease(&p.buffer);
+        Complete(TakeRead(true), bytes, status);
     }
-    bool WaitRead() { return WaitUntil([&] { return read.closure.routine != nullptr; }); }
+    // Completes the oldest read whose provider has gone (lateDroppedReads),
+    // filling its buffer as a read that finished just before the drop does.
+    void CompleteDroppedRead(const std::string& bytes, NtStatus status = kStatusSuccess)
+    {
+        Complete(TakeRead(false), bytes, status);
+    }
+    bool WaitRead() { return WaitUntil([&] { return FindRead(true) != nullptr; }); }
+
+    void SetListenStatus(NtStatus status)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        listenStatus = status;
+    }
+    // A connection from the peer `id` arrives at the last endpoint that listened.
+    void Accept(uint32_t id)
+    {
+        Closure accept;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            ClosureCopy(&accept, &accept_);
+        }
+        Provider* provider = ManagedNew<Provider>();
+        const FakeAddress peer(id);
+        NotifyObjectAddress(&accept, peer.record(), ObjectRefOf(provider));
+        ObjRelease(provider->cb);
+        ClosureRelease(&accept);
+    }
+    int ReadsInFlight()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return static_cast<int>(reads_.size());
+    }
 
     // A subscriber that logs "event <code> <first word>" for every client event.
     Closure EventLogger()
@@ -138,17 +174,40 @@ public:
     }
 
 private:
+    struct Read {
+        Pending pending;
+        const void* owner;  // none once its provider has gone
+    };
+
     std::mutex lock_;
     std::condition_variable changed_;
+    std::vector<Read> reads_;  // in flight, oldest first
+    Closure accept_ = {};      // of the last successful listen
+    NtStatus listenStatus = kStatusSuccess;  // what the next listens answer
 
-    Pending TakeRead()
+    Read* FindRead(bool live)
     {
-        return Take([&] { return read.closure.routine != nullptr; }, [&] {
-            Pending p = read;
-            read = {};
-            --reads;
+        for (Read& r : reads_)
+            if ((r.owner != nullptr) == live)
+                return &r;
+        return nullptr;
+    }
+    Pending TakeRead(bool live)
+    {
+        return Take([&] { return FindRead(live) != nullptr; }, [&] {
+            Read* r = FindRead(live);
+            Pending p = r->pending;
+            reads_.erase(reads_.begin() + (r - reads_.data()));
             return p;
         });
+    }
+    static void Complete(Pending p, const std::string& bytes, NtStatus status)
+    {
+        uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer.size ? bytes.size() : p.buffer.size);
+        if (n)
+            std::memcpy(p.buffer.data, bytes.data(), n);
+        CompleteWithStatusCount(&p.closure, status, n);
+        p.Release();
     }
     Pending Take(const std::function<bool()>& ready, const std::function<Pending()>& take)
     {
@@ -176,26 +235,39 @@ private:
         Provider() { Net()->Add(1); }
         ~Provider()
         {
-            Pending p = {};
+            std::vector<Pending> cancelled;
             {
                 std::lock_guard<std::mutex> hold(Net()->lock_);
-                if (Net()->read.closure.routine && Net()->readOwner_ == this) {
-                    p = Net()->read;
-                    Net()->read = {};
-                    --Net()->reads;
+                auto& reads = Net()->reads_;
+                for (size_t i = 0; i < reads.size();) {
+                    if (reads[i].owner != this) {
+                        ++i;
+                    } else if (Net()->lateDroppedReads) {
+                        reads[i++].owner = nullptr;
+                    } else {
+                        cancelled.push_back(reads[i].pending);
+                        reads.erase(reads.begin() + i);
+                    }
                 }
             }
-            if (p.closure.routine) {
-                CompleteWithStatusCount(&p.closure, kStatusCancelled, 0);
-                ClosureRelease(&p.closure);
-                BufHandleRelease(&p.buffer);
-            }
+            for (Pending& p : cancelled)
+                Complete(p, "", kStatusCancelled);
             Net()->Add(-1);
         }
         void Close(const Closure* c) override { Done("close", c); }
-        void Listen(const Closure*, uint32_t, const Closure* result) override
+        void Listen(const Closure* accept, uint32_t backlog, const Closure* result) override
         {
-            CompleteWithStatus(result, kStatusNotImplemented, nullptr, 0);
+            NtStatus status;
+            {
+                std::lock_guard<std::mutex> hold(Net()->lock_);
+                status = Net()->listenStatus;
+                if (status == kStatusSuccess) {
+                    ClosureRelease(&Net()->accept_);
+                    ClosureCopy(&Net()->accept_, accept);
+                }
+            }
+            Net()->Note("listen " + std::to_string(backlog));
+            CompleteWithStatus(result, status, nullptr, 0);
         }
         void Connect(const AddressRecord* remote, uint32_t, const Closure* c) override
         {
@@ -221,12 +293,12 @@ private:
         {
             {
                 std::lock_guard<std::mutex> hold(Net()->lock_);
-                ClosureCopy(&Net()->read.closure, c);
-                BufHandleCopy(&Net()->read.buffer, b);
-                Net()->readOwner_ = this;
-                ++Net()->reads;
-                if (Net()->reads > Net()->maxReads)
-                    Net()->maxReads = Net()->reads;
+                FakeNet::Read r = {{}, this};
+                ClosureCopy(&r.pending.closure, c);
+                BufHandleCopy(&r.pending.buffer, b);
+                Net()->reads_.push_back(r);
+                if (static_cast<int>(Net()->reads_.size()) > Net()->maxReads)
+                    Net()->maxReads = static_cast<int>(Net()->reads_.size());
             }
             Net()->Note("read");
         }
@@ -241,8 +313,6 @@ private:
             CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
         }
     };
-
-    const void* readOwner_ = nullptr;
 
     void Add(int d)
     {

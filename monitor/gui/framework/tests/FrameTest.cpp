@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "DemoIds.h"
+#include "Shell.h"
 #include "TestSupport.h"
 
 namespace {
@@ -171,6 +172,62 @@ TEST_F(FrameTest, AFrameThatFailsToCreateIsDeletedAndReportsFailure)
         EXPECT_EQ(CDemoFrame::LiveCount(), 1) << "throws " << throws;
         EXPECT_EQ(boxes.texts, throws ? std::vector<std::string>{"no resources"} : std::vector<std::string>{});
     }
+}
+
+// A frame of a class that other programs find by its name.
+class NamedFrame : public CDemoFrame {
+public:
+    static constexpr char kClass[] = "QuelFwTest.NamedFrame";
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override
+    {
+        CDemoFrame::PreCreateWindow(cs);
+        cs.lpszClass = RegisterNamedWndClass(kClass, 0);
+        return cs.lpszClass != nullptr;
+    }
+};
+
+TEST_F(FrameTest, AFrameOfANamedClassIsFoundByTheNameAndServedByItsMap)
+{
+    auto* named = new NamedFrame;
+    ASSERT_TRUE(named->LoadFrame(IDR_MAINFRAME));
+    EXPECT_EQ(FindWindowA(NamedFrame::kClass, nullptr), named->m_hWnd);
+    EXPECT_EQ(CWnd::FromHandle(named->m_hWnd), named);
+    EXPECT_NE(named->m_notes.m_hWnd, nullptr) << "its WM_CREATE ran";
+    EXPECT_STREQ(RegisterNamedWndClass(NamedFrame::kClass, CS_DBLCLKS), NamedFrame::kClass);
+    named->DestroyWindow();
+    EXPECT_EQ(CDemoFrame::LiveCount(), 1);
+
+    // A name that a class of another window procedure holds is refused.
+    WNDCLASSA foreign{};
+    foreign.lpfnWndProc = DefWindowProcA;
+    foreign.hInstance = GetModuleHandleA(nullptr);
+    foreign.lpszClassName = "QuelFwTest.Foreign";
+    ASSERT_TRUE(RegisterClassA(&foreign));
+    EXPECT_EQ(RegisterNamedWndClass("QuelFwTest.Foreign", 0), nullptr);
+    EXPECT_EQ(RegisterNamedWndClass("", 0), nullptr);
+}
+
+TEST(NotifyIcon, TheSeamGetsEveryRequestWithItsRecordAndAnswersForTheShell)
+{
+    std::vector<std::pair<DWORD, NOTIFYICONDATAA>> requests;
+    ScopedSeam<NotifyIconAnswer> seam(SetNotifyIconAnswer, [&](DWORD message, const NOTIFYICONDATAA& data) {
+        requests.emplace_back(message, data);
+        return message != NIM_DELETE;
+    });
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.uID = 7;
+    data.uFlags = NIF_TIP;
+    lstrcpyA(data.szTip, "tip");
+    EXPECT_TRUE(NotifyIcon(NIM_ADD, &data));
+    EXPECT_FALSE(NotifyIcon(NIM_DELETE, &data));
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].first, DWORD(NIM_ADD));
+    EXPECT_EQ(requests[1].first, DWORD(NIM_DELETE));
+    EXPECT_EQ(requests[0].second.uID, 7u);
+    EXPECT_STREQ(requests[0].second.szTip, "tip");
 }
 
 }  // namespace

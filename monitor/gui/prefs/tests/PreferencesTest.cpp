@@ -190,7 +190,7 @@ TEST_F(PreferencesTest, AnIncompleteAddressOrAPortThatIsNoNumberKeepsTheSheetOnT
         {false, "50x01", "Please enter a whole number.", IDC_LOG_SERVER_PORT},
         {false, "", "Please enter a whole number.", IDC_LOG_SERVER_PORT},
     };
-    MessageBoxes boxes;
+    MessageBoxLog boxes;
     ModalSteps driver([&](CWnd& modal) {
         CPropertySheet& sheet = SheetOf(modal);
         HWND page = sheet.GetActivePage()->m_hWnd;
@@ -202,7 +202,7 @@ TEST_F(PreferencesTest, AnIncompleteAddressOrAPortThatIsNoNumberKeepsTheSheetOnT
             SetDlgItemTextA(page, IDC_LOG_SERVER_PORT, c.port);
             SetDlgItemTextA(page, IDC_PREFIX, "changed");
             PropSheet_PressButton(sheet.m_hWnd, PSBTN_OK);
-            PumpPending();  // the press is posted
+            PumpPending(TestApp());  // the press is posted
             EXPECT_TRUE(IsWindow(sheet.m_hWnd)) << c.port;
             EXPECT_EQ(sheet.GetActivePage(), sheet.GetPage(0)) << c.port;
             EXPECT_EQ(boxes.texts, std::vector<std::string>{c.message}) << c.port;
@@ -245,7 +245,7 @@ void ClickTree(HWND tree, POINT client)
     SetCursorPos(screen.x, screen.y);
     PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
     PostMessageA(tree, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    PumpPending();
+    PumpPending(TestApp());
 }
 
 TEST_F(PreferencesTest, TheEventsTreeTogglesOnlyOnAClickOnTheCheckBox)

@@ -18,14 +18,6 @@ UiTestApp& TestApp()
     return theApp;
 }
 
-void PumpPending()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-        if (!theApp.PumpMessage())
-            break;
-}
-
 DWORD ScreenshotHoldMs()
 {
     char value[16] = {};
@@ -38,7 +30,7 @@ void HoldForScreenshot()
     const DWORD holdMs = ScreenshotHoldMs();
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < holdMs) {
-        PumpPending();
+        PumpPending(theApp);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
 }
@@ -51,25 +43,10 @@ ModalSteps::ModalSteps(std::function<void(CWnd&)> steps)
 {
 }
 
-MessageBoxes::MessageBoxes()
-    : seam_(SetMessageBoxAnswer, [this](HWND, const std::string& text, const std::string&, UINT) {
-          texts.push_back(text);
-          return IDOK;
-      })
-{
-}
-
 void Click(HWND dialog, int id)
 {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-std::string TextOf(HWND window)
-{
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
 }
 
 ScratchKey::ScratchKey()

@@ -1,7 +1,7 @@
 #pragma once
 // What the tests of the Preferences sheet, the drawn menus and the About box
-// share: an application object that keeps the help topics asked for, the loop
-// pumped as the program's, modal windows driven by steps, and a scratch registry key.
+// share besides the framework's testing library: an application object that keeps
+// the help topics asked for, modal windows driven by steps, and a scratch registry key.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameworkTesting.h"
 #include "TestSeams.h"
 #include "WinApp.h"
 
@@ -25,9 +26,6 @@ public:
 };
 
 UiTestApp& TestApp();
-
-// Dispatches what is queued through the application's loop.
-void PumpPending();
 
 // The scenes for screenshots (tests named DISABLED_Scene..., run with
 // --gtest_also_run_disabled_tests): keeps the loop running for QUEL_UI_HOLD_MS
@@ -45,19 +43,8 @@ private:
     ScopedSeam<ModalDriver> seam_;
 };
 
-// Message boxes answered with OK; every text shown is kept.
-class MessageBoxes {
-public:
-    MessageBoxes();
-    std::vector<std::string> texts;
-
-private:
-    ScopedSeam<MessageBoxAnswer> seam_;
-};
-
 // A button click as the dialog manager reports it.
 void Click(HWND dialog, int id);
-std::string TextOf(HWND window);
 
 // A fresh key "Software\QuelUiTest\<unique>" under HKEY_CURRENT_USER, deleted at the end.
 class ScratchKey {

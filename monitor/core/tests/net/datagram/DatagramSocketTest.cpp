@@ -50,16 +50,43 @@ protected:
         SockReceive(socket, area, &done->closure);
         return done;
     }
+    // A listener on a free port, and two sources that send to it.
+    struct TwoSources {
+        MessageWaiter accepted{0}, result{4}, openedA{4}, openedB{4};
+        Ipv4Record at = {}, a = {}, b = {};
+        void* rawA = nullptr;
+        void* rawB = nullptr;
+    };
+    bool ListenWithTwoSources(TwoSources* s)
+    {
+        if (!Listen(&s->accepted, &s->result, &s->at))
+            return false;
+        s->rawA = OpenUdp(&s->openedA, &s->a);
+        s->rawB = OpenUdp(&s->openedB, &s->b);
+        return s->rawA && s->rawB;
+    }
+
+    // The bytes of one successful read of `size` bytes, or what went wrong.
+    static std::string ReadBytes(void* socket, uint32_t size)
+    {
+        BufferHandle area;
+        MessageWaiter done;
+        Read(socket, &area, size, &done);
+        std::string got = !done.WaitFor(1)               ? "no completion"
+                          : done.U32(0, 0) != kStatusSuccess ? "status " + std::to_string(done.U32(0, 0))
+                                                             : Bytes(area, done.U32(0, 4));
+        BufHandleRelease(&area);
+        return got;
+    }
 };
 
 TEST_P(DatagramSockets, ListenerHandsEachSourceItsPeerReadAsAByteStream)
 {
-    MessageWaiter accepted(0), result(4), openedA(4), openedB(4);
-    Ipv4Record at, a, b;
-    ASSERT_NE(Listen(&accepted, &result, &at), nullptr);
-    void* rawA = OpenUdp(&openedA, &a);
-    void* rawB = OpenUdp(&openedB, &b);
-    ASSERT_TRUE(rawA && rawB);
+    TwoSources s;
+    ASSERT_TRUE(ListenWithTwoSources(&s));
+    MessageWaiter& accepted = s.accepted;
+    const Ipv4Record &at = s.at, &a = s.a, &b = s.b;
+    void *rawA = s.rawA, *rawB = s.rawB;
 
     // A read queued before any datagram is served by the first one.
     SendTo(rawA, "first", at);
@@ -193,6 +220,22 @@ TEST_P(DatagramSockets, ListenerDroppedWithAReceivePendingAndAPeerHoldingADatagr
     accepted.DropObjects();
     ASSERT_TRUE(pending.WaitFor(1));
     EXPECT_EQ(pending.U32(0, 0), kStatusCancelled);
+}
+
+// One datagram is out at a time: while a peer leaves its datagram unread, the
+// listener receives nothing, for that peer or any other.
+TEST_P(DatagramSockets, APeerThatDoesNotReadHoldsUpTheWholeListener)
+{
+    TwoSources s;
+    ASSERT_TRUE(ListenWithTwoSources(&s));
+    SendTo(s.rawA, "unread", s.at);
+    ASSERT_TRUE(s.accepted.WaitFor(1));
+    SendTo(s.rawB, "waiting", s.at);
+    EXPECT_FALSE(s.accepted.WaitFor(2, 300)) << "another peer received while the first held its datagram";
+
+    EXPECT_EQ(ReadBytes(s.accepted.Object(0), 64), "unread");
+    ASSERT_TRUE(s.accepted.WaitFor(2)) << "read at last, the datagram let the listener go on";
+    EXPECT_EQ(ReadBytes(s.accepted.Object(1), 64), "waiting");
 }
 
 TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)

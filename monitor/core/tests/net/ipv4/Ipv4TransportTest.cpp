@@ -2,12 +2,17 @@
 #include "net/FamilyRegistry.h"
 #include "net/ipv4/Ipv4Record.h"
 #include "net/ipv4/WinsockProvider.h"
+#include "net/ipv4/WsWorker.h"
 #include "net/SocketApi.h"
 #include "net/TransportProvider.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/TrackedBlock.h"
 #include "support/BothPlatformsTest.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageWaiter.h"
+#include "support/StuckIo.h"
+#include "support/TestThreads.h"
+#include <functional>
 #include <string>
 
 namespace {
@@ -57,6 +62,26 @@ TEST_F(Ipv4Socket, BroadcastIsEnabledForDatagramsOnly)
         EXPECT_EQ(broadcast != FALSE, type == kAddressTypeUdp) << type;
         closesocket(s);
     }
+}
+
+// A closed endpoint waits for its cancelled I/O only so long: an operation
+// the system never gives back does not keep its thread (and the exit) for ever.
+TEST_F(Ipv4Socket, AClosedEndpointGivesUpOnIoThatNeverComesBack)
+{
+    ASSERT_TRUE(NetInit());
+    CoreFixedWaits().ioSettleMs = 200;
+    const AddressRecord any = {8, kAddressTypeTcp};
+    SOCKET s;
+    ASSERT_EQ(WsCreateSocket(&any, &s), kStatusSuccess);
+    NtStatus status;
+    WsWorker* worker = WsWorker::Create(s, kAddressTypeTcp, &status);
+    ASSERT_NE(worker, nullptr) << status;
+    StuckIo stuck;
+    ASSERT_TRUE(stuck.Start(&worker->commands, &worker->outstanding));
+    WsPostClose(worker, nullptr);
+    EXPECT_TRUE(StuckIo::WaitStrongCount(worker->cb, 1)) << "the I/O thread waited for ever";
+    stuck.Unlink();
+    ObjRelease(worker->cb);
 }
 
 // Plain blocking WinSock peer for the cases the transport must meet from the
@@ -360,6 +385,82 @@ TEST_P(Ipv4Tcp, DroppingOpenConnectionsEndsEveryThreadBeforeShutDown)
     }
     // The fixture's shut-down then fails the test unless every thread let go
     // of its endpoint and every block came back.
+}
+
+// Runs its action where the completion arrives: on the endpoint's I/O thread.
+struct OnCompletion {
+    std::function<void()> action;
+    TestEvent done;
+    Closure closure = {};
+
+    explicit OnCompletion(std::function<void()> a) : action(std::move(a))
+    {
+        BufferHandle self = {this, nullptr, 0, 0};
+        ClosureInit(&closure, Run, nullptr, &self);
+    }
+    ~OnCompletion() { ClosureRelease(&closure); }
+    static void Run(BufferHandle* bound, BufferHandle*)
+    {
+        auto* self = static_cast<OnCompletion*>(bound->data);
+        self->action();
+        self->done.Set();
+    }
+};
+
+// Every operation completes exactly once: a second connect or disconnect
+// issued while the first is pending, or a second listen, is refused with
+// 0xC0000184 and leaves the first one in place. The pairs are issued on the
+// I/O thread, inside one completion, so that the first cannot have completed
+// before the second arrives.
+TEST_P(Ipv4Tcp, ASecondConnectDisconnectOrListenIsRefusedAndTheFirstStands)
+{
+    MessageWaiter accepts(0);
+    Listen(&accepts);
+    Ipv4Record local;
+    TransportProvider* client = Endpoint(Ipv4RecordMake(kAddressTypeTcp, 0, 0).header, &local);
+    ASSERT_NE(client, nullptr);
+
+    MessageWaiter first, second;
+    OnCompletion connectTwice([&] {
+        client->Connect(&listening_.header, 0, &first.closure);
+        client->Connect(&listening_.header, 0, &second.closure);
+    });
+    client->Disconnect(0, &connectTwice.closure);  // fails at once: not connected
+    ASSERT_TRUE(connectTwice.done.Wait());
+    ASSERT_TRUE(first.WaitFor(1));
+    EXPECT_EQ(first.U32(0, 0), kStatusSuccess);
+    ASSERT_TRUE(second.WaitFor(1));
+    EXPECT_EQ(second.U32(0, 0), kStatusInvalidState);
+    ASSERT_TRUE(accepts.WaitFor(1));
+
+    MessageWaiter closing, closingAgain;
+    BufferHandle bytes = Bytes("bye");
+    OnCompletion disconnectTwice([&] {
+        client->Disconnect(0, &closing.closure);
+        client->Disconnect(0, &closingAgain.closure);
+    });
+    client->Write(&bytes, &disconnectTwice.closure);
+    ASSERT_TRUE(disconnectTwice.done.Wait());
+    ASSERT_TRUE(closingAgain.WaitFor(1));
+    EXPECT_EQ(closingAgain.U32(0, 0), kStatusInvalidState);
+    EXPECT_EQ(closing.Count(), 0u) << "pending until the peer closes";
+    accepts.DropObjects();  // the peer closes
+    ASSERT_TRUE(closing.WaitFor(1));
+    EXPECT_EQ(closing.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(closingAgain.Count(), 1u);
+
+    MessageWaiter otherAccepts(0), listenAgain;
+    listener_->Listen(&otherAccepts.closure, 5, &listenAgain.closure);
+    ASSERT_TRUE(listenAgain.WaitFor(1));
+    EXPECT_EQ(listenAgain.U32(0, 0), kStatusInvalidState);
+    MessageWaiter connected(4);
+    ASSERT_NE(Connect(&connected), nullptr);
+    ASSERT_TRUE(accepts.WaitFor(2));
+    EXPECT_EQ(otherAccepts.Count(), 0u) << "the first listen's closure hears every accept";
+
+    BufHandleRelease(&bytes);
+    ObjRelease(client->cb);
+    DropListener();
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Tcp, ::testing::Values(false, true), PlatformName);

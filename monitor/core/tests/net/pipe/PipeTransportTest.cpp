@@ -1,15 +1,20 @@
 #include "net/AddressRecordReader.h"
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
+#include "net/ListenerBase.h"
 #include "net/pipe/PipeName.h"
+#include "net/pipe/PipeProvider.h"
 #include "net/pipe/PipeWorker.h"
 #include "net/SocketApi.h"
 #include "net/SyncWaiter.h"
+#include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
 #include "support/PipeTestSupport.h"
+#include "support/StuckIo.h"
 #include "support/TestThreads.h"
+#include <aclapi.h>
 #include <string>
 #include <vector>
 
@@ -115,7 +120,7 @@ struct AcceptLog {
         CloseHandle(changed);
         DeleteCriticalSection(&lock);
     }
-    bool WaitOne() { return WaitForSingleObject(changed, 30000) == WAIT_OBJECT_0; }
+    bool WaitOne(DWORD ms = 30000) { return WaitForSingleObject(changed, ms) == WAIT_OBJECT_0; }
     static void Record(BufferHandle* bound, BufferHandle* message)
     {
         auto* self = static_cast<AcceptLog*>(bound->data);
@@ -218,6 +223,23 @@ TEST_F(PipeTransport, ShutDownWithAConnectionOpen)
     ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
     ReceivePending(socket.object, 16, nullptr);
     BlockRelease(remote);
+}
+
+// A closed endpoint waits for its cancelled I/O only so long: an operation
+// the system never gives back does not keep its thread (and the exit) for ever.
+TEST_F(PipeTransport, AClosedEndpointGivesUpOnIoThatNeverComesBack)
+{
+    CoreFixedWaits().ioSettleMs = 200;
+    PipeProvider* provider = PipeProviderCreate();
+    ASSERT_NE(provider, nullptr);
+    ControlBlock* worker = provider->worker->cb;
+    ObjAddRef(worker);
+    StuckIo stuck;
+    ASSERT_TRUE(stuck.Start(provider->worker->commands, &provider->worker->outstanding));
+    ObjRelease(provider->cb);  // closes the endpoint
+    EXPECT_TRUE(StuckIo::WaitStrongCount(worker, 1)) << "the I/O thread waited for ever";
+    stuck.Unlink();
+    ObjRelease(worker);
 }
 
 TEST_F(PipeTransport, OperationsAfterAnEndpointClosedCompleteAtOnce)
@@ -329,6 +351,98 @@ TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
     }
     Held dropped;  // dropped without a close: the provider closes it
     ASSERT_EQ(SockListenSync(&dropped.object, record, &log.closure, 8), kStatusSuccess);
+    BlockRelease(record);
+}
+
+// The waiting instances of a listener: its provider's worker, read after the
+// listen has completed and before any client arrives.
+PipeWorker* ListenerWorker(void* listener)
+{
+    auto* provider = ProviderFromRef(static_cast<ListenerBase*>(listener)->provider.object);
+    return static_cast<PipeProvider*>(provider)->worker;
+}
+
+// A waiting instance whose connect fails is started afresh on its slot: with
+// one slot only, the next client still gets in.
+TEST_F(PipeTransport, AFailedConnectOfAWaitingInstanceReArmsItsSlot)
+{
+    using CancelIoExRoutine = BOOL(WINAPI*)(HANDLE, OVERLAPPED*);
+    auto cancel = reinterpret_cast<CancelIoExRoutine>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CancelIoEx")));
+    ASSERT_NE(cancel, nullptr);
+    const std::string name = UniquePipeName();
+    AddressRecord* record = Record(name);
+    AcceptLog log;
+    Held listener;
+    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 1), kStatusSuccess);
+    PipeInstance* instance = ListenerWorker(listener.object)->instances[0];
+    ASSERT_TRUE(cancel(instance->pipe, &instance->overlapped)) << GetLastError();
+
+    // The system may still let a client in on the cancelled instance, which
+    // the slot then closes without an accept: such a client tries again.
+    HANDLE client = INVALID_HANDLE_VALUE;
+    bool accepted = false;
+    for (DWORD start = GetTickCount(); !accepted && GetTickCount() - start < 10000;) {
+        client = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (client == INVALID_HANDLE_VALUE) {
+            Sleep(10);
+            continue;
+        }
+        accepted = log.WaitOne(200);
+        if (!accepted)
+            CloseHandle(client);
+    }
+    ASSERT_TRUE(accepted) << "the slot of the failed connect accepts nothing";
+    EXPECT_EQ(SendSync(log.sockets[0], "in"), kStatusSuccess);
+    char buffer[4];
+    DWORD n;
+    ASSERT_TRUE(ReadFile(client, buffer, sizeof(buffer), &n, nullptr));
+    EXPECT_EQ(std::string(buffer, n), "in");
+    CloseHandle(client);
+    BlockRelease(record);
+}
+
+// The extra data of a listener's record is the security descriptor of the
+// pipes it makes: a client of such a pipe reads it back.
+TEST_F(PipeTransport, TheRecordsSecurityDescriptorReachesThePipes)
+{
+    // Allow everyone to use the pipe and read its descriptor; nothing else.
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    const DWORD rights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | READ_CONTROL;
+    alignas(4) char aclBytes[128];
+    auto* acl = reinterpret_cast<ACL*>(aclBytes);
+    ASSERT_TRUE(InitializeAcl(acl, sizeof(aclBytes), ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, rights, everyone));
+    SECURITY_DESCRIPTOR absolute;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE));
+    alignas(4) char relative[256];
+    DWORD relativeBytes = sizeof(relative);
+    ASSERT_TRUE(MakeSelfRelativeSD(&absolute, relative, &relativeBytes));
+
+    const std::string name = UniquePipeName();
+    AddressRecord* record = PipeAddressFromNameA(name.c_str(), relative, relativeBytes);
+    AcceptLog log;
+    Held listener;
+    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 1), kStatusSuccess);
+    RawPipeClient client(name);
+    ASSERT_EQ(client.error, 0u);
+    PSECURITY_DESCRIPTOR seen = nullptr;
+    ACL* dacl = nullptr;
+    ASSERT_EQ(GetSecurityInfo(client.pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &seen),
+              DWORD(ERROR_SUCCESS));
+    ASSERT_NE(dacl, nullptr);
+    ASSERT_EQ(dacl->AceCount, 1u);
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Mask, rights);
+    EXPECT_TRUE(EqualSid(&ace->SidStart, everyone));
+    LocalFree(seen);
+    FreeSid(everyone);
     BlockRelease(record);
 }
 

@@ -1,0 +1,442 @@
+// The main frame as the program runs it, in-process: its window, bars and
+// notification icon (through the framework's seam on the notification call),
+// hiding to the tray, the exit question and the stop command, blinking, the
+// update rules of Clear Log and Copy, help, and the start of the application
+// object itself.
+#include "AppTesting.h"
+#include "FrameworkTesting.h"
+#include "gui/DispatchManager.h"
+#include "InstanceControl.h"
+#include "LogPeer.h"
+#include "MainFrame.h"
+#include "MonitorApp.h"
+#include "PathRoutines.h"
+#include "ProductVersion.h"
+#include "QuelIds.h"
+#include "Shell.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct TrayRequest {
+    DWORD message;
+    NOTIFYICONDATAA data;
+};
+
+// Every notification-area request, answered as a shell with a tray would.
+class TrayLog {
+public:
+    TrayLog()
+        : seam_(SetNotifyIconAnswer, [this](DWORD message, const NOTIFYICONDATAA& data) {
+              requests.push_back({message, data});
+              return TRUE;
+          })
+    {
+    }
+    std::vector<TrayRequest> requests;
+    std::vector<DWORD> Messages() const
+    {
+        std::vector<DWORD> messages;
+        for (const TrayRequest& r : requests)
+            messages.push_back(r.message);
+        return messages;
+    }
+
+private:
+    ScopedSeam<NotifyIconAnswer> seam_;
+};
+
+// Whether a command's menu item or button would be enabled now.
+bool IsEnabled(CFrameWnd* frame, UINT id)
+{
+    struct Probe : CCmdUI {
+        BOOL enabled = FALSE;
+        void Enable(BOOL on) override
+        {
+            enabled = on;
+            CCmdUI::Enable(on);
+        }
+    } probe;
+    probe.m_nID = id;
+    probe.DoUpdate(frame, true);
+    return probe.enabled != FALSE;
+}
+
+// The application object (not started) and the core, as a frame needs them.
+class AppTest : public GuiCoreTest {
+protected:
+    void SetUp() override
+    {
+        GuiCoreTest::SetUp();
+        PrepareApplication(app, GetModuleHandleA(nullptr), "", SW_SHOWNORMAL);
+    }
+    void TearDown() override
+    {
+        PumpPending(app);
+        DispatchManagerDiscardAll();  // what the link still queued for this thread
+        GuiCoreTest::TearDown();
+    }
+
+    TrayLog tray;  // before any frame: the icon is added in the frame's creation
+    CMonitorApp app;
+};
+
+class MainFrameTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        frame = new CMainFrame;
+        app.m_pMainWnd = frame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
+        window = frame->m_hWnd;
+        frame->ShowWindow(SW_RESTORE);
+        frame->MoveWindow(CRect(0, 0, 640, 480));
+        PumpPending(app);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            frame->DestroyWindow();
+        AppTest::TearDown();
+    }
+    void Command(UINT id) { frame->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Tray(LPARAM mouseMessage, WPARAM id = ID_TRAY_ICON)
+    {
+        frame->SendMessage(WM_TRAY_NOTIFY, id, mouseMessage);
+    }
+    HICON TrayIconNow() const
+    {
+        for (auto r = tray.requests.rbegin(); r != tray.requests.rend(); ++r)
+            if (r->data.uFlags & NIF_ICON)
+                return r->data.hIcon;
+        return nullptr;
+    }
+
+    CMainFrame* frame = nullptr;
+    HWND window = nullptr;
+};
+
+TEST_F(MainFrameTest, TheWindowCarriesTitleClassBarsAndTheLogViewAsTheProgramDefinesThem)
+{
+    EXPECT_EQ(TextOf(window), std::string("Pelko Monitor - V") + QUEL_PRODUCT_VERSION_TEXT);
+    EXPECT_TRUE(IsMainFrameWindow(window));
+    EXPECT_EQ(frame->GetExStyle() & WS_EX_CLIENTEDGE, 0u);
+
+    CRichEditCtrl& view = frame->LogView();
+    EXPECT_EQ(view.GetDlgCtrlID(), 0xE900);
+    EXPECT_EQ(view.GetStyle() & 0x502028C4, 0x502028C4u);
+    EXPECT_NE(view.GetExStyle() & WS_EX_CLIENTEDGE, 0u);
+
+    EXPECT_EQ(frame->StatusBar().GetDlgCtrlID(), 59393);
+    EXPECT_EQ(frame->StatusBar().GetCount(), 5);
+    CToolBar& toolbar = frame->ToolBar();
+    ASSERT_EQ(toolbar.GetCount(), 5);
+    const UINT buttons[] = {ID_CLEAR_LOG, ID_SEPARATOR, ID_RXTX_DATA, ID_PREFERENCES, ID_EDIT_COPY};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(toolbar.GetItemID(i), buttons[i]) << i;
+
+    // The commands that the preferences, RX/TX and About windows bring are greyed until they come.
+    for (UINT id : {UINT(ID_PREFERENCES), UINT(ID_RXTX_DATA), UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT)})
+        EXPECT_FALSE(IsEnabled(frame, id)) << id;
+    for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP)})
+        EXPECT_TRUE(IsEnabled(frame, id)) << id;
+}
+
+TEST_F(MainFrameTest, TheTrayIconIsAddedWithItsTipAndCallbackAndRemovedWithTheWindow)
+{
+    ASSERT_FALSE(tray.requests.empty());
+    const TrayRequest& added = tray.requests.front();
+    EXPECT_EQ(added.message, DWORD(NIM_ADD));
+    EXPECT_EQ(added.data.cbSize, 504u);
+    EXPECT_EQ(added.data.hWnd, window);
+    EXPECT_EQ(added.data.uID, 1u);
+    EXPECT_EQ(added.data.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(added.data.uCallbackMessage, UINT(WM_USER + 1));
+    EXPECT_STREQ(added.data.szTip, "Virtual Serial Port Monitor");
+    EXPECT_NE(added.data.hIcon, nullptr);
+    EXPECT_TRUE(frame->TrayIcon().IsPresent());
+
+    frame->DestroyWindow();
+    ASSERT_EQ(tray.requests.back().message, DWORD(NIM_DELETE));
+    EXPECT_EQ(tray.requests.back().data.uID, 1u);
+    EXPECT_EQ(tray.requests.back().data.hWnd, window);
+}
+
+TEST_F(MainFrameTest, EscAndMinimisingHideTheWindowAndTheTrayIconsDoubleClickBringsItBack)
+{
+    PostMessageA(frame->LogView().m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
+    PumpPending(app);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(IsIconic(window));
+
+    Tray(WM_LBUTTONDBLCLK, 2);  // another icon's message
+    EXPECT_FALSE(IsWindowVisible(window));
+    Tray(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(IsIconic(window));
+
+    frame->ShowWindow(SW_MINIMIZE);
+    EXPECT_FALSE(IsWindowVisible(window));
+    Command(ID_SHOW_MONITOR);  // the tray menu's default item, through the application
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(IsIconic(window));
+}
+
+TEST_F(MainFrameTest, ClosingAsksAndOnlyOkEndsTheProgram)
+{
+    {
+        MessageBoxLog boxes(IDCANCEL);
+        Command(ID_APP_EXIT);  // the application posts WM_CLOSE
+        PumpPending(app);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0],
+                  "Do you really want to exit Pelko monitor?\nYou will not be able to receive notifications on "
+                  "errors and events on Pelko Virtual Devices.");
+        EXPECT_EQ(boxes.types[0], UINT(MB_OKCANCEL | MB_ICONQUESTION));
+        EXPECT_TRUE(IsWindow(window));
+    }
+    MessageBoxLog boxes(IDOK);
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_FALSE(IsWindow(window));
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+TEST_F(MainFrameTest, TheStopCommandEndsTheProgramWithoutAQuestion)
+{
+    MessageBoxLog boxes(IDCANCEL);
+    frame->SendMessage(WM_COMMAND, ID_STOP_INSTANCE, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(MainFrameTest, ClearLogAndCopyAreEnabledByTheLogsTextAndSelection)
+{
+    CRichEditCtrl& view = frame->LogView();
+    view.SetWindowText("");
+    EXPECT_FALSE(IsEnabled(frame, ID_CLEAR_LOG));
+    EXPECT_FALSE(IsEnabled(frame, ID_EDIT_COPY));
+
+    view.SetWindowText("first line\r\nsecond line");
+    view.SetSel(0, 0);
+    EXPECT_TRUE(IsEnabled(frame, ID_CLEAR_LOG));
+    EXPECT_FALSE(IsEnabled(frame, ID_EDIT_COPY));
+
+    view.SetSel(0, 5);
+    EXPECT_TRUE(IsEnabled(frame, ID_EDIT_COPY));
+    Command(ID_EDIT_COPY);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    EXPECT_STREQ(data ? static_cast<const char*>(GlobalLock(data)) : "", "first");
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
+
+    Command(ID_CLEAR_LOG);
+    EXPECT_EQ(view.GetTextLength(), 0);
+    EXPECT_FALSE(IsEnabled(frame, ID_CLEAR_LOG));
+}
+
+TEST_F(MainFrameTest, TheIconBlinksOnAttentionOnlyWhileTheUserWorksElsewhere)
+{
+    const HICON normal = tray.requests.front().data.hIcon;
+    frame->LogView().SetFocus();
+    frame->SendMessage(WM_ATTENTION);
+    EXPECT_FALSE(KillTimer(window, ID_BLINK_TIMER)) << "no blinking while the frame has the focus";
+
+    CWnd other;
+    ASSERT_TRUE(other.CreateEx(0, RegisterWndClass(0), "Another window", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               CRect(700, 0, 900, 200), nullptr, 0));
+    other.SetFocus();
+    frame->SendMessage(WM_ATTENTION);
+    frame->SendMessage(WM_TIMER, ID_BLINK_TIMER);
+    const HICON partner = TrayIconNow();
+    EXPECT_NE(partner, normal);
+    EXPECT_NE(partner, nullptr);
+    frame->SendMessage(WM_TIMER, ID_BLINK_TIMER);
+    EXPECT_EQ(TrayIconNow(), normal);
+    frame->SendMessage(WM_TIMER, ID_BLINK_TIMER);
+    EXPECT_EQ(TrayIconNow(), partner);
+
+    frame->SetFocus();  // restoring the window focuses it: the blinking stops
+    EXPECT_EQ(TrayIconNow(), normal);
+    EXPECT_FALSE(KillTimer(window, ID_BLINK_TIMER));
+    EXPECT_EQ(GetFocus(), frame->LogView().m_hWnd);
+    other.DestroyWindow();
+}
+
+TEST_F(MainFrameTest, HelpComposesTheMonitorsTopic)
+{
+    HELPINFO help{};
+    help.cbSize = sizeof help;
+    EXPECT_TRUE(frame->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&help)));
+    EXPECT_EQ(app.LastHelpAddress(), "::/port_monitor.htm") << "no help file: the program was not started";
+    app.OpenHelpTopic("pm_hex_dump.htm");
+    Command(ID_MONITOR_HELP);
+    EXPECT_EQ(app.LastHelpAddress(), "::/port_monitor.htm");
+}
+
+// Ends the menu that a test opened once it is up, noting its default item.
+struct MenuWatch {
+    static MenuWatch* current;
+    HMENU menu = nullptr;
+    bool seen = false;
+    UINT defaultItem = UINT(-1);
+    static void CALLBACK Check(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        if (FindWindowA("#32768", nullptr)) {
+            current->seen = true;
+            current->defaultItem = GetMenuDefaultItem(current->menu, TRUE, 0);
+            KillTimer(nullptr, id);
+            EndMenu();
+        }
+    }
+};
+MenuWatch* MenuWatch::current = nullptr;
+
+TEST_F(MainFrameTest, ARightClickOnTheTrayIconOpensItsMenuWithTheFirstItemInBold)
+{
+    MenuWatch watch;
+    watch.menu = GetSubMenu(frame->TrayMenu(), 0);
+    MenuWatch::current = &watch;
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, MenuWatch::Check);
+    Tray(WM_RBUTTONDOWN);  // returns when the menu has closed
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(watch.seen);
+    EXPECT_EQ(watch.defaultItem, 0u);
+    MSG posted;
+    EXPECT_TRUE(PeekMessageA(&posted, window, WM_NULL, WM_NULL, PM_NOREMOVE));
+}
+
+// The frame's windows that are shown (WM_SHOWWINDOW with TRUE) while the watch lives.
+class ShowWatch {
+public:
+    ShowWatch() : hook_(SetWindowsHookExA(WH_CALLWNDPROC, Record, nullptr, GetCurrentThreadId()))
+    {
+        shown().clear();
+    }
+    ~ShowWatch() { UnhookWindowsHookEx(hook_); }
+    static std::vector<HWND>& shown()
+    {
+        static std::vector<HWND> windows;
+        return windows;
+    }
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->message == WM_SHOWWINDOW && call->wParam)
+            shown().push_back(call->hwnd);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
+using FrameStartTest = AppTest;
+
+TEST_F(FrameStartTest, TheLinkPaneSaysDisconnectedUntilTheFirstConnectAttemptAnswers)
+{
+    auto* frame = new CMainFrame;
+    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
+    EXPECT_EQ(frame->StatusBar().GetPaneText(1), "DISCONNECTED");
+    // The log service does not run here: the pipe is not found.
+    EXPECT_TRUE(PumpUntil([&] { return frame->StatusBar().GetPaneText(1) == "CAN'T CONNECT (2)"; }))
+        << frame->StatusBar().GetPaneText(1);
+    frame->DestroyWindow();
+}
+
+TEST_F(FrameStartTest, AFrameThatStartsHiddenOrGoesFromTheTrayIsNeverShownOnTheWay)
+{
+    ShowWatch watch;
+    for (bool shownFirst : {false, true}) {
+        SCOPED_TRACE(shownFirst ? "shown, then hidden to the tray" : "started hidden");
+        auto* frame = new CMainFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
+        const HWND window = frame->m_hWnd;
+        if (shownFirst) {
+            frame->ShowWindow(SW_RESTORE);
+            frame->ShowWindow(SW_MINIMIZE);
+        } else {
+            frame->ShowWindow(SW_HIDE);
+        }
+        ASSERT_FALSE(IsWindowVisible(window));
+        ShowWatch::shown().clear();
+        frame->SendMessage(WM_COMMAND, ID_STOP_INSTANCE, 0);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_TRUE(ShowWatch::shown().empty()) << "the window came up while it went";
+    }
+}
+
+// The application object started and ended as the program's entry does.
+TEST(MonitorApp, TheFirstInstanceShowsItsWindowAndItsExitTakesEveryWindowAndTheTrayIcon)
+{
+    TrayLog tray;
+    CMonitorApp app;
+    PrepareApplication(app, GetModuleHandleA(nullptr), "", SW_SHOWNORMAL);
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_NE(frame, nullptr);
+    const HWND window = frame->m_hWnd;
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(MainIconId(), UINT(IDI_MAIN_NT5)) << "Wine reports Windows NT 6.1";
+    {
+        CSharedMemory region;
+        ASSERT_TRUE(region.SharedMemoryOpen(kInstanceRegionName));
+        EXPECT_EQ(StoredMainWindow(region), window);
+    }
+    EXPECT_EQ(app.OpenHelpTopic("port_monitor.htm"), ModuleDir(ModulePath(nullptr)) + "mirk.chm::/port_monitor.htm");
+    ASSERT_FALSE(tray.requests.empty());
+    EXPECT_EQ(tray.requests.front().message, DWORD(NIM_ADD));
+
+    int deleted = 0;
+    for (int i = 0; i < 2; ++i) {
+        auto* rxtx = new CountedRxTxFrame(&deleted);
+        ASSERT_TRUE(rxtx->Open());
+        app.RxTxFrameListAdd(rxtx);
+    }
+    PumpPending(app);
+
+    app.ExitInstance();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(deleted, 2);
+    EXPECT_EQ(app.RxTxFrames().Count(), 0u);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(tray.requests.back().message, DWORD(NIM_DELETE));
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    CSharedMemory region;
+    EXPECT_TRUE(region.SharedMemoryOpen(kInstanceRegionName)) << "the region lives as long as the object";
+}
+
+TEST(MonitorApp, ItsExitDoesNotWaitForRecordsStillQueuedForTheWindow)
+{
+    logpeer::PeerOptions options;
+    options.tcp = false;  // the log service's own pipe
+    logpeer::LogPeer peer(options);
+    peer.StartListening();
+    TrayLog tray;
+    CMonitorApp app;
+    PrepareApplication(app, GetModuleHandleA(nullptr), "", SW_SHOWNORMAL);
+    ASSERT_TRUE(app.InitInstance());
+    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(20000);
+    ASSERT_TRUE(link && link->WaitOpeningRequest(20000));
+    // Records go to the window's thread, which does not run its loop now: they queue up.
+    for (int i = 0; i < 50; ++i)
+        link->SendRecord(1, "COM1", {});
+    Sleep(500);
+
+    const DWORD start = GetTickCount();
+    app.ExitInstance();
+    // Each queued call held its record, and the record the link's objects: the
+    // core's shut-down waited its full 15 seconds for them.
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+}  // namespace
