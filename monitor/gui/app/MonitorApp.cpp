@@ -1,11 +1,13 @@
 #include "MonitorApp.h"
 
+#include "AboutDlg.h"
 #include "Autorun.h"
 #include "gui/DispatchManager.h"
 #include "InstanceControl.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PathRoutines.h"
+#include "PreferencesSheet.h"
 #include "QuelIds.h"
 #include "runtime/Framework.h"
 #include "StartupSwitches.h"
@@ -66,7 +68,10 @@ const MessageMap* CMonitorApp::GetMessageMap() const
         OnCommand<ID_SHOW_MONITOR, &CMonitorApp::OnShowMonitorWindow>(),
         OnCommand<ID_APP_EXIT, &CMonitorApp::OnAppExit>(),
         OnCommand<ID_MONITOR_HELP, &CMonitorApp::OnMonitorHelp>(),
-        // The preferences, RX/TX and About commands are added with their windows.
+        OnCommand<ID_PREFERENCES, &CMonitorApp::OnPreferences>(),
+        OnCommand<ID_APP_ABOUT, &CMonitorApp::OnAbout>(),
+        OnCommand<ID_HELP_ABOUT, &CMonitorApp::OnAbout>(),
+        // The RX/TX command is added with its window.
     };
     static const MessageMap map = MakeMessageMap(CWinApp::GetMessageMap(), entries);
     return &map;
@@ -178,4 +183,16 @@ void CMonitorApp::OnAppExit()
 void CMonitorApp::OnMonitorHelp()
 {
     OpenHelpTopic("port_monitor.htm");
+}
+
+void CMonitorApp::OnPreferences()
+{
+    // On OK the sheet takes the General page's copy back and saves the settings.
+    RunPreferencesSheet(m_settings, m_pMainWnd);
+}
+
+void CMonitorApp::OnAbout()
+{
+    CAboutDlg about(m_pMainWnd);
+    about.DoModal();
 }
