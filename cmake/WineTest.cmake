@@ -3,13 +3,13 @@
 #
 # quel_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>]
 #               [TIMEOUT <seconds>] [RESOURCE_LOCK <locks...>] [NO_GTEST_MAIN]
-#               [UNMANAGED])
+#               [UNMANAGED_WINDOWS])
 #
-# UNMANAGED: the test's top-level windows are not handed to a window manager.
-# Wine waits up to two seconds for one to withdraw every hidden top-level
-# window, and Xvfb has none.
+# UNMANAGED_WINDOWS: Wine waits up to two seconds for a window manager to withdraw
+# every hidden top-level window, and Xvfb has none; a setup test first tells Wine
+# that this program's windows need no manager.
 function(quel_add_test)
-  cmake_parse_arguments(T "NO_GTEST_MAIN;UNMANAGED" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(T "NO_GTEST_MAIN;UNMANAGED_WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_NO_GTEST_MAIN)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest)
@@ -25,7 +25,7 @@ function(quel_add_test)
   if(T_RESOURCE_LOCK)
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
   endif()
-  if(T_UNMANAGED)
+  if(T_UNMANAGED_WINDOWS)
     add_test(NAME ${T_NAME}_unmanaged
       COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh reg add
               "HKCU\\Software\\Wine\\AppDefaults\\${T_NAME}.exe\\X11 Driver"

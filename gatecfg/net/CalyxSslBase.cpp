@@ -123,16 +123,22 @@ void TSslBaseComponent::DebugLog(TLogOption option, const std::string& text)
         FCxLogger->LogMessage(this, option, text);
 }
 
-void TSslBaseComponent::RaiseLastOpenSslError(TExceptionClass exceptionClass, bool dump,
-                                              const std::string& customMessage)
+void RaiseOpenSslError(TExceptionClass exceptionClass, bool dump, const std::string& customMessage,
+                       uint32_t& lastSslError)
 {
-    LastSslError = uint32_t(libeay::ERR_peek_error());
+    lastSslError = uint32_t(libeay::ERR_peek_error());
     const std::string stack = OpenSslErrorStackText(dump);
     if (customMessage.empty())
         exceptionClass("\r\n" + stack + "\r\n");
     else
         exceptionClass("\r\n" + customMessage + "\r\n" + stack + "\r\n");
     throw rtl::EAssertionFailed("an exception class that does not raise");
+}
+
+void TSslBaseComponent::RaiseLastOpenSslError(TExceptionClass exceptionClass, bool dump,
+                                              const std::string& customMessage)
+{
+    RaiseOpenSslError(exceptionClass, dump, customMessage, LastSslError);
 }
 
 void TSslBaseComponent::InitializeSsl()

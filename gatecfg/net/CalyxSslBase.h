@@ -80,6 +80,11 @@ template <class E>
     throw E(message);
 }
 
+// lastSslError := the head of the error queue; raises the class with
+// CR LF [+ custom + CR LF] + the error stack + CR LF.
+[[noreturn]] void RaiseOpenSslError(TExceptionClass exceptionClass, bool dump,
+                                    const std::string& customMessage, uint32_t& lastSslError);
+
 class TSslBaseComponent : public rtl::TComponent {
 public:
     explicit TSslBaseComponent(rtl::TComponent* owner) : rtl::TComponent(owner) {}
@@ -88,8 +93,7 @@ public:
     virtual void SetCxLogger(TCxLogger* logger);
     virtual void DebugLog(TLogOption option, const std::string& text);
     virtual bool CheckLogOptions(TLogOption option);
-    // LastSslError := the head of the error queue; raises the class with
-    // CR LF [+ custom + CR LF] + the error stack + CR LF.
+    // RaiseOpenSslError with LastSslError.
     [[noreturn]] virtual void RaiseLastOpenSslError(TExceptionClass exceptionClass, bool dump,
                                                     const std::string& customMessage);
 

@@ -248,4 +248,18 @@ int __cdecl SslClientCertCallback(SSL* ssl, X509** cert, EVP_PKEY** key)
     }
 }
 
+void __cdecl SslInfoCallback(const SSL* ssl, int where, int ret)
+{
+    TSslCallbackSocket* socket = SslCallbackSocketOf(ssl);
+    try {
+        TSslLockGuard lock(kSslLockInfo);
+        if (!socket)
+            throw rtl::Exception("ICB> Extended data not assigned fatal error!");
+        TCallbackScope scope(socket);
+        socket->SslInfoNotice(ssl, where, ret);
+    } catch (...) {
+        ReportEscaped(socket, ContextOfSsl(ssl), "ICB");
+    }
+}
+
 }  // namespace calyx

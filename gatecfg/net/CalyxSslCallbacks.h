@@ -35,6 +35,8 @@ public:
                                          int idLength, bool& incRefCount) = 0;
     // False when the event is unassigned.
     virtual bool TriggerSslCliCertRequest(TX509Base*& cert) = 0;
+    // A notice of the engine's info callback (SSL_CB_* where, result).
+    virtual void SslInfoNotice(const SSL* ssl, int where, int ret) = 0;
 
     virtual bool SslCheckLogOptions(TLogOption option) = 0;
     virtual void SslDebugLog(TLogOption option, const std::string& text) = 0;
@@ -53,5 +55,7 @@ void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session);
 int __cdecl SslNewSessionCallback(SSL* ssl, SSL_SESSION* session);
 SSL_SESSION* __cdecl SslGetSessionCallback(SSL* ssl, unsigned char* id, int idLength, int* copy);
 int __cdecl SslClientCertCallback(SSL* ssl, X509** cert, EVP_PKEY** key);
+// Installed on every SSL object of a socket.
+void __cdecl SslInfoCallback(const SSL* ssl, int where, int ret);
 
 }  // namespace calyx

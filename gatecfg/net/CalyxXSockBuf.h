@@ -92,4 +92,16 @@ private:
     rtl::TCriticalSection FLock;
 };
 
+// Holds a chain's lock for a scope.
+class TCxBufferLock {
+public:
+    explicit TCxBufferLock(TCxBufferHandler* buffer) : FBuffer(buffer) { FBuffer->Lock(); }
+    ~TCxBufferLock() { FBuffer->Unlock(); }
+    TCxBufferLock(const TCxBufferLock&) = delete;
+    TCxBufferLock& operator=(const TCxBufferLock&) = delete;
+
+private:
+    TCxBufferHandler* FBuffer;
+};
+
 }  // namespace calyx

@@ -902,7 +902,7 @@ void TCustomXSocket::LoseHandle()
 {
     FHSocket = INVALID_SOCKET;
     ++FSession;
-    DropQueuedNotices();
+    PurgeQueuedNotices();
 }
 
 // A socket still in wsClosed has no close of its own (Close ignores it), and

@@ -292,6 +292,15 @@ protected:
         unsigned FSession;
     };
 
+    // Drops the queued messages that belong to the session whose handle just
+    // went (notices, a delayed close): the next session may get the same
+    // handle value. Layers with messages of their own add theirs.
+    virtual void PurgeQueuedNotices();
+    // Changes with every handle taken or let go.
+    unsigned SessionNumber() const noexcept { return FSession; }
+    // The notices asked of WinSock while not paused.
+    long SelectEvent() const noexcept { return FSelectEvent; }
+
     void ChangeState(TSocketState newState);
     void SocketError(const std::string& context);
     // The error text and report of SocketError, closing nothing.
@@ -335,7 +344,6 @@ private:
     // notices that name it.
     void LoseHandle();
     void CloseHandle();
-    void DropQueuedNotices();
     void SendFailed(int error);
     void ReadHostEntry(const hostent* entry, bool names);
     void ForgetDnsLookup(bool keepArea);

@@ -11,17 +11,6 @@ namespace {
 
 constexpr long kFionRead = 0x4004667F;
 
-// Holds the send buffer's lock for a scope.
-class TBufferLock {
-public:
-    explicit TBufferLock(TCxBufferHandler* buffer) : FBuffer(buffer) { FBuffer->Lock(); }
-    ~TBufferLock() { FBuffer->Unlock(); }
-    TBufferLock(const TBufferLock&) = delete;
-    TBufferLock& operator=(const TBufferLock&) = delete;
-
-private:
-    TCxBufferHandler* FBuffer;
-};
 
 }  // namespace
 
@@ -226,7 +215,7 @@ void TCustomXSocket::PutDataInSendBuffer(const void* data, int len)
 {
     if (len <= 0 || !data)
         return;
-    TBufferLock lock(FBufHandler);
+    TCxBufferLock lock(FBufHandler);
     FBufHandler->Write(data, len);
     FBufferedByteCount += len;
     FbAllSent = false;
@@ -240,7 +229,7 @@ int TCustomXSocket::PutStringInSendBuffer(const std::string& text)
 
 void TCustomXSocket::DeleteBufferedData()
 {
-    TBufferLock lock(FBufHandler);
+    TCxBufferLock lock(FBufHandler);
     FBufHandler->DeleteAll();
     FBufferedByteCount = 0;
 }
@@ -279,7 +268,7 @@ void TCustomXSocket::TryToSend()
         int sent = 0;
         int error = 0;
         {
-            TBufferLock lock(FBufHandler);
+            TCxBufferLock lock(FBufHandler);
             const char* data = nullptr;
             if (FHSocket != INVALID_SOCKET)
                 offered = FBufHandler->Peek(data);
@@ -319,11 +308,14 @@ void TCustomXSocket::SendFailed(int error)
     case WSAENOTCONN:
         if (CheckLogOptions(loWsockErr))
             DebugLog(loWsockErr, Name() + " Winsock Send failed - " + FormatWinsockError(error));
-        FCloseInvoked = true;
         {
+            // A close that completes later (under SSL) may meet a second
+            // failure first: the session's close is reported once.
+            const bool notify = !FCloseInvoked;
+            FCloseInvoked = true;
             const TCxLifeGuard life(this);
             Close();
-            if (life.InService())
+            if (notify && life.InService())
                 TriggerSessionClosed(WORD(error));
         }
         return;
@@ -457,13 +449,16 @@ void TCustomXSocket::WaitForClose()
 // --- closing ---------------------------------------------------------------
 
 // Queued notices name the handle that was just closed; the next socket may
-// get the same handle value, so none of them may be handled any more.
-void TCustomXSocket::DropQueuedNotices()
+// get the same handle value, so none of them may be handled any more. A
+// delayed close was asked for that session only.
+void TCustomXSocket::PurgeQueuedNotices()
 {
-    if (!HandleAllocated() || FMsg_WM_ASYNCSELECT == 0)
+    if (!HandleAllocated())
         return;
-    MSG queued;
-    while (PeekMessageA(&queued, Handle(), FMsg_WM_ASYNCSELECT, FMsg_WM_ASYNCSELECT, PM_REMOVE)) {
+    for (const UINT id : {FMsg_WM_ASYNCSELECT, FMsg_WM_CLOSE_DELAYED}) {
+        MSG queued;
+        while (id != 0 && PeekMessageA(&queued, Handle(), id, id, PM_REMOVE)) {
+        }
     }
 }
 

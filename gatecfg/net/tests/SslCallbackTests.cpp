@@ -62,6 +62,7 @@ public:
         OnCertRequest(cert);
         return true;
     }
+    void SslInfoNotice(const SSL*, int, int) override { ++InfoNotices; }
     bool SslCheckLogOptions(TLogOption) override { return true; }
     void SslDebugLog(TLogOption, const std::string& text) override { Log.push_back(text); }
 
@@ -82,6 +83,7 @@ public:
     std::vector<int> NewSessionIdLengths;
     int GetSessionCalls = 0;
     int CertRequests = 0;
+    int InfoNotices = 0;
     std::vector<std::string> Log;
     std::function<void(int&, TX509Base*)> OnVerify;
     std::function<void(SSL_SESSION*, bool&)> OnNewSession;

@@ -81,6 +81,11 @@ openssl req -x509 -new -config req.cnf -key ca.key -subj "/C=RU/O=Calyx Test/CN=
   -set_serial 0x5A3C00 -days 3650 -sha256 -addext "basicConstraints=critical,CA:TRUE" \
   -addext "keyUsage=critical,keyCertSign,cRLSign" -addext "subjectKeyIdentifier=hash" -out ca.pem
 openssl rsa -in server.key -traditional -aes128 -passout pass:gatepass -out server-enc.key 2>/dev/null
+# A CA that signed none of the certificates here.
+key other-ca.key
+openssl req -x509 -new -config req.cnf -key other-ca.key -subj "/C=RU/O=Other Test/CN=Other Test CA" \
+  -set_serial 0x6B0000 -days 3650 -sha256 -addext "basicConstraints=critical,CA:TRUE" -out other-ca.pem
+rm -f other-ca.key
 
 sign server "/C=RU/O=Calyx Test/OU=Gate/CN=gate.example.com" server 0x5A3C01
 sign client "/C=RU/O=Calyx Test/CN=Gate Client" client 0x5A3C02 client.key

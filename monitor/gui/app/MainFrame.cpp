@@ -91,7 +91,8 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
     SetIcon(m_largeIcon, TRUE);
     SetIcon(m_smallIcon.Get(), FALSE);
     SetWindowText(BuildMainTitle(ResourceHandle(), IDS_MAIN_TITLE).c_str());
-    // The owner-drawn menus are installed here, with toolbar IDR_MAINFRAME's images.
+    m_menuManager.MenuDrawInstall(this);
+    m_menuManager.MenuDrawLoadToolbar(IDR_MAINFRAME);
     if (!CreateLogView() || !CreateStatusBar() || !CreateToolBar())
         return -1;
     m_trayIcon.Add(m_hWnd, ID_TRAY_ICON, WM_TRAY_NOTIFY, m_smallIcon.Get(), LoadResString(IDS_TRAY_TIP));

@@ -2,6 +2,7 @@
 #include "FrameWnd.h"
 #include "LogView.h"
 #include "Menu.h"
+#include "MenuDrawManager.h"
 #include "OwnedIcon.h"
 #include "runtime/ObjRef.h"
 #include "StatusBar.h"
@@ -32,6 +33,7 @@ public:
     CToolBar& ToolBar() { return m_wndToolBar; }
     const CTrayIcon& TrayIcon() const { return m_trayIcon; }
     CMenu& TrayMenu() { return m_trayMenu; }
+    CMenuDrawManager& MenuManager() { return m_menuManager; }
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
@@ -60,6 +62,7 @@ private:
     void ShowTrayMenu();
     void StopBlinking();
 
+    CMenuDrawManager m_menuManager;  // goes after the window: its popups are plain again by then
     CMenu m_trayMenu;
     HICON m_largeIcon;  // shared, not destroyed
     OwnedIcon m_smallIcon;

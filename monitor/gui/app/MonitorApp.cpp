@@ -1,5 +1,6 @@
 #include "MonitorApp.h"
 
+#include "AboutDlg.h"
 #include "Autorun.h"
 #include "ChooseVspDlg.h"
 #include "gui/DispatchManager.h"
@@ -7,6 +8,7 @@
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PathRoutines.h"
+#include "PreferencesSheet.h"
 #include "QuelIds.h"
 #include "RxTxFrame.h"
 #include "runtime/Framework.h"
@@ -68,8 +70,10 @@ const MessageMap* CMonitorApp::GetMessageMap() const
         OnCommand<ID_SHOW_MONITOR, &CMonitorApp::OnShowMonitorWindow>(),
         OnCommand<ID_APP_EXIT, &CMonitorApp::OnAppExit>(),
         OnCommand<ID_MONITOR_HELP, &CMonitorApp::OnMonitorHelp>(),
+        OnCommand<ID_PREFERENCES, &CMonitorApp::OnPreferences>(),
+        OnCommand<ID_APP_ABOUT, &CMonitorApp::OnAbout>(),
+        OnCommand<ID_HELP_ABOUT, &CMonitorApp::OnAbout>(),
         OnCommand<ID_RXTX_DATA, &CMonitorApp::OnRxTxData>(),
-        // The preferences and About commands are added with their windows.
     };
     static const MessageMap map = MakeMessageMap(CWinApp::GetMessageMap(), entries);
     return &map;
@@ -181,6 +185,18 @@ void CMonitorApp::OnAppExit()
 void CMonitorApp::OnMonitorHelp()
 {
     OpenHelpTopic("port_monitor.htm");
+}
+
+void CMonitorApp::OnPreferences()
+{
+    // On OK the sheet takes the General page's copy back and saves the settings.
+    RunPreferencesSheet(m_settings, m_pMainWnd);
+}
+
+void CMonitorApp::OnAbout()
+{
+    CAboutDlg about(m_pMainWnd);
+    about.DoModal();
 }
 
 void CMonitorApp::OnRxTxData()

@@ -40,7 +40,7 @@ public:
     // A help topic's address in mirk.chm beside the program ("...\mirk.chm::/topic").
     // The program has no help viewer to hand it to: the address is kept
     // (LastHelpAddress) and returned.
-    std::string OpenHelpTopic(const char* topic);
+    std::string OpenHelpTopic(const char* topic) override;
     const std::string& LastHelpAddress() const { return m_lastHelpAddress; }
 
 protected:
@@ -48,6 +48,8 @@ protected:
     void OnShowMonitorWindow();
     void OnAppExit();
     void OnMonitorHelp();
+    void OnPreferences();
+    void OnAbout();
     // The port chooser, then an RX/TX window for the chosen port, listed.
     void OnRxTxData();
 

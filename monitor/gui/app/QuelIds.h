@@ -42,7 +42,11 @@
 #define ID_TRAY_ICON 1
 #define ID_BLINK_TIMER 1
 
-// Preferences sheet, drawn menus and About box (monitor/gui/prefs, menus, about).
+// Preferences sheet, drawn menus and About box (monitor/gui/prefs, menus, about):
+// dialogs 132, 148 and 1137, icons 1033 to 1036, bitmaps 150 and 152, strings 61207
+// and 61230. The drawn menus have none of their own.
+#include "AboutResourceIds.h"
+#include "PrefsResourceIds.h"
 
 // RX/TX data windows, port chooser and hex-dump view (monitor/gui/rxtx, hexview).
 #define IDR_RXTX_TOOLBAR 129  // toolbar and its bitmap: Save, Clear

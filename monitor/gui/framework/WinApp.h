@@ -34,6 +34,10 @@ public:
     // An exception that a window procedure let escape: the default shows it; the
     // result is what the window procedure returns (-1 for WM_CREATE).
     virtual LRESULT ProcessWndProcException(const std::exception* error, const MSG& msg);
+    // Shows a topic of the program's help (pages, frames and controls ask for theirs
+    // by name) and returns the topic's address in the help; a program without help
+    // shows nothing and returns an empty address.
+    virtual std::string OpenHelpTopic(const char* topic) { return {}; }
 
     // One message: get, pre-translate, dispatch. FALSE when it was WM_QUIT.
     BOOL PumpMessage();

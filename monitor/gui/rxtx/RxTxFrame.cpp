@@ -134,7 +134,7 @@ void CRxTxFrame::OnCloseCommand()
 
 BOOL CRxTxFrame::OnHelp(HELPINFO*)
 {
-    if (CMonitorApp* app = GetMonitorApp())
+    if (CWinApp* app = GetApp())
         app->OpenHelpTopic(kHelpTopic);
     return TRUE;
 }

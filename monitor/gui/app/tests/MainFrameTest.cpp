@@ -3,19 +3,23 @@
 // hiding to the tray, the exit question and the stop command, blinking, the
 // update rules of Clear Log and Copy, help, and the start of the application
 // object itself.
+#include "AboutDlg.h"
 #include "AppTesting.h"
 #include "FrameworkTesting.h"
 #include "gui/DispatchManager.h"
 #include "InstanceControl.h"
 #include "LogPeer.h"
 #include "MainFrame.h"
+#include "MonitorSettings.h"
 #include "MonitorApp.h"
 #include "PathRoutines.h"
 #include "ProductVersion.h"
+#include "PropertySheet.h"
 #include "QuelIds.h"
 #include "Shell.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -139,10 +143,8 @@ TEST_F(MainFrameTest, TheWindowCarriesTitleClassBarsAndTheLogViewAsTheProgramDef
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(toolbar.GetItemID(i), buttons[i]) << i;
 
-    // The commands that the preferences and About windows bring are greyed until they come.
-    for (UINT id : {UINT(ID_PREFERENCES), UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT)})
-        EXPECT_FALSE(IsEnabled(frame, id)) << id;
-    for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP), UINT(ID_RXTX_DATA)})
+    for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP), UINT(ID_PREFERENCES),
+                    UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT), UINT(ID_RXTX_DATA)})
         EXPECT_TRUE(IsEnabled(frame, id)) << id;
 }
 
@@ -310,6 +312,100 @@ TEST_F(MainFrameTest, ARightClickOnTheTrayIconOpensItsMenuWithTheFirstItemInBold
     EXPECT_EQ(watch.defaultItem, 0u);
     MSG posted;
     EXPECT_TRUE(PeekMessageA(&posted, window, WM_NULL, WM_NULL, PM_NOREMOVE));
+}
+
+// Deletes the user's settings key at the end, which the Preferences sheet's OK writes.
+class SettingsKeyCleanup {
+public:
+    ~SettingsKeyCleanup()
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath);
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\PELKO");  // only when nothing else is left in it
+    }
+};
+
+bool SettingsKeyExists()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+TEST_F(MainFrameTest, PreferencesEditsACopyOfTheSettingsOverTheMainWindowAndOkSavesIt)
+{
+    ASSERT_FALSE(SettingsKeyExists()) << "the test's user has no settings of its own";
+    SettingsKeyCleanup cleanup;
+    app.Settings().Autorun = 0;  // no Run value for the test program
+    const std::string prefix = app.Settings().MessagePrefix;
+    int button = PSBTN_CANCEL;
+    std::vector<HWND> owners;
+    ScopedSeam<ModalDriver> driver(SetModalDriver, [&](CWnd& modal) {
+        auto* sheet = dynamic_cast<CPropertySheet*>(&modal);
+        ASSERT_NE(sheet, nullptr);
+        owners.push_back(GetWindow(sheet->m_hWnd, GW_OWNER));
+        EXPECT_EQ(sheet->GetPageCount(), 2);
+        HWND general = sheet->GetActivePage()->m_hWnd;
+        EXPECT_EQ(TextOf(GetDlgItem(general, IDC_PREFIX)), prefix);
+        SetDlgItemTextA(general, IDC_PREFIX, "%m: ");
+        PropSheet_PressButton(sheet->m_hWnd, button);
+    });
+    Command(ID_PREFERENCES);
+    EXPECT_EQ(app.Settings().MessagePrefix, prefix);
+    EXPECT_FALSE(SettingsKeyExists());
+
+    button = PSBTN_OK;
+    Command(ID_PREFERENCES);
+    EXPECT_EQ(app.Settings().MessagePrefix, "%m: ");
+    MonitorSettings stored;
+    LoadSettingsDefaults(stored);
+    EXPECT_TRUE(LoadSettings(stored));
+    EXPECT_EQ(stored.MessagePrefix, "%m: ");
+    EXPECT_EQ(owners, (std::vector<HWND>{window, window}));
+}
+
+TEST_F(MainFrameTest, BothAboutCommandsShowTheAboutBoxOverTheMainWindow)
+{
+    std::vector<HWND> owners;
+    ScopedSeam<ModalDriver> driver(SetModalDriver, [&](CWnd& modal) {
+        auto* about = dynamic_cast<CAboutDlg*>(&modal);
+        ASSERT_NE(about, nullptr);
+        owners.push_back(GetWindow(about->m_hWnd, GW_OWNER));
+        EXPECT_EQ(TextOf(about->GetDlgItem(IDC_ABOUT_VERSION)), std::string("Version ") + QUEL_PRODUCT_VERSION_TEXT);
+        about->EndDialog(IDOK);
+    });
+    Command(ID_APP_ABOUT);
+    Command(ID_HELP_ABOUT);
+    EXPECT_EQ(owners, (std::vector<HWND>{window, window}));
+}
+
+TEST_F(MainFrameTest, TheMenusAreDrawnWithTheToolbarsImagesAndTheAcceleratorTablesKeys)
+{
+    HMENU file = GetSubMenu(frame->GetMenu(), 0);
+    frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    CMenuDrawManager& manager = frame->MenuManager();
+    struct Expected {
+        const char* text;
+        int image;
+    } items[] = {{"Clea&r Log", 0}, {"&Copy\tCtrl+C", 3}, {"", -1}, {"&Preferences", 2}, {"", -1}, {"E&xit", -1}};
+    ASSERT_EQ(GetMenuItemCount(file), 6);
+    for (int i = 0; i < 6; ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_DATA;
+        GetMenuItemInfoA(file, UINT(i), TRUE, &info);
+        EXPECT_TRUE(info.fType & MFT_OWNERDRAW) << i;
+        MenuItemData* data = manager.OwnItemData(info.dwItemData);
+        ASSERT_NE(data, nullptr) << i;
+        EXPECT_EQ(data->text, items[i].text) << i;
+        EXPECT_EQ(data->image, items[i].image) << i;
+    }
+    frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closed
+    char text[64] = {};
+    GetMenuStringA(file, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Copy\tCtrl+C");
+    EXPECT_EQ(manager.ItemDataCount(), 0u);
 }
 
 // The frame's windows that are shown (WM_SHOWWINDOW with TRUE) while the watch lives.

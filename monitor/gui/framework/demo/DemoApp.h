@@ -41,8 +41,8 @@ public:
     int ExitInstance() override;
 
     CDemoFrame* MainFrame() const;
-    // Where a help request goes (the program has no help file): the topic is kept.
-    void ShowHelpTopic(const char* topic) { m_lastHelpTopic = topic; }
+    // The program has no help file: the topic asked for is kept, and is its own address.
+    std::string OpenHelpTopic(const char* topic) override { return m_lastHelpTopic = topic; }
 
     NoteOptions m_note;
     DemoSettings m_settings;

@@ -91,7 +91,7 @@ void CDemoFrame::OnClose()
 
 BOOL CDemoFrame::OnHelp(HELPINFO*)
 {
-    GetDemoApp()->ShowHelpTopic("frame.htm");
+    GetApp()->OpenHelpTopic("frame.htm");
     return TRUE;
 }
 

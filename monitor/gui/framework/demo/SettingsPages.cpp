@@ -70,7 +70,7 @@ void CGeneralPage::OnPlay()
 
 BOOL CGeneralPage::OnHelp(HELPINFO*)
 {
-    GetDemoApp()->ShowHelpTopic("general.htm");
+    GetApp()->OpenHelpTopic("general.htm");
     return TRUE;
 }
 
@@ -168,6 +168,6 @@ HBRUSH CDisplayPage::OnCtlColor(HDC dc, HWND control, UINT type)
 
 BOOL CDisplayPage::OnHelp(HELPINFO*)
 {
-    GetDemoApp()->ShowHelpTopic("display.htm");
+    GetApp()->OpenHelpTopic("display.htm");
     return TRUE;
 }

@@ -1,0 +1,37 @@
+// Resource ids of the Preferences sheet. Plain #defines: the resource script includes this file too.
+#pragma once
+
+#define IDD_PREFS_GENERAL 132
+#define IDD_PREFS_EVENTS 148
+
+#define IDI_PLAY 1033
+#define IDI_BROWSE 1034
+#define IDI_BROWSE_DISABLED 1035
+#define IDI_PLAY_DISABLED 1036
+#define IDB_EVENT_STATES 150
+
+#define IDS_PREFERENCES_CAPTION 61207
+#define IDS_ADDRESS_INCOMPLETE 61230
+
+// General page.
+#define IDC_POPUP_WINDOW 1000
+#define IDC_PLAY_SOUND 1001
+#define IDC_SOUND_FILE 1002
+#define IDC_LOG_FILE 1004
+#define IDC_PREFIX 1005
+#define IDC_BROWSE_SOUND 1013
+#define IDC_PLAY_BUTTON 1014
+#define IDC_BROWSE_LOG 1015
+#define IDC_BLINK_ICON 1020
+#define IDC_NOTIFY_ERRORS 1043
+#define IDC_WRITE_LOG 1064
+#define IDC_AUTORUN 1068
+#define IDC_LOG_SERVER_IP 1069
+#define IDC_LOG_SERVER_PORT 1070
+#define IDC_LOG_SERVER_IP2 1071
+#define IDC_LOG_SERVER_PORT2 1072
+
+// Events page.
+#define IDC_SAMPLE 1029
+#define IDC_CHANGE_FONT 1034
+#define IDC_EVENT_TREE 1066
