@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "Autorun.h"
+#include "ChooseVspDlg.h"
 #include "gui/DispatchManager.h"
 #include "InstanceControl.h"
 #include "MainFrame.h"
@@ -9,6 +10,7 @@
 #include "PathRoutines.h"
 #include "PreferencesSheet.h"
 #include "QuelIds.h"
+#include "RxTxFrame.h"
 #include "runtime/Framework.h"
 #include "StartupSwitches.h"
 
@@ -71,7 +73,7 @@ const MessageMap* CMonitorApp::GetMessageMap() const
         OnCommand<ID_PREFERENCES, &CMonitorApp::OnPreferences>(),
         OnCommand<ID_APP_ABOUT, &CMonitorApp::OnAbout>(),
         OnCommand<ID_HELP_ABOUT, &CMonitorApp::OnAbout>(),
-        // The RX/TX command is added with its window.
+        OnCommand<ID_RXTX_DATA, &CMonitorApp::OnRxTxData>(),
     };
     static const MessageMap map = MakeMessageMap(CWinApp::GetMessageMap(), entries);
     return &map;
@@ -195,4 +197,13 @@ void CMonitorApp::OnAbout()
 {
     CAboutDlg about(m_pMainWnd);
     about.DoModal();
+}
+
+void CMonitorApp::OnRxTxData()
+{
+    CChooseVspDlg chooser;
+    if (chooser.DoModal() != IDOK)
+        return;
+    if (CRxTxFrame* frame = CRxTxFrame::Open(chooser.PortName()))
+        RxTxFrameListAdd(frame);
 }

@@ -50,6 +50,8 @@ protected:
     void OnMonitorHelp();
     void OnPreferences();
     void OnAbout();
+    // The port chooser, then an RX/TX window for the chosen port, listed.
+    void OnRxTxData();
 
 private:
     BOOL StartFirstInstance(int showCommand);

@@ -1,5 +1,6 @@
 // The saved text, byte by byte, through a sink and into a file.
 #include "HexTestBytes.h"
+#include "HexTestFiles.h"
 #include "HexText.h"
 
 #include <gtest/gtest.h>
@@ -45,25 +46,6 @@ struct Chunk {
     HexDirection direction;
     std::vector<uint8_t> bytes;
 };
-
-std::string TempPath(const char* name) {
-    char directory[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, directory);
-    return std::string(directory) + "hexview-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
-
-std::string FileContents(const std::string& path) {
-    std::string contents;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got != 0)
-        contents.append(buffer, got);
-    CloseHandle(file);
-    return contents;
-}
 
 }  // namespace
 

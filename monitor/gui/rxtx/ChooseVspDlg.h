@@ -1,0 +1,35 @@
+#pragma once
+// The port chooser (dialog 1138): the devices of the virtual-serial-port
+// manager "Ruzu.DeviceManager" in the manager's order, the first one
+// selected; OK takes the chosen device's first port and gives its name.
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+#include "Dialog.h"
+#include "RuzuDeviceManager.h"
+#include "containers/Str.h"
+
+class CChooseVspDlg : public CDialog {
+public:
+    explicit CChooseVspDlg(CWnd* parent = nullptr);
+    ~CChooseVspDlg() override;
+
+    // The chosen port's name once DoModal returned IDOK, else empty.
+    std::string PortName() const { return m_portName.data ? m_portName.data : ""; }
+
+    CComboBox m_combo;
+
+protected:
+    // Without a manager the dialog ends with IDCANCEL after saying so.
+    BOOL OnInitDialog() override;
+    // On OK: no selection or a device without a port keeps the dialog open.
+    void DoDataExchange(CDataExchange* dx) override;
+
+private:
+    IRuzuDeviceManager* m_manager = nullptr;
+    Str m_portName;
+    // One reference per combo item, whose data is the same pointer: a manager
+    // need not keep its devices alive while the dialog shows them.
+    std::vector<IRuzuDevice*> m_devices;
+};

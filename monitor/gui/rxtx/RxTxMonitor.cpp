@@ -1,0 +1,62 @@
+#include "RxTxMonitor.h"
+
+#include <cassert>
+#include <new>
+
+#include "HexDumpWnd.h"
+#include "frontend/MonitorGlue.h"
+#include "frontend/MonitorRecordView.h"
+
+namespace {
+
+constexpr char kChannelName[] = "device_channel";
+constexpr uint32_t kDumpData = 1;
+
+}  // namespace
+
+void ConstructRxTxMonitor(void* payload, ControlBlock* cb)
+{
+    new (payload) CRxTxMonitor(cb);
+}
+
+void DestroyRxTxMonitor(void* payload)
+{
+    static_cast<CRxTxMonitor*>(payload)->~CRxTxMonitor();
+}
+
+CRxTxMonitor::CRxTxMonitor(ControlBlock* cb) : m_cb(cb)
+{
+    ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
+    BindingMemberCreate(this, &m_binding);
+}
+
+CRxTxMonitor::~CRxTxMonitor()
+{
+    StrFree(m_deviceName);
+    BindingMemberRelease(&m_binding);
+    ChannelMemberRelease(&m_channel, &m_channelBuilt);
+}
+
+void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const AddressRecord* server)
+{
+    m_view = view;
+    StrAssign(m_deviceName, deviceName);
+    if (!m_channelBuilt || !m_binding.constructed || !server)
+        return;
+    m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
+    Closure onMessage{};
+    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
+    ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server, &onMessage);
+    ClosureRelease(&onMessage);
+}
+
+void CRxTxMonitor::OnMessage(BufferHandle* record)
+{
+    assert(GetCurrentThreadId() == m_binding.binding.threadId);
+    MonitorRecordView parts;
+    if (!m_view || !SplitMonitorRecord(record->data, record->size, &parts))
+        return;
+    if (parts.code == MonitorCodeRxData || parts.code == MonitorCodeTxData)
+        m_view->HexViewAppend(parts.code == MonitorCodeRxData ? HexDirection::Rx : HexDirection::Tx,
+                              parts.payload, parts.payloadLength);
+}

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs the RX/TX window's benchmark: one window fed with its port's
+# data records at 100 KB/s and 1 MB/s, 10 seconds each (an optional argument
+# gives other seconds), under Xvfb. Prints the bytes the view took per second,
+# its paints, the longest wait of a message sent to the window, the records the
+# stand-in had to drop, and the live-block count before and after.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUEL_BUILD_DIR:-$root/build}"
+
+"$root/scripts/build.sh"
+exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
+  bash -c 'cd "$1/bin" && wine rxtx_bench.exe "${@:2}"' bench "$build" "$@"
