@@ -10,6 +10,7 @@
 #include "InstanceControl.h"
 #include "LogPeer.h"
 #include "MainFrame.h"
+#include "MainIconId.h"
 #include "MonitorSettings.h"
 #include "MonitorApp.h"
 #include "PathRoutines.h"
