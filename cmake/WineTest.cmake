@@ -5,9 +5,8 @@
 #               [TIMEOUT <seconds>] [RESOURCE_LOCK <locks...>] [NO_GTEST_MAIN]
 #               [UNMANAGED_WINDOWS])
 #
-# UNMANAGED_WINDOWS: Wine waits up to two seconds for a window manager to withdraw
-# every hidden top-level window, and Xvfb has none; a setup test first tells Wine
-# that this program's windows need no manager.
+# UNMANAGED_WINDOWS: the test program's own windows need no window manager
+# (quel_unmanaged_windows below).
 function(quel_add_test)
   cmake_parse_arguments(T "NO_GTEST_MAIN;UNMANAGED_WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -26,11 +25,21 @@ function(quel_add_test)
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
   endif()
   if(T_UNMANAGED_WINDOWS)
-    add_test(NAME ${T_NAME}_unmanaged
-      COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh reg add
-              "HKCU\\Software\\Wine\\AppDefaults\\${T_NAME}.exe\\X11 Driver"
-              /v Managed /d N /f)
-    set_tests_properties(${T_NAME}_unmanaged PROPERTIES FIXTURES_SETUP ${T_NAME}_unmanaged)
-    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED ${T_NAME}_unmanaged)
+    quel_unmanaged_windows(${T_NAME} ${T_NAME}.exe)
   endif()
+endfunction()
+
+# quel_unmanaged_windows(<test> <program file name>)
+#
+# Wine waits up to two seconds for a window manager to withdraw every hidden
+# top-level window, and Xvfb has none: a setup test, <test>_unmanaged, first
+# tells Wine that the windows of the program (the test's own, or one it starts)
+# need no manager.
+function(quel_unmanaged_windows test program)
+  add_test(NAME ${test}_unmanaged
+    COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh reg add
+            "HKCU\\Software\\Wine\\AppDefaults\\${program}\\X11 Driver"
+            /v Managed /d N /f)
+  set_tests_properties(${test}_unmanaged PROPERTIES FIXTURES_SETUP ${test}_unmanaged)
+  set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${test}_unmanaged)
 endfunction()

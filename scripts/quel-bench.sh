@@ -4,16 +4,10 @@
 # lines shown per second, the largest delay of the window's answer, the
 # live-block count before and after, and the exit time.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${QUEL_BUILD_DIR:-$root/build}"
-
-"$root/scripts/build.sh"
 # Xvfb has no window manager, for which Wine would wait two seconds whenever a
 # window is hidden (the main window's, and the tray's once its icon goes).
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
-  bash -c '
-    cd "$1/bin"
-    for program in quel_bench.exe explorer.exe; do
-      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program\\X11 Driver" /v Managed /d N /f >/dev/null
-    done
-    wine regsvr32 /s quelstd.dll && wine quel_bench.exe' bench "$build"
+exec "$(dirname "$0")/build-and-run.sh" '
+  for program in quel_bench.exe explorer.exe; do
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program\\X11 Driver" /v Managed /d N /f >/dev/null
+  done
+  wine regsvr32 /s quelstd.dll && wine quel_bench.exe'

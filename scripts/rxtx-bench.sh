@@ -5,9 +5,4 @@
 # its paints, the longest wait of a message sent to the window, the records the
 # stand-in had to drop, and the live-block count before and after.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${QUEL_BUILD_DIR:-$root/build}"
-
-"$root/scripts/build.sh"
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
-  bash -c 'cd "$1/bin" && wine rxtx_bench.exe "${@:2}"' bench "$build" "$@"
+exec "$(dirname "$0")/build-and-run.sh" 'wine rxtx_bench.exe "$@"' "$@"

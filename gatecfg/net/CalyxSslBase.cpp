@@ -96,31 +96,23 @@ std::string OpenSslErrorStackText(bool dump)
 
 void TSslBaseComponent::SetCxLogger(TCxLogger* logger)
 {
-    if (logger == FCxLogger)
-        return;
-    if (FCxLogger)
-        RemoveFreeNotification(FCxLogger);
-    FCxLogger = logger;
-    if (FCxLogger)
-        FreeNotification(FCxLogger);
+    FLoggerLink.Set(logger);
 }
 
 void TSslBaseComponent::Notification(rtl::TComponent* component, rtl::TOperation operation)
 {
     rtl::TComponent::Notification(component, operation);
-    if (operation == rtl::TOperation::opRemove && component == FCxLogger)
-        FCxLogger = nullptr;
+    FLoggerLink.Notification(component, operation);
 }
 
 bool TSslBaseComponent::CheckLogOptions(TLogOption option)
 {
-    return FCxLogger && HasLogOption(FCxLogger->LogOptions(), option);
+    return FLoggerLink.CheckLogOptions(option);
 }
 
 void TSslBaseComponent::DebugLog(TLogOption option, const std::string& text)
 {
-    if (FCxLogger)
-        FCxLogger->LogMessage(this, option, text);
+    FLoggerLink.DebugLog(option, text);
 }
 
 void RaiseOpenSslError(TExceptionClass exceptionClass, bool dump, const std::string& customMessage,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/CalyxLogger.h"
+#include "net/CalyxLoggerLink.h"
 #include "net/CalyxOpenSslTypes.h"
 #include "rtl/Component.h"
 #include "rtl/Exception.h"
@@ -89,7 +90,7 @@ class TSslBaseComponent : public rtl::TComponent {
 public:
     explicit TSslBaseComponent(rtl::TComponent* owner) : rtl::TComponent(owner) {}
 
-    TCxLogger* CxLogger() const noexcept { return FCxLogger; }
+    TCxLogger* CxLogger() const noexcept { return FLoggerLink.Get(); }
     virtual void SetCxLogger(TCxLogger* logger);
     virtual void DebugLog(TLogOption option, const std::string& text);
     virtual bool CheckLogOptions(TLogOption option);
@@ -108,7 +109,7 @@ protected:
 
 private:
     bool FSslLoaded = false;
-    TCxLogger* FCxLogger = nullptr;
+    TCxLoggerLink FLoggerLink{*this};
 };
 
 }  // namespace calyx

@@ -413,31 +413,23 @@ void TCustomXSocket::CreateCounter()
 
 void TCustomXSocket::SetCxLogger(TCxLogger* logger)
 {
-    if (logger == FCxLogger)
-        return;
-    if (FCxLogger)
-        RemoveFreeNotification(FCxLogger);
-    FCxLogger = logger;
-    if (FCxLogger)
-        FreeNotification(FCxLogger);
+    FLoggerLink.Set(logger);
 }
 
 void TCustomXSocket::Notification(rtl::TComponent* component, rtl::TOperation operation)
 {
     TCxWndControl::Notification(component, operation);
-    if (operation == rtl::TOperation::opRemove && component == FCxLogger)
-        FCxLogger = nullptr;
+    FLoggerLink.Notification(component, operation);
 }
 
 bool TCustomXSocket::CheckLogOptions(TLogOption option)
 {
-    return FCxLogger && HasLogOption(FCxLogger->LogOptions(), option);
+    return FLoggerLink.CheckLogOptions(option);
 }
 
 void TCustomXSocket::DebugLog(TLogOption option, const std::string& text)
 {
-    if (FCxLogger)
-        FCxLogger->LogMessage(this, option, text);
+    FLoggerLink.DebugLog(option, text);
 }
 
 // --- queries ---------------------------------------------------------------

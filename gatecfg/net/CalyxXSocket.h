@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "net/CalyxLogger.h"
+#include "net/CalyxLoggerLink.h"
 #include "net/CalyxWinSock.h"
 #include "net/CalyxWndControl.h"
 #include "net/CalyxXSockBuf.h"
@@ -139,7 +140,7 @@ public:
     // Left to the line layer, which re-offers buffered data through it.
     UINT MsgDataRetrigger() const noexcept { return FMsg_WM_TRIGGER_DATA_AVAILABLE; }
 
-    TCxLogger* CxLogger() const noexcept { return FCxLogger; }
+    TCxLogger* CxLogger() const noexcept { return FLoggerLink.Get(); }
     virtual void SetCxLogger(TCxLogger* logger);
     virtual void DebugLog(TLogOption option, const std::string& text);
     virtual bool CheckLogOptions(TLogOption option);
@@ -391,7 +392,7 @@ private:
     long FSelectEvent = 0;
     int FSocketSndBufSize = 0;
     int FSocketRcvBufSize = 0;
-    TCxLogger* FCxLogger = nullptr;
+    TCxLoggerLink FLoggerLink{*this};
     // Counts reads by the application, so that a pass that read nothing ends
     // the receive loop.
     unsigned FReceiveCalls = 0;

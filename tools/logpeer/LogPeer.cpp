@@ -133,4 +133,19 @@ void LogPeer::CloseAll(bool afterQueue) {
   for (auto& c : connections()) afterQueue ? c->Close() : c->Abort();
 }
 
+std::unique_ptr<LogPeer> ListenAsTcpService() {
+  PeerOptions options;
+  options.pipe = false;
+  options.tcpPort = kDefaultTcpPort;
+  auto peer = std::make_unique<LogPeer>(options);
+  try {
+    peer->StartListening();
+  } catch (const std::exception& e) {
+    throw std::runtime_error("another program holds TCP port " + std::to_string(kDefaultTcpPort) +
+                             " on 127.0.0.1, which this test must serve as the log service (" +
+                             e.what() + "); end it and run the test again");
+  }
+  return peer;
+}
+
 }  // namespace logpeer

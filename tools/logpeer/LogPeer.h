@@ -77,4 +77,9 @@ class LogPeer {
   int nextId_ = 1;
 };
 
+// For the tests of a monitor on Windows 9x, where it reaches the log service on TCP
+// 127.0.0.1:50001: a stand-in listening there alone, without the pipe. Throws
+// std::runtime_error, saying that another program holds the port, when it cannot listen.
+std::unique_ptr<LogPeer> ListenAsTcpService();
+
 }  // namespace logpeer

@@ -428,20 +428,12 @@ TEST_F(QuelconEndToEnd, OnANonNtSystemConnectsOverTcp)
 {
     WineVersionOverride win98("quelcon.exe", "win98");
     ASSERT_TRUE(win98.set());
-    logpeer::PeerOptions options;
-    options.pipe = false;
-    options.tcpPort = 50001;
-    logpeer::LogPeer peer(options);
-    try {
-        peer.StartListening();
-    } catch (const std::exception& e) {
-        FAIL() << "another program holds TCP port 50001 on 127.0.0.1, which this test must serve as the "
-                  "log service (" << e.what() << "); end it and run the test again";
-    }
+    std::unique_ptr<logpeer::LogPeer> peer;
+    ASSERT_NO_THROW(peer = logpeer::ListenAsTcpService());
 
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), ""));
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(30000);
+    std::shared_ptr<logpeer::Connection> link = peer->WaitConnection(30000);
     ASSERT_TRUE(link) << "no TCP connection: " << session.Text();
     EXPECT_EQ(link->name().compare(0, 3, "tcp"), 0) << link->name();
     ASSERT_TRUE(link->WaitOpeningRequest(30000));

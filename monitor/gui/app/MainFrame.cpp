@@ -2,6 +2,7 @@
 
 #include "InstanceControl.h"
 #include "LogServiceAddress.h"
+#include "MainIconId.h"
 #include "MainMonitor.h"
 #include "MessageBox.h"
 #include "MonitorApp.h"

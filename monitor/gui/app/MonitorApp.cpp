@@ -6,6 +6,7 @@
 #include "gui/DispatchManager.h"
 #include "InstanceControl.h"
 #include "MainFrame.h"
+#include "MainIconId.h"
 #include "MessageBox.h"
 #include "PathRoutines.h"
 #include "PreferencesSheet.h"
@@ -23,22 +24,7 @@ constexpr char kHelpFileName[] = "mirk.chm";
 constexpr char kIniFileName[] = "quel.ini";
 constexpr char kHelpTopicSeparator[] = "::/";
 
-UINT g_mainIconId = IDI_MAIN;
-
-bool IsNt5OrLater()
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-           version.dwMajorVersion > 4;
-}
-
 }  // namespace
-
-UINT MainIconId()
-{
-    return g_mainIconId;
-}
 
 void BringWindowUp(HWND window)
 {
@@ -118,8 +104,7 @@ BOOL CMonitorApp::InitInstance()
 
 BOOL CMonitorApp::StartFirstInstance(int showCommand)
 {
-    if (IsNt5OrLater())
-        g_mainIconId = IDI_MAIN_NT5;
+    ChooseMainIcon();
     LoadSettingsDefaults(m_settings);
     LoadSettings(m_settings);
 

@@ -68,10 +68,6 @@ private:
 // The application object, or none (before it is made, or in a program of another kind).
 CMonitorApp* GetMonitorApp();
 
-// The resource id of the large icon of the main window and the RX/TX windows:
-// IDI_MAIN, or IDI_MAIN_NT5 once the first instance has found Windows 2000 or later.
-UINT MainIconId();
-
 // Shows, restores and brings the window to the front: the notification icon's
 // double click and "Show Monitor Window".
 void BringWindowUp(HWND window);

@@ -84,3 +84,13 @@ HTREEITEM CTreeCtrl::HitTest(POINT point, UINT* flags) const
         *flags = info.flags;
     return item;
 }
+
+HTREEITEM CTreeCtrl::StateImageHitAtMessagePos() const
+{
+    const DWORD where = GetMessagePos();
+    POINT point{short(LOWORD(where)), short(HIWORD(where))};
+    ::ScreenToClient(m_hWnd, &point);
+    UINT flags = 0;
+    HTREEITEM item = HitTest(point, &flags);
+    return flags & TVHT_ONITEMSTATEICON ? item : nullptr;
+}

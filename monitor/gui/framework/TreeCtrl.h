@@ -36,6 +36,9 @@ public:
     UINT GetCount() const { return UINT(SendMessage(TVM_GETCOUNT)); }
     // The item at a client point; flags receives TVHT_ONITEMSTATEICON and the like.
     HTREEITEM HitTest(POINT point, UINT* flags = nullptr) const;
+    // The item whose state image was under the mouse when the message being
+    // handled was posted (NM_CLICK carries no point), or null.
+    HTREEITEM StateImageHitAtMessagePos() const;
 
 private:
     HTREEITEM GetNext(HTREEITEM item, UINT code) const

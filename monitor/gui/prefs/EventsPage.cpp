@@ -88,12 +88,8 @@ int CEventsPage::ChildrenCheck(HTREEITEM parent) const
 
 void CEventsPage::OnTreeClick(NMHDR*, LRESULT* result)
 {
-    DWORD where = GetMessagePos();
-    POINT point{short(LOWORD(where)), short(HIWORD(where))};
-    ::ScreenToClient(m_tree.m_hWnd, &point);
-    UINT flags = 0;
-    HTREEITEM item = m_tree.HitTest(point, &flags);
-    if (!item || !(flags & TVHT_ONITEMSTATEICON))
+    HTREEITEM item = m_tree.StateImageHitAtMessagePos();
+    if (!item)
         return;
     *result = 1;
     int value = GetCheck(item) == 0 ? 1 : 0;

@@ -5,10 +5,11 @@
 #include "CmdUI.h"
 #include "CommonDialogs.h"
 #include "LogServiceAddress.h"
+#include "MainIconId.h"
 #include "MessageMap.h"
-#include "MonitorApp.h"
 #include "QuelIds.h"
 #include "RxTxMonitor.h"
+#include "WinApp.h"
 
 namespace {
 

@@ -105,27 +105,6 @@ CHARFORMATA FormatOf(CRichEditCtrl& view, long start, long end)
     return format;
 }
 
-void PumpQueued()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    for (DWORD start = GetTickCount();;) {
-        PumpQueued();
-        if (done())
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
 TemporaryFile::TemporaryFile(const char* stem)
 {
     char directory[MAX_PATH];

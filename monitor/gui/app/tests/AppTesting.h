@@ -1,16 +1,16 @@
 #pragma once
 // What the tray monitor's in-process tests share: a provider that answers from
 // a table, the core and COM started for a test, a frame that hosts a log view
-// and a status bar as the main frame does, and a loop pumped until a condition
-// holds.
+// and a status bar as the main frame does; the loop is pumped with the
+// framework's LoopPump.h.
 #include "frontend/MessageProviderHost.h"
 #include "FrameWnd.h"
 #include "LogView.h"
+#include "LoopPump.h"
 #include "RxTxFrameList.h"
 #include "StatusBar.h"
 #include "support/CoreTestFixture.h"
 
-#include <functional>
 #include <map>
 #include <string>
 
@@ -70,11 +70,6 @@ protected:
 std::string ViewText(const CRichEditCtrl& view);
 // The character format of the view's characters [start, end).
 CHARFORMATA FormatOf(CRichEditCtrl& view, long start, long end);
-
-// Dispatches the thread's messages until the condition holds; false after the time-out.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
-// Dispatches what is queued now.
-void PumpQueued();
 
 // A file name in the temporary directory that no file has; the file is removed
 // with the object.

@@ -179,21 +179,13 @@ TEST_F(QuelOverTcp, OnANonNtSystemTheMainWindowConnectsToTcpPort50001)
 {
     ScopedRegistryValue win98(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\quel.exe", "Version", "win98");
     ASSERT_TRUE(win98.set());
-    logpeer::PeerOptions options;
-    options.pipe = false;
-    options.tcpPort = 50001;
-    logpeer::LogPeer peer(options);
-    try {
-        peer.StartListening();
-    } catch (const std::exception& e) {
-        FAIL() << "another program holds TCP port 50001 on 127.0.0.1, which this test must serve as the "
-                  "log service (" << e.what() << "); end it and run the test again";
-    }
+    std::unique_ptr<logpeer::LogPeer> peer;
+    ASSERT_NO_THROW(peer = logpeer::ListenAsTcpService());
     QuelProcess quel;
     ASSERT_TRUE(quel.Start(""));
     const HWND window = quel.MainWindow();
     ASSERT_NE(window, nullptr);
-    std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(kWaitMs);
+    std::shared_ptr<logpeer::Connection> link = peer->WaitConnection(kWaitMs);
     ASSERT_TRUE(link && link->WaitOpeningRequest(kWaitMs));
     EXPECT_EQ(link->name().compare(0, 3, "tcp"), 0) << link->name();
     EXPECT_TRUE(WaitFor([&] { return quel.StatusPane(window, 1) == "CONNECTED"; }));

@@ -10,6 +10,7 @@
 #include "InstanceControl.h"
 #include "LogPeer.h"
 #include "MainFrame.h"
+#include "MainIconId.h"
 #include "MonitorSettings.h"
 #include "MonitorApp.h"
 #include "PathRoutines.h"
@@ -79,7 +80,7 @@ protected:
     }
     void TearDown() override
     {
-        PumpPending(app);
+        PumpPending();
         DispatchManagerDiscardAll();  // what the link still queued for this thread
         GuiCoreTest::TearDown();
     }
@@ -99,7 +100,7 @@ protected:
         window = frame->m_hWnd;
         frame->ShowWindow(SW_RESTORE);
         frame->MoveWindow(CRect(0, 0, 640, 480));
-        PumpPending(app);
+        PumpPending();
     }
     void TearDown() override
     {
@@ -171,7 +172,7 @@ TEST_F(MainFrameTest, TheTrayIconIsAddedWithItsTipAndCallbackAndRemovedWithTheWi
 TEST_F(MainFrameTest, EscAndMinimisingHideTheWindowAndTheTrayIconsDoubleClickBringsItBack)
 {
     PostMessageA(frame->LogView().m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
-    PumpPending(app);
+    PumpPending();
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(IsIconic(window));
 
@@ -193,7 +194,7 @@ TEST_F(MainFrameTest, ClosingAsksAndOnlyOkEndsTheProgram)
     {
         MessageBoxLog boxes(IDCANCEL);
         Command(ID_APP_EXIT);  // the application posts WM_CLOSE
-        PumpPending(app);
+        PumpPending();
         ASSERT_EQ(boxes.texts.size(), 1u);
         EXPECT_EQ(boxes.texts[0],
                   "Do you really want to exit Pelko monitor?\nYou will not be able to receive notifications on "
@@ -495,7 +496,7 @@ TEST(MonitorApp, TheFirstInstanceShowsItsWindowAndItsExitTakesEveryWindowAndTheT
         ASSERT_TRUE(rxtx->Open());
         app.RxTxFrameListAdd(rxtx);
     }
-    PumpPending(app);
+    PumpPending();
 
     app.ExitInstance();
     EXPECT_FALSE(IsWindow(window));

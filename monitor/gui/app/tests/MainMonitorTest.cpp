@@ -272,7 +272,7 @@ TEST_F(MainMonitorTest, TheChannelsRecordsReachTheViewOnItsThreadAndThePaneFollo
 
     linked->DetachWindow();
     ObjRelease(ObjControlBlockOf(linked));
-    PumpQueued();
+    PumpPending();
 }
 
 // The paints a window gets.
@@ -288,7 +288,7 @@ public:
 
 TEST_F(MainMonitorTest, AStreamOfLinesWithoutAPauseIsStillPaintedEveryTenthOfASecond)
 {
-    PumpQueued();
+    PumpPending();
     PaintCount count;
     count.SubclassHook(host->view.m_hWnd);
     int lines = 0;

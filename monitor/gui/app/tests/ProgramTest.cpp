@@ -3,6 +3,7 @@
 // No test leaves a message box open: each is found and answered.
 #include "Autorun.h"
 #include "InstanceControl.h"
+#include "LoopPump.h"
 #include "QuelIds.h"
 #include "QuelProcess.h"
 #include "RegistryKey.h"
@@ -134,15 +135,9 @@ private:
 // Waits for the process while this thread's windows get their messages.
 long WaitServing(const QuelProcess& quel, DWORD timeoutMs)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs;) {
-        HANDLE process = quel.process();
-        if (MsgWaitForMultipleObjects(1, &process, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0)
-            return quel.WaitExit(0);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
-    return -1;
+    const bool exited =
+        PumpUntil([&] { return WaitForSingleObject(quel.process(), 0) == WAIT_OBJECT_0; }, timeoutMs);
+    return exited ? quel.WaitExit(0) : -1;
 }
 
 TEST(QuelProgram, WithoutAStoredHandleStopFindsQuelByItsWindowClassAndSparesLookAlikes)

@@ -120,12 +120,8 @@ void CDisplayPage::DoDataExchange(CDataExchange* dx)
 
 void CDisplayPage::OnTreeClick(NMHDR*, LRESULT* result)
 {
-    DWORD where = GetMessagePos();
-    POINT point{short(LOWORD(where)), short(HIWORD(where))};
-    ::ScreenToClient(m_tree.m_hWnd, &point);
-    UINT flags = 0;
-    HTREEITEM item = m_tree.HitTest(point, &flags);
-    if (!item || !(flags & TVHT_ONITEMSTATEICON))
+    HTREEITEM item = m_tree.StateImageHitAtMessagePos();
+    if (!item)
         return;
     UINT state = m_tree.GetItemState(item, TVIS_STATEIMAGEMASK) >> 12;
     m_tree.SetItemState(item, INDEXTOSTATEIMAGEMASK(state == 2 ? 1 : 2), TVIS_STATEIMAGEMASK);

@@ -64,7 +64,7 @@ protected:
     {
         if (frame->m_hWnd)
             frame->DestroyWindow();  // deletes it
-        PumpPending(app);
+        PumpPending();
     }
     RoutingApp app;
     RoutingFrame* frame = nullptr;
@@ -148,7 +148,7 @@ TEST_F(UpdateUiTest, UpdateHandlersGreyMenuItemsOnPopupAndToolbarButtonsAtIdle)
 
     Command(ID_NOTE_ADD);
     EXPECT_FALSE(ToolButtonEnabled(frame, ID_NOTE_CLEAR));  // not before the next idle
-    PumpPending(app);
+    PumpPending();
     EXPECT_TRUE(ToolButtonEnabled(frame, ID_NOTE_CLEAR));
     EXPECT_FALSE(MenuItemState(frame, 0, ID_NOTE_CLEAR) & MF_GRAYED);
 
@@ -156,7 +156,7 @@ TEST_F(UpdateUiTest, UpdateHandlersGreyMenuItemsOnPopupAndToolbarButtonsAtIdle)
     EXPECT_FALSE(MenuItemState(frame, 1, ID_NOTE_LOCK) & MF_CHECKED);
     Command(ID_NOTE_LOCK);
     EXPECT_TRUE(MenuItemState(frame, 1, ID_NOTE_LOCK) & MF_CHECKED);
-    PumpPending(app);
+    PumpPending();
     EXPECT_FALSE(ToolButtonEnabled(frame, ID_NOTE_CLEAR));
     EXPECT_TRUE(MenuItemState(frame, 0, ID_NOTE_CLEAR) & MF_GRAYED);
 }

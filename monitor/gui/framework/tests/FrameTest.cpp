@@ -22,7 +22,7 @@ void PostKey(HWND window, UINT key)
 TEST_F(FrameTest, PreTranslationConsumesTheFramesKeyBeforeDispatch)
 {
     PostKey(frame->m_notes.m_hWnd, VK_ESCAPE);
-    PumpPending(app);
+    PumpPending();
     EXPECT_EQ(frame->m_escapes, 1);
     EXPECT_EQ(PaneText(0), "Esc pressed");
 }
@@ -30,11 +30,11 @@ TEST_F(FrameTest, PreTranslationConsumesTheFramesKeyBeforeDispatch)
 TEST_F(FrameTest, AnAcceleratorRunsItsCommandOncePerKeyPress)
 {
     PostKey(frame->m_notes.m_hWnd, VK_F5);
-    PumpPending(app);
+    PumpPending();
     EXPECT_EQ(app.m_notesAdded, 1);
     EXPECT_EQ(PaneText(1), "1 note");
     PostKey(frame->m_notes.m_hWnd, VK_F5);
-    PumpPending(app);
+    PumpPending();
     EXPECT_EQ(app.m_notesAdded, 2);
 }
 

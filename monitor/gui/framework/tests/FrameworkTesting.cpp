@@ -1,14 +1,5 @@
 #include "FrameworkTesting.h"
 
-void PumpPending(CWinApp& app)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-        if (!app.PumpMessage())
-            break;
-    app.OnIdle(0);
-}
-
 MessageBoxLog::MessageBoxLog(int answer)
     : answer(answer),
       seam_(SetMessageBoxAnswer, [this](HWND, const std::string& text, const std::string&, UINT type) {

@@ -1,17 +1,15 @@
 #pragma once
 // What tests of programs on the framework share: pumping the loop as the
-// program does, seams that restore themselves, and texts of windows.
+// program does (LoopPump.h), seams that restore themselves, and texts of windows.
 #include <windows.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "LoopPump.h"
 #include "TestSeams.h"
 #include "WinApp.h"
-
-// Dispatches what is queued through the application's loop, then runs its idle update.
-void PumpPending(CWinApp& app);
 
 // A seam answered for the length of a scope.
 template <class Answer>

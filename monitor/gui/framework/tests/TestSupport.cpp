@@ -7,13 +7,13 @@ void DemoAppTest::SetUp()
     frame = app.MainFrame();
     ASSERT_NE(frame, nullptr);
     frame->MoveWindow(CRect(0, 0, 640, 480));
-    PumpPending(app);
+    PumpPending();
 }
 
 void DemoAppTest::TearDown()
 {
     app.ExitInstance();
-    PumpPending(app);  // takes the quit message the main window left
+    PumpPending();  // takes the quit message the main window left
     EXPECT_EQ(CDemoFrame::LiveCount(), 0);
 }
 

@@ -19,9 +19,6 @@ static void PrintTo(const HexRun& r, std::ostream* os) {
 
 namespace {
 
-constexpr HexDirection Tx = HexDirection::Tx;
-constexpr HexDirection Rx = HexDirection::Rx;
-
 struct RunShape {
     HexDirection direction;
     uint32_t data;

@@ -13,9 +13,6 @@ using namespace hexview_test;
 
 namespace {
 
-constexpr HexDirection Tx = HexDirection::Tx;
-constexpr HexDirection Rx = HexDirection::Rx;
-
 // Glyphs and erased cells of a client area whose size is a whole number of cells.
 class Screen final : public HexPainter {
 public:

@@ -1,4 +1,4 @@
-// Byte patterns and readers for the hex-dump model's tests.
+// The directions' short names, byte patterns and readers for the hex-dump model's tests.
 #pragma once
 
 #include "HexDumpModel.h"
@@ -8,6 +8,9 @@
 #include <vector>
 
 namespace hexview_test {
+
+constexpr HexDirection Tx = HexDirection::Tx;
+constexpr HexDirection Rx = HexDirection::Rx;
 
 // `count` bytes counting up from `first`, wrapping after 0xFF.
 inline std::vector<uint8_t> Counting(size_t count, uint8_t first = 0) {

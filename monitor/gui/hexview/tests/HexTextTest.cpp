@@ -13,9 +13,6 @@ using namespace hexview_test;
 
 namespace {
 
-constexpr HexDirection Tx = HexDirection::Tx;
-constexpr HexDirection Rx = HexDirection::Rx;
-
 class StringSink final : public HexTextSink {
 public:
     // `failAfter`: the write that fails, counted from 1 (0: none fails).

@@ -380,10 +380,10 @@ TEST_F(MenuDrawTest, DISABLED_Scene_OpenMenu)
 {
     frame->MoveWindow(CRect(20, 20, 420, 300));
     SetForegroundWindow(frame->m_hWnd);
-    PumpPending(TestApp());
+    PumpPending();
     SetTimer(frame->m_hWnd, 1, 300, WorkTheOpenMenu);
     frame->PostMessage(WM_SYSCOMMAND, SC_KEYMENU, 'f');  // Alt+F
-    PumpPending(TestApp());
+    PumpPending();
     EXPECT_EQ(frame->manager.ItemDataCount(), 0u);
 }
 

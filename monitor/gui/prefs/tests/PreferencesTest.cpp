@@ -201,7 +201,7 @@ TEST_F(PreferencesTest, AnIncompleteAddressOrAPortThatIsNoNumberKeepsTheSheetOnT
             SetDlgItemTextA(page, IDC_LOG_SERVER_PORT, c.port);
             SetDlgItemTextA(page, IDC_PREFIX, "changed");
             PropSheet_PressButton(sheet.m_hWnd, PSBTN_OK);
-            PumpPending(TestApp());  // the press is posted
+            PumpPending();  // the press is posted
             EXPECT_TRUE(IsWindow(sheet.m_hWnd)) << c.port;
             EXPECT_EQ(sheet.GetActivePage(), sheet.GetPage(0)) << c.port;
             EXPECT_EQ(boxes.texts, std::vector<std::string>{c.message}) << c.port;
@@ -241,7 +241,7 @@ void ClickTree(HWND tree, POINT client)
     SetCursorPos(screen.x, screen.y);
     PostMessageA(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
     PostMessageA(tree, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    PumpPending(TestApp());
+    PumpPending();
 }
 
 TEST_F(PreferencesTest, TheEventsTreeTogglesOnlyOnAClickOnTheCheckBox)

@@ -27,12 +27,7 @@ DWORD ScreenshotHoldMs()
 
 void HoldForScreenshot()
 {
-    const DWORD holdMs = ScreenshotHoldMs();
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < holdMs) {
-        PumpPending(theApp);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
+    PumpFor(ScreenshotHoldMs());
 }
 
 ModalSteps::ModalSteps(std::function<void(CWnd&)> steps)

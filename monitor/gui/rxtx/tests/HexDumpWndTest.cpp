@@ -24,9 +24,6 @@ using namespace hexview_test;
 
 namespace {
 
-constexpr HexDirection Tx = HexDirection::Tx;
-constexpr HexDirection Rx = HexDirection::Rx;
-
 // A plain frame whose pane is the view under test.
 class ViewHost : public CFrameWnd {
 public:

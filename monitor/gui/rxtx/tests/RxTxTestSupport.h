@@ -1,10 +1,8 @@
 #pragma once
-// What the RX/TX windows' tests share: quel's application object, the loop
-// pumped as the program pumps it, and the core and COM for the length of
-// each test. The seams through which a test answers for a person are the
-// framework's (FrameworkTesting.h).
+// What the RX/TX windows' tests share: quel's application object and the core
+// and COM for the length of each test. The loop pump and the seams through
+// which a test answers for a person are the framework's (FrameworkTesting.h).
 #include "FrameworkTesting.h"
-#include "LoopPump.h"
 #include "MonitorApp.h"
 #include "support/CoreTestFixture.h"
 
