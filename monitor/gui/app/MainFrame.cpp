@@ -27,12 +27,6 @@ constexpr DWORD kLogViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILIN
                                 ES_AUTOHSCROLL | ES_READONLY | ES_DISABLENOSCROLL;
 static_assert(kLogViewStyle == 0x502028C4, "the log view's style");
 
-HICON LoadSmallIcon(UINT id)
-{
-    return static_cast<HICON>(LoadImageA(ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-}
-
 CMainMonitor* MonitorOf(const ObjRef& ref)
 {
     return static_cast<CMainMonitor*>(ref.object);

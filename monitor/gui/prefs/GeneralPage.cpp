@@ -17,12 +17,6 @@ RUNTIME_CLASS_IMPLEMENT(CGeneralPage, CPropertyPage)
 
 namespace {
 
-HICON LoadSmallIcon(UINT id)
-{
-    return static_cast<HICON>(
-        LoadImageA(ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
-}
-
 // The address control: all four fields must be filled to take its value.
 void ExchangeAddress(CDataExchange* dx, int id, uint32_t& value)
 {
@@ -52,10 +46,10 @@ void ExchangePort(CDataExchange* dx, int id, uint32_t& value)
 CGeneralPage::CGeneralPage(GeneralSettings& settings)
     : CPropertyPage(IDD_PREFS_GENERAL),
       m_settings(settings),
-      m_browseIcon(LoadSmallIcon(IDI_BROWSE), &DestroyIcon),
-      m_playIcon(LoadSmallIcon(IDI_PLAY), &DestroyIcon),
-      m_browseDisabledIcon(LoadSmallIcon(IDI_BROWSE_DISABLED), &DestroyIcon),
-      m_playDisabledIcon(LoadSmallIcon(IDI_PLAY_DISABLED), &DestroyIcon)
+      m_browseIcon(LoadSmallIcon(IDI_BROWSE)),
+      m_playIcon(LoadSmallIcon(IDI_PLAY)),
+      m_browseDisabledIcon(LoadSmallIcon(IDI_BROWSE_DISABLED)),
+      m_playDisabledIcon(LoadSmallIcon(IDI_PLAY_DISABLED))
 {
 }
 
@@ -119,15 +113,15 @@ void CGeneralPage::ApplySoundRule()
 {
     BOOL active = IsDlgButtonChecked(IDC_NOTIFY_ERRORS) == BST_CHECKED &&
                   IsDlgButtonChecked(IDC_PLAY_SOUND) == BST_CHECKED;
-    EnableIconButton(IDC_BROWSE_SOUND, active, m_browseIcon.get(), m_browseDisabledIcon.get());
-    EnableIconButton(IDC_PLAY_BUTTON, active, m_playIcon.get(), m_playDisabledIcon.get());
+    EnableIconButton(IDC_BROWSE_SOUND, active, m_browseIcon.Get(), m_browseDisabledIcon.Get());
+    EnableIconButton(IDC_PLAY_BUTTON, active, m_playIcon.Get(), m_playDisabledIcon.Get());
     EnableDlgItem(m_hWnd, IDC_SOUND_FILE, active);
 }
 
 void CGeneralPage::ApplyLogFileRule()
 {
     BOOL on = IsDlgButtonChecked(IDC_WRITE_LOG) == BST_CHECKED;
-    EnableIconButton(IDC_BROWSE_LOG, on, m_browseIcon.get(), m_browseDisabledIcon.get());
+    EnableIconButton(IDC_BROWSE_LOG, on, m_browseIcon.Get(), m_browseDisabledIcon.Get());
     EnableDlgItem(m_hWnd, IDC_LOG_FILE, on);
 }
 

@@ -5,9 +5,9 @@
 // the sheet's owner takes back on OK.
 #include <windows.h>
 
-#include <memory>
 
 #include "MonitorSettings.h"
+#include "OwnedIcon.h"
 #include "PropertySheet.h"
 
 class CGeneralPage : public CPropertyPage {
@@ -40,6 +40,5 @@ private:
     void EnableIconButton(int id, BOOL enable, HICON enabledIcon, HICON disabledIcon);
     void BrowseInto(int editId, const char* defaultExt, const char* filter);
 
-    using OwnedIcon = std::unique_ptr<HICON__, BOOL(WINAPI*)(HICON)>;
     OwnedIcon m_browseIcon, m_playIcon, m_browseDisabledIcon, m_playDisabledIcon;
 };

@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// Sole owner of an icon loaded at a size of its own.
+// Sole owner of an icon loaded at a size of its own (LoadImage's icons are not
+// shared, so each must be destroyed).
 class OwnedIcon {
 public:
     explicit OwnedIcon(HICON icon = nullptr) : m_icon(icon) {}
@@ -17,3 +18,6 @@ public:
 private:
     HICON m_icon;
 };
+
+// The program's icon resource `id` at the system's small-icon size; null when missing.
+HICON LoadSmallIcon(UINT id);
