@@ -24,10 +24,7 @@ struct CrcTable {
     }
 };
 
-bool IsHexDigit(char ch)
-{
-    return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F');
-}
+bool IsHexDigit(char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F'); }
 
 // A frame whose last two characters are the CRC of the rest is complete even
 // before the next frame arrives.
@@ -81,15 +78,9 @@ std::map<std::string, std::string> Options::DefaultReplies()
 
 FakeController::FakeController(Options options) : options_(std::move(options)) {}
 
-FakeController::~FakeController()
-{
-    Stop();
-}
+FakeController::~FakeController() { Stop(); }
 
-void FakeController::SetLog(std::function<void(const std::string&)> log)
-{
-    log_ = std::move(log);
-}
+void FakeController::SetLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
 void FakeController::Start()
 {
@@ -130,8 +121,7 @@ bool FakeController::Connect()
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(options_.port);
-    address.sin_addr.s_addr =
-        inet_addr(options_.host == "localhost" ? "127.0.0.1" : options_.host.c_str());
+    address.sin_addr.s_addr = inet_addr(options_.host == "localhost" ? "127.0.0.1" : options_.host.c_str());
     if (address.sin_addr.s_addr == INADDR_NONE) {
         Log("bad host address " + options_.host);
         return false;
@@ -140,8 +130,8 @@ bool FakeController::Connect()
     if (s == INVALID_SOCKET)
         return false;
     if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        Log("cannot connect to " + options_.host + ":" + std::to_string(options_.port) +
-            " (error " + std::to_string(WSAGetLastError()) + ")");
+        Log("cannot connect to " + options_.host + ":" + std::to_string(options_.port) + " (error " +
+            std::to_string(WSAGetLastError()) + ")");
         closesocket(s);
         return false;
     }
@@ -332,16 +322,14 @@ void FakeController::MarkClosed()
 bool FakeController::WaitForBanner(unsigned timeoutMs) const
 {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                             [this] { return haveBanner_ || closed_; }) &&
+    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [this] { return haveBanner_ || closed_; }) &&
            haveBanner_;
 }
 
 bool FakeController::WaitForReceived(std::size_t count, unsigned timeoutMs) const
 {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                             [&] { return received_.size() >= count; });
+    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return received_.size() >= count; });
 }
 
 bool FakeController::WaitForClosed(unsigned timeoutMs) const

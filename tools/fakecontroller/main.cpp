@@ -10,11 +10,10 @@ namespace {
 
 void Usage()
 {
-    std::printf(
-        "usage: fakecontroller [--host 127.0.0.1] [--port 1001] [--device 127] [--side B]\n"
-        "                      [--ping 5000]\n"
-        "Connects to gatecfg, sends its keep-alive every --ping milliseconds, answers\n"
-        "the poll and prints every line it sends (->) and frame it receives (<-).\n");
+    std::printf("usage: fakecontroller [--host 127.0.0.1] [--port 1001] [--device 127] [--side B]\n"
+                "                      [--ping 5000]\n"
+                "Connects to gatecfg, sends its keep-alive every --ping milliseconds, answers\n"
+                "the poll and prints every line it sends (->) and frame it receives (<-).\n");
 }
 
 }  // namespace

@@ -19,15 +19,15 @@ Bytes BuildFrame(const Bytes& payload);
 // Cuts received bytes into frame payloads. Garbage before a magic is skipped; a header
 // with a wrong checksum is dropped whole and scanning restarts after it.
 class FrameDecoder {
- public:
-  void Feed(const uint8_t* data, size_t size, std::vector<Bytes>& frames);
-  size_t badHeaders() const { return badHeaders_; }
-  size_t skippedBytes() const { return skippedBytes_; }
+public:
+    void Feed(const uint8_t* data, size_t size, std::vector<Bytes>& frames);
+    size_t badHeaders() const { return badHeaders_; }
+    size_t skippedBytes() const { return skippedBytes_; }
 
- private:
-  Bytes pending_;
-  size_t badHeaders_ = 0;
-  size_t skippedBytes_ = 0;
+private:
+    Bytes pending_;
+    size_t badHeaders_ = 0;
+    size_t skippedBytes_ = 0;
 };
 
 }  // namespace logpeer

@@ -8,9 +8,9 @@
 namespace logpeer {
 
 struct OpeningRequest {
-  uint32_t dumpFlag = 0;   // non-zero: also the raw data records 9 and 10
-  bool hasFilter = false;  // only the records of one device
-  std::string filter;
+    uint32_t dumpFlag = 0;   // non-zero: also the raw data records 9 and 10
+    bool hasFilter = false;  // only the records of one device
+    std::string filter;
 };
 
 // u32 dump flag, then optionally the device name ending in its only NUL; anything else is malformed.

@@ -6,17 +6,17 @@
 namespace logpeer {
 
 enum RecordCode : uint32_t {
-  kDeviceOpened = 1,
-  kDeviceClosed = 2,
-  kConnectResult = 3,
-  kConnectionAccepted = 4,
-  kConnectionClosed = 5,
-  kTxData = 9,
-  kRxData = 10,
-  kListenResult = 11,
-  kResolveByName = 12,
-  kResolveByMac = 13,
-  kResolveResult = 14,
+    kDeviceOpened = 1,
+    kDeviceClosed = 2,
+    kConnectResult = 3,
+    kConnectionAccepted = 4,
+    kConnectionClosed = 5,
+    kTxData = 9,
+    kRxData = 10,
+    kListenResult = 11,
+    kResolveByName = 12,
+    kResolveByMac = 13,
+    kResolveResult = 14,
 };
 
 // Flags of a connection-closed record.

@@ -9,27 +9,27 @@
 namespace logpeer {
 
 class TcpListener {
- public:
-  using AcceptFn = std::function<void(UniqueSocket socket)>;
-  explicit TcpListener(AcceptFn onAccept) : onAccept_(std::move(onAccept)) {}
-  ~TcpListener();  // Stop()
-  TcpListener(const TcpListener&) = delete;
-  TcpListener& operator=(const TcpListener&) = delete;
+public:
+    using AcceptFn = std::function<void(UniqueSocket socket)>;
+    explicit TcpListener(AcceptFn onAccept) : onAccept_(std::move(onAccept)) {}
+    ~TcpListener();  // Stop()
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
 
-  // Port 0 picks a free one; port() tells which. `reuse` allows binding a port that closed
-  // connections still hold. False with the WinSock error otherwise.
-  bool Start(uint16_t port, bool reuse, int& error);
-  void Stop();
-  uint16_t port() const { return port_; }
+    // Port 0 picks a free one; port() tells which. `reuse` allows binding a port that closed
+    // connections still hold. False with the WinSock error otherwise.
+    bool Start(uint16_t port, bool reuse, int& error);
+    void Stop();
+    uint16_t port() const { return port_; }
 
- private:
-  void Run();
+private:
+    void Run();
 
-  AcceptFn onAccept_;
-  UniqueSocket socket_;
-  UniqueHandle stop_, accept_;
-  uint16_t port_ = 0;
-  std::thread thread_;
+    AcceptFn onAccept_;
+    UniqueSocket socket_;
+    UniqueHandle stop_, accept_;
+    uint16_t port_ = 0;
+    std::thread thread_;
 };
 
 }  // namespace logpeer

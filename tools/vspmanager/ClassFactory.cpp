@@ -8,7 +8,8 @@ namespace {
 
 class ManagerFactory final : public IClassFactory {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
         if (ppv == nullptr)
             return E_POINTER;
         if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory)) {
@@ -22,7 +23,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
+    {
         if (ppv == nullptr)
             return E_POINTER;
         *ppv = nullptr;
@@ -36,7 +38,8 @@ public:
         });
     }
 
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
+    {
         ServerLock(lock != FALSE);
         return S_OK;
     }
@@ -44,7 +47,8 @@ public:
 
 }  // namespace
 
-IClassFactory* ManagerClassFactory() {
+IClassFactory* ManagerClassFactory()
+{
     static ManagerFactory factory;
     return &factory;
 }

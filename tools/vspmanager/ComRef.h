@@ -9,7 +9,8 @@ public:
     ComRef() = default;
     explicit ComRef(Interface* adopted) : object_(adopted) {}
     ComRef(ComRef&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
-    ComRef& operator=(ComRef&& other) noexcept {
+    ComRef& operator=(ComRef&& other) noexcept
+    {
         if (this != &other) {
             reset();
             object_ = other.object_;
@@ -20,7 +21,8 @@ public:
     ~ComRef() { reset(); }
 
     Interface* get() const { return object_; }
-    void reset() {
+    void reset()
+    {
         Interface* object = object_;
         object_ = nullptr;
         if (object != nullptr)

@@ -9,16 +9,15 @@ namespace {
 
 // The data of a text value with two terminators more, so that a value stored
 // without its own still ends; false when it is absent or of another type.
-bool QueryText(const wchar_t* name, DWORD expectedType, std::wstring* text) {
+bool QueryText(const wchar_t* name, DWORD expectedType, std::wstring* text)
+{
     DWORD type = 0, size = 0;
-    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, &type, nullptr, &size) !=
-            ERROR_SUCCESS ||
+    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, &type, nullptr, &size) != ERROR_SUCCESS ||
         type != expectedType)
         return false;
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, &type, &data[0], &size) !=
-            ERROR_SUCCESS ||
+    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, &type, &data[0], &size) != ERROR_SUCCESS ||
         type != expectedType)
         return false;
     data.resize(size / sizeof(wchar_t));
@@ -28,7 +27,8 @@ bool QueryText(const wchar_t* name, DWORD expectedType, std::wstring* text) {
 }
 
 // The strings of a multi-string, up to its first empty one.
-std::vector<std::wstring> SplitMultiString(const std::wstring& data) {
+std::vector<std::wstring> SplitMultiString(const std::wstring& data)
+{
     std::vector<std::wstring> strings;
     for (const wchar_t* s = data.c_str(); *s != L'\0'; s += wcslen(s) + 1)
         strings.emplace_back(s);
@@ -37,7 +37,8 @@ std::vector<std::wstring> SplitMultiString(const std::wstring& data) {
 
 }  // namespace
 
-Configuration ReadConfiguration() {
+Configuration ReadConfiguration()
+{
     Configuration configuration;
     std::wstring text;
     if (QueryText(L"Ports", REG_MULTI_SZ, &text))
@@ -47,8 +48,8 @@ Configuration ReadConfiguration() {
     if (QueryText(L"FailingPort", REG_SZ, &text))
         configuration.failingPort = text.c_str();
     DWORD flag = 0, type = 0, size = sizeof(flag);
-    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, L"FreeReleasedDevices", &type,
-                    &flag, &size) == ERROR_SUCCESS &&
+    if (SHGetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, L"FreeReleasedDevices", &type, &flag, &size) ==
+            ERROR_SUCCESS &&
         type == REG_DWORD)
         configuration.freeReleasedDevices = flag != 0;
     return configuration;

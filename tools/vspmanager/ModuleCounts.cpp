@@ -12,16 +12,17 @@ void ObjectDestroyed() { InterlockedDecrement(&liveObjects); }
 void DeviceCreated() { InterlockedIncrement(&liveDevices); }
 void DeviceDestroyed() { InterlockedDecrement(&liveDevices); }
 
-void ServerLock(bool lock) {
+void ServerLock(bool lock)
+{
     if (lock)
         InterlockedIncrement(&serverLocks);
     else
         InterlockedDecrement(&serverLocks);
 }
 
-bool ServerInUse() {
-    return InterlockedCompareExchange(&liveObjects, 0, 0) != 0 ||
-           InterlockedCompareExchange(&serverLocks, 0, 0) != 0;
+bool ServerInUse()
+{
+    return InterlockedCompareExchange(&liveObjects, 0, 0) != 0 || InterlockedCompareExchange(&serverLocks, 0, 0) != 0;
 }
 
 LONG LiveDevices() { return InterlockedCompareExchange(&liveDevices, 0, 0); }

@@ -15,19 +15,22 @@ const std::wstring kClassKey = std::wstring(L"CLSID\\") + kClsidText;
 
 // HKCR\path (created as needed) gets the string `value` under `name` (NULL:
 // the key's default value).
-HRESULT SetString(const std::wstring& path, const wchar_t* name, const wchar_t* value) {
+HRESULT SetString(const std::wstring& path, const wchar_t* name, const wchar_t* value)
+{
     return HRESULT_FROM_WIN32(SHSetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, REG_SZ, value,
                                           static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t))));
 }
 
-HRESULT DeleteTree(const std::wstring& path) {
+HRESULT DeleteTree(const std::wstring& path)
+{
     DWORD error = SHDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
     return error == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 }  // namespace
 
-HRESULT RegisterServer(const wchar_t* modulePath) {
+HRESULT RegisterServer(const wchar_t* modulePath)
+{
     const std::wstring progId = RUZU_DEVICE_MANAGER_PROGID;
     // The class key is replaced whole; the ProgID key keeps its configuration.
     HRESULT steps[] = {
@@ -48,7 +51,8 @@ HRESULT RegisterServer(const wchar_t* modulePath) {
     return S_OK;
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer()
+{
     HRESULT classResult = DeleteTree(kClassKey);
     HRESULT progIdResult = DeleteTree(RUZU_DEVICE_MANAGER_PROGID);
     return FAILED(classResult) ? classResult : progIdResult;

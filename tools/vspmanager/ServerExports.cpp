@@ -8,7 +8,8 @@ namespace {
 HINSTANCE serverModule = nullptr;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
     if (reason == DLL_PROCESS_ATTACH) {
         serverModule = instance;
         DisableThreadLibraryCalls(instance);
@@ -18,7 +19,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 STDAPI DllCanUnloadNow() { return vspmanager::ServerInUse() ? S_FALSE : S_OK; }
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
@@ -27,7 +29,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     return vspmanager::ManagerClassFactory()->QueryInterface(riid, ppv);
 }
 
-STDAPI DllRegisterServer() {
+STDAPI DllRegisterServer()
+{
     wchar_t path[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameW(serverModule, path, MAX_PATH + 1);
     if (length == 0)

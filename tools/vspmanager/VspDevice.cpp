@@ -4,30 +4,34 @@
 
 namespace vspmanager {
 
-VspDevice::VspDevice(std::wstring port, bool portFails)
-    : port_(std::move(port)), portFails_(portFails) {
+VspDevice::VspDevice(std::wstring port, bool portFails) : port_(std::move(port)), portFails_(portFails)
+{
     DeviceCreated();
 }
 
 VspDevice::~VspDevice() { DeviceDestroyed(); }
 
-void* VspDevice::operator new(std::size_t size) {
+void* VspDevice::operator new(std::size_t size)
+{
     void* block = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
 }
 
-void VspDevice::operator delete(void* block) {
+void VspDevice::operator delete(void* block)
+{
     if (block != nullptr)
         VirtualFree(block, 0, MEM_DECOMMIT);
 }
 
-HRESULT VspDevice::GetName(BSTR* name) {
+HRESULT VspDevice::GetName(BSTR* name)
+{
     return Guarded([&] { return CopyToBstr(L"Virtual serial port " + port_, name); });
 }
 
-HRESULT VspDevice::GetPort(long index, IRuzuPort** port) {
+HRESULT VspDevice::GetPort(long index, IRuzuPort** port)
+{
     if (port == nullptr)
         return E_POINTER;
     *port = nullptr;

@@ -3,14 +3,16 @@
 namespace vspmanager {
 namespace {
 
-VspDevice* NewDevice(const Configuration& configuration, size_t index) {
+VspDevice* NewDevice(const Configuration& configuration, size_t index)
+{
     const std::wstring& port = configuration.ports[index];
     return new VspDevice(port, port == configuration.failingPort);
 }
 
 }  // namespace
 
-void VspManager::Load() {
+void VspManager::Load()
+{
     Configuration configuration = ReadConfiguration();
     std::vector<ComRef<VspDevice>> devices;
     if (!configuration.freeReleasedDevices) {
@@ -22,21 +24,24 @@ void VspManager::Load() {
     devices_ = std::move(devices);
 }
 
-HRESULT VspManager::Refresh() {
+HRESULT VspManager::Refresh()
+{
     return Guarded([&] {
         Load();
         return S_OK;
     });
 }
 
-HRESULT VspManager::GetCount(long* count) {
+HRESULT VspManager::GetCount(long* count)
+{
     if (count == nullptr)
         return E_POINTER;
     *count = static_cast<long>(configuration_.ports.size());
     return S_OK;
 }
 
-HRESULT VspManager::GetDevice(long index, IRuzuDevice** device) {
+HRESULT VspManager::GetDevice(long index, IRuzuDevice** device)
+{
     if (device == nullptr)
         return E_POINTER;
     *device = nullptr;

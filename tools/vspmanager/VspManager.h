@@ -13,8 +13,7 @@
 
 namespace vspmanager {
 
-class VspManager final
-    : public DispatchObject<VspManager, IRuzuDeviceManager, IID_IRuzuDeviceManager> {
+class VspManager final : public DispatchObject<VspManager, IRuzuDeviceManager, IID_IRuzuDeviceManager> {
 public:
     // Reads the configuration; throws std::bad_alloc.
     VspManager() { Load(); }

@@ -2,7 +2,8 @@
 
 namespace vspmanager {
 
-HRESULT CopyToBstr(const std::wstring& text, BSTR* out) {
+HRESULT CopyToBstr(const std::wstring& text, BSTR* out)
+{
     if (out == nullptr)
         return E_POINTER;
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

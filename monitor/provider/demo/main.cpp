@@ -16,29 +16,28 @@ struct Sample {
     Bytes payload;
 };
 
-const char* SeverityTag(QUEL_MESSAGE_TYPE type) {
+const char* SeverityTag(QUEL_MESSAGE_TYPE type)
+{
     switch (type) {
-    case QUEL_MSG_INFO:
-        return "INFO   ";
-    case QUEL_MSG_WARNING:
-        return "WARNING";
-    case QUEL_MSG_ERROR:
-        return "ERROR  ";
+    case QUEL_MSG_INFO: return "INFO   ";
+    case QUEL_MSG_WARNING: return "WARNING";
+    case QUEL_MSG_ERROR: return "ERROR  ";
     }
     return "?      ";
 }
 
-std::string ToAnsi(BSTR text) {
-    int length = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)),
-                                     nullptr, 0, nullptr, nullptr);
+std::string ToAnsi(BSTR text)
+{
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), nullptr, 0, nullptr, nullptr);
     std::string ansi(static_cast<size_t>(length > 0 ? length : 0), '\0');
     if (length > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), &ansi[0],
-                            length, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), &ansi[0], length, nullptr, nullptr);
     return ansi;
 }
 
-int PrintSamples(IQuelMessageProvider* provider) {
+int PrintSamples(IQuelMessageProvider* provider)
+{
     const uint32_t loopback = 0x7F000001;
     const std::string logPipe = "\\\\.\\pipe\\vororado_log_server";
     std::vector<Sample> samples;
@@ -65,8 +64,7 @@ int PrintSamples(IQuelMessageProvider* provider) {
     for (Sample& sample : samples) {
         QUEL_MESSAGE_TYPE type = QUEL_MSG_INFO;
         BSTR text = nullptr;
-        hr = provider->GetMessage(sample.code, const_cast<uint8_t*>(sample.payload.data()),
-                                  sample.payload.size(),
+        hr = provider->GetMessage(sample.code, const_cast<uint8_t*>(sample.payload.data()), sample.payload.size(),
                                   &type, &text);
         if (SUCCEEDED(hr))
             std::printf("%2ld %s %s\n", sample.code, SeverityTag(type), ToAnsi(text).c_str());
@@ -79,7 +77,8 @@ int PrintSamples(IQuelMessageProvider* provider) {
 
 }  // namespace
 
-int main() {
+int main()
+{
     if (FAILED(CoInitialize(nullptr))) {
         std::fprintf(stderr, "COM cannot be initialised\n");
         return 1;
@@ -89,8 +88,8 @@ int main() {
     IQuelMessageProvider* provider = nullptr;
     HRESULT hr = CLSIDFromProgID(QUELSTD_PROGID, &clsid);
     if (SUCCEEDED(hr))
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IQuelMessageProvider,
-                              reinterpret_cast<void**>(&provider));
+        hr =
+            CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IQuelMessageProvider, reinterpret_cast<void**>(&provider));
     if (SUCCEEDED(hr)) {
         status = PrintSamples(provider);
         provider->Release();

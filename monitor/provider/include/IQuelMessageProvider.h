@@ -25,8 +25,7 @@ inline constexpr CLSID CLSID_QuelStdMsgProvider = {
     0x6168E94C, 0x5C90, 0x4410, {0xB6, 0xBB, 0xEE, 0x2C, 0x9A, 0x3C, 0x6F, 0x1F}};
 
 // {69C91776-A472-465B-A6F8-CB2AA3FC85F5}, version 1.0
-inline constexpr GUID LIBID_QUELSTDLib = {
-    0x69C91776, 0xA472, 0x465B, {0xA6, 0xF8, 0xCB, 0x2A, 0xA3, 0xFC, 0x85, 0xF5}};
+inline constexpr GUID LIBID_QUELSTDLib = {0x69C91776, 0xA472, 0x465B, {0xA6, 0xF8, 0xCB, 0x2A, 0xA3, 0xFC, 0x85, 0xF5}};
 
 inline constexpr wchar_t QUELSTD_PROGID[] = L"Quelstd.StdMsgProvider";
 inline constexpr wchar_t QUELSTD_PROGID_VERSIONED[] = L"Quelstd.StdMsgProvider.1";
@@ -39,6 +38,6 @@ struct IQuelMessageProvider : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetMessageRange(long* pnCodeFrom, long* pnCodeTo) = 0;
     // Text and severity of one record payload; the caller passes *bstrText == NULL
     // and frees the returned text with SysFreeString.
-    virtual HRESULT STDMETHODCALLTYPE GetMessage(long nCode, void* pvData, long nSize,
-                                                 QUEL_MESSAGE_TYPE* pnType, BSTR* bstrText) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMessage(long nCode, void* pvData, long nSize, QUEL_MESSAGE_TYPE* pnType,
+                                                 BSTR* bstrText) = 0;
 };

@@ -14,7 +14,8 @@ constexpr size_t kIpv4RecordSize = 14;
 constexpr size_t kPipeNameOffset = 12;
 constexpr uint32_t kPipeNameIsUtf16 = 0x1;
 
-std::wstring AnsiToWide(const char* text, size_t length) {
+std::wstring AnsiToWide(const char* text, size_t length)
+{
     if (length == 0)
         return {};
     int count = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
@@ -27,7 +28,8 @@ std::wstring AnsiToWide(const char* text, size_t length) {
 // The name runs from offset 12 to the extra data, or to the record's end; it
 // ends at its terminator or at the end of that area, whichever comes first.
 // Extra data that starts at offset 12 or before it leaves no room for a name.
-std::wstring PipeName(PayloadView record) {
+std::wstring PipeName(PayloadView record)
+{
     uint32_t flags = record.U32(kTypeWordEnd);
     size_t extraOffset = (flags >> 1) & 0xFFFF;
     PayloadView area = record.Tail(kPipeNameOffset);
@@ -53,43 +55,35 @@ std::wstring PipeName(PayloadView record) {
 
 }  // namespace
 
-PayloadView RecordBytes(PayloadView at) {
-    return at.Prefix(at.U32(0));
-}
+PayloadView RecordBytes(PayloadView at) { return at.Prefix(at.U32(0)); }
 
-uint32_t RecordTypeWord(PayloadView record) {
-    return record.size() >= kTypeWordEnd ? record.U32(4) : 0;
-}
+uint32_t RecordTypeWord(PayloadView record) { return record.size() >= kTypeWordEnd ? record.U32(4) : 0; }
 
-uint16_t RecordPort(PayloadView record) {
-    return record.size() >= kIpv4RecordSize ? record.U16(12) : 0;
-}
+uint16_t RecordPort(PayloadView record) { return record.size() >= kIpv4RecordSize ? record.U16(12) : 0; }
 
-const wchar_t* ProtocolName(uint32_t typeWord) {
+const wchar_t* ProtocolName(uint32_t typeWord)
+{
     switch (typeWord) {
-    case kTypeWordTcp:
-        return L"TCP";
-    case kTypeWordUdp:
-        return L"UDP";
-    case kTypeWordPipe:
-        return L"PIPE";
-    default:
-        return L"(unknown protocol)";
+    case kTypeWordTcp: return L"TCP";
+    case kTypeWordUdp: return L"UDP";
+    case kTypeWordPipe: return L"PIPE";
+    default: return L"(unknown protocol)";
     }
 }
 
-std::wstring DottedAddress(uint32_t address) {
-    return FormatBounded(L"%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
-                         (address >> 8) & 0xFF, address & 0xFF);
+std::wstring DottedAddress(uint32_t address)
+{
+    return FormatBounded(L"%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF, (address >> 8) & 0xFF,
+                         address & 0xFF);
 }
 
-std::wstring EndpointText(PayloadView record) {
+std::wstring EndpointText(PayloadView record)
+{
     switch (RecordTypeWord(record) & 0xFF) {
     case kFamilyIpv4: {
         // A record too short for address and port stands for 0.0.0.0 port 0.
         bool whole = record.size() >= kIpv4RecordSize;
-        return FormatBounded(L"%ls:%d", DottedAddress(whole ? record.U32(8) : 0).c_str(),
-                             RecordPort(record));
+        return FormatBounded(L"%ls:%d", DottedAddress(whole ? record.U32(8) : 0).c_str(), RecordPort(record));
     }
     case kFamilyPipe:
         if (record.size() >= kPipeNameOffset)

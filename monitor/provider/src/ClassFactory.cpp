@@ -10,7 +10,8 @@ namespace {
 
 class ProviderFactory final : public IClassFactory {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
         if (ppv == nullptr)
             return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
@@ -24,7 +25,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
+    {
         if (ppv == nullptr)
             return E_POINTER;
         *ppv = nullptr;
@@ -43,7 +45,8 @@ public:
         return hr;
     }
 
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
+    {
         if (lock)
             ModuleLockAdd();
         else
@@ -54,7 +57,8 @@ public:
 
 }  // namespace
 
-IClassFactory* ProviderClassFactory() {
+IClassFactory* ProviderClassFactory()
+{
     static ProviderFactory factory;
     return &factory;
 }

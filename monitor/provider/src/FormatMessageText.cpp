@@ -4,7 +4,8 @@
 
 namespace quelstd {
 
-std::wstring FormatBoundedV(const wchar_t* format, va_list args) {
+std::wstring FormatBoundedV(const wchar_t* format, va_list args)
+{
     // The msvcrt formatter, not the mingw one: on overflow it writes count
     // characters and no terminator, which the zeroed extra slot supplies.
     wchar_t buffer[kMaxTextLength + 1] = {};
@@ -12,7 +13,8 @@ std::wstring FormatBoundedV(const wchar_t* format, va_list args) {
     return buffer;
 }
 
-std::wstring FormatBounded(const wchar_t* format, ...) {
+std::wstring FormatBounded(const wchar_t* format, ...)
+{
     va_list args;
     va_start(args, format);
     std::wstring text = FormatBoundedV(format, args);
@@ -20,20 +22,23 @@ std::wstring FormatBounded(const wchar_t* format, ...) {
     return text;
 }
 
-HRESULT StoreText(BSTR* out, const std::wstring& text) {
+HRESULT StoreText(BSTR* out, const std::wstring& text)
+{
     if (out == nullptr)
         return E_POINTER;
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT FormatMessageTextV(BSTR* out, const wchar_t* format, va_list args) {
+HRESULT FormatMessageTextV(BSTR* out, const wchar_t* format, va_list args)
+{
     if (out == nullptr)
         return E_POINTER;
     return StoreText(out, FormatBoundedV(format, args));
 }
 
-HRESULT FormatMessageText(BSTR* out, const wchar_t* format, ...) {
+HRESULT FormatMessageText(BSTR* out, const wchar_t* format, ...)
+{
     va_list args;
     va_start(args, format);
     HRESULT hr = FormatMessageTextV(out, format, args);

@@ -8,8 +8,8 @@ namespace quelstd {
 // Writes the severity through pnType and a new BSTR through bstrText (the old
 // value is not freed). Reads at most nSize bytes of pvData. E_OUTOFMEMORY when
 // the text cannot be allocated. Both out pointers must be valid.
-using MessageHandler = HRESULT (*)(long nCode, const void* pvData, long nSize,
-                                   QUEL_MESSAGE_TYPE* pnType, BSTR* bstrText);
+using MessageHandler = HRESULT (*)(long nCode, const void* pvData, long nSize, QUEL_MESSAGE_TYPE* pnType,
+                                   BSTR* bstrText);
 
 HRESULT OnDeviceOpened(long, const void*, long, QUEL_MESSAGE_TYPE*, BSTR*);
 HRESULT OnDeviceClosed(long, const void*, long, QUEL_MESSAGE_TYPE*, BSTR*);

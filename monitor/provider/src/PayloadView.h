@@ -13,7 +13,9 @@ public:
     PayloadView() = default;
     PayloadView(const void* data, long size)
         : data_(static_cast<const unsigned char*>(data)),
-          size_(data != nullptr && size > 0 ? static_cast<size_t>(size) : 0) {}
+          size_(data != nullptr && size > 0 ? static_cast<size_t>(size) : 0)
+    {
+    }
 
     const unsigned char* data() const { return data_; }
     size_t size() const { return size_; }
@@ -23,18 +25,18 @@ public:
     uint32_t U32(size_t offset) const { return Read(offset, 4); }
 
     // The bytes from offset to the end; empty when offset lies beyond it.
-    PayloadView Tail(size_t offset) const {
+    PayloadView Tail(size_t offset) const
+    {
         return offset < size_ ? PayloadView(data_ + offset, size_ - offset) : PayloadView();
     }
     // At most the first count bytes.
-    PayloadView Prefix(size_t count) const {
-        return PayloadView(data_, count < size_ ? count : size_);
-    }
+    PayloadView Prefix(size_t count) const { return PayloadView(data_, count < size_ ? count : size_); }
 
 private:
     PayloadView(const unsigned char* data, size_t size) : data_(data), size_(size) {}
 
-    uint32_t Read(size_t offset, size_t width) const {
+    uint32_t Read(size_t offset, size_t width) const
+    {
         uint32_t value = 0;
         for (size_t i = 0; i < width && offset < size_ && i < size_ - offset; ++i)
             value |= static_cast<uint32_t>(data_[offset + i]) << (8 * i);

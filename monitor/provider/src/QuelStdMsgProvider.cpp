@@ -8,30 +8,23 @@
 
 namespace quelstd {
 
-QuelStdMsgProvider::QuelStdMsgProvider() : lowestCode_(LONG_MAX), highestCode_(LONG_MIN) {
+QuelStdMsgProvider::QuelStdMsgProvider() : lowestCode_(LONG_MAX), highestCode_(LONG_MIN)
+{
     BuildMessageMap();
     ModuleLockAdd();
 }
 
 QuelStdMsgProvider::~QuelStdMsgProvider() { ModuleLockRelease(); }
 
-void QuelStdMsgProvider::BuildMessageMap() {
+void QuelStdMsgProvider::BuildMessageMap()
+{
     static const struct {
         long code;
         MessageHandler handler;
     } kHandlers[] = {
-        {1, OnDeviceOpened},
-        {2, OnDeviceClosed},
-        {3, OnConnectResult},
-        {4, OnConnectionAccepted},
-        {5, OnConnectionClosed},
-        {11, OnListenResult},
-        {6, OnLogServiceConnectResult},
-        {7, OnLogServiceAccepted},
-        {8, OnLogServiceClosed},
-        {12, OnResolveByName},
-        {13, OnResolveByMac},
-        {14, OnResolveResult},
+        {1, OnDeviceOpened},     {2, OnDeviceClosed},   {3, OnConnectResult},           {4, OnConnectionAccepted},
+        {5, OnConnectionClosed}, {11, OnListenResult},  {6, OnLogServiceConnectResult}, {7, OnLogServiceAccepted},
+        {8, OnLogServiceClosed}, {12, OnResolveByName}, {13, OnResolveByMac},           {14, OnResolveResult},
     };
     for (const auto& entry : kHandlers) {
         messageMap_.emplace(entry.code, entry.handler);
@@ -40,7 +33,8 @@ void QuelStdMsgProvider::BuildMessageMap() {
     }
 }
 
-HRESULT QuelStdMsgProvider::QueryInterface(REFIID riid, void** ppv) {
+HRESULT QuelStdMsgProvider::QueryInterface(REFIID riid, void** ppv)
+{
     if (ppv == nullptr)
         return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IQuelMessageProvider)) {
@@ -54,14 +48,16 @@ HRESULT QuelStdMsgProvider::QueryInterface(REFIID riid, void** ppv) {
 
 ULONG QuelStdMsgProvider::AddRef() { return ++refCount_; }
 
-ULONG QuelStdMsgProvider::Release() {
+ULONG QuelStdMsgProvider::Release()
+{
     ULONG count = --refCount_;
     if (count == 0)
         delete this;
     return count;
 }
 
-HRESULT QuelStdMsgProvider::GetMessageRange(long* pnCodeFrom, long* pnCodeTo) {
+HRESULT QuelStdMsgProvider::GetMessageRange(long* pnCodeFrom, long* pnCodeTo)
+{
     if (pnCodeFrom == nullptr || pnCodeTo == nullptr)
         return E_POINTER;
     *pnCodeFrom = lowestCode_;
@@ -69,8 +65,8 @@ HRESULT QuelStdMsgProvider::GetMessageRange(long* pnCodeFrom, long* pnCodeTo) {
     return S_OK;
 }
 
-HRESULT QuelStdMsgProvider::GetMessage(long nCode, void* pvData, long nSize,
-                                       QUEL_MESSAGE_TYPE* pnType, BSTR* bstrText) {
+HRESULT QuelStdMsgProvider::GetMessage(long nCode, void* pvData, long nSize, QUEL_MESSAGE_TYPE* pnType, BSTR* bstrText)
+{
     if (pnType == nullptr || bstrText == nullptr)
         return E_POINTER;
     auto found = messageMap_.find(nCode);

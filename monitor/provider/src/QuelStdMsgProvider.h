@@ -21,8 +21,8 @@ public:
     ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetMessageRange(long* pnCodeFrom, long* pnCodeTo) override;
-    HRESULT STDMETHODCALLTYPE GetMessage(long nCode, void* pvData, long nSize,
-                                         QUEL_MESSAGE_TYPE* pnType, BSTR* bstrText) override;
+    HRESULT STDMETHODCALLTYPE GetMessage(long nCode, void* pvData, long nSize, QUEL_MESSAGE_TYPE* pnType,
+                                         BSTR* bstrText) override;
 
 private:
     ~QuelStdMsgProvider();

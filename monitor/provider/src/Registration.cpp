@@ -18,30 +18,33 @@ constexpr LCID kTypeLibLcid = 0x409;
 
 // Creates HKCR\path (and its parents) and sets one string value; a NULL name
 // sets the key's default value.
-HRESULT SetString(const std::wstring& path, const wchar_t* name, const wchar_t* value) {
+HRESULT SetString(const std::wstring& path, const wchar_t* name, const wchar_t* value)
+{
     RegistryKey key;
-    LONG error = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                 nullptr, key.receive(), nullptr);
+    LONG error =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.receive(), nullptr);
     if (error == ERROR_SUCCESS && value != nullptr)
         error = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                                static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
     return HRESULT_FROM_WIN32(error);
 }
 
-HRESULT DeleteTree(const std::wstring& path) {
+HRESULT DeleteTree(const std::wstring& path)
+{
     DWORD error = SHDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
     return error == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
-bool KeyExists(const std::wstring& path) {
+bool KeyExists(const std::wstring& path)
+{
     RegistryKey key;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
 }
 
 // A ProgID key loses the subkeys it was given, and goes itself only when
 // nothing else was added below it.
-HRESULT RemoveProgId(const wchar_t* progId, std::initializer_list<const wchar_t*> subkeys) {
+HRESULT RemoveProgId(const wchar_t* progId, std::initializer_list<const wchar_t*> subkeys)
+{
     std::wstring base = progId;
     for (const wchar_t* subkey : subkeys) {
         HRESULT hr = DeleteTree(base + L"\\" + subkey);
@@ -55,15 +58,16 @@ HRESULT RemoveProgId(const wchar_t* progId, std::initializer_list<const wchar_t*
         if (error == ERROR_FILE_NOT_FOUND)
             return S_OK;
         if (error == ERROR_SUCCESS)
-            error = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &remaining, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+            error = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &remaining, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr);
         if (error != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(error);
     }
     return remaining == 0 ? HRESULT_FROM_WIN32(RegDeleteKeyW(HKEY_CLASSES_ROOT, progId)) : S_OK;
 }
 
-HRESULT WriteKeys(const wchar_t* modulePath) {
+HRESULT WriteKeys(const wchar_t* modulePath)
+{
     const std::wstring classKey = kClsidKey;
     // The class key is replaced whole, so nothing of an older registration stays.
     HRESULT steps[] = {
@@ -87,7 +91,8 @@ HRESULT WriteKeys(const wchar_t* modulePath) {
     return S_OK;
 }
 
-HRESULT RegisterEmbeddedTypeLib(const wchar_t* modulePath) {
+HRESULT RegisterEmbeddedTypeLib(const wchar_t* modulePath)
+{
     ITypeLib* typeLib = nullptr;
     HRESULT hr = LoadTypeLibEx(modulePath, REGKIND_NONE, &typeLib);
     if (FAILED(hr))
@@ -99,7 +104,8 @@ HRESULT RegisterEmbeddedTypeLib(const wchar_t* modulePath) {
 
 }  // namespace
 
-HRESULT RegisterServer(const wchar_t* modulePath) {
+HRESULT RegisterServer(const wchar_t* modulePath)
+{
     HRESULT hr = WriteKeys(modulePath);
     if (SUCCEEDED(hr))
         hr = RegisterEmbeddedTypeLib(modulePath);
@@ -108,7 +114,8 @@ HRESULT RegisterServer(const wchar_t* modulePath) {
     return hr;
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer()
+{
     HRESULT result = S_OK;
     // Some systems answer E_INVALIDARG for a library that is not registered.
     if (KeyExists(std::wstring(L"TypeLib\\") + kLibidText + L"\\1.0"))

@@ -10,7 +10,8 @@ public:
     RegistryKey() = default;
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
+    ~RegistryKey()
+    {
         if (key_ != nullptr)
             RegCloseKey(key_);
     }

@@ -8,7 +8,8 @@ namespace {
 HINSTANCE serverModule = nullptr;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
     if (reason == DLL_PROCESS_ATTACH) {
         serverModule = instance;
         DisableThreadLibraryCalls(instance);
@@ -16,11 +17,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() {
-    return quelstd::ModuleIsLocked() ? S_FALSE : S_OK;
-}
+STDAPI DllCanUnloadNow() { return quelstd::ModuleIsLocked() ? S_FALSE : S_OK; }
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
@@ -29,7 +29,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     return quelstd::ProviderClassFactory()->QueryInterface(riid, ppv);
 }
 
-STDAPI DllRegisterServer() {
+STDAPI DllRegisterServer()
+{
     wchar_t path[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameW(serverModule, path, MAX_PATH + 1);
     if (length == 0)
@@ -39,6 +40,4 @@ STDAPI DllRegisterServer() {
     return quelstd::RegisterServer(path);
 }
 
-STDAPI DllUnregisterServer() {
-    return quelstd::UnregisterServer();
-}
+STDAPI DllUnregisterServer() { return quelstd::UnregisterServer(); }

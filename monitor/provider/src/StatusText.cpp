@@ -9,7 +9,8 @@ namespace {
 
 using StatusTextTable = std::map<uint32_t, const wchar_t*>;
 
-StatusTextTable BuildStatusTextTable() {
+StatusTextTable BuildStatusTextTable()
+{
     static const struct {
         uint32_t status;
         const wchar_t* text;
@@ -60,7 +61,8 @@ StatusTextTable BuildStatusTextTable() {
 
 }  // namespace
 
-std::wstring StatusText(uint32_t status) {
+std::wstring StatusText(uint32_t status)
+{
     static const StatusTextTable table = BuildStatusTextTable();
     auto found = table.find(status);
     if (found != table.end())

@@ -6,12 +6,14 @@
 
 using namespace quelstd;
 
-TEST(FormatMessageTextTest, WideAndNarrowArgumentsFormatAsWritten) {
+TEST(FormatMessageTextTest, WideAndNarrowArgumentsFormatAsWritten)
+{
     EXPECT_EQ(FormatBounded(L"%ls|%hs|%d|%08x|%u", L"wide\x0444", "narrow", -5, 0xABu, 7u),
               L"wide\x0444|narrow|-5|000000ab|7");
 }
 
-TEST(FormatMessageTextTest, CutsAt260CharactersAndStoresTheText) {
+TEST(FormatMessageTextTest, CutsAt260CharactersAndStoresTheText)
+{
     std::wstring longArg(400, L'x');
     EXPECT_EQ(FormatBounded(L"<%ls>", longArg.c_str()), L"<" + longArg.substr(0, 259));
     EXPECT_EQ(FormatBounded(L"%ls", longArg.substr(0, 260).c_str()).size(), 260u);
@@ -26,7 +28,8 @@ TEST(FormatMessageTextTest, CutsAt260CharactersAndStoresTheText) {
     EXPECT_EQ(FormatMessageText(nullptr, L"x"), E_POINTER);
 }
 
-TEST(StatusTextTest, TableTextsAndFallback) {
+TEST(StatusTextTest, TableTextsAndFallback)
+{
     const struct {
         uint32_t status;
         const wchar_t* text;

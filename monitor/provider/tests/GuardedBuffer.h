@@ -11,12 +11,12 @@ namespace quelstd_test {
 
 class GuardedBuffer {
 public:
-    explicit GuardedBuffer(const std::vector<uint8_t>& bytes) {
+    explicit GuardedBuffer(const std::vector<uint8_t>& bytes)
+    {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         page_ = info.dwPageSize;
-        base_ = static_cast<uint8_t*>(
-            VirtualAlloc(nullptr, 2 * page_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * page_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;
         if (base_ != nullptr)
             VirtualProtect(base_ + page_, page_, PAGE_NOACCESS, &old);
@@ -26,7 +26,8 @@ public:
     }
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-    ~GuardedBuffer() {
+    ~GuardedBuffer()
+    {
         if (base_ != nullptr)
             VirtualFree(base_, 0, MEM_RELEASE);
     }

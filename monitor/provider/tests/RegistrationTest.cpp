@@ -24,7 +24,8 @@ protected:
     void TearDown() override { CoUninitialize(); }
 };
 
-void ExpectNothingRegistered() {
+void ExpectNothingRegistered()
+{
     EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider"));
     EXPECT_FALSE(ClassesKeyExists(L"Quelstd.StdMsgProvider.1"));
     EXPECT_FALSE(ClassesKeyExists(kClassKey));
@@ -37,11 +38,12 @@ void ExpectNothingRegistered() {
 
 class RegistrationTest : public ComTest {};
 
-TEST_F(RegistrationTest, RoundTripWritesTheScriptAndLeavesNothingBehind) {
+TEST_F(RegistrationTest, RoundTripWritesTheScriptAndLeavesNothingBehind)
+{
     // A stale subkey from an older registration goes with the class key.
     HKEY stale = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\LocalServer32").c_str(),
-                              0, nullptr, 0, KEY_WRITE, nullptr, &stale, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\LocalServer32").c_str(), 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &stale, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(stale);
 
@@ -76,9 +78,9 @@ TEST_F(RegistrationTest, RoundTripWritesTheScriptAndLeavesNothingBehind) {
         ASSERT_EQ(CLSIDFromProgID(progId, &found), S_OK);
         EXPECT_TRUE(IsEqualCLSID(found, CLSID_QuelStdMsgProvider));
         IQuelMessageProvider* provider = nullptr;
-        ASSERT_EQ(CoCreateInstance(found, nullptr, CLSCTX_ALL, IID_IQuelMessageProvider,
-                                   reinterpret_cast<void**>(&provider)),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(found, nullptr, CLSCTX_ALL, IID_IQuelMessageProvider, reinterpret_cast<void**>(&provider)),
+            S_OK);
         QUEL_MESSAGE_TYPE type = QUEL_MSG_INFO;
         BSTR text = nullptr;
         EXPECT_EQ(provider->GetMessage(2, nullptr, 0, &type, &text), S_OK);
@@ -96,11 +98,12 @@ TEST_F(RegistrationTest, RoundTripWritesTheScriptAndLeavesNothingBehind) {
     ExpectNothingRegistered();
 }
 
-TEST_F(RegistrationTest, UnregistrationKeepsWhatOthersAddedBelowAProgId) {
+TEST_F(RegistrationTest, UnregistrationKeepsWhatOthersAddedBelowAProgId)
+{
     ASSERT_EQ(Regsvr32(L"/s"), 0u);
     HKEY foreign = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Quelstd.StdMsgProvider\\Insertable", 0, nullptr,
-                              0, KEY_WRITE, nullptr, &foreign, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Quelstd.StdMsgProvider\\Insertable", 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &foreign, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(foreign);
 
@@ -117,16 +120,19 @@ TEST_F(RegistrationTest, UnregistrationKeepsWhatOthersAddedBelowAProgId) {
 
 class TypeLibraryTest : public ComTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ComTest::SetUp();
         ASSERT_EQ(LoadTypeLibEx(ServerPath().c_str(), REGKIND_NONE, &typeLib_), S_OK);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (typeLib_ != nullptr)
             typeLib_->Release();
         ComTest::TearDown();
     }
-    ITypeInfo* InfoOf(REFGUID guid) {
+    ITypeInfo* InfoOf(REFGUID guid)
+    {
         ITypeInfo* info = nullptr;
         EXPECT_EQ(typeLib_->GetTypeInfoOfGuid(guid, &info), S_OK);
         return info;
@@ -135,7 +141,8 @@ protected:
     ITypeLib* typeLib_ = nullptr;
 };
 
-TEST_F(TypeLibraryTest, LibraryAttributesAndHelpString) {
+TEST_F(TypeLibraryTest, LibraryAttributesAndHelpString)
+{
     TLIBATTR* attr = nullptr;
     ASSERT_EQ(typeLib_->GetLibAttr(&attr), S_OK);
     EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_QUELSTDLib));
@@ -152,7 +159,8 @@ TEST_F(TypeLibraryTest, LibraryAttributesAndHelpString) {
     SysFreeString(doc);
 }
 
-TEST_F(TypeLibraryTest, InterfaceIsACustomVtableInterfaceDerivedFromIUnknown) {
+TEST_F(TypeLibraryTest, InterfaceIsACustomVtableInterfaceDerivedFromIUnknown)
+{
     ITypeInfo* info = InfoOf(IID_IQuelMessageProvider);
     ASSERT_NE(info, nullptr);
     TYPEATTR* attr = nullptr;
@@ -208,7 +216,8 @@ TEST_F(TypeLibraryTest, InterfaceIsACustomVtableInterfaceDerivedFromIUnknown) {
     info->Release();
 }
 
-TEST_F(TypeLibraryTest, CoclassAndSeverityEnum) {
+TEST_F(TypeLibraryTest, CoclassAndSeverityEnum)
+{
     ITypeInfo* coclass = InfoOf(CLSID_QuelStdMsgProvider);
     ASSERT_NE(coclass, nullptr);
     TYPEATTR* attr = nullptr;

@@ -5,30 +5,31 @@ namespace quelstd_test {
 
 std::wstring ServerPath() { return BesideProgram(L"quelstd.dll"); }
 
-ServerModule::ServerModule() : module_(LoadLibraryW(ServerPath().c_str())) {
+ServerModule::ServerModule() : module_(LoadLibraryW(ServerPath().c_str()))
+{
     if (module_ == nullptr)
         return;
-    canUnloadNow_ = reinterpret_cast<decltype(canUnloadNow_)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    canUnloadNow_ =
+        reinterpret_cast<decltype(canUnloadNow_)>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
     getClassObject_ = reinterpret_cast<decltype(getClassObject_)>(
         reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
     if (canUnloadNow_ != nullptr && getClassObject_ != nullptr)
-        getClassObject_(CLSID_QuelStdMsgProvider, IID_IClassFactory,
-                        reinterpret_cast<void**>(&factory_));
+        getClassObject_(CLSID_QuelStdMsgProvider, IID_IClassFactory, reinterpret_cast<void**>(&factory_));
 }
 
-ServerModule::~ServerModule() {
+ServerModule::~ServerModule()
+{
     if (factory_ != nullptr)
         factory_->Release();
     if (module_ != nullptr)
         FreeLibrary(module_);
 }
 
-IQuelMessageProvider* ServerModule::CreateProvider() const {
+IQuelMessageProvider* ServerModule::CreateProvider() const
+{
     IQuelMessageProvider* provider = nullptr;
     if (factory_ != nullptr)
-        factory_->CreateInstance(nullptr, IID_IQuelMessageProvider,
-                                 reinterpret_cast<void**>(&provider));
+        factory_->CreateInstance(nullptr, IID_IQuelMessageProvider, reinterpret_cast<void**>(&provider));
     return provider;
 }
 

@@ -19,9 +19,7 @@ public:
 
     bool loaded() const { return factory_ != nullptr; }
     HRESULT CanUnloadNow() const { return canUnloadNow_(); }
-    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const {
-        return getClassObject_(clsid, riid, ppv);
-    }
+    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const { return getClassObject_(clsid, riid, ppv); }
     IClassFactory* factory() const { return factory_; }
     // A new provider object with one reference, or NULL.
     IQuelMessageProvider* CreateProvider() const;

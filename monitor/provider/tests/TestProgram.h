@@ -9,7 +9,8 @@
 namespace quelstd_test {
 
 // Full path of a file in the directory of the running test program.
-inline std::wstring BesideProgram(const wchar_t* fileName) {
+inline std::wstring BesideProgram(const wchar_t* fileName)
+{
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring result(path, length);
@@ -17,13 +18,13 @@ inline std::wstring BesideProgram(const wchar_t* fileName) {
 }
 
 // Exit code of regsvr32 with `switches` on the DLL at `path`.
-inline DWORD Regsvr32(const std::wstring& switches, const std::wstring& path) {
+inline DWORD Regsvr32(const std::wstring& switches, const std::wstring& path)
+{
     std::wstring command = L"regsvr32.exe " + switches + L" \"" + path + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return GetLastError() | 0x80000000;
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 0xFFFFFFFF;
@@ -34,7 +35,8 @@ inline DWORD Regsvr32(const std::wstring& switches, const std::wstring& path) {
 }
 
 // Whether HKEY_CLASSES_ROOT\path exists.
-inline bool ClassesKeyExists(const std::wstring& path) {
+inline bool ClassesKeyExists(const std::wstring& path)
+{
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
@@ -43,7 +45,8 @@ inline bool ClassesKeyExists(const std::wstring& path) {
 }
 
 // The string value `name` (NULL: default) of HKEY_CLASSES_ROOT\path, or "<missing>".
-inline std::wstring ClassesString(const std::wstring& path, const wchar_t* name = nullptr) {
+inline std::wstring ClassesString(const std::wstring& path, const wchar_t* name = nullptr)
+{
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return L"<missing>";

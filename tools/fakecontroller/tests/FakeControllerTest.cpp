@@ -63,7 +63,7 @@ TEST(FakeController, AnswersThePollAndRecordsEveryFrame)
     server.Send("$127BGV19$127BGD38$127BGCAF$127ARTA8$127BRT62$127BPR10580$127BRD21");
     ASSERT_TRUE(controller.WaitForReceived(9, kWaitMs));
     const std::vector<std::string> expectedFrames = {
-        "$127BGNE3", "$127BGL81", "$127BGV19", "$127BGD38", "$127BGCAF",
+        "$127BGNE3", "$127BGL81", "$127BGV19",    "$127BGD38", "$127BGCAF",
         "$127ARTA8", "$127BRT62", "$127BPR10580", "$127BRD21",
     };
     EXPECT_EQ(controller.Received(), expectedFrames);

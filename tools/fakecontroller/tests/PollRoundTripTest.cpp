@@ -43,13 +43,14 @@ TEST(PollRoundTrip, FakeControllerAnswersThePollInDecodableReplies)
     std::string poll;
     for (const std::string& frame : PollFrames(device))
         poll += frame;
-    const std::string relay =
-        PrepareCommand(ConfigCommand::PanicRelay, L"127.0.0.1", [] {
-            ConfigControls c;
-            c.SpinEdit10 = 3;
-            c.MaskEdit1 = L"0.5";
-            return c;
-        }()).Frame(device);
+    const std::string relay = PrepareCommand(ConfigCommand::PanicRelay, L"127.0.0.1",
+                                             [] {
+                                                 ConfigControls c;
+                                                 c.SpinEdit10 = 3;
+                                                 c.MaskEdit1 = L"0.5";
+                                                 return c;
+                                             }())
+                                  .Frame(device);
     server.Send(poll + relay);
 
     std::vector<DeviceInfoRow> rows;
@@ -64,8 +65,13 @@ TEST(PollRoundTrip, FakeControllerAnswersThePollInDecodableReplies)
     }
     ASSERT_EQ(rows.size(), 4u + 14u + 1u + 7u);
     EXPECT_EQ(rows[0], (DeviceInfoRow{L"Имя устройства", L"TORVALA fake"}));
-    EXPECT_EQ(rows[18], (DeviceInfoRow{L"Считыватель сторона " L"A", L"Подключен графический дисплей"}));
-    EXPECT_EQ(rows[20], (DeviceInfoRow{L"FIFO буфер сторона " L"B" L" Скорость", L"9600ps"}));
+    EXPECT_EQ(rows[18], (DeviceInfoRow{L"Считыватель сторона "
+                                       L"A",
+                                       L"Подключен графический дисплей"}));
+    EXPECT_EQ(rows[20], (DeviceInfoRow{L"FIFO буфер сторона "
+                                       L"B"
+                                       L" Скорость",
+                                       L"9600ps"}));
     EXPECT_EQ(controls.SpinEdit10, 3);
     EXPECT_EQ(controls.MaskEdit6, L"1.0");
 

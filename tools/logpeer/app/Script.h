@@ -28,8 +28,8 @@
 namespace logpeer {
 
 struct ScriptStep {
-  int line = 0;
-  std::vector<std::string> words;
+    int line = 0;
+    std::vector<std::string> words;
 };
 
 // Throws std::invalid_argument naming the line for an unknown step or a bad argument.

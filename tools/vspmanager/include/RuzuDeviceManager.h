@@ -13,18 +13,16 @@ inline constexpr wchar_t RUZU_DEVICE_MANAGER_PROGID[] = L"Ruzu.DeviceManager";
 // The contexts the chooser creates the manager in: in-process server and
 // handler, local and remote server.
 inline constexpr DWORD RUZU_DEVICE_MANAGER_CLSCTX = 0x17;
-static_assert(RUZU_DEVICE_MANAGER_CLSCTX == (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
-                                             CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER));
+static_assert(RUZU_DEVICE_MANAGER_CLSCTX ==
+              (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER));
 
 // {3E67A650-6FC2-4E0B-8860-5E8C73F6F5D0}
 inline constexpr IID IID_IRuzuDeviceManager = {
     0x3E67A650, 0x6FC2, 0x4E0B, {0x88, 0x60, 0x5E, 0x8C, 0x73, 0xF6, 0xF5, 0xD0}};
 // {5E5F300B-004C-4897-B57A-213364AB4276}
-inline constexpr IID IID_IRuzuDevice = {
-    0x5E5F300B, 0x004C, 0x4897, {0xB5, 0x7A, 0x21, 0x33, 0x64, 0xAB, 0x42, 0x76}};
+inline constexpr IID IID_IRuzuDevice = {0x5E5F300B, 0x004C, 0x4897, {0xB5, 0x7A, 0x21, 0x33, 0x64, 0xAB, 0x42, 0x76}};
 // {EEF08C56-3D8B-46C4-AB96-CFFF20983FDD}
-inline constexpr IID IID_IRuzuPort = {
-    0xEEF08C56, 0x3D8B, 0x46C4, {0xAB, 0x96, 0xCF, 0xFF, 0x20, 0x98, 0x3F, 0xDD}};
+inline constexpr IID IID_IRuzuPort = {0xEEF08C56, 0x3D8B, 0x46C4, {0xAB, 0x96, 0xCF, 0xFF, 0x20, 0x98, 0x3F, 0xDD}};
 
 // One port of a device.
 struct IRuzuPort : public IDispatch {

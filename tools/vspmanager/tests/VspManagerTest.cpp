@@ -18,17 +18,20 @@ const std::wstring kClassKey = std::wstring(L"CLSID\\") + kClsid;
 // Calls vtable slot `slot` of the interface at `object`, as a caller that
 // knows the slots and not the header does.
 template <class... Args>
-HRESULT CallSlot(void* object, int slot, Args... args) {
+HRESULT CallSlot(void* object, int slot, Args... args)
+{
     using Method = HRESULT(STDMETHODCALLTYPE*)(void*, Args...);
     return (*static_cast<Method**>(object))[slot](object, args...);
 }
 
-ULONG ReleaseSlot(void* object) {
+ULONG ReleaseSlot(void* object)
+{
     using Method = ULONG(STDMETHODCALLTYPE*)(void*);
     return (*static_cast<Method**>(object))[2](object);
 }
 
-std::wstring TakeBstr(BSTR text) {
+std::wstring TakeBstr(BSTR text)
+{
     std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"<null>";
     SysFreeString(text);
     return result;
@@ -36,14 +39,14 @@ std::wstring TakeBstr(BSTR text) {
 
 // The chooser's creation: ProgID to class, then the class with its context
 // and the manager's interface id.
-HRESULT CreateManager(void** manager) {
+HRESULT CreateManager(void** manager)
+{
     *manager = nullptr;
     CLSID clsid = {};
     HRESULT hr = CLSIDFromProgID(RUZU_DEVICE_MANAGER_PROGID, &clsid);
     if (FAILED(hr))
         return hr;
-    return CoCreateInstance(clsid, nullptr, RUZU_DEVICE_MANAGER_CLSCTX, IID_IRuzuDeviceManager,
-                            manager);
+    return CoCreateInstance(clsid, nullptr, RUZU_DEVICE_MANAGER_CLSCTX, IID_IRuzuDeviceManager, manager);
 }
 
 struct Entry {
@@ -52,13 +55,15 @@ struct Entry {
     std::wstring port;  // empty when the lookup failed
 };
 
-bool operator==(const Entry& a, const Entry& b) {
+bool operator==(const Entry& a, const Entry& b)
+{
     return a.text == b.text && (a.portResult == S_OK) == (b.portResult == S_OK) && a.port == b.port;
 }
 
-void PrintTo(const Entry& e, std::ostream* os) {
-    *os << "{" << std::string(e.text.begin(), e.text.end()) << ", 0x" << std::hex << e.portResult
-        << ", " << std::string(e.port.begin(), e.port.end()) << "}";
+void PrintTo(const Entry& e, std::ostream* os)
+{
+    *os << "{" << std::string(e.text.begin(), e.text.end()) << ", 0x" << std::hex << e.portResult << ", "
+        << std::string(e.port.begin(), e.port.end()) << "}";
 }
 
 const HRESULT kFails = E_FAIL;
@@ -66,7 +71,8 @@ const HRESULT kFails = E_FAIL;
 // Slot 7 once, the count from slot 8, each device from slot 9 (a null one
 // ends the walk), its text from its slot 7 and its port from slot 11 with
 // index 0, whose name is the port's slot 11.
-std::vector<Entry> Walk(void* manager) {
+std::vector<Entry> Walk(void* manager)
+{
     std::vector<Entry> entries;
     CallSlot(manager, 7);
     long count = -1;
@@ -100,20 +106,23 @@ protected:
     static void SetUpTestSuite() { ASSERT_EQ(RegisterServer(L"/s"), 0u); }
     static void TearDownTestSuite() { RegisterServer(L"/u /s"); }
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-    void TearDown() override {
+    void TearDown() override
+    {
         ReleaseManagers();
         CoUninitialize();
     }
 
     // A manager created as the chooser creates it, released with the test.
-    void* Manager() {
+    void* Manager()
+    {
         void* manager = nullptr;
         EXPECT_EQ(CreateManager(&manager), S_OK);
         if (manager != nullptr)
             created_.push_back(manager);
         return manager;
     }
-    void ReleaseManagers() {
+    void ReleaseManagers()
+    {
         for (void* manager : created_)
             ReleaseSlot(manager);
         created_.clear();
@@ -125,7 +134,8 @@ private:
 
 }  // namespace
 
-TEST_F(VspManagerTest, ServesTheDemoPortsByDefault) {
+TEST_F(VspManagerTest, ServesTheDemoPortsByDefault)
+{
     void* manager = Manager();
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(Walk(manager), (std::vector<Entry>{{L"Virtual serial port COM1", S_OK, L"COM1"},
@@ -158,7 +168,8 @@ TEST_F(VspManagerTest, ServesTheDemoPortsByDefault) {
     ReleaseSlot(device);
 }
 
-TEST_F(VspManagerTest, ServesTheConfiguredPortsInOrder) {
+TEST_F(VspManagerTest, ServesTheConfiguredPortsInOrder)
+{
     const struct {
         const char* name;
         Settings settings;
@@ -191,7 +202,8 @@ TEST_F(VspManagerTest, ServesTheConfiguredPortsInOrder) {
     }
 }
 
-TEST_F(VspManagerTest, SlotSevenReadsTheConfigurationAgain) {
+TEST_F(VspManagerTest, SlotSevenReadsTheConfigurationAgain)
+{
     void* manager = Manager();
     ASSERT_NE(manager, nullptr);
     void* before = nullptr;
@@ -211,7 +223,8 @@ TEST_F(VspManagerTest, SlotSevenReadsTheConfigurationAgain) {
     ReleaseSlot(before);
 }
 
-TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences) {
+TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences)
+{
     ASSERT_EQ(LiveDevices(), 0);
 
     // By default the manager keeps its devices until it goes itself.
@@ -259,7 +272,8 @@ TEST_F(VspManagerTest, DevicesLiveWithTheManagerOrOnlyWithTheirReferences) {
     EXPECT_EQ(LiveDevices(), 0);
 }
 
-TEST_F(VspManagerTest, RegistrationWritesTheClassAndUnregistrationRemovesIt) {
+TEST_F(VspManagerTest, RegistrationWritesTheClassAndUnregistrationRemovesIt)
+{
     EXPECT_EQ(quelstd_test::ClassesString(RUZU_DEVICE_MANAGER_PROGID), L"Ruzu device manager (stand-in)");
     EXPECT_EQ(quelstd_test::ClassesString(std::wstring(RUZU_DEVICE_MANAGER_PROGID) + L"\\CLSID"), kClsid);
     EXPECT_EQ(quelstd_test::ClassesString(kClassKey + L"\\ProgID"), RUZU_DEVICE_MANAGER_PROGID);

@@ -9,13 +9,15 @@ namespace {
 
 constexpr const wchar_t* kValues[] = {L"Ports", L"FailingPort", L"FreeReleasedDevices"};
 
-bool SetValue(const wchar_t* name, DWORD type, const void* data, size_t size) {
-    return SHSetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, type, data,
-                       static_cast<DWORD>(size)) == ERROR_SUCCESS;
+bool SetValue(const wchar_t* name, DWORD type, const void* data, size_t size)
+{
+    return SHSetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, type, data, static_cast<DWORD>(size)) ==
+           ERROR_SUCCESS;
 }
 
 // An export of the loaded server, or none while it is not loaded.
-void* ServerExport(const char* name) {
+void* ServerExport(const char* name)
+{
     HMODULE module = GetModuleHandleW(ServerPath().c_str());
     return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
 }
@@ -24,11 +26,10 @@ void* ServerExport(const char* name) {
 
 std::wstring ServerPath() { return quelstd_test::BesideProgram(L"vspmanager.dll"); }
 
-DWORD RegisterServer(const std::wstring& switches) {
-    return quelstd_test::Regsvr32(switches, ServerPath());
-}
+DWORD RegisterServer(const std::wstring& switches) { return quelstd_test::Regsvr32(switches, ServerPath()); }
 
-ScopedConfiguration::ScopedConfiguration(const Settings& settings) {
+ScopedConfiguration::ScopedConfiguration(const Settings& settings)
+{
     applied_ = true;
     if (settings.ports) {
         std::wstring multi;
@@ -46,17 +47,20 @@ ScopedConfiguration::ScopedConfiguration(const Settings& settings) {
     }
 }
 
-ScopedConfiguration::~ScopedConfiguration() {
+ScopedConfiguration::~ScopedConfiguration()
+{
     for (const wchar_t* name : kValues)
         SHDeleteValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name);
 }
 
-LONG LiveDevices() {
+LONG LiveDevices()
+{
     auto liveDevices = reinterpret_cast<LONG(__cdecl*)()>(ServerExport("VspManagerLiveDevices"));
     return liveDevices != nullptr ? liveDevices() : 0;
 }
 
-HRESULT ServerCanUnloadNow() {
+HRESULT ServerCanUnloadNow()
+{
     auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(ServerExport("DllCanUnloadNow"));
     return canUnloadNow != nullptr ? canUnloadNow() : S_OK;
 }
