@@ -123,7 +123,14 @@ void LogPeer::Add(Transport transport, std::unique_ptr<Stream> stream)
 std::shared_ptr<Connection> LogPeer::WaitConnection(DWORD timeoutMs)
 {
     std::unique_lock<std::mutex> lock(lock_);
-    if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return handedOut_ < all_.size(); }))
+    // A client that arrived while the endpoints were going down may have ended
+    // before anyone asked for it: only live connections are handed out.
+    auto nextLive = [&] {
+        while (handedOut_ < all_.size() && all_[handedOut_]->closed())
+            ++handedOut_;
+        return handedOut_ < all_.size();
+    };
+    if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), nextLive))
         return nullptr;
     return all_[handedOut_++];
 }

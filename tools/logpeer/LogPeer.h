@@ -43,7 +43,7 @@ public:
     const std::string& pipePath() const { return pipePath_; }
     uint16_t tcpPort() const;  // the port being served; 0 when TCP is not served
 
-    // The next connection not yet handed out by this call, in order of arrival; null on time-out.
+    // The next live connection not yet handed out by this call, in order of arrival; null on time-out.
     std::shared_ptr<Connection> WaitConnection(DWORD timeoutMs);
     std::vector<std::shared_ptr<Connection>> connections() const;  // open ones
 

@@ -387,6 +387,28 @@ TEST_F(PeerTest, DownAndUpAgainOnTheSameEndpoints)
     ExpectRecords(*tcpAgain, {{kDeviceOpened, "COM1"}}, "tcp");
 }
 
+TEST_F(PeerTest, WaitSkipsAConnectionThatEndedBeforeItWasAskedFor)
+{
+    auto openCount = [&](size_t count) {
+        for (DWORD waited = 0; waited < kWait; waited += 10) {
+            if (peer_->connections().size() == count)
+                return true;
+            Sleep(10);
+        }
+        return false;
+    };
+    auto early = Connect(Transport::Pipe);
+    ASSERT_TRUE(openCount(1));
+    early.reset();
+    ASSERT_TRUE(openCount(0));
+
+    auto [client, conn] = Subscribe(Transport::Pipe, 0, nullptr);
+    ASSERT_TRUE(conn);
+    EXPECT_FALSE(conn->closed());
+    EXPECT_EQ(peer_->Publish(kDeviceOpened, "COM1", {}), 1u);
+    ExpectRecords(*client, {{kDeviceOpened, "COM1"}}, "the live connection");
+}
+
 TEST_F(PeerTest, ARecordOf65535Bytes)
 {
     auto [client, conn] = Subscribe(Transport::Pipe, 1, nullptr);
