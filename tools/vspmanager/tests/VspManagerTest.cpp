@@ -103,7 +103,11 @@ std::vector<Entry> Walk(void* manager)
 
 class VspManagerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(RegisterServer(L"/s"), 0u); }
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(RegisterServer(L"/s"), 0u);
+        ClearConfiguration();
+    }
     static void TearDownTestSuite() { RegisterServer(L"/u /s"); }
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
     void TearDown() override

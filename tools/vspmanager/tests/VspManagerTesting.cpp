@@ -28,8 +28,15 @@ std::wstring ServerPath() { return quelstd_test::BesideProgram(L"vspmanager.dll"
 
 DWORD RegisterServer(const std::wstring& switches) { return quelstd_test::Regsvr32(switches, ServerPath()); }
 
+void ClearConfiguration()
+{
+    for (const wchar_t* name : kValues)
+        SHDeleteValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name);
+}
+
 ScopedConfiguration::ScopedConfiguration(const Settings& settings)
 {
+    ClearConfiguration();
     applied_ = true;
     if (settings.ports) {
         std::wstring multi;
@@ -47,11 +54,7 @@ ScopedConfiguration::ScopedConfiguration(const Settings& settings)
     }
 }
 
-ScopedConfiguration::~ScopedConfiguration()
-{
-    for (const wchar_t* name : kValues)
-        SHDeleteValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name);
-}
+ScopedConfiguration::~ScopedConfiguration() { ClearConfiguration(); }
 
 LONG LiveDevices()
 {

@@ -25,8 +25,12 @@ struct Settings {
     bool freeReleasedDevices = false;
 };
 
-// The stand-in's configuration values while the object lives; they are
-// removed again by the destructor.
+// Removes every configuration value of the stand-in: the defaults again,
+// whatever an earlier test run that ended early left behind.
+void ClearConfiguration();
+
+// The stand-in's configuration values while the object lives, and no others;
+// they are removed again by the destructor.
 class ScopedConfiguration {
 public:
     explicit ScopedConfiguration(const Settings& settings);

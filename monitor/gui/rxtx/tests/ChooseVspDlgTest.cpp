@@ -46,7 +46,11 @@ bool IsOpen(CWnd& dialog)
 
 class ChooseVspDlgTest : public RxTxTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(RegisterServer(L"/s"), 0u); }
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(RegisterServer(L"/s"), 0u);
+        ClearConfiguration();
+    }
     static void TearDownTestSuite() { RegisterServer(L"/u /s"); }
 
     // Runs the chooser; `drive` works it once it is up, after its contents were noted.

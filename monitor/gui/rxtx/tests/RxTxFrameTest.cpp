@@ -322,7 +322,11 @@ TEST_F(RxTxFrameTest, AWindowWithoutItsLinkOpensAndStaysEmpty)
 // chosen port, shown and listed; Cancel opens nothing.
 class RxTxDataCommandTest : public RxTxFrameTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(vspmanager_test::RegisterServer(L"/s"), 0u); }
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(vspmanager_test::RegisterServer(L"/s"), 0u);
+        vspmanager_test::ClearConfiguration();
+    }
     static void TearDownTestSuite() { vspmanager_test::RegisterServer(L"/u /s"); }
 
     // The command as the menus send it, with the chooser worked by `drive`.
