@@ -10,5 +10,9 @@ command="$1"
 shift
 
 "$root/scripts/build.sh"
+# The tests and benchmarks change settings, registrations and Run values as they
+# go: they run in a prefix of their own, never in the one people try the
+# programs in (build/wineprefix).
+export QUEL_WINEPREFIX="$(cd "$build" && pwd)/test-wineprefix"
 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
   bash -c "cd \"\$1/bin\" || exit; shift; $command" session "$build" "$@"

@@ -2,9 +2,11 @@
 # Runs a command inside one Wine session of a build tree: a fresh wineserver,
 # the tree's 32-bit prefix (created on first use) and the display that the
 # caller provides (xvfb-run). Usage: wine-session.sh BUILD_DIR COMMAND...
+# The prefix is BUILD_DIR/wineprefix, or the absolute path in QUEL_WINEPREFIX.
 set -euo pipefail
 build="$(cd "$1" && pwd)"; shift  # Wine takes only an absolute prefix path
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+export QUEL_WINEPREFIX="${QUEL_WINEPREFIX:-$build/wineprefix}"
+export WINEPREFIX="$QUEL_WINEPREFIX" WINEARCH=win32 WINEDEBUG=-all
 # Wine runs the 32-bit programs as 32-bit Linux processes: a kernel that runs
 # no 32-bit x86 code can build them, but nothing of them can run there.
 if ! probe="$(wine --version 2>&1)"; then
