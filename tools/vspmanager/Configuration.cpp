@@ -41,9 +41,10 @@ NameFault QueryNameFault(const wchar_t* name)
     if (!QueryText(name, REG_SZ, &text))
         return NameFault::None;
     const std::wstring fault = text.c_str();
-    return fault == L"fail" ? NameFault::Fails : fault == L"null" ? NameFault::Null
-                                               : fault == L"empty" ? NameFault::Empty
-                                                                   : NameFault::None;
+    return fault == L"fail"    ? NameFault::Fails
+           : fault == L"null"  ? NameFault::Null
+           : fault == L"empty" ? NameFault::Empty
+                               : NameFault::None;
 }
 
 }  // namespace

@@ -16,14 +16,10 @@ HRESULT GiveName(const std::wstring& text, NameFault fault, BSTR* out)
         return E_POINTER;
     *out = nullptr;
     switch (fault) {
-    case NameFault::Fails:
-        return E_FAIL;
-    case NameFault::Null:
-        return S_OK;
-    case NameFault::Empty:
-        return CopyToBstr(std::wstring(), out);
-    case NameFault::None:
-        break;
+    case NameFault::Fails: return E_FAIL;
+    case NameFault::Null: return S_OK;
+    case NameFault::Empty: return CopyToBstr(std::wstring(), out);
+    case NameFault::None: break;
     }
     return CopyToBstr(text, out);
 }

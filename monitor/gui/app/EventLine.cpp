@@ -35,10 +35,7 @@ std::string UnknownMessageText(uint32_t code)
     return text;
 }
 
-std::string ProviderTextToAnsi(BSTR text)
-{
-    return WideToAnsi(text, SysStringLen(text));
-}
+std::string ProviderTextToAnsi(BSTR text) { return WideToAnsi(text, SysStringLen(text)); }
 
 const SeverityEntry& EntryForSeverity(const MonitorSettings& settings, long severity)
 {

@@ -102,8 +102,7 @@ void ReadCharFormat(HKEY key, const char* name, CHARFORMATA& field)
         return;
     CHARFORMATA stored;
     std::memcpy(&stored, data, sizeof stored);
-    if ((stored.dwMask & CFM_SIZE) &&
-        (stored.yHeight < kSmallestFontTwips || stored.yHeight > kLargestFontTwips))
+    if ((stored.dwMask & CFM_SIZE) && (stored.yHeight < kSmallestFontTwips || stored.yHeight > kLargestFontTwips))
         return;  // no font of that size could be chosen: the view would paint giant blocks
     field = stored;
     field.cbSize = sizeof field;

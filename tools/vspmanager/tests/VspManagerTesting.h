@@ -24,11 +24,8 @@ struct Settings {
     // Tests list as many of the settings as they need, in this order.
     Settings(std::optional<std::vector<std::wstring>> ports = std::nullopt, std::wstring failingPort = L"",
              bool freeReleasedDevices = false, std::wstring deviceNameFault = L"", std::wstring portNameFault = L"")
-        : ports(std::move(ports)),
-          failingPort(std::move(failingPort)),
-          freeReleasedDevices(freeReleasedDevices),
-          deviceNameFault(std::move(deviceNameFault)),
-          portNameFault(std::move(portNameFault))
+        : ports(std::move(ports)), failingPort(std::move(failingPort)), freeReleasedDevices(freeReleasedDevices),
+          deviceNameFault(std::move(deviceNameFault)), portNameFault(std::move(portNameFault))
     {
     }
 
