@@ -1,5 +1,5 @@
 #include "ConsolePrinter.h"
-#include "AnsiText.h"
+#include "containers/AnsiText.h"
 #include "frontend/MonitorRecordView.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "Win32ConsoleScreen.h"
-#include "AnsiText.h"
+#include "containers/AnsiText.h"
 #include "runtime/ScopedLock.h"
 
 #include <algorithm>

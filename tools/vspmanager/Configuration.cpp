@@ -35,6 +35,18 @@ std::vector<std::wstring> SplitMultiString(const std::wstring& data)
     return strings;
 }
 
+NameFault QueryNameFault(const wchar_t* name)
+{
+    std::wstring text;
+    if (!QueryText(name, REG_SZ, &text))
+        return NameFault::None;
+    const std::wstring fault = text.c_str();
+    return fault == L"fail"    ? NameFault::Fails
+           : fault == L"null"  ? NameFault::Null
+           : fault == L"empty" ? NameFault::Empty
+                               : NameFault::None;
+}
+
 }  // namespace
 
 Configuration ReadConfiguration()
@@ -52,6 +64,8 @@ Configuration ReadConfiguration()
             ERROR_SUCCESS &&
         type == REG_DWORD)
         configuration.freeReleasedDevices = flag != 0;
+    configuration.deviceNameFault = QueryNameFault(L"DeviceNameFault");
+    configuration.portNameFault = QueryNameFault(L"PortNameFault");
     return configuration;
 }
 

@@ -4,7 +4,8 @@
 
 namespace vspmanager {
 
-VspDevice::VspDevice(std::wstring port, bool portFails) : port_(std::move(port)), portFails_(portFails)
+VspDevice::VspDevice(std::wstring port, bool portFails, NameFault nameFault, NameFault portNameFault)
+    : port_(std::move(port)), portFails_(portFails), nameFault_(nameFault), portNameFault_(portNameFault)
 {
     DeviceCreated();
 }
@@ -27,7 +28,7 @@ void VspDevice::operator delete(void* block)
 
 HRESULT VspDevice::GetName(BSTR* name)
 {
-    return Guarded([&] { return CopyToBstr(L"Virtual serial port " + port_, name); });
+    return Guarded([&] { return GiveName(L"Virtual serial port " + port_, nameFault_, name); });
 }
 
 HRESULT VspDevice::GetPort(long index, IRuzuPort** port)
@@ -40,7 +41,7 @@ HRESULT VspDevice::GetPort(long index, IRuzuPort** port)
     if (portFails_)
         return E_FAIL;
     return Guarded([&] {
-        *port = new VspPort(port_);
+        *port = new VspPort(port_, portNameFault_);
         return S_OK;
     });
 }

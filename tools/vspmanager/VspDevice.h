@@ -4,6 +4,7 @@
 // reaching freed memory that still looks like a device.
 #pragma once
 
+#include "Configuration.h"
 #include "DispatchObject.h"
 #include "RuzuDeviceManager.h"
 
@@ -14,8 +15,9 @@ namespace vspmanager {
 
 class VspDevice final : public DispatchObject<VspDevice, IRuzuDevice, IID_IRuzuDevice> {
 public:
-    // `portFails`: the port lookup answers E_FAIL.
-    VspDevice(std::wstring port, bool portFails);
+    // `portFails`: the port lookup answers E_FAIL; the faults: what the device's
+    // and its port's name calls give instead of their names.
+    VspDevice(std::wstring port, bool portFails, NameFault nameFault, NameFault portNameFault);
     ~VspDevice();
 
     static void* operator new(std::size_t size);
@@ -30,6 +32,8 @@ public:
 private:
     const std::wstring port_;
     const bool portFails_;
+    const NameFault nameFault_;
+    const NameFault portNameFault_;
 };
 
 }  // namespace vspmanager

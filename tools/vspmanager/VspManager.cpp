@@ -6,7 +6,8 @@ namespace {
 VspDevice* NewDevice(const Configuration& configuration, size_t index)
 {
     const std::wstring& port = configuration.ports[index];
-    return new VspDevice(port, port == configuration.failingPort);
+    return new VspDevice(port, port == configuration.failingPort, configuration.deviceNameFault,
+                         configuration.portNameFault);
 }
 
 }  // namespace

@@ -10,6 +10,20 @@ HRESULT CopyToBstr(const std::wstring& text, BSTR* out)
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT VspPort::GetName(BSTR* name) { return CopyToBstr(name_, name); }
+HRESULT GiveName(const std::wstring& text, NameFault fault, BSTR* out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    switch (fault) {
+    case NameFault::Fails: return E_FAIL;
+    case NameFault::Null: return S_OK;
+    case NameFault::Empty: return CopyToBstr(std::wstring(), out);
+    case NameFault::None: break;
+    }
+    return CopyToBstr(text, out);
+}
+
+HRESULT VspPort::GetName(BSTR* name) { return GiveName(name_, nameFault_, name); }
 
 }  // namespace vspmanager

@@ -22,7 +22,7 @@ NtStatus BuildHello(BufferHandle* hello, const char* filter, uint32_t dumpFlag)
 {
     uint32_t flag = dumpFlag ? 1 : 0;
     size_t length = filter ? std::strlen(filter) : 0;
-    if (4 + length + 1 > kFrameMaxPayload)
+    if (length > kMaxDeviceFilterLength)
         return kStatusInvalidParameter;
     if (length == 0)
         return BufReallocateCopy(hello, &flag, 4);

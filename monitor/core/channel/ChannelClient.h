@@ -1,9 +1,14 @@
 #pragma once
+#include "channel/FrameDecoder.h"
 #include "channel/MsgStream.h"
 #include "channel/ReconnectingClient.h"
 #include "containers/Str.h"
 #include "exec/MemberBinding.h"
 #include "runtime/MemberEmbedding.h"
+
+// The longest device filter an opening request carries in one frame: the
+// request is the u32 dump flag, then the filter and its NUL.
+constexpr uint32_t kMaxDeviceFilterLength = kFrameMaxPayload - 4 - 1;
 
 // A front end's subscription to the log service: a reconnecting client with
 // the message codec on top. After every successful connect it sends the

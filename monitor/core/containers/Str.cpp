@@ -1,5 +1,7 @@
 #include "containers/Str.h"
+#include "containers/AnsiText.h"
 #include "runtime/BufferHandle.h"
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,8 +38,12 @@ template <> struct CharOps<char> {
     {
         return _vsnprintf(out, n, format, args);
     }
-    // Converted length (without terminator) of a terminated wide text, or -1.
-    static size_t Convert(char* out, const wchar_t* in, size_t n) { return std::wcstombs(out, in, n); }
+    // Converted length of `length` units of the other width, or -1 when they do
+    // not convert; with out null only measures.
+    static int Convert(char* out, int capacity, const wchar_t* in, int length)
+    {
+        return AnsiFromWide(in, length, out, capacity);
+    }
 };
 
 template <> struct CharOps<wchar_t> {
@@ -47,7 +53,10 @@ template <> struct CharOps<wchar_t> {
     {
         return _vsnwprintf(out, n, format, args);
     }
-    static size_t Convert(wchar_t* out, const char* in, size_t n) { return std::mbstowcs(out, in, n); }
+    static int Convert(wchar_t* out, int capacity, const char* in, int length)
+    {
+        return WideFromAnsi(in, length, out, capacity);
+    }
 };
 
 int Sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
@@ -210,15 +219,14 @@ uint32_t Append(BasicStr<Ch>& s, const Ch* source, int n)
 template <typename Ch, typename Other>
 bool Convert(BasicStr<Ch>& out, const Other* source, int n)
 {
-    static const Other kEmpty[1] = {};
-    BasicStr<Other> terminated;
-    if (n >= 0) {
-        if (n > 0 && Assign(terminated, source, n) != uint32_t(n))
-            return false;
-        source = terminated.data ? terminated.data : kEmpty;
-    }
-    const size_t length = CharOps<Ch>::Convert(nullptr, source, 0);
-    if (length == size_t(-1) || length > UINT32_MAX - 1)
+    // The text ends at its first NUL, also within the n characters given.
+    uint32_t units = 0;
+    while ((n < 0 || units < uint32_t(n)) && source[units] != 0)
+        ++units;
+    if (units > uint32_t(INT_MAX))
+        return false;
+    const int length = CharOps<Ch>::Convert(nullptr, 0, source, int(units));
+    if (length < 0)
         return false;
     if (length == 0) {
         Free(out);
@@ -226,10 +234,9 @@ bool Convert(BasicStr<Ch>& out, const Other* source, int n)
     }
     if (!SetLength(out, uint32_t(length), false))
         return false;
-    // The measuring pass may pass over what the converting pass refuses, and
-    // the converted text may come out shorter: its own result decides.
-    const size_t converted = CharOps<Ch>::Convert(out.data, source, length + 1);
-    if (converted == size_t(-1) || converted > length)
+    // The converted text may come out shorter than measured: its own result decides.
+    const int converted = CharOps<Ch>::Convert(out.data, length, source, int(units));
+    if (converted <= 0 || converted > length)
         return false;
     return SetLength(out, uint32_t(converted), true) == 1;
 }
@@ -267,9 +274,8 @@ bool ConvertChar(Other c, Ch* out)
         *out = 0;
         return true;
     }
-    const Other in[2] = {c, 0};
     Ch converted[8];
-    if (CharOps<Ch>::Convert(converted, in, 8) != 1)
+    if (CharOps<Ch>::Convert(converted, 8, &c, 1) != 1)
         return false;
     *out = converted[0];
     return true;

@@ -1,8 +1,10 @@
 #include "frontend/MessageProviderHost.h"
+#include "containers/AnsiText.h"
 #include "frontend/ComPtrAssign.h"
 #include "runtime/TrackedBlock.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -36,7 +38,8 @@ void ReleaseAllProviders(ProviderList* list)
 HRESULT CreateMessageProvider(ProviderList* list, const char* progId)
 {
     wchar_t wideProgId[kPathChars];
-    if (progId == nullptr || MultiByteToWideChar(CP_ACP, 0, progId, -1, wideProgId, kPathChars) == 0)
+    // With its NUL: a name that does not fit with it is refused.
+    if (progId == nullptr || WideFromAnsi(progId, int(std::strlen(progId)) + 1, wideProgId, kPathChars) < 0)
         return E_INVALIDARG;
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(wideProgId, &clsid);

@@ -65,7 +65,7 @@ private:
         // Ends this segment where the text has got to (fillers may follow it).
         auto finish = [&] { layout_.segments[index].rect.right = x_; };
 
-        for (bool firstPiece = true;; firstPiece = false) {
+        for (;;) {
             const char c = At(pos_);
             if (c == '\0' || c == '~') {
                 finish();
@@ -95,11 +95,10 @@ private:
                     ++length;
             const int pieceWidth = measure_(text_.data() + pos_, length);
             if (wrap_ && x_ + pieceWidth > width_) {
-                // A piece that begins its line stays there, overflowing: it cannot go further.
-                const bool beginsLine =
-                    firstPiece && (index == 0 ||
-                                   layout_.segments[index - 1].rect.top < layout_.segments[index].rect.top);
-                if (!beginsLine) {
+                // A piece at the line's start stays there, overflowing: a new line
+                // would start it at the same place (and lines of height 0 do not
+                // even move down), so wrapping could never end.
+                if (x_ != 0) {
                     finish();
                     NewLine();
                     return true;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "containers/AnsiText.h"
+
 namespace {
 
 void ReplaceAll(std::string& line, const char* placeholder, const std::string& value)
@@ -33,15 +35,7 @@ std::string UnknownMessageText(uint32_t code)
     return text;
 }
 
-std::string ProviderTextToAnsi(BSTR text)
-{
-    const int units = static_cast<int>(SysStringLen(text));
-    const int bytes = units ? WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr) : 0;
-    std::string ansi(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (!ansi.empty())
-        WideCharToMultiByte(CP_ACP, 0, text, units, &ansi[0], bytes, nullptr, nullptr);
-    return ansi;
-}
+std::string ProviderTextToAnsi(BSTR text) { return WideToAnsi(text, SysStringLen(text)); }
 
 const SeverityEntry& EntryForSeverity(const MonitorSettings& settings, long severity)
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "CmdUI.h"
@@ -220,7 +221,9 @@ void CMenuDrawManager::ConvertMenu(HMENU menu, BOOL systemMenu, BOOL toOwnerDraw
             continue;
         // The system keeps no text for an owner-drawn item and may say so by
         // changing the text pointer.
-        std::string read = info.dwTypeData == buffer ? std::string(buffer) : std::string();
+        // A text of the buffer's size or more fills it without a terminator.
+        std::string read =
+            info.dwTypeData == buffer ? std::string(buffer, strnlen(buffer, sizeof buffer)) : std::string();
         MenuItemData* data = OwnItemData(info.dwItemData);
         const bool ownerDrawn = (info.fType & MFT_OWNERDRAW) != 0;
         if ((info.dwItemData || ownerDrawn) && !data)

@@ -3,6 +3,9 @@
 #include "DataExchange.h"
 #include "MessageBox.h"
 #include "QuelIds.h"
+#include "channel/ChannelClient.h"
+
+#include <utility>
 
 namespace {
 
@@ -88,7 +91,14 @@ void CChooseVspDlg::DoDataExchange(CDataExchange* dx)
     if (FAILED(device->GetPort(0, &port)) || !port)
         dx->Fail();
     BSTR name = nullptr;
-    port->GetName(&name);
+    if (FAILED(port->GetName(&name)))
+        name = nullptr;
     port->Release();
-    m_portName = TakeAnsi(name);
+    // Without its name as filter a window would show every port's traffic.
+    Str chosen = TakeAnsi(name);
+    if (StrLengthOf(chosen) == 0 || StrLengthOf(chosen) > kMaxDeviceFilterLength) {
+        AppMessageBox("The port of this device has no name that can be monitored.", MB_OK | MB_ICONERROR);
+        dx->Fail();
+    }
+    m_portName = std::move(chosen);
 }

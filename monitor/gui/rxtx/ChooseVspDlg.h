@@ -23,7 +23,8 @@ public:
 protected:
     // Without a manager the dialog ends with IDCANCEL after saying so.
     BOOL OnInitDialog() override;
-    // On OK: no selection or a device without a port keeps the dialog open.
+    // On OK: no selection, a device without a port or a port without a name
+    // that converts and fits an opening request keeps the dialog open.
     void DoDataExchange(CDataExchange* dx) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "RxTxFrame.h"
 
+#include <cassert>
 #include <commctrl.h>
 
 #include "CmdUI.h"
@@ -22,6 +23,8 @@ CRxTxFrame::CRxTxFrame(const char* deviceName) : m_deviceName(deviceName) {}
 
 CRxTxFrame* CRxTxFrame::Open(const std::string& deviceName)
 {
+    // An empty name filters nothing: the window would show every port's traffic.
+    assert(!deviceName.empty());
     auto* frame = new CRxTxFrame(deviceName.c_str());
     if (!frame->Create(nullptr, ("RX/TX data for " + deviceName).c_str(), WS_OVERLAPPEDWINDOW))
         return nullptr;  // the frame is gone

@@ -88,6 +88,10 @@ void ReadString(HKEY key, const char* name, std::string& field)
     field = text.data();
 }
 
+// The sizes the font dialog accepts, 1 to 1638 points, in twips.
+constexpr LONG kSmallestFontTwips = 1 * 20;
+constexpr LONG kLargestFontTwips = 1638 * 20;
+
 void ReadCharFormat(HKEY key, const char* name, CHARFORMATA& field)
 {
     BYTE data[sizeof(CHARFORMATA) + 1];  // room for one byte too many, to see it
@@ -96,7 +100,11 @@ void ReadCharFormat(HKEY key, const char* name, CHARFORMATA& field)
     if (RegQueryValueExA(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS ||
         type != REG_BINARY || size != sizeof(CHARFORMATA))
         return;
-    std::memcpy(&field, data, sizeof field);
+    CHARFORMATA stored;
+    std::memcpy(&stored, data, sizeof stored);
+    if ((stored.dwMask & CFM_SIZE) && (stored.yHeight < kSmallestFontTwips || stored.yHeight > kLargestFontTwips))
+        return;  // no font of that size could be chosen: the view would paint giant blocks
+    field = stored;
     field.cbSize = sizeof field;
     field.szFaceName[LF_FACESIZE - 1] = '\0';
 }

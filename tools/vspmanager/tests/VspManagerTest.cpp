@@ -206,6 +206,40 @@ TEST_F(VspManagerTest, ServesTheConfiguredPortsInOrder)
     }
 }
 
+TEST_F(VspManagerTest, NameFaultsReplaceTheNameOfEveryDeviceOrPort)
+{
+    const struct {
+        const wchar_t* fault;
+        HRESULT result;
+        const wchar_t* name;
+    } cases[] = {{L"fail", kFails, L"<null>"}, {L"null", S_OK, L"<null>"}, {L"empty", S_OK, L""}};
+    for (const auto& c : cases) {
+        for (const bool onPort : {false, true}) {
+            SCOPED_TRACE(std::string(onPort ? "port " : "device ") + std::string(c.fault, c.fault + wcslen(c.fault)));
+            Settings settings{std::vector<std::wstring>{L"COM1"}, L"", false};
+            (onPort ? settings.portNameFault : settings.deviceNameFault) = c.fault;
+            ScopedConfiguration configuration(settings);
+            ASSERT_TRUE(configuration.applied());
+            void* manager = Manager();
+            ASSERT_NE(manager, nullptr);
+            void* device = nullptr;
+            ASSERT_EQ(CallSlot(manager, 9, 0L, &device), S_OK);
+            void* port = nullptr;
+            ASSERT_EQ(CallSlot(device, 11, 0L, &port), S_OK);
+
+            BSTR deviceName = reinterpret_cast<BSTR>(1);
+            BSTR portName = reinterpret_cast<BSTR>(1);
+            EXPECT_EQ(CallSlot(device, 7, &deviceName), onPort ? S_OK : c.result);
+            EXPECT_EQ(CallSlot(port, 11, &portName), onPort ? c.result : S_OK);
+            EXPECT_EQ(TakeBstr(deviceName), onPort ? L"Virtual serial port COM1" : c.name);
+            EXPECT_EQ(TakeBstr(portName), onPort ? c.name : L"COM1");
+            ReleaseSlot(port);
+            ReleaseSlot(device);
+            ReleaseManagers();
+        }
+    }
+}
+
 TEST_F(VspManagerTest, SlotSevenReadsTheConfigurationAgain)
 {
     void* manager = Manager();

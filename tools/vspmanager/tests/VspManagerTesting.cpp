@@ -7,12 +7,19 @@
 namespace vspmanager_test {
 namespace {
 
-constexpr const wchar_t* kValues[] = {L"Ports", L"FailingPort", L"FreeReleasedDevices"};
+constexpr const wchar_t* kValues[] = {L"Ports", L"FailingPort", L"FreeReleasedDevices", L"DeviceNameFault",
+                                      L"PortNameFault"};
 
 bool SetValue(const wchar_t* name, DWORD type, const void* data, size_t size)
 {
     return SHSetValueW(HKEY_CLASSES_ROOT, RUZU_DEVICE_MANAGER_PROGID, name, type, data, static_cast<DWORD>(size)) ==
            ERROR_SUCCESS;
+}
+
+// An empty text sets nothing.
+bool SetText(const wchar_t* name, const std::wstring& text)
+{
+    return text.empty() || SetValue(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
 // An export of the loaded server, or none while it is not loaded.
@@ -45,9 +52,9 @@ ScopedConfiguration::ScopedConfiguration(const Settings& settings)
         multi.push_back(L'\0');
         applied_ = SetValue(L"Ports", REG_MULTI_SZ, multi.data(), multi.size() * sizeof(wchar_t));
     }
-    if (!settings.failingPort.empty())
-        applied_ = applied_ && SetValue(L"FailingPort", REG_SZ, settings.failingPort.c_str(),
-                                        (settings.failingPort.size() + 1) * sizeof(wchar_t));
+    applied_ = applied_ && SetText(L"FailingPort", settings.failingPort) &&
+               SetText(L"DeviceNameFault", settings.deviceNameFault) &&
+               SetText(L"PortNameFault", settings.portNameFault);
     if (settings.freeReleasedDevices) {
         const DWORD one = 1;
         applied_ = applied_ && SetValue(L"FreeReleasedDevices", REG_DWORD, &one, sizeof(one));

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vspmanager_test {
@@ -20,9 +21,19 @@ std::wstring ServerPath();
 DWORD RegisterServer(const std::wstring& switches);
 
 struct Settings {
+    // Tests list as many of the settings as they need, in this order.
+    Settings(std::optional<std::vector<std::wstring>> ports = std::nullopt, std::wstring failingPort = L"",
+             bool freeReleasedDevices = false, std::wstring deviceNameFault = L"", std::wstring portNameFault = L"")
+        : ports(std::move(ports)), failingPort(std::move(failingPort)), freeReleasedDevices(freeReleasedDevices),
+          deviceNameFault(std::move(deviceNameFault)), portNameFault(std::move(portNameFault))
+    {
+    }
+
     std::optional<std::vector<std::wstring>> ports;  // none: the default ports
     std::wstring failingPort;                        // empty: every lookup succeeds
-    bool freeReleasedDevices = false;
+    bool freeReleasedDevices;
+    std::wstring deviceNameFault;  // "fail", "null" or "empty"; empty: the names
+    std::wstring portNameFault;
 };
 
 // Removes every configuration value of the stand-in: the defaults again,

@@ -1,5 +1,6 @@
 #include "net/pipe/PipeName.h"
 #include "net/AddressRecordReader.h"
+#include "containers/AnsiText.h"
 #include <windows.h>
 #include <cstring>
 
@@ -18,12 +19,12 @@ bool PipeNameFromRecord(const PipeRecordView& view, Str* name)
         return false;
     std::memcpy(units, view.name, 2 * view.nameUnits);
     const int count = int(view.nameUnits);
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, nullptr, 0, nullptr, nullptr);
-    if (bytes == 0)
-        return true;  // nothing converts: an empty name, which no pipe has
+    const int bytes = AnsiFromWide(units, count, nullptr, 0);
+    if (bytes <= 0)
+        return true;  // it does not convert: an empty name, which no pipe has
     char* out = StrGetBuffer(*name, uint32_t(bytes), false);
     if (!out)
         return false;
-    WideCharToMultiByte(CP_ACP, 0, units, count, out, bytes, nullptr, nullptr);
+    AnsiFromWide(units, count, out, bytes);
     return true;
 }

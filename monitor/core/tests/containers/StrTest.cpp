@@ -2,6 +2,7 @@
 #include "runtime/ControlBlock.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
+#include <windows.h>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -238,7 +239,7 @@ TEST_F(Strings, ConversionsStoreTheConvertedLengthAndRefuseUnmappableText)
     EXPECT_EQ(StrAppendCharsWide(narrow, L'y', 2), 4u);
     EXPECT_EQ(StrCompare(narrow, "zzyy"), 0);
 
-    // A character the C locale cannot express leaves the string as it was.
+    // A character the ANSI code page cannot express leaves the string as it was.
     const wchar_t unmappable[] = {L'o', L'k', 0x4E2D, 0};
     EXPECT_EQ(StrAssignWide(narrow, unmappable), 4u);
     EXPECT_EQ(StrAppendWide(narrow, unmappable), 4u);
@@ -256,6 +257,30 @@ TEST_F(Strings, ConversionsStoreTheConvertedLengthAndRefuseUnmappableText)
     EXPECT_EQ(WStrFillNarrow(wide, 'k', 3), 3u);
     EXPECT_EQ(WStrAppendCharsNarrow(wide, 'j', 1), 4u);
     EXPECT_EQ(WStrCompare(wide, L"kkkj"), 0);
+}
+
+// The euro sign lies above Latin-1 and in both code pages the tests run with,
+// 1252 and 1251; 1251 also has the Cyrillic letters.
+TEST_F(Strings, ConversionsGoThroughTheAnsiCodePage)
+{
+    const bool cyrillic = GetACP() == 1251;
+    const std::wstring wide = cyrillic ? L"\x041F\x043E\x0440\x0442 2 \x20AC" : L"Port 2 \x20AC";
+    const std::string ansi = cyrillic ? "\xCF\xEE\xF0\xF2 2 \x80" : "Port 2 \x80";
+
+    Str narrow;
+    EXPECT_EQ(StrAssignWide(narrow, wide.c_str()), ansi.size());
+    EXPECT_EQ(StrCompare(narrow, ansi.c_str()), 0);
+    EXPECT_EQ(StrFillWide(narrow, L'\x20AC', 2), 2u);
+    EXPECT_EQ(StrCompare(narrow, "\x80\x80"), 0);
+
+    WStr back;
+    EXPECT_EQ(WStrAssignNarrow(back, ansi.c_str()), wide.size());
+    EXPECT_EQ(WStrCompare(back, wide.c_str()), 0);
+
+    // A best fit would name something else: "\x0100" is not "A".
+    const wchar_t bestFit[] = {L'A', 0x0100, 0};
+    EXPECT_EQ(StrAssignWide(narrow, bestFit), 2u);
+    EXPECT_EQ(StrCompare(narrow, "\x80\x80"), 0);
 }
 
 TEST_F(Strings, ToBstrCarriesTheLength)

@@ -131,6 +131,13 @@ TEST(LabelLayout, AWordWiderThanTheLabelStaysOnALineOfItsOwnOverflowing)
                                                         {{0, 10, 75, 20}, "extraordinarily", -1}});
 }
 
+TEST(LabelLayout, LinesOfHeightZeroStillEnd)
+{
+    const LabelLayout flat = LayoutLabelText("ab extraordinarily", 50, 0, SS_LEFT, 0,
+                                             [](const char*, size_t length) { return int(length) * kCharWidth; });
+    EXPECT_EQ(Texts(flat), (std::vector<std::string>{"ab ", "extraordinarily"}));
+}
+
 TEST(LabelLayout, NoWordWrapKeepsOneLine)
 {
     ExpectSegments(Lay("hello world", 50, 10, SS_LEFTNOWORDWRAP), {{{0, 0, 55, 10}, "hello world", -1}});

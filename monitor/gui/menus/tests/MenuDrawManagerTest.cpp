@@ -170,6 +170,16 @@ TEST_F(MenuDrawTest, ATextLongerThanAnItemHoldsIsCutWhenItGoesBack)
     EXPECT_EQ(PlainTexts(more), std::vector<std::string>{full.substr(0, 255)});
 }
 
+TEST_F(MenuDrawTest, AnItemTextLongerThanTheReadBufferIsReadOnlyUpToIt)
+{
+    const std::string longText(300, 'y');
+    ModifyMenuA(file, 3, MF_BYPOSITION | MF_STRING, ID_TEST_CLOSE, longText.c_str());
+    Open(file);
+    const std::string held = HeldTexts(file)[3];
+    EXPECT_LE(held.size(), 256u);
+    EXPECT_EQ(held, longText.substr(0, held.size()));
+}
+
 TEST_F(MenuDrawTest, SomebodyElsesOwnerDrawnItemsAreLeftAlone)
 {
     AppendMenuA(file, MF_OWNERDRAW, 34001, reinterpret_cast<const char*>(5));  // item data 5

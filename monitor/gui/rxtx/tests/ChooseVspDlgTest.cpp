@@ -1,7 +1,11 @@
 // The port chooser against the stand-in manager, registered in the test
 // prefix: the devices in the manager's order with the first selected, a port
-// lookup that fails, no devices, no manager, and a manager that frees each
-// device with its last reference.
+// lookup that fails, ports and devices whose names fail, are null, empty, do
+// not convert or are too long, no devices, no manager, and a manager that frees
+// each device with its last reference.
+//
+// The names above Latin-1 use the euro sign, which both code pages the tests
+// run with (1252 and 1251) hold, and U+4E2D, which neither holds.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,6 +19,7 @@
 #include "QuelIds.h"
 #include "RxTxTestSupport.h"
 #include "VspManagerTesting.h"
+#include "channel/ChannelClient.h"
 
 using namespace vspmanager_test;
 
@@ -73,19 +78,25 @@ TEST_F(ChooseVspDlgTest, ListsTheDevicesInTheManagersOrderAndGivesTheChosenPort)
 {
     const struct {
         const char* name;
-        std::optional<std::vector<std::wstring>> ports;
+        Settings settings;
         int choose;  // -1: keep the selection
         std::vector<std::string> items;
         std::string port;
     } cases[] = {
-        {"the demo's ports by default", std::nullopt, -1,
+        {"the demo's ports by default", {std::nullopt, L"", false}, -1,
          {"Virtual serial port COM1", "Virtual serial port COM2"}, "COM1"},
-        {"the configured order", std::vector<std::wstring>{L"COM7", L"COM3", L"COM12"}, 2,
+        {"the configured order", {std::vector<std::wstring>{L"COM7", L"COM3", L"COM12"}, L"", false}, 2,
          {"Virtual serial port COM7", "Virtual serial port COM3", "Virtual serial port COM12"}, "COM12"},
+        {"a name above Latin-1 in the ANSI code page", {std::vector<std::wstring>{L"COM\x20AC"}, L"", false}, -1,
+         {"Virtual serial port COM\x80"}, "COM\x80"},
+        {"a device whose name call fails shows an empty line",
+         {std::vector<std::wstring>{L"COM1"}, L"", false, L"fail"}, -1, {""}, "COM1"},
+        {"a device with a null name", {std::vector<std::wstring>{L"COM1"}, L"", false, L"null"}, -1, {""}, "COM1"},
+        {"a device with an empty name", {std::vector<std::wstring>{L"COM1"}, L"", false, L"empty"}, -1, {""}, "COM1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedConfiguration configuration({c.ports, L"", false});
+        ScopedConfiguration configuration(c.settings);
         ASSERT_TRUE(configuration.applied());
         shown = Shown();
         CChooseVspDlg chooser;
@@ -102,8 +113,15 @@ TEST_F(ChooseVspDlgTest, ListsTheDevicesInTheManagersOrderAndGivesTheChosenPort)
     }
 }
 
+// A port without a name that filters would open a window showing every
+// port's traffic, and one too long for the opening request a window that never
+// connects: the chooser says so and stays open.
 TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
 {
+    const std::vector<std::string> refused = {"The port of this device has no name that can be monitored."};
+    const std::vector<std::string> silent;
+    const std::function<void(CChooseVspDlg&)> cancel = [](CChooseVspDlg& dialog) { Press(dialog, IDCANCEL); };
+    const std::wstring longest(kMaxDeviceFilterLength, L'C');
     const struct {
         const char* name;
         Settings settings;
@@ -112,15 +130,33 @@ TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
         std::function<void(CChooseVspDlg&)> then;
         INT_PTR result;
         std::string port;
+        const std::vector<std::string>& boxes;
     } cases[] = {
         {"the first device's port lookup fails", {std::nullopt, L"COM1", false}, 2, 0,
          [](CChooseVspDlg& dialog) {
              Select(dialog, 1);
              Press(dialog, IDOK);
          },
-         IDOK, "COM2"},
-        {"no devices, so nothing is selected", {std::vector<std::wstring>{}, L"", false}, 0, -1,
-         [](CChooseVspDlg& dialog) { Press(dialog, IDCANCEL); }, IDCANCEL, ""},
+         IDOK, "COM2", silent},
+        {"no devices, so nothing is selected", {std::vector<std::wstring>{}, L"", false}, 0, -1, cancel, IDCANCEL,
+         "", silent},
+        {"the port's name call fails", {std::nullopt, L"", false, L"", L"fail"}, 2, 0, cancel, IDCANCEL, "", refused},
+        {"a null port name", {std::nullopt, L"", false, L"", L"null"}, 2, 0, cancel, IDCANCEL, "", refused},
+        {"an empty port name", {std::nullopt, L"", false, L"", L"empty"}, 2, 0, cancel, IDCANCEL, "", refused},
+        {"a port name the ANSI code page holds no exact form of",
+         {std::vector<std::wstring>{L"COM\x4E2D", L"COM2"}, L"", false}, 2, 0,
+         [](CChooseVspDlg& dialog) {
+             Select(dialog, 1);
+             Press(dialog, IDOK);
+         },
+         IDOK, "COM2", refused},
+        {"a port name one longer than an opening request carries",
+         {std::vector<std::wstring>{longest + L"C", longest}, L"", false}, 2, 0,
+         [](CChooseVspDlg& dialog) {
+             Select(dialog, 1);
+             Press(dialog, IDOK);
+         },
+         IDOK, std::string(kMaxDeviceFilterLength, 'C'), refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,6 +164,7 @@ TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
         ASSERT_TRUE(configuration.applied());
         shown = Shown();
         bool openAfterOk = false;
+        MessageBoxLog boxes;
         CChooseVspDlg chooser;
         EXPECT_EQ(Run(chooser,
                       [&](CChooseVspDlg& dialog) {
@@ -140,6 +177,7 @@ TEST_F(ChooseVspDlgTest, OkWithoutAPortToGiveKeepsTheChooserOpen)
         EXPECT_EQ(shown.selected, c.selected);
         EXPECT_TRUE(openAfterOk);
         EXPECT_EQ(chooser.PortName(), c.port);
+        EXPECT_EQ(boxes.texts, c.boxes);
     }
 }
 

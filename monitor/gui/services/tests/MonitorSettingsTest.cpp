@@ -225,6 +225,27 @@ TEST(MonitorSettings, AFormatOfTheRightSizeIsMadeSafeToUse)
     EXPECT_EQ(std::string(format.szFaceName), std::string(LF_FACESIZE - 1, 'A'));
 }
 
+TEST(MonitorSettings, AFormatOfASizeNoFontDialogOffersKeepsTheDefault)
+{
+    ScratchKey root(HKEY_CURRENT_USER);
+    SettingsKey key(root);
+    CHARFORMATA stored = Defaults().Info.CharFormat;
+    stored.yHeight = 0x7FFFFFFF;
+    key.Set("MsgInfo_CharFormat", REG_BINARY, &stored, sizeof stored);
+    stored.yHeight = 0;
+    key.Set("MsgWarning_CharFormat", REG_BINARY, &stored, sizeof stored);
+    stored.yHeight = 1638 * 20;  // the largest size offered is taken
+    stored.crTextColor = 0x123456;
+    key.Set("MsgError_CharFormat", REG_BINARY, &stored, sizeof stored);
+
+    MonitorSettings settings = Defaults();
+    ASSERT_TRUE(LoadSettings(settings, root.Get()));
+    MonitorSettings expected = Defaults();
+    expected.Autorun = 0;
+    expected.Error.CharFormat = stored;
+    ExpectSameSettings(settings, expected);
+}
+
 TEST(MonitorSettings, StringsWithoutTerminatorAreReadWhole)
 {
     ScratchKey root(HKEY_CURRENT_USER);

@@ -463,6 +463,10 @@ TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
     const Case cases[] = {
         {PipeAddressFromNameA("\\\\.\\pipe\\narrow", nullptr, 0), "\\\\.\\pipe\\narrow"},
         {PipeAddressFromNameW(L"\\\\.\\pipe\\wide", nullptr, 0), "\\\\.\\pipe\\wide"},
+        // Through the ANSI code page (1252 or 1251, both with the euro sign); a
+        // character it holds no exact form of would name another pipe.
+        {PipeAddressFromNameW(L"\\\\.\\pipe\\\x20AC", nullptr, 0), "\\\\.\\pipe\\\x80"},
+        {PipeAddressFromNameW(L"\\\\.\\pipe\\\x4E2D", nullptr, 0), ""},
         {RecordDuplicate(&emptyNarrow.header), ""},
         {RecordDuplicate(&emptyWide.header), ""},
         {RecordDuplicate(&defaultRecord), ""},
