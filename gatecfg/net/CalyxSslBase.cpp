@@ -149,4 +149,9 @@ TSslBaseComponent::~TSslBaseComponent()
     }
 }
 
+TSslBaseComponent* SslComponentOf(const SSL_CTX* ctx)
+{
+    return ctx ? static_cast<TSslBaseComponent*>(ssleay::SSL_CTX_get_ex_data(ctx, 0)) : nullptr;
+}
+
 }  // namespace calyx

@@ -112,4 +112,9 @@ private:
     TCxLoggerLink FLoggerLink{*this};
 };
 
+// The component in ex-data slot 0 of an OpenSSL context, or none: the SSL
+// context component stores itself there, as its TSslBaseComponent, for the
+// engine's callbacks.
+TSslBaseComponent* SslComponentOf(const SSL_CTX* ctx);
+
 }  // namespace calyx

@@ -1,12 +1,10 @@
 #include "net/CalyxSslCallbacks.h"
 
-#include <cstring>
 #include <exception>
 
 #include "net/CalyxLIBEAY.h"
 #include "net/CalyxLibrary.h"
 #include "net/CalyxSSLEAY.h"
-#include "net/CalyxSslContext.h"
 
 namespace calyx {
 
@@ -61,9 +59,14 @@ void Trace(TSslCallbackSocket* socket, const std::string& text)
         socket->SslDebugLog(loSslInfo, text);
 }
 
-// What escaped a callback, logged where someone may read it: the socket's
-// logger, else the context's, else the debugger output.
-void ReportEscaped(TSslCallbackSocket* socket, TSslContext* context, const char* callback) noexcept
+TSslBaseComponent* ContextOfSsl(const SSL* ssl)
+{
+    return ssl ? SslComponentOf(ssleay::SSL_get_SSL_CTX(ssl)) : nullptr;
+}
+
+}  // namespace
+
+void SslReportEscaped(TSslCallbackSocket* socket, TSslBaseComponent* context, const char* callback) noexcept
 {
     try {
         std::string text = std::string(callback) + "> exception: ";
@@ -88,34 +91,9 @@ void ReportEscaped(TSslCallbackSocket* socket, TSslContext* context, const char*
     }
 }
 
-TSslContext* ContextOfSsl(const SSL* ssl)
-{
-    return ssl ? SslContextOf(ssleay::SSL_get_SSL_CTX(ssl)) : nullptr;
-}
-
-}  // namespace
-
 TSslCallbackSocket* SslCallbackSocketOf(const SSL* ssl)
 {
     return ssl ? static_cast<TSslCallbackSocket*>(ssleay::SSL_get_ex_data(ssl, 0)) : nullptr;
-}
-
-int __cdecl SslPasswordCallback(char* buffer, int size, int rwFlag, void* context)
-{
-    try {
-        TSslLockGuard lock(kSslLockPassword);
-        const auto* owner = static_cast<TSslContext*>(context);
-        if (!owner || !buffer)
-            return 0;
-        const std::string& phrase = owner->SslPassPhrase;
-        if (phrase.empty() || size < 0 || size_t(size) < phrase.size() + 1)
-            return 0;
-        std::memcpy(buffer, phrase.c_str(), phrase.size() + 1);
-        return int(phrase.size());
-    } catch (...) {
-        ReportEscaped(nullptr, static_cast<TSslContext*>(context), "PCB");
-        return 0;
-    }
 }
 
 int __cdecl SslVerifyCallback(int preverifyOk, X509_STORE_CTX* store)
@@ -159,25 +137,8 @@ int __cdecl SslVerifyCallback(int preverifyOk, X509_STORE_CTX* store)
             socket->SetSslVerifyResult(X509_V_OK);
         return ok;
     } catch (...) {
-        ReportEscaped(socket, nullptr, "VCB");
+        SslReportEscaped(socket, nullptr, "VCB");
         return 0;
-    }
-}
-
-void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session)
-{
-    TSslContext* context = nullptr;
-    try {
-        TSslLockGuard lock(kSslLockRemoveSession);
-        context = SslContextOf(ctx);
-        if (!context)
-            return;
-        if (context->CheckLogOptions(loSslInfo))
-            context->DebugLog(loSslInfo, "RSCB> Session removed");
-        if (context->OnRemoveSession.Assigned())
-            context->OnRemoveSession(context, session);
-    } catch (...) {
-        ReportEscaped(nullptr, context, "RSCB");
     }
 }
 
@@ -196,7 +157,7 @@ int __cdecl SslNewSessionCallback(SSL* ssl, SSL_SESSION* session)
         socket->TriggerSslSvrNewSession(session, id, int(idLength), addToInternalCache);
         return addToInternalCache ? 1 : 0;
     } catch (...) {
-        ReportEscaped(socket, ContextOfSsl(ssl), "NSCB");
+        SslReportEscaped(socket, ContextOfSsl(ssl), "NSCB");
         return 0;
     }
 }
@@ -217,7 +178,7 @@ SSL_SESSION* __cdecl SslGetSessionCallback(SSL* ssl, unsigned char* id, int idLe
             *copy = incRefCount ? 1 : 0;
         return session;
     } catch (...) {
-        ReportEscaped(socket, ContextOfSsl(ssl), "GSCB");
+        SslReportEscaped(socket, ContextOfSsl(ssl), "GSCB");
         return nullptr;
     }
 }
@@ -243,7 +204,7 @@ int __cdecl SslClientCertCallback(SSL* ssl, X509** cert, EVP_PKEY** key)
         return 1;
     } catch (...) {
         // No client certificate is sent.
-        ReportEscaped(socket, ContextOfSsl(ssl), "CCB");
+        SslReportEscaped(socket, ContextOfSsl(ssl), "CCB");
         return 0;
     }
 }
@@ -258,7 +219,7 @@ void __cdecl SslInfoCallback(const SSL* ssl, int where, int ret)
         TCallbackScope scope(socket);
         socket->SslInfoNotice(ssl, where, ret);
     } catch (...) {
-        ReportEscaped(socket, ContextOfSsl(ssl), "ICB");
+        SslReportEscaped(socket, ContextOfSsl(ssl), "ICB");
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "net/CalyxLogger.h"
 #include "net/CalyxOpenSslTypes.h"
+#include "net/CalyxSslBase.h"
 #include "net/CalyxX509.h"
 
 namespace calyx {
@@ -48,10 +49,11 @@ protected:
 // The socket in ex-data slot 0 of an SSL object, or none.
 TSslCallbackSocket* SslCallbackSocketOf(const SSL* ssl);
 
-// User data: the TSslContext whose pass phrase is handed out.
-int __cdecl SslPasswordCallback(char* buffer, int size, int rwFlag, void* context);
+// Called inside a callback's catch: what escaped it, logged where someone may
+// read it: the socket's logger, else the context's, else the debugger output.
+void SslReportEscaped(TSslCallbackSocket* socket, TSslBaseComponent* context, const char* callback) noexcept;
+
 int __cdecl SslVerifyCallback(int preverifyOk, X509_STORE_CTX* store);
-void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session);
 int __cdecl SslNewSessionCallback(SSL* ssl, SSL_SESSION* session);
 SSL_SESSION* __cdecl SslGetSessionCallback(SSL* ssl, unsigned char* id, int idLength, int* copy);
 int __cdecl SslClientCertCallback(SSL* ssl, X509** cert, EVP_PKEY** key);

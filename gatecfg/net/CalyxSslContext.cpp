@@ -1,5 +1,7 @@
 #include "net/CalyxSslContext.h"
 
+#include <cstring>
+
 #include "net/CalyxLIBEAY.h"
 #include "net/CalyxLibrary.h"
 #include "net/CalyxOpenSslHolders.h"
@@ -49,7 +51,42 @@ void __cdecl FreeCrl(void* item)
 
 TSslContext* SslContextOf(const SSL_CTX* ctx)
 {
-    return ctx ? static_cast<TSslContext*>(ssleay::SSL_CTX_get_ex_data(ctx, 0)) : nullptr;
+    return static_cast<TSslContext*>(SslComponentOf(ctx));
+}
+
+int __cdecl SslPasswordCallback(char* buffer, int size, int rwFlag, void* context)
+{
+    try {
+        TSslLockGuard lock(kSslLockPassword);
+        const auto* owner = static_cast<TSslContext*>(context);
+        if (!owner || !buffer)
+            return 0;
+        const std::string& phrase = owner->SslPassPhrase;
+        if (phrase.empty() || size < 0 || size_t(size) < phrase.size() + 1)
+            return 0;
+        std::memcpy(buffer, phrase.c_str(), phrase.size() + 1);
+        return int(phrase.size());
+    } catch (...) {
+        SslReportEscaped(nullptr, static_cast<TSslContext*>(context), "PCB");
+        return 0;
+    }
+}
+
+void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session)
+{
+    TSslContext* context = nullptr;
+    try {
+        TSslLockGuard lock(kSslLockRemoveSession);
+        context = SslContextOf(ctx);
+        if (!context)
+            return;
+        if (context->CheckLogOptions(loSslInfo))
+            context->DebugLog(loSslInfo, "RSCB> Session removed");
+        if (context->OnRemoveSession.Assigned())
+            context->OnRemoveSession(context, session);
+    } catch (...) {
+        SslReportEscaped(nullptr, context, "RSCB");
+    }
 }
 
 TSslContext::~TSslContext()
@@ -98,7 +135,7 @@ void TSslContext::InitContext()
         const TSslSessCacheModes cacheModes = GetSslSessionCacheModes();
         ssleay::SSL_CTX_set_session_cache_mode(FSslCtx, SslSessionCacheModes);
         if (!SslSetHas(cacheModes, sslSESS_CACHE_NO_INTERNAL_STORE)) {
-            if (!ssleay::SSL_CTX_set_ex_data(FSslCtx, 0, this))
+            if (!ssleay::SSL_CTX_set_ex_data(FSslCtx, 0, static_cast<TSslBaseComponent*>(this)))
                 RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true,
                                       "SSL_CTX_set_ex_data failed");
             ssleay::SSL_CTX_sess_set_remove_cb(FSslCtx, &SslRemoveSessionCallback);

@@ -133,4 +133,10 @@ private:
 // The context a callback finds in ex-data slot 0 of an OpenSSL context.
 TSslContext* SslContextOf(const SSL_CTX* ctx);
 
+// The context's own callbacks, which it hands to OpenSSL. Like the sockets'
+// callbacks (CalyxSslCallbacks.h), no exception leaves one.
+// User data: the TSslContext whose pass phrase is handed out.
+int __cdecl SslPasswordCallback(char* buffer, int size, int rwFlag, void* context);
+void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session);
+
 }  // namespace calyx

@@ -1,5 +1,7 @@
 #include "gui/DispatchManager.h"
 #include "containers/Comparators.h"
+#include "gui/DispatchGuard.h"
+#include "gui/ServiceWindow.h"
 #include "gui/ThreadDispatcher.h"
 #include "runtime/ExitCallbacks.h"
 #include "runtime/OnceFlag.h"
@@ -12,30 +14,6 @@ namespace {
 
 OnceFlag g_once;
 DispatchManager* g_manager;
-
-// Guards the manager pointer and the windows' pointers to their dispatchers.
-// Whoever reads one takes the dispatcher's lock before letting go, so that a
-// destroyer, which clears the pointer under the guard first, then knows every
-// such reader by its hold on the dispatcher's lock. Made on first use and
-// kept for the life of the process: it must outlive every manager.
-struct Guard {
-    CRITICAL_SECTION lock;
-    Guard() { InitializeCriticalSection(&lock); }
-};
-
-CRITICAL_SECTION& GuardLock()
-{
-    static Guard guard;
-    return guard.lock;
-}
-
-class GuardHold {
-public:
-    GuardHold() : hold_(GuardLock()) {}
-
-private:
-    ScopedLock hold_;
-};
 
 ThreadDispatcher* Find(DispatchManager* m, DWORD threadId)
 {
@@ -67,15 +45,34 @@ ThreadDispatcher* FindOrMake(DispatchManager* m, DWORD threadId)
     return d;
 }
 
-ThreadDispatcher* LockIfServing(ThreadDispatcher* d)
+// Hooks a target thread's message retrieval once: makes the thread's service
+// window inside it and runs what is queued.
+LRESULT CALLBACK ServiceWindowHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (!d)
-        return nullptr;
-    EnterCriticalSection(&d->lock);
-    if (!d->dying)
-        return d;
-    LeaveCriticalSection(&d->lock);
-    return nullptr;
+    DWORD self = GetCurrentThreadId();
+    HHOOK hook = nullptr;
+    // The attach thread stores the handle under the same lock, so it is there
+    // even when this runs before SetWindowsHookExA has returned to it.
+    if (ThreadDispatcher* d = DispatchLockForThread(self)) {
+        hook = d->hook;
+        if (code >= 0)
+            d->hook = nullptr;
+        LeaveCriticalSection(&d->lock);
+    }
+    LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
+    if (code < 0)
+        return result;
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    if (ThreadDispatcher* d = DispatchLockForThread(self)) {
+        if (!d->window)
+            d->window = CreateServiceWindow(ServiceWindowProc, d);
+        if (d->window)
+            ThreadDispatcherDrain(d, d->window);
+        else
+            LeaveCriticalSection(&d->lock);  // no window: the calls stay queued
+    }
+    return result;
 }
 
 DWORD WINAPI DispatchAttachThreadProc(void* parameter)
@@ -95,7 +92,7 @@ DWORD WINAPI DispatchAttachThreadProc(void* parameter)
                 ListPushBack(&m->attached, &d->links);
                 ++m->attached.count;
             }
-            ThreadDispatcherAttach(d);  // a failed attach leaves the calls queued
+            ThreadDispatcherAttach(d, ServiceWindowHookProc);  // a failed attach leaves the calls queued
         }
     }
 }
@@ -120,7 +117,7 @@ void Destroy(DispatchManager* m)
         CloseHandle(m->attachThread);
     }
     {
-        GuardHold hold;
+        DispatchGuardHold hold;
         if (g_manager == m)
             g_manager = nullptr;
     }
@@ -171,7 +168,7 @@ NtStatus Make(DispatchManager** out)
 ThreadDispatcher** Snapshot(bool refuseLaterPosts, uint32_t* count)
 {
     *count = 0;
-    GuardHold guard;
+    DispatchGuardHold guard;
     DispatchManager* m = g_manager;
     if (!m)
         return nullptr;
@@ -218,7 +215,7 @@ NtStatus DispatchManagerEnsure()
         return status;
     }
     {
-        GuardHold hold;
+        DispatchGuardHold hold;
         g_manager = m;
     }
     OnceEnd(g_once);
@@ -229,7 +226,7 @@ NtStatus DispatchPostToThread(DWORD threadId, ClosureRoutine routine, BufferHand
                               BufferHandle* message)
 {
     {
-        GuardHold guard;
+        DispatchGuardHold guard;
         DispatchManager* m = g_manager;
         if (!m || !m->alive)
             return kStatusInvalidState;
@@ -245,7 +242,7 @@ NtStatus DispatchPostToThread(DWORD threadId, ClosureRoutine routine, BufferHand
 
 ThreadDispatcher* DispatchLookup(DWORD threadId)
 {
-    GuardHold guard;
+    DispatchGuardHold guard;
     DispatchManager* m = g_manager;
     if (!m)
         return nullptr;
@@ -258,7 +255,7 @@ void DispatchManagerDiscardAll() { ForEach(true, ThreadDispatcherDiscardAll); }
 
 ThreadDispatcher* DispatchLockForThread(DWORD threadId)
 {
-    GuardHold guard;
+    DispatchGuardHold guard;
     DispatchManager* m = g_manager;
     if (!m)
         return nullptr;
@@ -267,17 +264,5 @@ ThreadDispatcher* DispatchLockForThread(DWORD threadId)
         ScopedLock hold(m->lock);
         d = Find(m, threadId);
     }
-    return LockIfServing(d);
-}
-
-ThreadDispatcher* DispatchLockForWindow(HWND window)
-{
-    GuardHold guard;
-    return LockIfServing(reinterpret_cast<ThreadDispatcher*>(GetWindowLongA(window, GWL_USERDATA)));
-}
-
-void DispatchDetachWindow(HWND window)
-{
-    GuardHold guard;
-    SetWindowLongA(window, GWL_USERDATA, 0);
+    return ThreadDispatcherLockIfServing(d);
 }

@@ -38,10 +38,7 @@ ThreadDispatcher* DispatchLookup(DWORD threadId);  // or none
 void DispatchManagerPurgeAll();    // drops calls older than the purge age, waiting dispatchers first
 void DispatchManagerDiscardAll();  // refuses later posts, then drops every queued call
 
-// Used by the hook and the service window, which run on target threads while
-// another thread may be destroying the dispatchers: each returns the
-// dispatcher with its lock held, or none once it is detached or dying.
+// Used by the hook, which runs on target threads while another thread may be
+// destroying the dispatchers: returns the dispatcher with its lock held, or
+// none once it is detached or dying.
 ThreadDispatcher* DispatchLockForThread(DWORD threadId);
-ThreadDispatcher* DispatchLockForWindow(HWND window);
-// Clears the window's pointer to its dispatcher; later lookups find none.
-void DispatchDetachWindow(HWND window);

@@ -1,5 +1,4 @@
 #include "gui/ServiceWindow.h"
-#include "gui/DispatchManager.h"
 #include "gui/ThreadDispatcher.h"
 #include <cstdio>
 
@@ -35,32 +34,4 @@ LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     if (ThreadDispatcher* d = DispatchLockForWindow(window))
         ThreadDispatcherDrain(d, window);
     return 0;
-}
-
-LRESULT CALLBACK ServiceWindowHookProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    DWORD self = GetCurrentThreadId();
-    HHOOK hook = nullptr;
-    // The attach thread stores the handle under the same lock, so it is there
-    // even when this runs before SetWindowsHookExA has returned to it.
-    if (ThreadDispatcher* d = DispatchLockForThread(self)) {
-        hook = d->hook;
-        if (code >= 0)
-            d->hook = nullptr;
-        LeaveCriticalSection(&d->lock);
-    }
-    LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
-    if (code < 0)
-        return result;
-    if (hook)
-        UnhookWindowsHookEx(hook);
-    if (ThreadDispatcher* d = DispatchLockForThread(self)) {
-        if (!d->window)
-            d->window = CreateServiceWindow(ServiceWindowProc, d);
-        if (d->window)
-            ThreadDispatcherDrain(d, d->window);
-        else
-            LeaveCriticalSection(&d->lock);  // no window: the calls stay queued
-    }
-    return result;
 }

@@ -1,9 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// The hidden window through which a target thread runs its queued calls, and
-// the message hook that creates it inside that thread.
+// The hidden window through which a target thread runs its queued calls; the
+// dispatch manager's message hook creates it inside that thread.
 // Class "SERVICE_WINDOW_CLASS:%08p" of the window procedure; user data as given.
 HWND CreateServiceWindow(WNDPROC procedure, void* userData);
 LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ServiceWindowHookProc(int code, WPARAM wParam, LPARAM lParam);

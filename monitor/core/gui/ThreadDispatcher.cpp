@@ -1,6 +1,5 @@
 #include "gui/ThreadDispatcher.h"
-#include "gui/DispatchManager.h"
-#include "gui/ServiceWindow.h"
+#include "gui/DispatchGuard.h"
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
@@ -76,11 +75,11 @@ NtStatus ThreadDispatcherEnqueue(ThreadDispatcher* d, ClosureRoutine routine, co
     return kStatusSuccess;
 }
 
-bool ThreadDispatcherAttach(ThreadDispatcher* d)
+bool ThreadDispatcherAttach(ThreadDispatcher* d, HOOKPROC hook)
 {
     {
         ScopedLock hold(d->lock);
-        d->hook = SetWindowsHookExA(WH_GETMESSAGE, ServiceWindowHookProc, nullptr, d->threadId);
+        d->hook = SetWindowsHookExA(WH_GETMESSAGE, hook, nullptr, d->threadId);
         if (!d->hook)
             return false;
     }
@@ -178,4 +177,27 @@ void ThreadDispatcherDestroy(ThreadDispatcher* d)
     FreeAll(&dropped);
     DeleteCriticalSection(&d->lock);
     BlockRelease(d);
+}
+
+ThreadDispatcher* ThreadDispatcherLockIfServing(ThreadDispatcher* d)
+{
+    if (!d)
+        return nullptr;
+    EnterCriticalSection(&d->lock);
+    if (!d->dying)
+        return d;
+    LeaveCriticalSection(&d->lock);
+    return nullptr;
+}
+
+ThreadDispatcher* DispatchLockForWindow(HWND window)
+{
+    DispatchGuardHold guard;
+    return ThreadDispatcherLockIfServing(reinterpret_cast<ThreadDispatcher*>(GetWindowLongA(window, GWL_USERDATA)));
+}
+
+void DispatchDetachWindow(HWND window)
+{
+    DispatchGuardHold guard;
+    SetWindowLongA(window, GWL_USERDATA, 0);
 }

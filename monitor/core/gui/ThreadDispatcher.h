@@ -24,8 +24,8 @@ ThreadDispatcher* ThreadDispatcherMake(DWORD threadId);  // or none
 // Queues copies of both handles; tells the window when the queue was empty. 0 or 0xC000009A.
 NtStatus ThreadDispatcherEnqueue(ThreadDispatcher* d, ClosureRoutine routine, const BufferHandle* bound,
                                  const BufferHandle* message);
-// Hooks the target thread's message retrieval and wakes it; false when no hook can be set.
-bool ThreadDispatcherAttach(ThreadDispatcher* d);
+// Hooks the target thread's message retrieval with `hook` and wakes it; false when no hook can be set.
+bool ThreadDispatcherAttach(ThreadDispatcher* d, HOOKPROC hook);
 // Entered with the lock held, on the target thread; returns with it released.
 // Runs at most 8 calls, then posts the window another service message.
 void ThreadDispatcherDrain(ThreadDispatcher* d, HWND window);
@@ -34,3 +34,12 @@ void ThreadDispatcherDiscardAll(ThreadDispatcher* d);    // drops every call
 // Unhooks, detaches and closes the window, drops every call, frees. Threads
 // other than the caller may still be inside the dispatcher's hook or window.
 void ThreadDispatcherDestroy(ThreadDispatcher* d);
+
+// The dispatcher with its lock held, or none when it is none or dying.
+ThreadDispatcher* ThreadDispatcherLockIfServing(ThreadDispatcher* d);
+// Used by the service window, which runs on the target thread while another
+// thread may be destroying the dispatcher: the window's dispatcher with its
+// lock held, or none once it is detached or dying.
+ThreadDispatcher* DispatchLockForWindow(HWND window);
+// Clears the window's pointer to its dispatcher; later lookups find none.
+void DispatchDetachWindow(HWND window);
