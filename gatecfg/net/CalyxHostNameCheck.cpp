@@ -7,31 +7,21 @@ namespace calyx {
 
 namespace {
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool IsHexDigit(char c)
-{
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 bool IsLabelChar(char c)
 {
     return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
 }
 
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b)
 {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::vector<std::string> Split(const std::string& text, char separator)
@@ -92,8 +82,7 @@ bool ParseIPv6Groups(const std::string& text, bool endsAddress, std::string& byt
             bytes += quad;
             continue;
         }
-        if (group.empty() || group.size() > 4 ||
-            !std::all_of(group.begin(), group.end(), IsHexDigit))
+        if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), IsHexDigit))
             return false;
         const unsigned long value = std::strtoul(group.c_str(), nullptr, 16);
         bytes += char(value >> 8);
@@ -112,8 +101,7 @@ bool ParseIPv6(const std::string& text, std::string& bytes)
         bytes = head;
         return true;
     }
-    if (text.find("::", gap + 1) != std::string::npos ||
-        !ParseIPv6Groups(text.substr(0, gap), false, head) ||
+    if (text.find("::", gap + 1) != std::string::npos || !ParseIPv6Groups(text.substr(0, gap), false, head) ||
         !ParseIPv6Groups(text.substr(gap + 2), true, tail) || head.size() + tail.size() > 14)
         return false;
     bytes = head + std::string(16 - head.size() - tail.size(), '\0') + tail;
@@ -131,8 +119,7 @@ bool NameCoversHost(const std::string& name, const std::vector<std::string>& hos
     // A wildcard never covers a top-level label alone ("*.com").
     if (wildcard && labels.size() < 2)
         return false;
-    return std::equal(labels.begin(), labels.end(), hostLabels.end() - labels.size(),
-                      EqualIgnoringCase);
+    return std::equal(labels.begin(), labels.end(), hostLabels.end() - labels.size(), EqualIgnoringCase);
 }
 
 }  // namespace
@@ -156,12 +143,9 @@ bool CertNamesCoverHost(const std::vector<TCertName>& names, const std::string& 
         } else {
             if (!IsHostName(labels))
                 return false;
-            const bool anyDnsName =
-                std::any_of(names.begin(), names.end(), [](const TCertName& name) {
-                    return name.Kind == TCertNameKind::DnsName;
-                });
-            const TCertNameKind kind =
-                anyDnsName ? TCertNameKind::DnsName : TCertNameKind::CommonName;
+            const bool anyDnsName = std::any_of(
+                names.begin(), names.end(), [](const TCertName& name) { return name.Kind == TCertNameKind::DnsName; });
+            const TCertNameKind kind = anyDnsName ? TCertNameKind::DnsName : TCertNameKind::CommonName;
             return std::any_of(names.begin(), names.end(), [&](const TCertName& name) {
                 return name.Kind == kind && NameCoversHost(name.Bytes, labels);
             });

@@ -125,8 +125,7 @@ private:
 std::string ExtensionValue(X509_EXTENSION* ext)
 {
     const TDecodedExtension decoded(ext);
-    return decoded.Value() ? MethodText(decoded.Method(), decoded.Value())
-                           : Asn1StringToText(decoded.Data());
+    return decoded.Value() ? MethodText(decoded.Method(), decoded.Value()) : Asn1StringToText(decoded.Data());
 }
 
 std::string Asn1Bytes(const ASN1_STRING* text)
@@ -168,8 +167,8 @@ void AddCommonNames(X509* cert, std::vector<TCertName>& names)
         unsigned char* utf8 = nullptr;
         const int length = data ? libeay::ASN1_STRING_to_UTF8(&utf8, data) : -1;
         if (length >= 0 && utf8)
-            names.push_back({TCertNameKind::CommonName,
-                             std::string(reinterpret_cast<const char*>(utf8), size_t(length))});
+            names.push_back(
+                {TCertNameKind::CommonName, std::string(reinterpret_cast<const char*>(utf8), size_t(length))});
         if (utf8)
             libeay::CRYPTO_free(utf8);
     }
