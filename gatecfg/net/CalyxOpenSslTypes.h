@@ -129,7 +129,18 @@ struct X509V3_EXT_METHOD {
     void* usr_data;
 };
 
+// One entry of a subjectAltName (a GENERAL_NAMES stack). The union of the
+// entry's forms holds pointers only; the DNS and address forms read here are
+// ASN.1 strings (IA5String, octet string).
+struct GENERAL_NAME {
+    int type;
+    ASN1_STRING* d;
+};
+constexpr int GEN_DNS = 2;
+constexpr int GEN_IPADD = 7;
+
 constexpr int NID_commonName = 13;
+constexpr int NID_subject_alt_name = 85;
 constexpr int NID_undef = 0;
 constexpr int SSL_FILETYPE_PEM = 1;
 constexpr int SSL_ST_OK = 3;

@@ -2,11 +2,10 @@
 
 #include <vector>
 
-#include "net/CalyxFileMask.h"
+#include "net/CalyxHostNameCheck.h"
 #include "net/CalyxLIBEAY.h"
 #include "net/CalyxLibrary.h"
 #include "net/CalyxOpenSslHolders.h"
-#include "net/CalyxWinSock.h"
 
 namespace calyx {
 
@@ -84,79 +83,95 @@ std::string MethodText(const X509V3_EXT_METHOD* method, void* decoded)
     return std::string();
 }
 
+// An extension's value decoded by its own method, freed with it; no value
+// when the extension is unknown or its data does not decode.
+class TDecodedExtension {
+public:
+    explicit TDecodedExtension(X509_EXTENSION* ext)
+        : FMethod(libeay::X509V3_EXT_get(ext)), FData(libeay::X509_EXTENSION_get_data(ext))
+    {
+        if (!FMethod || !FData)
+            return;
+        const unsigned char* in = FData->data;
+        FItem = FMethod->it ? FMethod->it() : nullptr;
+        if (FItem)
+            FValue = libeay::ASN1_item_d2i(nullptr, &in, FData->length, FItem);
+        else if (FMethod->d2i)
+            FValue = FMethod->d2i(nullptr, &in, FData->length);
+    }
+    ~TDecodedExtension()
+    {
+        if (!FValue)
+            return;
+        if (FItem)
+            libeay::ASN1_item_free(static_cast<ASN1_VALUE*>(FValue), FItem);
+        else if (FMethod->ext_free)
+            FMethod->ext_free(FValue);
+    }
+    TDecodedExtension(const TDecodedExtension&) = delete;
+    TDecodedExtension& operator=(const TDecodedExtension&) = delete;
+
+    const X509V3_EXT_METHOD* Method() const noexcept { return FMethod; }
+    ASN1_OCTET_STRING* Data() const noexcept { return FData; }
+    void* Value() const noexcept { return FValue; }
+
+private:
+    const X509V3_EXT_METHOD* FMethod;
+    ASN1_OCTET_STRING* FData;
+    const ASN1_ITEM* FItem = nullptr;
+    void* FValue = nullptr;
+};
+
 std::string ExtensionValue(X509_EXTENSION* ext)
 {
-    ASN1_OCTET_STRING* data = libeay::X509_EXTENSION_get_data(ext);
-    const X509V3_EXT_METHOD* method = libeay::X509V3_EXT_get(ext);
-    if (!method || !data)
-        return Asn1StringToText(data);
-    const unsigned char* in = data->data;
-    const ASN1_ITEM* item = method->it ? method->it() : nullptr;
-    void* decoded = nullptr;
-    if (item)
-        decoded = libeay::ASN1_item_d2i(nullptr, &in, data->length, item);
-    else if (method->d2i)
-        decoded = method->d2i(nullptr, &in, data->length);
-    if (!decoded)
-        return Asn1StringToText(data);
-    struct TDecodedFree {
-        const X509V3_EXT_METHOD* Method;
-        const ASN1_ITEM* Item;
-        void* Value;
-        ~TDecodedFree()
-        {
-            if (Item)
-                libeay::ASN1_item_free(static_cast<ASN1_VALUE*>(Value), Item);
-            else if (Method->ext_free)
-                Method->ext_free(Value);
-        }
-    } release{method, item, decoded};
-    return MethodText(method, decoded);
+    const TDecodedExtension decoded(ext);
+    return decoded.Value() ? MethodText(decoded.Method(), decoded.Value()) : Asn1StringToText(decoded.Data());
 }
 
-std::vector<std::string> Lines(const std::string& text)
+std::string Asn1Bytes(const ASN1_STRING* text)
 {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
+    if (!text || !text->data || text->length <= 0)
+        return std::string();
+    return std::string(reinterpret_cast<const char*>(text->data), size_t(text->length));
+}
+
+// The DNS names and addresses of the subjectAltName extension at index, with
+// their raw bytes.
+void AddAltNames(X509* cert, int index, std::vector<TCertName>& names)
+{
+    X509_EXTENSION* ext = index >= 0 ? libeay::X509_get_ext(cert, index) : nullptr;
+    if (!ext)
+        return;
+    const TDecodedExtension decoded(ext);
+    if (!decoded.Value() || decoded.Method()->ext_nid != NID_subject_alt_name)
+        return;
+    const auto* list = static_cast<const _STACK*>(decoded.Value());
+    const int count = libeay::sk_num(list);
+    for (int i = 0; i < count; ++i) {
+        const auto* name = static_cast<const GENERAL_NAME*>(libeay::sk_value(list, i));
+        if (name && name->type == GEN_DNS)
+            names.push_back({TCertNameKind::DnsName, Asn1Bytes(name->d)});
+        else if (name && name->type == GEN_IPADD)
+            names.push_back({TCertNameKind::IpAddress, Asn1Bytes(name->d)});
     }
-    return lines;
 }
 
-bool IsAddressLiteral(const std::string& host)
+// The subject's common names as UTF-8, whatever string type holds them:
+// nothing on this road folds a character into a look-alike.
+void AddCommonNames(X509* cert, std::vector<TCertName>& names)
 {
-    return IsDottedIP(host) || host.find(':') != std::string::npos;
-}
-
-// "*." followed by at least two labels without wildcard characters.
-bool IsAcceptedWildcard(const std::string& name)
-{
-    if (name.size() < 2 || name.compare(0, 2, "*.") != 0)
-        return false;
-    const std::string rest = name.substr(2);
-    if (HasMaskWildcards(rest))
-        return false;
-    int labels = 0;
-    size_t start = 0;
-    for (;;) {
-        const size_t dot = rest.find('.', start);
-        const size_t end = dot == std::string::npos ? rest.size() : dot;
-        if (end == start)
-            return false;
-        ++labels;
-        if (dot == std::string::npos)
-            break;
-        start = dot + 1;
+    X509_NAME* subject = libeay::X509_get_subject_name(cert);
+    for (int i = libeay::X509_NAME_get_index_by_NID(subject, NID_commonName, -1); i >= 0;
+         i = libeay::X509_NAME_get_index_by_NID(subject, NID_commonName, i)) {
+        ASN1_STRING* data = libeay::X509_NAME_ENTRY_get_data(libeay::X509_NAME_get_entry(subject, i));
+        unsigned char* utf8 = nullptr;
+        const int length = data ? libeay::ASN1_STRING_to_UTF8(&utf8, data) : -1;
+        if (length >= 0 && utf8)
+            names.push_back(
+                {TCertNameKind::CommonName, std::string(reinterpret_cast<const char*>(utf8), size_t(length))});
+        if (utf8)
+            libeay::CRYPTO_free(utf8);
     }
-    return labels >= 2;
 }
 
 }  // namespace
@@ -170,15 +185,6 @@ std::string X509Sha1Hash(X509* cert)
     if (!libeay::X509_digest(cert, libeay::EVP_sha1(), digest, &length) || length != kSha1Length)
         return std::string();
     return std::string(reinterpret_cast<const char*>(digest), length);
-}
-
-bool CertNameMatchesHost(const std::string& name, const std::string& host)
-{
-    if (name.empty() || host.empty())
-        return false;
-    if (HasMaskWildcards(name) && (!IsAcceptedWildcard(name) || IsAddressLiteral(host)))
-        return false;
-    return MatchesMask(host, name);
 }
 
 TX509Base* CreateX509Base(rtl::TComponent* owner, X509* cert)
@@ -331,24 +337,10 @@ bool TX509Base::PostConnectionCheck(const std::string& host)
 {
     if (!FX509 || host.empty())
         return false;
-    for (const std::string& cn : Lines(SubjectCNList()))
-        if (CertNameMatchesHost(cn, host))
-            return true;
-    if (ExtensionByName("subjectAltName") < 0)
-        return false;
-    for (const std::string& line : Lines(GetSubjectAltName().Value)) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        const std::string name = lib::UpperCase(line.substr(0, eq));
-        const std::string value = line.substr(eq + 1);
-        // Addresses compare exactly; names may hold an accepted wildcard.
-        if (name.compare(0, 2, "IP") == 0 ? value == host
-                                          : name.compare(0, 3, "DNS") == 0 &&
-                                                CertNameMatchesHost(value, host))
-            return true;
-    }
-    return false;
+    std::vector<TCertName> names;
+    AddAltNames(FX509, ExtensionByName("subjectAltName"), names);
+    AddCommonNames(FX509, names);
+    return CertNamesCoverHost(names, host);
 }
 
 void TX509Base::ReadFromBio(BIO* bio, bool includePrivateKey, const std::string& password)

@@ -32,7 +32,9 @@ public:
     virtual void Clear();
     virtual void ReadFromBio(BIO* bio, bool includePrivateKey, const std::string& password);
     virtual void WriteToBio(BIO* bio, bool includePrivateKey, bool addRawText);
-    // True when a subject common name or a subjectAltName entry names host.
+    // True when the certificate names host: decided on the subjectAltName's
+    // raw entries and the subject's common names, never on their printed text
+    // (see CertNamesCoverHost).
     virtual bool PostConnectionCheck(const std::string& host);
 
     void AssignX509(X509* cert);
@@ -41,7 +43,8 @@ public:
     // The index of the first extension with this short name (any case), or -1.
     int ExtensionByName(const std::string& shortName);
     std::string SubjectOneLine();
-    // The subject's common names, one per line (CR LF between them).
+    // The subject's common names, one per line (CR LF between them), for
+    // display only.
     std::string SubjectCNList();
     std::string VerifyErrMsg();
 
@@ -95,12 +98,5 @@ private:
 
 // The 20-byte SHA-1 fingerprint of a certificate, empty when it fails.
 std::string X509Sha1Hash(X509* cert);
-
-// Whether a name taken from a certificate (common name or DNS entry) names
-// host. A name with wildcard characters counts only as "*." followed by at
-// least two literal labels ("*.example.com"), which covers every host name
-// below it; it never covers an IP address. Other names compare in full,
-// ignoring case.
-bool CertNameMatchesHost(const std::string& name, const std::string& host);
 
 }  // namespace calyx

@@ -51,6 +51,7 @@ set(CX_TEST_CERTS ${CMAKE_BINARY_DIR}/bin/ssl-test-certs)
 add_custom_command(OUTPUT ${CX_TEST_CERTS}/server.expect
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/make-ssl-test-certs.sh ${CX_TEST_CERTS}
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/make-ssl-test-certs.sh
+          ${CMAKE_CURRENT_SOURCE_DIR}/tests/make-name-test-certs.py
   COMMENT "Making the SSL test certificates")
 add_custom_target(gatecfg_ssl_test_certs DEPENDS ${CX_TEST_CERTS}/server.expect)
 

@@ -107,26 +107,63 @@ TEST_F(X509Test, PostConnectionCheckAcceptsOnlyNamesThatCoverTheHost)
         bool Accepted;
     };
     const TCase cases[] = {
-        {"server", "gate.example.com", true},   // common name
-        {"server", "GATE.example.com", true},
+        {"server", "gate.example.com", false},  // common name beside DNS names
+        {"server", "GATE.example.com", false},
         {"server", "localhost", true},           // DNS entry
         {"server", "127.0.0.1", true},           // IP entry, exactly
         {"server", "127.0.0.10", false},
         {"server", "127.0.0.", false},
         {"server", "shop.example.org", true},    // DNS *.example.org
-        {"server", "a.b.example.org", true},
+        {"server", "a.b.example.org", false},
         {"server", "example.org", false},
         {"server", "example.com", false},        // DNS *.com is refused
         {"server", "anything.com", false},
         {"server", "axb.example.net", false},    // DNS a*b.example.net is refused
         {"server", "", false},
         {"cn-wild", "gate.example.com", true},   // CN *.example.com
-        {"cn-wild", "a.b.example.com", true},
+        {"cn-wild", "a.b.example.com", false},
         {"cn-wild", "example.com", false},
         {"cn-star", "gate.example.com", false},  // CN *
         {"cn-star", "localhost", false},
         {"cn-two", "second.example.com", true},
         {"cn-two", "third.example.com", false},
+        {"names", "www.example.com", true},
+        {"names", "WWW.Example.COM", true},
+        {"names", "www.example.com.", true},     // trailing dot
+        {"names", "a.wild.example.com", true},   // one label, not two
+        {"names", "a.b.wild.example.com", false},
+        {"names", "wild.example.com", false},
+        {"names", "a.b.example.net", false},     // *.*.example.net is refused
+        {"names", "xn--bcher-kva.example", true},
+        {"names", "cn.example.com", false},      // CN ignored beside DNS names
+        {"names", "10.0.0.1", true},
+        {"names", "10.9.9.9", false},            // an address as a DNS name
+        {"names", "10.0.0.01", false},
+        {"names", "::ffff:10.0.0.1", false},
+        {"ip-only", "host.example.com", true},   // CN used without DNS names
+        {"ip-only", "10.1.2.3", true},
+        {"cn-ip", "192.168.7.7", false},         // an address as a CN
+        {"ip6", "2001:db8::5", true},            // 16-byte entries
+        {"ip6", "2001:0DB8:0:0:0:0:0:5", true},
+        {"ip6", "::1", true},
+        {"ip6", "0:0:0:0:0:0:0:1", true},
+        {"ip6", "::2", false},
+        {"ip6", "ip6.example", true},
+        // Names a printer would cut at a NUL or split at a line end, and
+        // look-alikes a code-page conversion would fold.
+        {"nul-dns", "www.bank.example", false},
+        {"nul-dns", "nul.example", true},
+        {"crlf-dns", "victim.example", false},
+        {"crlf-dns", "10.9.9.9", false},
+        {"crlf-dns", "mine.example", false},
+        {"crlf-dns", "crlf.example", true},
+        {"nul-cn", "www.bank.example", false},
+        {"crlf-cn", "victim.example", false},
+        {"crlf-cn", "mine.example", false},
+        {"utf8-cn", "www.bank.example", false},  // fullwidth letters
+        {"utf8-cn", "www.utf8.example", true},
+        {"bmp-cn", "www.bank.example", false},   // a Cyrillic a
+        {"bmp-cn", "www.bmp.example", true},
     };
     for (const TCase& c : cases) {
         TOwned<TX509Base> cert(Certificate(c.Cert));

@@ -3,6 +3,7 @@
 # openssl, and beside each certificate what `openssl x509` prints for it, in
 # the form the socket library writes it. Usage: make-ssl-test-certs.sh OUTDIR
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 out="$1"
 work="$out.tmp"
 rm -rf "$work"
@@ -42,6 +43,12 @@ basicConstraints = CA:FALSE
 extendedKeyUsage = clientAuth
 [plain]
 basicConstraints = CA:FALSE
+[names]
+basicConstraints = CA:FALSE
+subjectAltName = DNS:www.example.com, DNS:*.wild.example.com, DNS:*.*.example.net, DNS:xn--bcher-kva.example, DNS:10.9.9.9, IP:10.0.0.1
+[ip-only]
+basicConstraints = CA:FALSE
+subjectAltName = IP:10.1.2.3
 CNF
 : > index.txt
 echo 1000 > serial
@@ -100,6 +107,11 @@ sign client "/C=RU/O=Calyx Test/CN=Gate Client" client 0x5A3C02 client.key
 sign cn-wild "/CN=*.example.com" plain 0x5A3C03
 sign cn-star "/CN=*" plain 0x5A3C04
 sign cn-two "/CN=first.example.com/CN=second.example.com" plain 0x5A3C05
+sign names "/CN=cn.example.com" names 0x5A3C06
+sign ip-only "/CN=host.example.com" ip-only 0x5A3C07
+sign cn-ip "/CN=192.168.7.7" plain 0x5A3C08
+# Names that openssl req cannot write.
+python3 "$here/make-name-test-certs.py"
 # A certificate whose SHA-1 fingerprint holds a zero byte before its last.
 serial=0x5A3D00
 while :; do
