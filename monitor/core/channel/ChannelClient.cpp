@@ -8,8 +8,9 @@ void ConstructChannel(void* payload, ControlBlock* cb)
     auto* channel = static_cast<ChannelClient*>(payload);
     std::memset(static_cast<void*>(channel), 0, sizeof(*channel));  // an empty Str is a null pointer
     channel->cb = cb;
-    ClientMemberCreate(&channel->client, &channel->clientBuilt, cb);
-    MsgStreamMemberCreate(&channel->stream, &channel->streamBuilt, cb);
+    // A member that failed to build leaves its flag clear, which ChannelOpen reports.
+    (void)ClientMemberCreate(&channel->client, &channel->clientBuilt, cb);
+    (void)MsgStreamMemberCreate(&channel->stream, &channel->streamBuilt, cb);
 }
 
 void OnClientEvent(void* channel, BufferHandle* message)
@@ -43,14 +44,18 @@ NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* devic
     EventHubSubscribeAll(&client->hub, &onEvent);
     ClosureRelease(&onEvent);
     MsgStreamSetDownstream(&channel->stream, &client->stage);
-    StageSetNext(&client->stage, MsgStreamReceiveStage(&channel->stream));
+    NtStatus status = StageSetNext(&client->stage, MsgStreamReceiveStage(&channel->stream));
+    if (!StatusAccepted(status))
+        return status;
     MsgStreamSetReceiver(&channel->stream, receiver);
-    NtStatus status = BuildHello(&channel->hello, deviceFilter, dumpFlag);
+    status = BuildHello(&channel->hello, deviceFilter, dumpFlag);
     if (status != kStatusSuccess)
         return status;
-    ClientSetFlags(client, kClientKeepConnected);
-    ClientConnect(client, server, nullptr);
-    return kStatusSuccess;
+    status = ClientSetFlags(client, kClientKeepConnected);
+    if (!StatusAccepted(status))
+        return status;
+    status = ClientConnect(client, server, nullptr);
+    return StatusAccepted(status) ? kStatusSuccess : status;
 }
 
 void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)

@@ -49,8 +49,8 @@ static_assert(offsetof(ChannelClient, clientReceiveArea) ==
 // connects to the server for good (reconnecting after every loss). Records go
 // to `receiver`, which the channel copies; bind it with BindMember to the
 // monitor object so that records for an object being destroyed are dropped.
-// 0; 0xC000000D when the opening request would not fit in one frame, or
-// 0xC000009A: the channel then stays idle.
+// 0; kStatusInvalidParameter when the opening request would not fit in one frame, or
+// kStatusNoMemory: the channel then stays idle.
 NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* deviceFilter, uint32_t dumpFlag,
                      const AddressRecord* server, const Closure* receiver);
 // Subscriber of the client's hub (on the client's strand, inside the publication).

@@ -34,9 +34,9 @@ void MsgStreamSetDownstream(MsgStream* stream, StreamStage* downstream);
 // One frame whose payload is the given handles in order, list ending with a
 // null pointer; the payload bytes are not copied. Header and payload reach the
 // downstream as one unit, so frames of concurrent senders never interleave.
-// The posting status; 0xC000000D for a payload above 65535 bytes and
-// 0xC0000184 without downstream or for a handle whose object is gone (then
-// nothing is sent); 0xC000009A.
+// The posting status; kStatusInvalidParameter for a payload above 65535 bytes and
+// kStatusInvalidState without downstream or for a handle whose object is gone (then
+// nothing is sent); kStatusNoMemory.
 NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...);
 // The same from (pointer, uint32 length) pairs ending with a null pointer, copied into one buffer.
 NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t firstLength, ...);

@@ -107,7 +107,7 @@ void ClientDestroy(void* client);
 extern const TypeDescriptor kReconnectingClientType;
 
 // Each posts its work onto the client's strand and returns the posting status
-// (0 or 259 accepted, else the work does not run). Records are copied.
+// (0 or kStatusPending accepted, else the work does not run). Records are copied.
 NtStatus ClientSetParameters(ReconnectingClient* client, const ClientSettings* settings);
 NtStatus ClientSetFlags(ReconnectingClient* client, uint32_t flags);
 // A NULL remote closes and forgets both addresses; a NULL local stands for any local address.

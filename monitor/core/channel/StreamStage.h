@@ -41,7 +41,7 @@ void StageInit(void* stage, ControlBlock* cb);
 void StageDestroy(void* stage);
 extern const TypeDescriptor kStreamStageType;
 
-// A standalone stage with a copy of the consumer (none: every byte is taken). 0 or 0xC000009A.
+// A standalone stage with a copy of the consumer (none: every byte is taken). 0 or kStatusNoMemory.
 NtStatus StageCreate(StreamStage** out, const Closure* consumer);
 // A new stage placed after `stage` (held by it once the posted link has run), or null.
 StreamStage* StageCreateNext(StreamStage* stage, const Closure* consumer);
@@ -49,8 +49,8 @@ StreamStage* StageCreateNext(StreamStage* stage, const Closure* consumer);
 void StageSetConsumer(StreamStage* stage, const Closure* consumer);
 void StageSetFlowInput(StreamStage* stage, const Closure* input);
 
-// Posted onto the stage's executor; the posting status (0, 259, or a failure
-// after which the work does not run: 0xC0000184 when the executor is gone).
+// Posted onto the stage's executor; the posting status (0, kStatusPending, or a failure
+// after which the work does not run: kStatusInvalidState when the executor is gone).
 NtStatus StageSetNext(StreamStage* stage, StreamStage* next);
 NtStatus StageClearNext(StreamStage* stage);
 NtStatus StageWrite(StreamStage* stage, const BufferHandle* buffer);
@@ -72,6 +72,6 @@ void StageOnFlow(StreamStage* stage, BufferHandle* message);
 int StageFlushWait(StreamStage* stage, uint32_t milliseconds);
 // Write the caller's bytes without copying them (into the stage, or on to its
 // next stage) and wait until every piece has been consumed or dropped. Not to
-// be called on the stage's own executor. The posting status, or 0xC000009A.
+// be called on the stage's own executor. The posting status, or kStatusNoMemory.
 NtStatus StageWriteSync(StreamStage* stage, const void* data, uint32_t size);
 NtStatus StageForwardSync(StreamStage* stage, const void* data, uint32_t size);

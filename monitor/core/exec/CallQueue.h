@@ -6,10 +6,10 @@
 // process-wide block pool made on first use and torn down at shut-down; each
 // entry owns both of its handles.
 void CallQueueInit(ListHead* queue);
-// Appends copies of both handles (a null message becomes an empty handle). 0 or 0xC000009A.
+// Appends copies of both handles (a null message becomes an empty handle). 0 or kStatusNoMemory.
 NtStatus CallQueuePush(ListHead* queue, ClosureRoutine routine, const BufferHandle* bound,
                        const BufferHandle* message);
-// Moves the first entry's handles out to the caller; 0xC0000184 when empty.
+// Moves the first entry's handles out to the caller; kStatusInvalidState when empty.
 NtStatus CallQueuePop(ListHead* queue, ClosureRoutine* routine, BufferHandle* bound,
                       BufferHandle* message);
 // Runs and releases every entry in order; the number run.

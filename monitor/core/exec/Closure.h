@@ -5,7 +5,7 @@
 // closure calls the routine at once or hands it to the executor's post routine.
 typedef void (*ClosureRoutine)(BufferHandle* bound, BufferHandle* message);
 
-// Post routine of an executor: 0 when the routine ran inside the call, 259
+// Post routine of an executor: 0 when the routine ran inside the call, kStatusPending
 // when it was queued, or a failure status (the routine will not run).
 typedef NtStatus (*ExecutorPost)(void* record, ClosureRoutine routine, BufferHandle* bound,
                                  BufferHandle* message);

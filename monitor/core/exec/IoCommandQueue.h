@@ -21,7 +21,7 @@ void IoCommandQueueInit(IoCommandQueue* q, ControlBlock* cb);
 void IoCommandQueueDestroy(IoCommandQueue* q);  // drops queued calls unrun, closes the event
 extern const TypeDescriptor kIoCommandQueueType;
 
-// Post routine: 0 when run at once, 259 when queued, or the queue's failure.
+// Post routine: 0 when run at once, kStatusPending when queued, or the queue's failure.
 NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* bound,
                             BufferHandle* message);
 // Runs everything queued on the calling thread; the number run.

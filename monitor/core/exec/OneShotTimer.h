@@ -18,11 +18,11 @@ struct OneShotTimer {
 
 static_assert(sizeof(void*) == 4, "timers are laid out in 32-bit words");
 
-// Starts the timer thread with the first timer of the process. 0, 0xC000009A,
-// or 0xC0000184 outside FrameworkStartup..FrameworkShutdown.
+// Starts the timer thread with the first timer of the process. 0, kStatusNoMemory,
+// or kStatusInvalidState outside FrameworkStartup..FrameworkShutdown.
 NtStatus TimerCreate(OneShotTimer* timer);
 // Replaces closure and argument with copies of the given ones, then arms the
-// timer (relative, once). 0, 0xC000009A or 0xC0000184 (the timer thread is
+// timer (relative, once). 0, kStatusNoMemory or kStatusInvalidState (the timer thread is
 // gone); on failure the timer is left idle.
 NtStatus TimerSet(OneShotTimer* timer, int32_t milliseconds, const Closure* closure,
                   const BufferHandle* argument);

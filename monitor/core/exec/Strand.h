@@ -21,7 +21,7 @@ void StrandDestroy(Strand* s);  // deletes the lock; the queue is expected empty
 extern const TypeDescriptor kStrandType;
 
 // Post routine: runs here when idle (0 if the strand is idle afterwards, else
-// 259), else queues (259, or the queue's failure).
+// kStatusPending), else queues (kStatusPending, or the queue's failure).
 NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);
 // Releases one hold and runs what is queued; 1 when idle afterwards, 0 when still held.
 // The owner is held while queued calls run, so one of them may drop its last reference.

@@ -18,7 +18,7 @@ struct TimerRequest {
 };
 
 // Starts the thread once per framework start-up (later callers wait for the
-// first). 0, 0xC000009A or 0xC0000184.
+// first). 0, kStatusNoMemory or kStatusInvalidState.
 NtStatus TimerThreadEnsure();
 // Zeroed request, or none.
 TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delayMs);
@@ -26,7 +26,7 @@ TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delay
 // `underLock`, when given, runs with the thread's lock held, just before the
 // request is queued: the lock of every expiry, so that a timer's closure is
 // replaced and its request queued in one step for any expiry that looks.
-// 0, or 0xC0000184 when the thread is gone (the request is then the
+// 0, or kStatusInvalidState when the thread is gone (the request is then the
 // caller's, and `underLock` has not run).
 NtStatus TimerRequestPost(TimerRequest* request, void (*underLock)(void* context) = nullptr,
                           void* context = nullptr);

@@ -15,8 +15,8 @@ static_assert(sizeof(void*) == 4 && sizeof(ThreadBinding) == 12, "thread binding
 void BindToCurrentThread(void* binding, ControlBlock* cb);  // construct routine
 extern const TypeDescriptor kThreadBindingType;
 
-// Post routine: 259 when queued or run at once; 0xC0000184 once the dispatch
-// manager has stopped taking calls (or outside start-up), 0xC000009A.
+// Post routine: kStatusPending when queued or run at once; kStatusInvalidState once the dispatch
+// manager has stopped taking calls (or outside start-up), kStatusNoMemory.
 NtStatus PostToBoundThread(void* binding, ClosureRoutine routine, BufferHandle* bound,
                            BufferHandle* message);
 

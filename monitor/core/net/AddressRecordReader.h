@@ -4,7 +4,7 @@
 
 // Reads address records from bytes that nobody vouches for (the wire, a
 // caller's buffer): every field is checked before it is used. Failures are
-// 0xC0000141 (invalid address).
+// kStatusInvalidAddress (invalid address).
 
 // The bytes begin with one whole record: 8 <= total size <= available.
 NtStatus AddressRecordCheck(const void* bytes, uint32_t available);

@@ -62,7 +62,7 @@ inline const AddressRecord* ConnectMessageLocal(const StatusObjectRemoteLocalMes
 }
 
 // Builders: allocate the message, fill it, invoke the closure, release the
-// buffer, and return the invoke's result (0xC000009A when the buffer cannot be
+// buffer, and return the invoke's result (kStatusNoMemory when the buffer cannot be
 // had, and nothing is delivered). A closure that is absent or has no routine
 // receives nothing, and the builder returns 0 without allocating. The closure
 // stays the caller's. An object passed in gains the message's reference.

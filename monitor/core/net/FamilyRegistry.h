@@ -15,7 +15,7 @@ typedef NtStatus (*FamilyFactory)(const AddressRecord* record, const Closure* cl
 bool NetInit();
 
 // Inserts at the front, so a later registration of a family hides an earlier
-// one. 0, 0xC000009A when the entry cannot be had, or 0xC0000184 outside
+// one. 0, kStatusNoMemory when the entry cannot be had, or kStatusInvalidState outside
 // start-up and shut-down.
 NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory);
 // Runs NetInit first (ignoring its result); the latest factory of the family,

@@ -8,7 +8,7 @@
 // drops its completion. Objects (listeners, sockets, raw endpoints) are named by
 // their object reference, the address of their control-block word, as found
 // in the messages; a receiver that keeps one takes a reference of its own.
-// Dispatch failures (0xC0000002 unknown family, 0xC000000D a kind other than
+// Dispatch failures (kStatusNotImplemented unknown family, kStatusInvalidParameter a kind other than
 // stream or datagram) reach the closure like any other failure.
 
 // result: status-object-record (listener or 0, the caller's record), sent once

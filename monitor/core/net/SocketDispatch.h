@@ -2,6 +2,6 @@
 #include "net/FamilyRegistry.h"
 
 // The factory for a record's family and the record's kind (bits 8-15 of the
-// type word). 0, 0xC0000002 for a family without a factory, 0xC000000D for a
+// type word). 0, kStatusNotImplemented for a family without a factory, kStatusInvalidParameter for a
 // missing record or a kind other than stream or datagram.
 NtStatus SocketDispatch(const AddressRecord* record, FamilyFactory* factory, uint32_t* kind);

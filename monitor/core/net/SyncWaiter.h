@@ -15,7 +15,7 @@ public:
     const Closure* closure() const { return &closure_; }
     // Blocks until the message has come; it stays valid while the waiter lives.
     const BufferHandle& Wait();
-    // The message's leading status word (0xC000009A when none could be waited for).
+    // The message's leading status word (kStatusNoMemory when none could be waited for).
     NtStatus Status() const;
 
 private:

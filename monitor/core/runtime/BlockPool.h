@@ -17,7 +17,7 @@ struct BlockPool {
     uint32_t retired;      // destroyed with blocks out: chunks go as soon as they empty
 };
 
-// 0, or 0xC000000D when the payload size cannot be laid out.
+// 0, or kStatusInvalidParameter when the payload size cannot be laid out.
 uint32_t BlockPoolInit(BlockPool* pool, uint32_t payloadSize);
 // Releases every chunk whose blocks are all free. With blocks still handed out
 // their chunks, the pool record and its lock stay alive so that a later

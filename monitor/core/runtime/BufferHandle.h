@@ -46,7 +46,7 @@ int BufHandleAssign(BufferHandle* destination, const BufferHandle* source);
 // 1 when the handle is (now) strong; a failed try-lock leaves it unchanged and gives 0.
 int BufHandleMakeStrong(BufferHandle* h);
 
-// Allocations: 0 or 0xC000009A with an empty handle.
+// Allocations: 0 or kStatusNoMemory with an empty handle.
 NtStatus BufAlloc(BufferHandle* h, PayloadRoutine init, PayloadRoutine destroy, uint32_t n);
 NtStatus BufAllocCopy(BufferHandle* h, const void* source, uint32_t n);
 // Pieces as (pointer, uint32 length) pairs after the first, ending with a null pointer.

@@ -38,7 +38,7 @@ inline ControlBlock* ObjControlBlockOf(const void* object)
     return *static_cast<ControlBlock* const*>(object);
 }
 
-// New control block: strong = weak = 1, parent weakly referenced. 0 or 0xC000009A.
+// New control block: strong = weak = 1, parent weakly referenced. 0 or kStatusNoMemory.
 NtStatus ObjCreate(ControlBlock** out, void* payload, PayloadRoutine destroy, PayloadRoutine free,
                    ControlBlock* parent);
 void ObjAddRef(ControlBlock* cb);      // strong + 1; the caller already holds a strong reference
@@ -54,7 +54,7 @@ NtStatus ObjCreateWithPayload(void** out, PayloadConstruct construct, PayloadRou
                               uint32_t size);
 NtStatus ObjCreateFromDescriptor(void** out, const TypeDescriptor& type);
 // Control block over memory the caller owns (a member of a larger object whose
-// control block is the parent). 0 or 0xC000009A.
+// control block is the parent). 0 or kStatusNoMemory.
 NtStatus ObjAttachPayload(void* payload, PayloadConstruct attach, PayloadRoutine destroy,
                           ControlBlock* parent);
 

@@ -7,5 +7,5 @@
 void ErrorMapInit();
 void ErrorMapDestroy();
 
-// 0 gives 0; a listed error its status; every other value (negative ones too) 0xC0000001.
+// 0 gives 0; a listed error its status; every other value (negative ones too) kStatusUnsuccessful.
 NtStatus MapErrorToStatus(int32_t error);

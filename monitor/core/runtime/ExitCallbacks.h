@@ -5,7 +5,7 @@
 // their tear-down at framework shut-down. Entries run last registered first.
 typedef void (*ExitRoutine)();
 
-// 0, 0xC000009A, or 0xC0000184 outside FrameworkStartup..FrameworkShutdown.
+// 0, kStatusNoMemory, or kStatusInvalidState outside FrameworkStartup..FrameworkShutdown.
 NtStatus AtExitRegister(ExitRoutine routine);
 
 // Used by the framework's start-up and shut-down.

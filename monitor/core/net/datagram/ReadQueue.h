@@ -17,7 +17,7 @@ static_assert(sizeof(void*) == 4, "read queues are laid out in 32-bit words");
 
 void ReadQueueInit(ReadQueue* q);
 // Served at once from queued data (0, bytes copied), else queued; without
-// memory to queue it the read completes with 0xC000009A.
+// memory to queue it the read completes with kStatusNoMemory.
 void ReadQueueRead(ReadQueue* q, const BufferHandle* buffer, const Closure* closure);
 // Serves the queued reads in order; what they leave is kept (a copy of the handle).
 void ReadQueueDeliver(ReadQueue* q, const BufferHandle* data);
@@ -26,5 +26,5 @@ bool ReadQueuePop(ReadQueue* q, BufferHandle* buffer, Closure* closure);
 // Completes every queued read with (status, 0).
 void ReadQueueCancel(ReadQueue* q, NtStatus status);
 void ReadQueueDiscardData(ReadQueue* q);
-// Queued reads complete with 0xC0000120; the data is released.
+// Queued reads complete with kStatusCancelled; the data is released.
 void ReadQueueDestroy(ReadQueue* q);

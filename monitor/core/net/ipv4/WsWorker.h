@@ -31,14 +31,14 @@ public:
     ~WsWorker();
 };
 
-// Run on the calling thread: 0, the mapped WinSock error, or 0xC0000184 for a
+// Run on the calling thread: 0, the mapped WinSock error, or kStatusInvalidState for a
 // second listen on the endpoint. The accept closure receives one object-record
 // message per accepted connection.
 NtStatus WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
 
 // Commands carried to the I/O thread; each completes its closure exactly once
 // (when it cannot be carried, at once on the calling thread). A connect or
-// disconnect while another is pending completes at once with 0xC0000184.
+// disconnect while another is pending completes at once with kStatusInvalidState.
 void WsPostClose(WsWorker* worker, const Closure* closure);                                  // status
 void WsPostConnect(WsWorker* worker, const AddressRecord* remote, const Closure* closure);   // status
 void WsPostDisconnect(WsWorker* worker, const Closure* closure);                             // status

@@ -68,7 +68,7 @@ void* PipeProviderAdopt(HANDLE pipe)
 
 namespace {
 
-// The name and the security descriptor of a record, checked: 0, 0xC0000141 or 0xC000009A.
+// The name and the security descriptor of a record, checked: 0, kStatusInvalidAddress or kStatusNoMemory.
 NtStatus ReadEndpoint(const AddressRecord* record, Str* name, void** extra)
 {
     PipeRecordView view;

@@ -20,7 +20,7 @@ public:
     void Disconnect(uint32_t option, const Closure* closure) override;
     void Write(const BufferHandle* buffer, const Closure* closure) override;
     void Read(const BufferHandle* buffer, const Closure* closure) override;
-    // Not offered by pipes: 0xC0000002 at once, on the calling thread.
+    // Not offered by pipes: kStatusNotImplemented at once, on the calling thread.
     void SendTo(const BufferHandle* buffer, const AddressRecord* destination,
                 const Closure* closure) override;
     void ReceiveFrom(const BufferHandle* buffer, const Closure* closure) override;

@@ -348,7 +348,7 @@ DWORD WINAPI PipeIoThreadProc(void* argument)
 }
 
 // Builds the command and hands it to the I/O thread; once the endpoint is
-// closed it completes at once with 0xC0000184 instead, so nobody waits for
+// closed it completes at once with kStatusInvalidState instead, so nobody waits for
 // a command that would never run.
 void Post(PipeWorker* w, PipeCommand fields)
 {
