@@ -50,11 +50,13 @@ MonitorSettings Defaults()
 
 // The settings key below a scratch root, for writing values by hand.
 struct SettingsKey {
-    explicit SettingsKey(const ScratchKey& root) { CreateRegistryKey(key, root.Get(), kSettingsKeyPath, KEY_ALL_ACCESS); }
+    explicit SettingsKey(const ScratchKey& root)
+    {
+        CreateRegistryKey(key, root.Get(), kSettingsKeyPath, KEY_ALL_ACCESS);
+    }
     void Set(const char* name, DWORD type, const void* data, size_t size)
     {
-        ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data),
-                                 static_cast<DWORD>(size)),
+        ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
                   ERROR_SUCCESS)
             << name;
     }
@@ -167,8 +169,7 @@ TEST(MonitorSettings, SaveThenLoadGivesBackEveryField)
     for (const Stored& s : stored) {
         DWORD type = 0;
         DWORD size = 0;
-        EXPECT_EQ(RegQueryValueExA(key.get(), s.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS)
-            << s.name;
+        EXPECT_EQ(RegQueryValueExA(key.get(), s.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << s.name;
         EXPECT_EQ(type, s.type) << s.name;
         EXPECT_EQ(size, s.size) << s.name;
     }
