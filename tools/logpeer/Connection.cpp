@@ -24,7 +24,7 @@ bool WaitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, DW
 Connection::Connection(int id, Transport transport, std::unique_ptr<Stream> stream, size_t maxQueuedBytes,
                        EventSink sink)
     : id_(id), transport_(transport), name_(std::string(TransportName(transport)) + "#" + std::to_string(id)),
-      maxQueued_(maxQueuedBytes), sink_(std::move(sink)), stream_(std::move(stream)), wake_(MakeEvent())
+      maxQueued_(maxQueuedBytes), sink_(std::move(sink)), stream_(std::move(stream)), wake_(win32::MakeEvent())
 {
     thread_ = std::thread([this] { Run(); });
 }
@@ -219,7 +219,7 @@ void Connection::OnBytes(const uint8_t* data, size_t size)
 void Connection::Run()
 {
     Emit("connected");
-    UniqueHandle readEvent = MakeEvent(), writeEvent = MakeEvent();
+    win32::UniqueHandle readEvent = win32::MakeEvent(), writeEvent = win32::MakeEvent();
     OVERLAPPED readOv{}, writeOv{};
     readOv.hEvent = readEvent.get();
     writeOv.hEvent = writeEvent.get();

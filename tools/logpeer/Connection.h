@@ -76,7 +76,7 @@ private:
     const size_t maxQueued_;
     EventSink sink_;
     std::unique_ptr<Stream> stream_;  // used only on the thread
-    UniqueHandle wake_;
+    win32::UniqueHandle wake_;
 
     mutable std::mutex lock_;
     std::condition_variable changed_;

@@ -48,7 +48,7 @@ void LogPeer::StartListening()
     std::vector<std::string> failures;
     if (options_.pipe) {
         pipe_ = std::make_unique<PipeListener>(
-            pipePath_, [this](UniqueHandle h) { Add(Transport::Pipe, MakePipeStream(std::move(h))); });
+            pipePath_, [this](win32::UniqueHandle h) { Add(Transport::Pipe, MakePipeStream(std::move(h))); });
         DWORD error = 0;
         if (!pipe_->Start(error)) {
             pipe_.reset();
@@ -57,7 +57,7 @@ void LogPeer::StartListening()
     }
     if (options_.tcp) {
         tcp_ = std::make_unique<TcpListener>(
-            [this](UniqueSocket s) { Add(Transport::Tcp, MakeSocketStream(std::move(s))); });
+            [this](win32::UniqueSocket s) { Add(Transport::Tcp, MakeSocketStream(std::move(s))); });
         int error = 0;
         // Coming up again on the port it had: connections closed meanwhile may still hold it.
         uint16_t port = boundPort_ ? boundPort_ : options_.tcpPort;

@@ -11,8 +11,8 @@ constexpr DWORD kPipeBuffer = 4096;
 
 // A server instance with its connect in flight.
 struct WaitingInstance {
-    UniqueHandle pipe;
-    UniqueHandle event = MakeEvent();
+    win32::UniqueHandle pipe;
+    win32::UniqueHandle event = win32::MakeEvent();
     OVERLAPPED ov{};
     bool pending = false;
 
@@ -21,7 +21,7 @@ struct WaitingInstance {
     // Ends the wait; returns the pipe when a client connected meanwhile. Under Wine the system
     // still writes the OVERLAPPED after the handle is closed with a connect pending: cancel and
     // wait for the end before letting go.
-    UniqueHandle Withdraw()
+    win32::UniqueHandle Withdraw()
     {
         bool connected = false;
         if (pending) {
@@ -31,9 +31,9 @@ struct WaitingInstance {
             pending = false;
         }
         if (connected)
-            return UniqueHandle(pipe.release());
+            return win32::UniqueHandle(pipe.release());
         pipe.reset();
-        return UniqueHandle();
+        return win32::UniqueHandle();
     }
 };
 
@@ -49,7 +49,7 @@ bool Arm(const std::string& path, WaitingInstance& w, bool& connected, DWORD& er
 {
     connected = false;
     w.pipe.reset(CreateInstance(path));
-    if (!w.pipe.valid()) {
+    if (!w.pipe) {
         error = GetLastError();
         return false;
     }
@@ -85,9 +85,9 @@ bool PipeListener::Start(DWORD& error)
 {
     if (thread_.joinable())
         return true;
-    stop_ = MakeEvent();
+    stop_ = win32::MakeEvent();
     command_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    ready_ = MakeEvent();
+    ready_ = win32::MakeEvent();
     done_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     startError_ = 0;
     thread_ = std::thread([this] { Run(); });
@@ -120,18 +120,18 @@ void PipeListener::SetBusy(bool busy)
 void PipeListener::Run()
 {
     std::vector<WaitingInstance> spares(kSpareInstances);
-    UniqueHandle plugServer, plugClient;
+    win32::UniqueHandle plugServer, plugClient;
     bool busyNow = false;
 
     // Arms every idle spare; hands on those a client reached at once. False with `error` on failure.
     auto armAll = [&](DWORD& error) {
         for (auto& w : spares) {
-            while (!w.pipe.valid()) {
+            while (!w.pipe) {
                 bool connected;
                 if (!Arm(path_, w, connected, error))
                     return false;
                 if (connected)
-                    onAccept_(UniqueHandle(w.pipe.release()));
+                    onAccept_(win32::UniqueHandle(w.pipe.release()));
             }
         }
         return true;
@@ -163,7 +163,7 @@ void PipeListener::Run()
             bool ok = GetOverlappedResult(w.pipe.get(), &w.ov, &bytes, FALSE) != 0;
             w.pending = false;
             if (ok) {
-                onAccept_(UniqueHandle(w.pipe.release()));
+                onAccept_(win32::UniqueHandle(w.pipe.release()));
             } else {
                 w.pipe.reset();  // a failed connect is no connection: re-arm the slot
             }
@@ -174,8 +174,8 @@ void PipeListener::Run()
             if (busyNow) {
                 plugServer.reset(CreateInstance(path_));
                 for (auto& w : spares) {
-                    UniqueHandle late = w.Withdraw();
-                    if (late.valid())
+                    win32::UniqueHandle late = w.Withdraw();
+                    if (late)
                         onAccept_(std::move(late));
                 }
                 plugClient.reset(
@@ -191,8 +191,8 @@ void PipeListener::Run()
             SetEvent(done_.get());
     }
     for (auto& w : spares) {
-        UniqueHandle late = w.Withdraw();
-        if (late.valid())
+        win32::UniqueHandle late = w.Withdraw();
+        if (late)
             onAccept_(std::move(late));
     }
 }

@@ -6,13 +6,13 @@
 #include <string>
 #include <thread>
 
-#include "Win32Handle.h"
+#include "win32/Handles.h"
 
 namespace logpeer {
 
 class PipeListener {
 public:
-    using AcceptFn = std::function<void(UniqueHandle pipe)>;
+    using AcceptFn = std::function<void(win32::UniqueHandle pipe)>;
     PipeListener(std::string path, AcceptFn onAccept);
     ~PipeListener();  // Stop()
     PipeListener(const PipeListener&) = delete;
@@ -31,7 +31,7 @@ private:
 
     const std::string path_;
     AcceptFn onAccept_;
-    UniqueHandle stop_, command_, ready_, done_;
+    win32::UniqueHandle stop_, command_, ready_, done_;
     volatile LONG busy_ = 0;
     DWORD startError_ = 0;
     std::thread thread_;

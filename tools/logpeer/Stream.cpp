@@ -6,7 +6,7 @@ namespace {
 
 class PipeStream : public Stream {
 public:
-    explicit PipeStream(UniqueHandle pipe) : pipe_(std::move(pipe)) {}
+    explicit PipeStream(win32::UniqueHandle pipe) : pipe_(std::move(pipe)) {}
 
     bool BeginRead(void* data, DWORD size, OVERLAPPED* ov, DWORD& error) override
     {
@@ -39,12 +39,12 @@ private:
         error = GetLastError();
         return error == ERROR_IO_PENDING;
     }
-    UniqueHandle pipe_;
+    win32::UniqueHandle pipe_;
 };
 
 class SocketStream : public Stream {
 public:
-    explicit SocketStream(UniqueSocket socket) : socket_(std::move(socket)) {}
+    explicit SocketStream(win32::UniqueSocket socket) : socket_(std::move(socket)) {}
 
     bool BeginRead(void* data, DWORD size, OVERLAPPED* ov, DWORD& error) override
     {
@@ -73,7 +73,7 @@ public:
     void Cancel() override { CancelIo(reinterpret_cast<HANDLE>(socket_.get())); }
     void Close() override
     {
-        if (socket_.valid())
+        if (socket_)
             shutdown(socket_.get(), SD_SEND);
         socket_.reset();
     }
@@ -84,13 +84,16 @@ private:
         error = static_cast<DWORD>(WSAGetLastError());
         return error == WSA_IO_PENDING;
     }
-    UniqueSocket socket_;
+    win32::UniqueSocket socket_;
 };
 
 }  // namespace
 
-std::unique_ptr<Stream> MakePipeStream(UniqueHandle pipe) { return std::make_unique<PipeStream>(std::move(pipe)); }
-std::unique_ptr<Stream> MakeSocketStream(UniqueSocket socket)
+std::unique_ptr<Stream> MakePipeStream(win32::UniqueHandle pipe)
+{
+    return std::make_unique<PipeStream>(std::move(pipe));
+}
+std::unique_ptr<Stream> MakeSocketStream(win32::UniqueSocket socket)
 {
     return std::make_unique<SocketStream>(std::move(socket));
 }

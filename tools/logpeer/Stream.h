@@ -4,7 +4,8 @@
 
 #include <memory>
 
-#include "Win32Handle.h"
+#include "win32/Handles.h"
+#include "win32/UniqueSocket.h"
 
 namespace logpeer {
 
@@ -21,7 +22,7 @@ public:
     virtual void Close() = 0;
 };
 
-std::unique_ptr<Stream> MakePipeStream(UniqueHandle pipe);
-std::unique_ptr<Stream> MakeSocketStream(UniqueSocket socket);
+std::unique_ptr<Stream> MakePipeStream(win32::UniqueHandle pipe);
+std::unique_ptr<Stream> MakeSocketStream(win32::UniqueSocket socket);
 
 }  // namespace logpeer

@@ -8,12 +8,12 @@ bool TcpListener::Start(uint16_t port, bool reuse, int& error)
 {
     if (thread_.joinable())
         return true;
-    UniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    win32::UniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     auto fail = [&] {
         error = WSAGetLastError();
         return false;
     };
-    if (!s.valid())
+    if (!s)
         return fail();
     if (reuse) {
         BOOL on = TRUE;
@@ -31,8 +31,8 @@ bool TcpListener::Start(uint16_t port, bool reuse, int& error)
     if (getsockname(s.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         return fail();
     port_ = ntohs(addr.sin_port);
-    stop_ = MakeEvent();
-    accept_ = MakeEvent();
+    stop_ = win32::MakeEvent();
+    accept_ = win32::MakeEvent();
     if (WSAEventSelect(s.get(), accept_.get(), FD_ACCEPT) != 0)
         return fail();
     socket_ = std::move(s);
@@ -56,8 +56,8 @@ void TcpListener::Run()
         WSANETWORKEVENTS events;
         WSAEnumNetworkEvents(socket_.get(), accept_.get(), &events);
         for (;;) {
-            UniqueSocket s(accept(socket_.get(), nullptr, nullptr));
-            if (!s.valid())
+            win32::UniqueSocket s(accept(socket_.get(), nullptr, nullptr));
+            if (!s)
                 break;  // WSAEWOULDBLOCK: none left
             // The accepted socket inherits the event selection: drop it and go back to blocking mode.
             WSAEventSelect(s.get(), nullptr, 0);

@@ -4,13 +4,14 @@
 #include <functional>
 #include <thread>
 
-#include "Win32Handle.h"
+#include "win32/Handles.h"
+#include "win32/UniqueSocket.h"
 
 namespace logpeer {
 
 class TcpListener {
 public:
-    using AcceptFn = std::function<void(UniqueSocket socket)>;
+    using AcceptFn = std::function<void(win32::UniqueSocket socket)>;
     explicit TcpListener(AcceptFn onAccept) : onAccept_(std::move(onAccept)) {}
     ~TcpListener();  // Stop()
     TcpListener(const TcpListener&) = delete;
@@ -26,8 +27,8 @@ private:
     void Run();
 
     AcceptFn onAccept_;
-    UniqueSocket socket_;
-    UniqueHandle stop_, accept_;
+    win32::UniqueSocket socket_;
+    win32::UniqueHandle stop_, accept_;
     uint16_t port_ = 0;
     std::thread thread_;
 };

@@ -136,37 +136,37 @@ void LoadSettingsDefaults(MonitorSettings& settings)
 bool LoadSettings(MonitorSettings& settings, HKEY root)
 {
     settings.Autorun = AutorunIsSet(root) ? 1 : 0;
-    RegistryKey key;
-    if (!key.Open(root, kSettingsKeyPath, KEY_QUERY_VALUE))
+    win32::UniqueRegKey key;
+    if (!OpenRegistryKey(key, root, kSettingsKeyPath, KEY_QUERY_VALUE))
         return false;
     for (const DwordValue& value : kDwordValues)
-        ReadDword(key.Get(), value.name, settings.*value.field);
+        ReadDword(key.get(), value.name, settings.*value.field);
     for (const StringValue& value : kStringValues)
-        ReadString(key.Get(), value.name, settings.*value.field);
+        ReadString(key.get(), value.name, settings.*value.field);
     for (SeverityEntry MonitorSettings::*member : kEntries) {
         SeverityEntry& entry = settings.*member;
-        ReadCharFormat(key.Get(), FormatValueName(entry).c_str(), entry.CharFormat);
-        ReadDword(key.Get(), LogValueName(entry).c_str(), entry.Log);
+        ReadCharFormat(key.get(), FormatValueName(entry).c_str(), entry.CharFormat);
+        ReadDword(key.get(), LogValueName(entry).c_str(), entry.Log);
     }
     return true;
 }
 
 bool SaveSettings(const MonitorSettings& settings, HKEY root)
 {
-    RegistryKey key;
-    if (!key.Create(root, kSettingsKeyPath, KEY_SET_VALUE))
+    win32::UniqueRegKey key;
+    if (!CreateRegistryKey(key, root, kSettingsKeyPath, KEY_SET_VALUE))
         return false;
     for (const StringValue& value : kStringValues) {
         const std::string& text = settings.*value.field;
-        WriteValue(key.Get(), value.name, REG_SZ, text.c_str(), text.size() + 1);
+        WriteValue(key.get(), value.name, REG_SZ, text.c_str(), text.size() + 1);
     }
     for (const DwordValue& value : kDwordValues)
-        WriteValue(key.Get(), value.name, REG_DWORD, &(settings.*value.field), sizeof(uint32_t));
+        WriteValue(key.get(), value.name, REG_DWORD, &(settings.*value.field), sizeof(uint32_t));
     for (SeverityEntry MonitorSettings::*member : kEntries) {
         const SeverityEntry& entry = settings.*member;
-        WriteValue(key.Get(), FormatValueName(entry).c_str(), REG_BINARY, &entry.CharFormat,
+        WriteValue(key.get(), FormatValueName(entry).c_str(), REG_BINARY, &entry.CharFormat,
                    sizeof entry.CharFormat);
-        WriteValue(key.Get(), LogValueName(entry).c_str(), REG_DWORD, &entry.Log, sizeof entry.Log);
+        WriteValue(key.get(), LogValueName(entry).c_str(), REG_DWORD, &entry.Log, sizeof entry.Log);
     }
     SetAutorun(settings.Autorun != 0, root);
     return true;

@@ -48,11 +48,11 @@ bool TestClient::ReadsEnd(DWORD timeoutMs)
     return ReadSome(&b, 1, timeoutMs) == 0 && !timedOut_;
 }
 
-PipeClient::PipeClient(const std::string& path) : event_(logpeer::MakeEvent())
+PipeClient::PipeClient(const std::string& path) : event_(win32::MakeEvent())
 {
     pipe_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                             nullptr));
-    if (!pipe_.valid()) {
+    if (!pipe_) {
         openError_ = GetLastError();
         pipe_.reset();
     }

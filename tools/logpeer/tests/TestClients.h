@@ -5,7 +5,8 @@
 #include <string>
 
 #include "Bytes.h"
-#include "Win32Handle.h"
+#include "win32/Handles.h"
+#include "win32/UniqueSocket.h"
 
 namespace logpeer_test {
 
@@ -32,27 +33,27 @@ protected:
 class PipeClient : public TestClient {
 public:
     explicit PipeClient(const std::string& path);
-    bool ok() const { return pipe_.valid(); }
+    bool ok() const { return static_cast<bool>(pipe_); }
     DWORD openError() const { return openError_; }
     bool Write(const Bytes& bytes) override;
     size_t ReadSome(uint8_t* data, size_t size, DWORD timeoutMs) override;
 
 private:
-    logpeer::UniqueHandle pipe_;
-    logpeer::UniqueHandle event_;
+    win32::UniqueHandle pipe_;
+    win32::UniqueHandle event_;
     DWORD openError_ = 0;
 };
 
 class TcpClient : public TestClient {
 public:
     explicit TcpClient(uint16_t port);
-    bool ok() const { return socket_.valid(); }
+    bool ok() const { return static_cast<bool>(socket_); }
     int connectError() const { return connectError_; }
     bool Write(const Bytes& bytes) override;
     size_t ReadSome(uint8_t* data, size_t size, DWORD timeoutMs) override;
 
 private:
-    logpeer::UniqueSocket socket_;
+    win32::UniqueSocket socket_;
     int connectError_ = 0;
 };
 

@@ -21,7 +21,7 @@ public:
         CreatePipe(&read, &write, &sa, 0);
         SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
         out_.reset(read);
-        UniqueHandle childOut(write);
+        win32::UniqueHandle childOut(write);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -37,10 +37,10 @@ public:
     }
     ~PeerProcess()
     {
-        if (process_.valid() && WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0)
+        if (process_ && WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0)
             TerminateProcess(process_.get(), 3);
     }
-    bool started() const { return process_.valid(); }
+    bool started() const { return static_cast<bool>(process_); }
 
     // Lines until one contains `text`; false when the output ends first.
     bool WaitLine(const std::string& text)
@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    UniqueHandle process_, out_;
+    win32::UniqueHandle process_, out_;
     std::string buffered_;
     std::vector<std::string> lines_;
 };

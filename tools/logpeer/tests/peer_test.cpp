@@ -284,7 +284,7 @@ TEST_F(PeerTest, AMonitorThatStopsReadingHoldsUpNoOther)
     auto [stalled, stalledConn] = Subscribe(Transport::Pipe, 1, nullptr);
     auto [reader, readerConn] = Subscribe(Transport::Tcp, 1, nullptr);
     // A publisher that waited for the stalled monitor would hang here: end that monitor instead.
-    UniqueHandle done = MakeEvent();
+    win32::UniqueHandle done = win32::MakeEvent();
     std::thread watchdog([&, c = stalledConn] {
         if (WaitForSingleObject(done.get(), 30000) != WAIT_OBJECT_0)
             c->Abort();
@@ -322,7 +322,7 @@ TEST_F(PeerTest, ATakenTcpPortLeavesThePipeServed)
     // WinSock of our own: the last WSACleanup, as the peer's when it goes, would close the holder.
     WinsockUse winsock;
     ASSERT_TRUE(winsock.up);
-    UniqueSocket holder(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    win32::UniqueSocket holder(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -429,7 +429,7 @@ TEST_F(PeerTest, DemoStoryHoldsWholePayloadLayoutsAndDataOnlyForDumpConnections)
 {
     auto [plain, plainConn] = Subscribe(Transport::Pipe, 0, nullptr);
     auto [dump, dumpConn] = Subscribe(Transport::Tcp, 1, "COM2");
-    UniqueHandle stop = MakeEvent();
+    win32::UniqueHandle stop = win32::MakeEvent();
     RunDemo(*peer_, 1, 0, stop.get());
     plainConn->Close();
     dumpConn->Close();

@@ -207,11 +207,11 @@ TEST(QuelProgram, TheStopCommandEndsItWithoutAQuestion)
 
 std::string RunValue(HKEY root)
 {
-    RegistryKey key;
+    win32::UniqueRegKey key;
     char data[512] = {};
     DWORD size = sizeof data - 1, type = 0;
-    if (!key.Open(root, kRunKeyPath, KEY_READ) ||
-        RegQueryValueExA(key.Get(), kAutorunValueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+    if (!OpenRegistryKey(key, root, kRunKeyPath, KEY_READ) ||
+        RegQueryValueExA(key.get(), kAutorunValueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
             ERROR_SUCCESS)
         return "(none)";
     return data;

@@ -20,13 +20,13 @@ using services_test::UniqueName;
 // The Run value under the root, or "<none>".
 std::string RunValue(HKEY root)
 {
-    RegistryKey run;
-    if (!run.Open(root, kRunKeyPath, KEY_QUERY_VALUE))
+    win32::UniqueRegKey run;
+    if (!OpenRegistryKey(run, root, kRunKeyPath, KEY_QUERY_VALUE))
         return "<none>";
     char data[1024] = {};
     DWORD size = sizeof data - 1;
     DWORD type = 0;
-    if (RegQueryValueExA(run.Get(), kAutorunValueName, nullptr, &type,
+    if (RegQueryValueExA(run.get(), kAutorunValueName, nullptr, &type,
                          reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
         return "<none>";
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
@@ -71,10 +71,10 @@ TEST(Autorun, OnAndOffInBothRoots)
 TEST(Autorun, LoadSeesARunValueOfAnyType)
 {
     ScratchKey root(HKEY_CURRENT_USER);
-    RegistryKey run;
-    ASSERT_TRUE(run.Create(root.Get(), kRunKeyPath, KEY_SET_VALUE));
+    win32::UniqueRegKey run;
+    ASSERT_TRUE(CreateRegistryKey(run, root.Get(), kRunKeyPath, KEY_SET_VALUE));
     const DWORD value = 0;
-    ASSERT_EQ(RegSetValueExA(run.Get(), kAutorunValueName, 0, REG_DWORD,
+    ASSERT_EQ(RegSetValueExA(run.get(), kAutorunValueName, 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&value), sizeof value),
               ERROR_SUCCESS);
     MonitorSettings settings;

@@ -50,15 +50,17 @@ MonitorSettings Defaults()
 
 // The settings key below a scratch root, for writing values by hand.
 struct SettingsKey {
-    explicit SettingsKey(const ScratchKey& root) { key.Create(root.Get(), kSettingsKeyPath, KEY_ALL_ACCESS); }
+    explicit SettingsKey(const ScratchKey& root)
+    {
+        CreateRegistryKey(key, root.Get(), kSettingsKeyPath, KEY_ALL_ACCESS);
+    }
     void Set(const char* name, DWORD type, const void* data, size_t size)
     {
-        ASSERT_EQ(RegSetValueExA(key.Get(), name, 0, type, static_cast<const BYTE*>(data),
-                                 static_cast<DWORD>(size)),
+        ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
                   ERROR_SUCCESS)
             << name;
     }
-    RegistryKey key;
+    win32::UniqueRegKey key;
 };
 
 TEST(MonitorSettings, Defaults)
@@ -148,8 +150,8 @@ TEST(MonitorSettings, SaveThenLoadGivesBackEveryField)
     ExpectSameSettings(loaded, saved);
 
     // The stored types and sizes, which an older or newer program reads too.
-    RegistryKey key;
-    ASSERT_TRUE(key.Open(root.Get(), kSettingsKeyPath, KEY_QUERY_VALUE));
+    win32::UniqueRegKey key;
+    ASSERT_TRUE(OpenRegistryKey(key, root.Get(), kSettingsKeyPath, KEY_QUERY_VALUE));
     struct Stored {
         const char* name;
         DWORD type, size;
@@ -167,8 +169,7 @@ TEST(MonitorSettings, SaveThenLoadGivesBackEveryField)
     for (const Stored& s : stored) {
         DWORD type = 0;
         DWORD size = 0;
-        EXPECT_EQ(RegQueryValueExA(key.Get(), s.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS)
-            << s.name;
+        EXPECT_EQ(RegQueryValueExA(key.get(), s.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << s.name;
         EXPECT_EQ(type, s.type) << s.name;
         EXPECT_EQ(size, s.size) << s.name;
     }

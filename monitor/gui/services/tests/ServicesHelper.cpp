@@ -63,10 +63,10 @@ int Create(const char* name, const char* size)
 
 int Autorun(const char* keyPath)
 {
-    RegistryKey root;
-    if (!root.Open(HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS))
+    win32::UniqueRegKey root;
+    if (!OpenRegistryKey(root, HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS))
         return kOpenFailed;
-    return SetAutorun(true, root.Get()) ? 0 : 1;
+    return SetAutorun(true, root.get()) ? 0 : 1;
 }
 
 }  // namespace
