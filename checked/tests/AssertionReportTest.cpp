@@ -6,15 +6,13 @@
 #include <windows.h>
 
 #include <cctype>
-#include <memory>
 #include <string>
+
+#include "win32/Handles.h"
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
+using win32::UniqueHandle;
 
 struct Outcome {
     bool started = false;
@@ -33,8 +31,8 @@ Outcome RunProgram(const char* program, DWORD waitMs)
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
         return outcome;
-    Handle reader(readEnd);
-    Handle writer(writeEnd);
+    UniqueHandle reader(readEnd);
+    UniqueHandle writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     std::string line = program;
@@ -49,8 +47,8 @@ Outcome RunProgram(const char* program, DWORD waitMs)
         CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info) != 0;
     if (!outcome.started)
         return outcome;
-    Handle process(info.hProcess);
-    Handle thread(info.hThread);
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
     writer.reset();  // the pipe ends when the program's copy closes
 
     outcome.ended = WaitForSingleObject(info.hProcess, waitMs) == WAIT_OBJECT_0;

@@ -1,8 +1,9 @@
-// Owners of the kernel, registry, GDI and BSTR handles.
+// Owners of the kernel, registry, GDI, BSTR and service handles.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
+#include <winsvc.h>
 
 #include "win32/UniqueResource.h"
 
@@ -29,6 +30,7 @@ using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueRegKey = UniqueResource<NullNoneTraits<HKEY, LONG, RegCloseKey>>;
 using UniqueGdiObject = UniqueResource<NullNoneTraits<HGDIOBJ, BOOL, DeleteObject>>;
 using UniqueBstr = UniqueResource<NullNoneTraits<BSTR, void, SysFreeString>>;
+using UniqueServiceHandle = UniqueResource<NullNoneTraits<SC_HANDLE, BOOL, CloseServiceHandle>>;
 
 // A manual-reset event, initially clear.
 inline UniqueHandle MakeEvent() { return UniqueHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr)); }
