@@ -25,10 +25,10 @@ int WideFromAnsi(const char* text, int length, wchar_t* out, int capacity)
 std::wstring AnsiToWide(const char* text, size_t length)
 {
     const int units = static_cast<int>(length);
-    const int count = units > 0 ? MultiByteToWideChar(CP_ACP, 0, text, units, nullptr, 0) : 0;
+    const int count = WideFromAnsi(text, units, nullptr, 0);
     std::wstring wide(count > 0 ? count : 0, L'\0');
     if (count > 0)
-        MultiByteToWideChar(CP_ACP, 0, text, units, &wide[0], count);
+        WideFromAnsi(text, units, &wide[0], count);
     return wide;
 }
 
