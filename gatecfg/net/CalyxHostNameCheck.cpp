@@ -1,4 +1,5 @@
 #include "net/CalyxHostNameCheck.h"
+#include "net/CalyxLibrary.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,13 +17,7 @@ bool IsLabelChar(char c)
     return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
+bool EqualIgnoringCase(const std::string& a, const std::string& b) { return lib::CompareText(a, b) == 0; }
 
 std::vector<std::string> Split(const std::string& text, char separator)
 {
