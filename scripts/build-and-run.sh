@@ -14,5 +14,5 @@ shift
 # go: they run in a prefix of their own, never in the one people try the
 # programs in (build/wineprefix).
 export QUEL_WINEPREFIX="$(cd "$build" && pwd)/test-wineprefix"
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
+exec "$root/scripts/with-ia32.sh" xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
   bash -c "cd \"\$1/bin\" || exit; shift; $command" session "$build" "$@"

@@ -10,11 +10,11 @@ build="${QUEL_BUILD_DIR:-$root/build}"
 
 "$root/scripts/build.sh"
 # The prefix is made (on first use) with a display, as the tests have it.
-xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
+"$root/scripts/with-ia32.sh" xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/wine-session.sh" "$build" \
   bash -c 'cd "$1/bin" && wine regsvr32 /s quelstd.dll' register "$build"
 # The demo itself needs no display (quelcon opens no window): a display server
 # started from here would be stopped by the terminal's Ctrl-C along with it.
-exec env -u DISPLAY "$root/scripts/wine-session.sh" "$build" \
+exec "$root/scripts/with-ia32.sh" env -u DISPLAY "$root/scripts/wine-session.sh" "$build" \
   bash -c '
     cd "$1/bin"; shift
     # In a session of its own, out of the Ctrl-C: the monitor must close its

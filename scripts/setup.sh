@@ -24,6 +24,12 @@ install_packages() {
 # python3 draws the tray monitor's artwork at build time.
 install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl python3
 
+# A kernel with IA-32 emulation off runs no 32-bit program: Wine then runs in a
+# software-emulated PC that boots this machine's own kernel (with-ia32.sh).
+if ! probe="$(wine --version 2>&1)" && [[ "$probe" == *"Exec format error"* ]]; then
+  install_packages qemu-system-x86 linux-image-amd64 busybox-static
+fi
+
 # The genuine OpenSSL 1.0.2n DLLs that the socket library's SSL level binds by
 # name at run time: fetched with the npm client, checked against the hashes
 # pinned beside this script and placed beside the built programs.

@@ -1,6 +1,6 @@
 #include "ConsoleSession.h"
 
-#include <thread>
+#include <algorithm>
 
 namespace {
 
@@ -175,21 +175,32 @@ long RunRedirected(const std::string& commandLine, std::string* output, DWORD ti
         CloseHandle(readEnd);
         return -1;
     }
-    std::thread reader([&] {
+    // Read until the program ends, not until the pipe does: a process it starts
+    // may hold the write end for much longer (Wine hands its desktop process
+    // the starter's standard error).
+    const auto drain = [&] {
         char chunk[4096];
-        DWORD read = 0;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        DWORD available = 0, read = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(readEnd, chunk, std::min<DWORD>(available, sizeof chunk), &read, nullptr) && read > 0)
             output->append(chunk, read);
-    });
+    };
     long result = -1;
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(pi.hProcess, &code);
-        result = static_cast<long>(code);
-    } else {
-        TerminateProcess(pi.hProcess, 1);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        drain();
+        if (WaitForSingleObject(pi.hProcess, kPollMs) == WAIT_OBJECT_0) {
+            drain();
+            DWORD code = 0;
+            GetExitCodeProcess(pi.hProcess, &code);
+            result = static_cast<long>(code);
+            break;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            TerminateProcess(pi.hProcess, 1);
+            break;
+        }
     }
-    reader.join();
     CloseHandle(readEnd);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
