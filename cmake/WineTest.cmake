@@ -7,6 +7,19 @@
 #
 # UNMANAGED_WINDOWS: the test program's own windows need no window manager
 # (quel_unmanaged_windows below).
+# Where this kernel runs no 32-bit x86 code, the tests run in a software-emulated
+# PC (scripts/with-ia32.sh) a few times slower: their time-outs grow with it.
+if(NOT DEFINED QUEL_TIMEOUT_SCALE)
+  execute_process(COMMAND wine --version RESULT_VARIABLE wine_status
+                  OUTPUT_QUIET ERROR_VARIABLE wine_error)
+  if(wine_error MATCHES "Exec format error")
+    set(scale 3)
+  else()
+    set(scale 1)
+  endif()
+  set(QUEL_TIMEOUT_SCALE ${scale} CACHE STRING "Factor on every test's time-out")
+endif()
+
 function(quel_add_test)
   cmake_parse_arguments(T "NO_GTEST_MAIN;UNMANAGED_WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -20,6 +33,7 @@ function(quel_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${QUEL_TIMEOUT_SCALE}")
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_RESOURCE_LOCK)
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")

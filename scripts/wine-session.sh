@@ -20,7 +20,14 @@ fi
 # A wineserver left from a run without a display breaks later runs.
 wineserver -k 2>/dev/null || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
+  if ! log="$(wineboot -i 2>&1)"; then
+    # A half-made prefix would be taken for a made one next time.
+    echo "wine-session: Wine could not create its prefix $WINEPREFIX:" >&2
+    printf '%s\n' "$log" | tail -5 >&2
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    exit 2
+  fi
   wineserver -w
 fi
 wineserver -p
@@ -35,5 +42,8 @@ if [ ! -f "$WINEPREFIX/.no-crash-debugger" ]; then
 fi
 status=0
 "$@" || status=$?
+# The server writes the registry as it ends: wait for it (a virtual machine
+# powers off when this script returns).
 wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 exit $status
