@@ -56,8 +56,8 @@ public:
 
 protected:
     // The creator holds the first reference.
-    DispatchObject() { ObjectCreated(); }
-    ~DispatchObject() { ObjectDestroyed(); }
+    DispatchObject() { ServerLocks().Add(); }
+    ~DispatchObject() { ServerLocks().Release(); }
 
 private:
     volatile LONG references_ = 1;

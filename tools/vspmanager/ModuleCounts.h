@@ -2,17 +2,14 @@
 // counted on their own as well, for the tests of their lifetime.
 #pragma once
 
-#include <windows.h>
+#include "win32/InprocServer.h"
 
 namespace vspmanager {
 
-void ObjectCreated();
-void ObjectDestroyed();
+win32::ServerLockCount& ServerLocks();
+
 void DeviceCreated();
 void DeviceDestroyed();
-void ServerLock(bool lock);
-
-bool ServerInUse();
 LONG LiveDevices();
 
 }  // namespace vspmanager

@@ -17,28 +17,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return vspmanager::ServerInUse() ? S_FALSE : S_OK; }
+STDAPI DllCanUnloadNow() { return vspmanager::ServerLocks().Locked() ? S_FALSE : S_OK; }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualCLSID(clsid, vspmanager::CLSID_VspManager))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return vspmanager::ManagerClassFactory()->QueryInterface(riid, ppv);
+    return win32::GetClassObject(clsid, vspmanager::CLSID_VspManager, *vspmanager::ManagerClassFactory(), riid, ppv);
 }
 
-STDAPI DllRegisterServer()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(serverModule, path, MAX_PATH + 1);
-    if (length == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
-    if (length > MAX_PATH)
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    return vspmanager::RegisterServer(path);
-}
+STDAPI DllRegisterServer() { return win32::RegisterModule(serverModule, vspmanager::RegisterServer); }
 
 STDAPI DllUnregisterServer() { return vspmanager::UnregisterServer(); }
 

@@ -1,10 +1,10 @@
 // The server's lock count: live objects plus IClassFactory::LockServer locks.
 #pragma once
 
+#include "win32/InprocServer.h"
+
 namespace quelstd {
 
-void ModuleLockAdd();
-void ModuleLockRelease();
-bool ModuleIsLocked();
+win32::ServerLockCount& ModuleLocks();
 
 }  // namespace quelstd

@@ -11,10 +11,10 @@ namespace quelstd {
 QuelStdMsgProvider::QuelStdMsgProvider() : lowestCode_(LONG_MAX), highestCode_(LONG_MIN)
 {
     BuildMessageMap();
-    ModuleLockAdd();
+    ModuleLocks().Add();
 }
 
-QuelStdMsgProvider::~QuelStdMsgProvider() { ModuleLockRelease(); }
+QuelStdMsgProvider::~QuelStdMsgProvider() { ModuleLocks().Release(); }
 
 void QuelStdMsgProvider::BuildMessageMap()
 {

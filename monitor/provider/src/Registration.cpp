@@ -1,7 +1,7 @@
 #include "Registration.h"
 
 #include "IQuelMessageProvider.h"
-#include "RegistryKey.h"
+#include "win32/Handles.h"
 
 #include <shlwapi.h>
 
@@ -20,9 +20,9 @@ constexpr LCID kTypeLibLcid = 0x409;
 // sets the key's default value.
 HRESULT SetString(const std::wstring& path, const wchar_t* name, const wchar_t* value)
 {
-    RegistryKey key;
+    win32::UniqueRegKey key;
     LONG error =
-        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.receive(), nullptr);
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr);
     if (error == ERROR_SUCCESS && value != nullptr)
         error = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                                static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
@@ -37,8 +37,8 @@ HRESULT DeleteTree(const std::wstring& path)
 
 bool KeyExists(const std::wstring& path)
 {
-    RegistryKey key;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
+    win32::UniqueRegKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // A ProgID key loses the subkeys it was given, and goes itself only when
@@ -53,8 +53,8 @@ HRESULT RemoveProgId(const wchar_t* progId, std::initializer_list<const wchar_t*
     }
     DWORD remaining = 0;
     {
-        RegistryKey key;
-        LONG error = RegOpenKeyExW(HKEY_CLASSES_ROOT, progId, 0, KEY_READ, key.receive());
+        win32::UniqueRegKey key;
+        LONG error = RegOpenKeyExW(HKEY_CLASSES_ROOT, progId, 0, KEY_READ, key.put());
         if (error == ERROR_FILE_NOT_FOUND)
             return S_OK;
         if (error == ERROR_SUCCESS)

@@ -17,27 +17,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return quelstd::ModuleIsLocked() ? S_FALSE : S_OK; }
+STDAPI DllCanUnloadNow() { return quelstd::ModuleLocks().Locked() ? S_FALSE : S_OK; }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_QuelStdMsgProvider))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return quelstd::ProviderClassFactory()->QueryInterface(riid, ppv);
+    return win32::GetClassObject(clsid, CLSID_QuelStdMsgProvider, *quelstd::ProviderClassFactory(), riid, ppv);
 }
 
-STDAPI DllRegisterServer()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(serverModule, path, MAX_PATH + 1);
-    if (length == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
-    if (length > MAX_PATH)
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    return quelstd::RegisterServer(path);
-}
+STDAPI DllRegisterServer() { return win32::RegisterModule(serverModule, quelstd::RegisterServer); }
 
 STDAPI DllUnregisterServer() { return quelstd::UnregisterServer(); }
