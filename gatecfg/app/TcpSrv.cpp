@@ -10,6 +10,16 @@ TControllerClient* ConnectionOf(calyx::TXSocketClient* client)
     return own ? &own->Connection() : nullptr;
 }
 
+// A controller that loses power or its cable sends no FIN, and the tool never
+// writes to an idle one: without probes its connection, and with it the only
+// client slot, would stay taken for ever. Probes start after 10 s of silence
+// and repeat every 2 s; the system drops the connection after 9 unanswered
+// ones on Linux under Wine (10 on Windows), so within about half a minute,
+// and the server frees the slot as for any close. A live controller's system
+// answers the probes, so it is never dropped.
+constexpr DWORD kKeepAliveTimeMs = 10000;
+constexpr DWORD kKeepAliveIntervalMs = 2000;
+
 void DetachEvents(TControllerClient& client)
 {
     client.OnDataAvailable.Clear();
@@ -23,6 +33,10 @@ void DetachEvents(TControllerClient& client)
 
 TTcpSrvClient::TTcpSrvClient(rtl::TComponent* owner) : calyx::TXSocketClient(owner)
 {
+    // Applied when the accepted connection is adopted.
+    KeepAliveOnOff = calyx::wsKeepAliveOnCustom;
+    KeepAliveTime = kKeepAliveTimeMs;
+    KeepAliveInterval = kKeepAliveIntervalMs;
     OnDataAvailable = [this](rtl::TObject*, WORD error) {
         if (FConnection.OnDataAvailable.Assigned())
             FConnection.OnDataAvailable(&FConnection, error);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "Unit1.h"
 #include "forms/Application.h"
 #include "net/CalyxUnits.h"
+#include "net/tests/OptionRecorder.h"
 
 namespace gatecfg {
 namespace {
@@ -64,7 +66,7 @@ protected:
 
     void Start()
     {
-        form->SetListenAddr("127.0.0.1");
+        form->SetListenAddr(listenAddr);
         form->SetListenPort("0");
         form->Button1Click(nullptr);
         ASSERT_TRUE(server->Listening());
@@ -104,6 +106,7 @@ protected:
         return std::find(all.begin(), all.end(), line) != all.end();
     }
 
+    std::string listenAddr = "127.0.0.1";
     calyx::TCalyxUnits units;
     forms::TApplication application;
     TTcpSrv* server = nullptr;
@@ -289,6 +292,142 @@ TEST_F(TrafficTest, ASendOnAClosedConnectionGoesToTheDefaultExceptionHandler)
         EXPECT_EQ(line.find(L"Send ->"), std::wstring::npos) << line;
     ASSERT_TRUE(PumpUntil([&] { return controller.Closed() && form->DeviceCount() == 0; }));
     EXPECT_EQ(controller.Received(), std::vector<std::string>{"$127BECHOCC"});
+}
+
+// The options every accepted connection gets: linger as the component's
+// default, and keep-alive probes after 10 s of silence, every 2 s.
+TEST_F(TrafficTest, EachConnectionIsProbedAfterTenSecondsOfSilence)
+{
+    xstest::TOptionRecorder recorder;
+    ConnectAnswered();
+    EXPECT_EQ(xstest::TOptionRecorder::Calls,
+              (std::vector<std::string>{"65535/128={1,0}", "ioctl 98000004=1,10000,2000"}));
+}
+
+// The probes are answered by a live controller's system: one that says nothing
+// for a minute keeps its connection, and its next keep-alive is answered.
+TEST_F(TrafficTest, ASilentLiveControllerIsKeptAndAnsweredAfterAMinute)
+{
+    FakeController& controller = ConnectAnswered();
+    ASSERT_TRUE(PumpUntil([&] { return controller.Received().size() == 2 || server->ClientCount() == 0; }, 90000));
+    EXPECT_EQ(controller.Received(), (std::vector<std::string>{"$127BECHOCC", "$127BECHOCC"}));
+    EXPECT_FALSE(controller.Closed());
+    EXPECT_EQ(server->ClientCount(), 1);
+    EXPECT_EQ(form->DeviceCount(), 1);
+}
+
+// The controller in a network namespace of its own that netns-controller.py
+// sets up around this test program, driven through its loopback control port.
+class TNetnsController {
+public:
+    explicit TNetnsController(const std::string& control)
+    {
+        WSADATA data;
+        FStarted = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        const size_t colon = control.find(':');
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = inet_addr(control.substr(0, colon).c_str());
+        a.sin_port = htons(static_cast<u_short>(std::atoi(control.c_str() + colon + 1)));
+        FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (connect(FSocket, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+            closesocket(FSocket);
+            FSocket = INVALID_SOCKET;
+        }
+    }
+    ~TNetnsController()
+    {
+        if (FSocket != INVALID_SOCKET)
+            closesocket(FSocket);
+        if (FStarted)
+            WSACleanup();
+    }
+    TNetnsController(const TNetnsController&) = delete;
+    TNetnsController& operator=(const TNetnsController&) = delete;
+
+    // Sends one request and handles this thread's messages until its one-line
+    // answer has come.
+    std::string Request(const std::string& request)
+    {
+        const std::string line = request + "\n";
+        if (FSocket == INVALID_SOCKET ||
+            send(FSocket, line.data(), static_cast<int>(line.size()), 0) != static_cast<int>(line.size()))
+            return "error: no control connection";
+        std::string answer;
+        bool ended = false;
+        const bool answered = PumpUntil([&] {
+            for (;;) {
+                fd_set readable;
+                FD_ZERO(&readable);
+                FD_SET(FSocket, &readable);
+                timeval now = {0, 0};
+                char c;
+                if (select(0, &readable, nullptr, nullptr, &now) != 1)
+                    return false;
+                if (recv(FSocket, &c, 1, 0) != 1)
+                    return ended = true;
+                if (c == '\n')
+                    return true;
+                answer += c;
+            }
+        });
+        if (!answered || ended)
+            return "error: no answer to " + request;
+        return answer;
+    }
+
+private:
+    bool FStarted = false;
+    SOCKET FSocket = INVALID_SOCKET;
+};
+
+// Listening on every address, for a controller behind a link of its own.
+class VanishingControllerTest : public TrafficTest {
+protected:
+    VanishingControllerTest() { listenAddr = "0.0.0.0"; }
+};
+
+// A controller that loses power or its cable sends no FIN, and the tool never
+// writes to an idle controller. Its connection used to keep the only client
+// slot for ever; the probes find it gone and the slot is freed by itself.
+TEST_F(VanishingControllerTest, AVanishedControllerFreesTheSlotWithinAMinute)
+{
+    const char* control = std::getenv("GATECFG_NETNS_CONTROL");
+    if (!control)
+        GTEST_SKIP() << "runs inside netns-controller.py (ctest gatecfg_vanish_tests)";
+    TNetnsController remote(control);
+    ASSERT_EQ(remote.Request("connect " + std::to_string(port)), "ok Welcome to TcpSrv|$127BECHOCC");
+    ASSERT_EQ(form->ListView1->Count(), 1);
+    EXPECT_EQ(form->ListView1->Item(0).Caption, L"169.254.231.2");
+
+    ASSERT_EQ(remote.Request("cut"), "ok");
+    const DWORD cut = GetTickCount();
+    // The slot is still taken, well before the first probe is due.
+    FakeController& refused = Connect();
+    ASSERT_TRUE(PumpUntil([&] { return refused.Closed() && server->ClientCount() == 1; }));
+    EXPECT_EQ(refused.Banner(), "Sorry, too many clients");
+    EXPECT_TRUE(Logged(L"There is now 2 clients connected."));
+    EXPECT_EQ(form->ListView1->Count(), 1);
+
+    // The unanswered probes make the system drop the connection, and the
+    // server frees the slot and forgets the controller as for any close.
+    ASSERT_TRUE(PumpUntil([&] { return server->ClientCount() == 0; }, 60000 - (GetTickCount() - cut)));
+    EXPECT_EQ(form->ListView1->Count(), 0);
+    EXPECT_EQ(form->DeviceCount(), 0);
+    FakeController& welcomed = ConnectAnswered();
+    EXPECT_EQ(welcomed.Banner(), "Welcome to TcpSrv");
+    EXPECT_EQ(welcomed.Received(), std::vector<std::string>{"$127BECHOCC"});
+    ASSERT_EQ(form->ListView1->Count(), 1);
+    EXPECT_EQ(form->ListView1->Item(0).Caption, L"127.0.0.1");
+    const std::vector<std::wstring> log = Log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& line) {
+        return line.rfind(L"Client connected. Remote: 169.254.231.2/", 0) == 0;
+    }));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3].rfind(L"Client connected. Remote: 127.0.0.1/", 0), 0u);
+    EXPECT_EQ(log[log.size() - 2], L"There is now 1 clients connected.");
+    EXPECT_EQ(log.back(), L"$127BPING5C");
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Guarded.h"
+#include "OptionRecorder.h"
 #include "net/CalyxUnits.h"
 #include "net/CalyxSslXSocket.h"
 
@@ -52,21 +53,6 @@ public:
 
 // A port on loopback with nobody listening.
 u_short UnusedPort();
-
-// While it lives, setsockopt, WSAIoctl and shutdown are replaced by recorders
-// that write each call to Calls and pass it on: "level/name=value" (linger
-// as {onoff,linger}, IP-level addresses dotted), "ioctl code=in,..." and
-// "shutdown how". IP-level options (multicast, which may reach beyond
-// loopback) and WSAIoctl are only recorded.
-class TOptionRecorder {
-public:
-    TOptionRecorder();
-    ~TOptionRecorder();
-    TOptionRecorder(const TOptionRecorder&) = delete;
-    TOptionRecorder& operator=(const TOptionRecorder&) = delete;
-
-    static std::vector<std::string> Calls;
-};
 
 struct XSocketTest : ::testing::Test {
     void SetUp() override;
