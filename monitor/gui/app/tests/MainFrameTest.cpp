@@ -391,25 +391,13 @@ TEST_F(MainFrameTest, PreferencesAndAboutOpenedFromTheTrayLieInTheWorkAreaWhileT
     const RECT work = monitor.rcWork;
     SetWindowPos(window, nullptr, work.left, work.bottom - 40, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(window, SW_MINIMIZE);  // hides the window: only the tray icon shows
-    std::vector<RECT> rects;
-    ScopedSeam<ModalDriver> driver(SetModalDriver, [&](CWnd& modal) {
-        RECT rect{};
-        GetWindowRect(modal.m_hWnd, &rect);
-        rects.push_back(rect);
-        if (dynamic_cast<CPropertySheet*>(&modal))
-            PropSheet_PressButton(modal.m_hWnd, PSBTN_CANCEL);
-        else
-            static_cast<CDialog&>(modal).EndDialog(IDOK);
-    });
+    ModalPlacementLog modals;
     Command(ID_PREFERENCES);
     Command(ID_APP_ABOUT);
-    ASSERT_EQ(rects.size(), 2u);
-    for (const RECT& rect : rects) {
-        EXPECT_GE(rect.left, work.left);
-        EXPECT_GE(rect.top, work.top);
-        EXPECT_LE(rect.right, work.right);
-        EXPECT_LE(rect.bottom, work.bottom);
-    }
+    ASSERT_EQ(modals.rects.size(), 2u);
+    for (const RECT& rect : modals.rects)
+        EXPECT_TRUE(LiesWithin(rect, work)) << rect.left << "," << rect.top << "," << rect.right << ","
+                                            << rect.bottom;
 }
 
 // A window on a thread of its own that goes a while after it gets the stop command.

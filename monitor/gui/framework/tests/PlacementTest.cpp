@@ -1,14 +1,12 @@
 // Modal windows of a program whose main window is hidden, iconic or half off the
 // screen still lie wholly inside the screen's work area.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
 #include "DemoIds.h"
 #include "OnScreenPlacement.h"
-#include "PropertySheet.h"
 #include "TestSupport.h"
 
 namespace {
@@ -51,12 +49,6 @@ RECT WorkAreaOf(HWND window)
     return monitor.rcWork;
 }
 
-bool LiesWithin(const RECT& inner, const RECT& outer)
-{
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
 // Where the message box stood; it is answered from a thread timer, which the
 // box's own loop runs.
 RECT g_boxRect{};
@@ -77,16 +69,8 @@ using PlacementTest = DemoAppTest;
 TEST_F(PlacementTest, DialogsSheetsAndMessageBoxesOfAHiddenIconicOrOffScreenOwnerLieInTheWorkArea)
 {
     const RECT work = WorkAreaOf(frame->m_hWnd);
-    std::vector<RECT> modalRects;
-    ScopedSeam<ModalDriver> driver(SetModalDriver, [&](CWnd& modal) {
-        RECT rect{};
-        GetWindowRect(modal.m_hWnd, &rect);
-        modalRects.push_back(rect);
-        if (dynamic_cast<CPropertySheet*>(&modal))
-            PropSheet_PressButton(modal.m_hWnd, PSBTN_CANCEL);
-        else
-            SendMessageA(modal.m_hWnd, WM_COMMAND, IDCANCEL, 0);
-    });
+    ModalPlacementLog modals;
+    std::vector<RECT>& modalRects = modals.rects;
     const struct {
         const char* owner;
         int show;
