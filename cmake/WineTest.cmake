@@ -57,3 +57,20 @@ function(quel_unmanaged_windows test program)
   set_tests_properties(${test}_unmanaged PROPERTIES FIXTURES_SETUP ${test}_unmanaged)
   set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${test}_unmanaged)
 endfunction()
+
+# quel_add_cp1251_run(<test> <gtest filter>)
+#
+# The test <test>_cp1251 runs the cases of <test> that the filter picks again in
+# a Russian locale, where Wine's ANSI code page is 1251 (scripts/setup.sh
+# generates the locale), with the original's locks and setup.
+function(quel_add_cp1251_run test filter)
+  add_test(NAME ${test}_cp1251 COMMAND ${test} --gtest_color=no --gtest_filter=${filter}
+           WORKING_DIRECTORY $<TARGET_FILE_DIR:${test}>)
+  foreach(property TIMEOUT RESOURCE_LOCK FIXTURES_REQUIRED)
+    get_test_property(${test} ${property} value)
+    if(value)
+      set_tests_properties(${test}_cp1251 PROPERTIES ${property} "${value}")
+    endif()
+  endforeach()
+  set_tests_properties(${test}_cp1251 PROPERTIES ENVIRONMENT "LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8")
+endfunction()

@@ -27,6 +27,16 @@ install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb 
 # namespace and veth pair.
 install_packages iproute2 kmod
 
+# Wine takes the ANSI code page from the Unix locale, and only from one that
+# exists: the tests run programs under LANG=ru_RU.UTF-8 for code page 1251.
+install_packages locales
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  echo "setup: generating the locale ru_RU.UTF-8" >&2
+  $sudo sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  grep -qx 'ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi
+
 # A kernel with IA-32 emulation off runs no 32-bit program: Wine then runs in a
 # software-emulated PC that boots this machine's own kernel (with-ia32.sh).
 if ! probe="$(wine --version 2>&1)" && [[ "$probe" == *"Exec format error"* ]]; then

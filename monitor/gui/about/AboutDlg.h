@@ -2,6 +2,7 @@
 // The About box: the program's picture, name and version, its maker and a link
 // to the maker's web page.
 #include "Dialog.h"
+#include "Gdi.h"
 #include "LinkLabel.h"
 
 class CAboutDlg : public CDialog {
@@ -12,4 +13,7 @@ public:
     BOOL OnInitDialog() override;
 
     CLinkLabel m_link;
+
+private:
+    CBitmap m_picture;  // the picture control shows it but does not own it
 };

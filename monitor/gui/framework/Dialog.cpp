@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "DataExchange.h"
+#include "OnScreenPlacement.h"
 #include "SeamSlot.h"
 #include "TestSeams.h"
 #include "WinApp.h"
@@ -63,6 +64,7 @@ INT_PTR CDialog::DoModal()
     if (!owner && GetApp() && GetApp()->m_pMainWnd)
         owner = GetApp()->m_pMainWnd->m_hWnd;
     m_modal = true;
+    ModalPlacementScope placement;
     INT_PTR result = DialogBoxParamA(ResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
     m_modal = false;

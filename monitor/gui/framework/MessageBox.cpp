@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include "OnScreenPlacement.h"
 #include "SeamSlot.h"
 #include "TestSeams.h"
 #include "WinApp.h"
@@ -14,6 +15,7 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
     std::string title = caption ? caption : (GetApp() ? GetApp()->m_appName : std::string());
     if (auto& answer = SeamSlot<MessageBoxAnswer>())
         return answer(owner, text ? text : "", title, type);
+    ModalPlacementScope placement;
     return ::MessageBoxA(owner, text, title.c_str(), type);
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "OnScreenPlacement.h"
 #include "WinApp.h"
 
 RUNTIME_CLASS_IMPLEMENT(CPropertyPage, CDialog)
@@ -159,6 +160,7 @@ INT_PTR CPropertySheet::DoModal()
 
     m_closedWithOK = false;
     CPropertySheet* outer = std::exchange(t_starting, this);
+    ModalPlacementScope placement;
     INT_PTR shown = PropertySheetA(&psh);
     t_starting = outer;
     if (m_hWnd)

@@ -111,6 +111,7 @@ void CMenuDrawManager::Destroy()
     m_buttonSize = SIZE{0, 0};
     m_toolbarIds.clear();
     m_menuFont.DeleteObject();
+    m_defaultItemFont.DeleteObject();
     m_keys.Clear();
 }
 
@@ -165,6 +166,17 @@ HFONT CMenuDrawManager::MenuFont()
     return m_menuFont;
 }
 
+HFONT CMenuDrawManager::DefaultItemFont()
+{
+    if (!m_defaultItemFont.m_hObject) {
+        LOGFONTA font{};
+        GetObjectA(MenuFont(), sizeof font, &font);
+        font.lfWeight = FW_BOLD;
+        m_defaultItemFont.CreateFontIndirect(font);
+    }
+    return m_defaultItemFont;
+}
+
 LRESULT CMenuDrawManager::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -214,7 +226,7 @@ void CMenuDrawManager::ConvertMenu(HMENU menu, BOOL systemMenu, BOOL toOwnerDraw
         char buffer[kMaxItemText + 1] = {};
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_TYPE | MIIM_DATA;
+        info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_TYPE | MIIM_DATA | MIIM_STATE;
         info.dwTypeData = buffer;
         info.cch = sizeof buffer;
         if (!GetMenuItemInfoA(menu, UINT(position), TRUE, &info))
@@ -248,6 +260,7 @@ void CMenuDrawManager::ConvertMenu(HMENU menu, BOOL systemMenu, BOOL toOwnerDraw
             // An item that is ours already keeps its text: the system holds none for it.
             if (!ownerDrawn)
                 data->text = read;
+            data->isDefault = (info.fState & MFS_DEFAULT) != 0;
             if (std::find(m_convertedMenus.begin(), m_convertedMenus.end(), menu) ==
                 m_convertedMenus.end())
                 m_convertedMenus.push_front(menu);
@@ -307,7 +320,7 @@ BOOL CMenuDrawManager::OnMeasureItem(MEASUREITEMSTRUCT* item)
         return TRUE;
     }
     CClientDC dc(nullptr);
-    HGDIOBJ oldFont = dc.SelectObject(MenuFont());
+    HGDIOBJ oldFont = dc.SelectObject(ItemFont(*data));
     CRect text;
     dc.DrawText(data->text, text, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     dc.SelectObject(oldFont);

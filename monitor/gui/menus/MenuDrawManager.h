@@ -34,6 +34,7 @@ struct MenuItemData {
     std::string text;  // the item's text, with the shortcut after a tab
     UINT type = 0;     // the item's type bits, owner-draw included
     int image = -1;    // index into the manager's images, -1 for none
+    bool isDefault = false;  // the menu's default item, shown in bold
 };
 
 class CMenuDrawManager : public CWindowHook {
@@ -80,6 +81,8 @@ private:
     MenuItemData* NewItemData(UINT type, int image);
     void FreeItemData(MenuItemData* data);
     HFONT MenuFont();
+    HFONT DefaultItemFont();
+    HFONT ItemFont(const MenuItemData& data) { return data.isDefault ? DefaultItemFont() : MenuFont(); }
 
     // Drawing (MenuItemPainting.cpp).
     BOOL DrawCheckButton(CDC& dc, const RECT& rect, bool selected, HBITMAP bitmap);
@@ -95,5 +98,6 @@ private:
     SIZE m_imageSize{0, 0};
     SIZE m_buttonSize{0, 0};  // the image size + 4 each way
     CFont m_menuFont;
+    CFont m_defaultItemFont;  // the menu font in bold
     std::map<const MenuItemData*, std::unique_ptr<MenuItemData>> m_itemData;
 };

@@ -66,7 +66,7 @@ BOOL CMenuDrawManager::OnDrawItem(DRAWITEMSTRUCT* item)
     CRect textRect = rect;
     textRect.left += m_buttonSize.cx + 3;
     textRect.right -= m_buttonSize.cx;
-    HGDIOBJ oldFont = dc.SelectObject(MenuFont());
+    HGDIOBJ oldFont = dc.SelectObject(ItemFont(*data));
     int oldMode = dc.SetBkMode(TRANSPARENT);
     const COLORREF textColour = GetSysColor(disabled   ? COLOR_GRAYTEXT
                                             : selected ? COLOR_HIGHLIGHTTEXT
@@ -120,8 +120,13 @@ BOOL CMenuDrawManager::DrawCheckButton(CDC& dc, const RECT& rect, bool selected,
     memory.CreateCompatibleDC(dc);
     HGDIOBJ oldBitmap = memory.SelectObject(bitmap);
     COLORREF oldBack = dc.SetBkColor(GetSysColor(selected ? COLOR_MENU : COLOR_3DLIGHT));
+    // A monochrome mark takes the text colour, which the system sets to the
+    // highlight text colour for a highlighted item: the mark would fade into the
+    // button's menu colour.
+    COLORREF oldText = dc.SetTextColor(GetSysColor(COLOR_MENUTEXT));
     BitBlt(dc, target.left, target.top, target.Width(), target.Height(), memory, source.x, source.y,
            SRCCOPY);
+    dc.SetTextColor(oldText);
     dc.SetBkColor(oldBack);
     memory.SelectObject(oldBitmap);
     if (narrower)

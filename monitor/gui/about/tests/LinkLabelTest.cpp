@@ -204,6 +204,27 @@ TEST(AboutBox, ShowsTheProductVersionAndOpensTheMakersPageThroughTheShell)
     EXPECT_EQ(opened, std::vector<std::string>{"open http://www.pelko.example/"});
 }
 
+TEST(AboutBox, ThePictureStandsOnTheDialogsFace)
+{
+    ModalSteps driver([&](CWnd& modal) {
+        HWND picture = modal.GetDlgItem(IDC_ABOUT_PICTURE);
+        ASSERT_NE(picture, nullptr);
+        RECT area{};
+        GetWindowRect(picture, &area);
+        EXPECT_GE(area.right - area.left, 32);  // the whole picture shows
+        auto bitmap = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_NE(bitmap, nullptr);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        EXPECT_EQ(GetPixel(dc, 0, 0), GetSysColor(COLOR_BTNFACE));
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        Click(modal.m_hWnd, IDOK);
+    });
+    CAboutDlg about;
+    EXPECT_EQ(about.DoModal(), IDOK);
+}
+
 TEST(AboutBox, DISABLED_Scene_AboutBox)
 {
     ModalSteps driver([&](CWnd& modal) {

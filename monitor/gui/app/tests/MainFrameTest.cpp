@@ -22,6 +22,8 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -379,6 +381,86 @@ TEST_F(MainFrameTest, BothAboutCommandsShowTheAboutBoxOverTheMainWindow)
     Command(ID_APP_ABOUT);
     Command(ID_HELP_ABOUT);
     EXPECT_EQ(owners, (std::vector<HWND>{window, window}));
+}
+
+TEST_F(MainFrameTest, PreferencesAndAboutOpenedFromTheTrayLieInTheWorkAreaWhileTheWindowIsMinimised)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    SetWindowPos(window, nullptr, work.left, work.bottom - 40, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(window, SW_MINIMIZE);  // hides the window: only the tray icon shows
+    ModalPlacementLog modals;
+    Command(ID_PREFERENCES);
+    Command(ID_APP_ABOUT);
+    ASSERT_EQ(modals.rects.size(), 2u);
+    for (const RECT& rect : modals.rects)
+        EXPECT_TRUE(LiesWithin(rect, work)) << rect.left << "," << rect.top << "," << rect.right << ","
+                                            << rect.bottom;
+}
+
+// A window on a thread of its own that goes a while after it gets the stop command.
+class SlowToStopWindow {
+public:
+    explicit SlowToStopWindow(UINT delayMs) : delayMs_(delayMs), thread_(Run, this) {}
+    ~SlowToStopWindow()
+    {
+        if (HWND w = window_.load())
+            PostMessageA(w, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    HWND Wait()
+    {
+        while (!window_.load())
+            std::this_thread::yield();
+        return window_.load();
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<SlowToStopWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+        if (message == WM_COMMAND && LOWORD(wParam) == ID_STOP_INSTANCE && self) {
+            SetTimer(w, 1, self->delayMs_, nullptr);
+            return 0;
+        }
+        if (message == WM_TIMER || message == WM_CLOSE) {
+            DestroyWindow(w);
+            return 0;
+        }
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcA(w, message, wParam, lParam);
+    }
+    static void Run(SlowToStopWindow* self)
+    {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QuelSlowToStop";
+        RegisterClassA(&wc);
+        HWND w = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+        SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = w;
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        self->window_ = nullptr;
+    }
+    UINT delayMs_;
+    std::atomic<HWND> window_{nullptr};
+    std::thread thread_;
+};
+
+TEST(InstanceControl, StopWaitsForAWindowThatTakesLongerThanOneWaitToGo)
+{
+    // Longer than one wait of 500 ms, well within the three.
+    SlowToStopWindow slow(800);
+    HWND window = slow.Wait();
+    EXPECT_TRUE(PostStopAndWait(window));
+    EXPECT_FALSE(IsWindow(window));
 }
 
 TEST_F(MainFrameTest, TheMenusAreDrawnWithTheToolbarsImagesAndTheAcceleratorTablesKeys)

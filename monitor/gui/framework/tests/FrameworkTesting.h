@@ -40,3 +40,17 @@ private:
 
 // Text of a window or a dialog's control.
 std::string TextOf(HWND window);
+
+// Modal windows (dialogs and sheets) a modal driver saw: where each stood; each is
+// cancelled.
+class ModalPlacementLog {
+public:
+    ModalPlacementLog();
+    std::vector<RECT> rects;
+
+private:
+    ScopedSeam<ModalDriver> seam_;
+};
+
+// Whether the rectangle lies wholly inside the other one.
+bool LiesWithin(const RECT& inner, const RECT& outer);

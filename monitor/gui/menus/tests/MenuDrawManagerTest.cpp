@@ -88,6 +88,13 @@ protected:
     void Open(HMENU popup) { frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0); }
     void CloseMenu() { frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); }
 
+    MEASUREITEMSTRUCT Measure(HMENU popup, int position)
+    {
+        MEASUREITEMSTRUCT item{ODT_MENU, 0, 0, 0, 0, ReadItem(popup, position).data};
+        EXPECT_EQ(frame->SendMessage(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item)), 1);
+        return item;
+    }
+
     MenuItemData* Data(HMENU popup, int position)
     {
         return frame->manager.OwnItemData(ReadItem(popup, position).data);
@@ -210,15 +217,10 @@ TEST_F(MenuDrawTest, SomebodyElsesOwnerDrawnItemsAreLeftAlone)
 TEST_F(MenuDrawTest, ItemsMeasureTheirTextAndSeparatorsHalfAMenuLine)
 {
     Open(file);
-    auto measure = [&](int position) {
-        MEASUREITEMSTRUCT item{ODT_MENU, 0, 0, 0, 0, ReadItem(file, position).data};
-        EXPECT_EQ(frame->SendMessage(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&item)), 1);
-        return item;
-    };
-    MEASUREITEMSTRUCT separator = measure(4);
+    MEASUREITEMSTRUCT separator = Measure(file, 4);
     EXPECT_EQ(separator.itemHeight, UINT(GetSystemMetrics(SM_CYMENU) / 2));
     EXPECT_EQ(separator.itemWidth, 0u);
-    MEASUREITEMSTRUCT close = measure(3), copy = measure(2);
+    MEASUREITEMSTRUCT close = Measure(file, 3), copy = Measure(file, 2);
     EXPECT_GE(close.itemHeight, UINT(GetSystemMetrics(SM_CYMENU)));
     // Both button columns (the image's and the same on the right) are counted in.
     EXPECT_GT(close.itemWidth, UINT(2 * frame->manager.ButtonSize().cx));
@@ -275,7 +277,8 @@ TEST_F(MenuDrawTest, ToolbarsOfTheFirstImageSizeAddTheirImagesOthersAreRefused)
     EXPECT_EQ(manager.ImageSize().cy, 15);
 }
 
-// Draws one item into a bitmap and tells which colours came out.
+// Draws one item into a bitmap, with the text colour the system sets for its
+// state, and tells which colours came out.
 class ItemPicture {
 public:
     ItemPicture(MenuTestFrame& frame, HMENU menu, int position, UINT state)
@@ -287,6 +290,7 @@ public:
         old_ = SelectObject(dc_, bitmap_);
         RECT all{0, 0, kWidth, kHeight};
         FillRect(dc_, &all, GetSysColorBrush(COLOR_MENU));
+        SetTextColor(dc_, GetSysColor(state & ODS_SELECTED ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
         Item item = ReadItem(menu, position);
         DRAWITEMSTRUCT draw{ODT_MENU, 0, GetMenuItemID(menu, position), ODA_DRAWENTIRE, state,
                             reinterpret_cast<HWND>(menu), dc_, all, item.data};
@@ -298,13 +302,15 @@ public:
         DeleteObject(bitmap_);
         DeleteDC(dc_);
     }
-    bool Has(COLORREF colour) const
+    bool Has(COLORREF colour, int width = kWidth) const { return Count(colour, width) > 0; }
+    // Pixels of the colour in the item's left part of that width.
+    int Count(COLORREF colour, int width = kWidth) const
     {
+        int count = 0;
         for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                if (GetPixel(dc_, x, y) == colour)
-                    return true;
-        return false;
+            for (int x = 0; x < width; ++x)
+                count += GetPixel(dc_, x, y) == colour;
+        return count;
     }
     LRESULT drawn = 0;
 
@@ -343,6 +349,13 @@ TEST_F(MenuDrawTest, ItemsAreDrawnWithTheirImageEmbossedWhenDisabledAndWithMarks
         EXPECT_TRUE(checked.Has(shadow));
     }
     {
+        // The mark stays dark on the button while the item is highlighted.
+        const int buttonWidth = frame->manager.ButtonSize().cx;
+        ItemPicture checked(*frame, file, 5, ODS_CHECKED | ODS_SELECTED);
+        EXPECT_TRUE(checked.Has(GetSysColor(COLOR_MENUTEXT), buttonWidth));
+        EXPECT_TRUE(checked.Has(highlight));
+    }
+    {
         ItemPicture radio(*frame, file, 6, ODS_CHECKED);
         EXPECT_TRUE(radio.Has(shadow));
     }
@@ -355,6 +368,22 @@ TEST_F(MenuDrawTest, ItemsAreDrawnWithTheirImageEmbossedWhenDisabledAndWithMarks
         EXPECT_EQ(separator.drawn, 1);
         EXPECT_TRUE(separator.Has(shadow));
     }
+}
+
+TEST_F(MenuDrawTest, TheDefaultItemIsMeasuredAndDrawnInBold)
+{
+    const COLORREF text = GetSysColor(COLOR_MENUTEXT);
+    Open(file);
+    const UINT plainWidth = Measure(file, 3).itemWidth;
+    const int plainInk = ItemPicture(*frame, file, 3, 0).Count(text);
+    CloseMenu();
+
+    SetMenuDefaultItem(file, 3, TRUE);
+    Open(file);
+    EXPECT_TRUE(Data(file, 3)->isDefault);
+    EXPECT_FALSE(Data(file, 2)->isDefault);
+    EXPECT_GT(Measure(file, 3).itemWidth, plainWidth);
+    EXPECT_GT(ItemPicture(*frame, file, 3, 0).Count(text), plainInk);
 }
 
 TEST_F(MenuDrawTest, APopupStillConvertedWhenTheFrameGoesGetsItsPlainItemsBack)
