@@ -66,12 +66,14 @@ EOF
   chmod +x "$stage/init"
   (cd "$stage" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.part"
   mv "$initrd.part" "$initrd"
+  rm -rf "$stage"
+  trap - EXIT
 fi
 
 # The job: this folder, this environment, the command, its status in a file.
-job="$state/job.sh"
-status="$state/status"
-rm -f "$status"
+job="$(mktemp "$state/job.XXXXXX")"  # runs side by side keep their own files
+status="$job.status"
+trap 'rm -f "$job" "$status"' EXIT
 {
   echo '#!/bin/bash'
   export -p | grep -vE '^declare -x (DISPLAY|XAUTHORITY|OLDPWD|PWD|SHLVL|_)='
@@ -90,4 +92,5 @@ qemu-system-x86_64 -accel tcg,thread=multi -cpu max,-smap,-smep -smp "$(nproc)" 
   -fsdev local,id=root,path=/,security_model=none,multidevs=remap \
   -device virtio-9p-pci,fsdev=root,mount_tag=hostroot
 [ -f "$status" ] || { echo "with-ia32: the virtual machine ended without the command's status" >&2; exit 2; }
-exit "$(cat "$status")"
+result="$(cat "$status")"
+exit "$result"

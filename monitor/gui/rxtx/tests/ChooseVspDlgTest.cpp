@@ -76,6 +76,12 @@ protected:
 
 TEST_F(ChooseVspDlgTest, ListsTheDevicesInTheManagersOrderAndGivesTheChosenPort)
 {
+    // The euro sign lies in both code pages the tests run with, at different
+    // places; the Cyrillic letters only in 1251.
+    const bool cyrillic = GetACP() == 1251;
+    const std::string euro = cyrillic ? "\x88" : "\x80";
+    const std::wstring localWide = cyrillic ? L"\x041A\x041E\x041C" L"2" : L"COM2";
+    const std::string local = cyrillic ? "\xCA\xCE\xCC" "2" : "COM2";
     const struct {
         const char* name;
         Settings settings;
@@ -88,7 +94,9 @@ TEST_F(ChooseVspDlgTest, ListsTheDevicesInTheManagersOrderAndGivesTheChosenPort)
         {"the configured order", {std::vector<std::wstring>{L"COM7", L"COM3", L"COM12"}, L"", false}, 2,
          {"Virtual serial port COM7", "Virtual serial port COM3", "Virtual serial port COM12"}, "COM12"},
         {"a name above Latin-1 in the ANSI code page", {std::vector<std::wstring>{L"COM\x20AC"}, L"", false}, -1,
-         {"Virtual serial port COM\x80"}, "COM\x80"},
+         {"Virtual serial port COM" + euro}, "COM" + euro},
+        {"a Cyrillic name where the ANSI code page has it", {std::vector<std::wstring>{localWide}, L"", false}, -1,
+         {"Virtual serial port " + local}, local},
         {"a device whose name call fails shows an empty line",
          {std::vector<std::wstring>{L"COM1"}, L"", false, L"fail"}, -1, {""}, "COM1"},
         {"a device with a null name", {std::vector<std::wstring>{L"COM1"}, L"", false, L"null"}, -1, {""}, "COM1"},
