@@ -120,8 +120,7 @@ bool CMainFrame::CreateStatusBar()
 bool CMainFrame::CreateToolBar()
 {
     if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
-                               WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS | CBRS_FLYBY |
-                                   CBRS_SIZE_DYNAMIC,
+                               WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_DYNAMIC,
                                CRect(), IDW_TOOLBAR) ||
         !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
         return false;

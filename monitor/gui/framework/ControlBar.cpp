@@ -15,17 +15,12 @@ CControlBar::~CControlBar()
         m_dockSite->RemoveControlBar(this);
 }
 
-bool CControlBar::IsFloating() const
-{
-    return m_dockSide == DockSide::Floating;
-}
+bool CControlBar::IsFloating() const { return m_dockSide == DockSide::Floating; }
 
 bool CControlBar::IsShown() const
 {
     // The styles, not IsWindowVisible: a bar counts as shown before its frame is.
-    auto visible = [](HWND window) {
-        return window && (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
-    };
+    auto visible = [](HWND window) { return window && (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; };
     return visible(m_hWnd) && (!IsFloating() || visible(m_floatingFrame->m_hWnd));
 }
 

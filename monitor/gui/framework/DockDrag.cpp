@@ -60,8 +60,7 @@ public:
     {
         CRect area = m_frame.GetDockArea();
         int snap = 2 * GetSystemMetrics(SM_CYCAPTION);
-        DockSide side = DockSideForDrop(cursor, area, m_bar.GetDockAlignments() & m_frame.GetDockAlignments(),
-                                        snap);
+        DockSide side = DockSideForDrop(cursor, area, m_bar.GetDockAlignments() & m_frame.GetDockAlignments(), snap);
         if (side != DockSide::Floating) {
             SIZE size = m_bar.CalcBarSize(side);
             return {side, TakeDockStrip(area, side, IsVerticalSide(side) ? size.cx : size.cy)};
@@ -113,8 +112,7 @@ void TrackDockDrag(CControlBar& bar, CFrameWnd& frame, POINT start)
             } else if (msg.message == WM_LBUTTONUP) {
                 released = true;
                 end = msg.pt;
-            } else if ((msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) ||
-                       msg.message == WM_RBUTTONDOWN) {
+            } else if ((msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) || msg.message == WM_RBUTTONDOWN) {
                 break;
             } else if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) {
                 continue;  // keys other than Escape do nothing while dragging

@@ -7,24 +7,16 @@
 DWORD DockSideAlignment(DockSide side)
 {
     switch (side) {
-    case DockSide::Top:
-        return CBRS_ALIGN_TOP;
-    case DockSide::Bottom:
-        return CBRS_ALIGN_BOTTOM;
-    case DockSide::Left:
-        return CBRS_ALIGN_LEFT;
-    case DockSide::Right:
-        return CBRS_ALIGN_RIGHT;
-    case DockSide::Floating:
-        break;
+    case DockSide::Top: return CBRS_ALIGN_TOP;
+    case DockSide::Bottom: return CBRS_ALIGN_BOTTOM;
+    case DockSide::Left: return CBRS_ALIGN_LEFT;
+    case DockSide::Right: return CBRS_ALIGN_RIGHT;
+    case DockSide::Floating: break;
     }
     return 0;
 }
 
-bool IsVerticalSide(DockSide side)
-{
-    return side == DockSide::Left || side == DockSide::Right;
-}
+bool IsVerticalSide(DockSide side) { return side == DockSide::Left || side == DockSide::Right; }
 
 DockSide DockSideForDrop(POINT cursor, const RECT& area, DWORD allowedAlignments, int snap)
 {
@@ -57,20 +49,11 @@ CRect TakeDockStrip(RECT& free, DockSide side, int thickness)
 {
     CRect strip(free);
     switch (side) {
-    case DockSide::Top:
-        strip.bottom = free.top = std::min(free.top + thickness, free.bottom);
-        break;
-    case DockSide::Bottom:
-        strip.top = free.bottom = std::max(free.bottom - thickness, free.top);
-        break;
-    case DockSide::Left:
-        strip.right = free.left = std::min(free.left + thickness, free.right);
-        break;
-    case DockSide::Right:
-        strip.left = free.right = std::max(free.right - thickness, free.left);
-        break;
-    case DockSide::Floating:
-        return CRect();
+    case DockSide::Top: strip.bottom = free.top = std::min(free.top + thickness, free.bottom); break;
+    case DockSide::Bottom: strip.top = free.bottom = std::max(free.bottom - thickness, free.top); break;
+    case DockSide::Left: strip.right = free.left = std::min(free.left + thickness, free.right); break;
+    case DockSide::Right: strip.left = free.right = std::max(free.right - thickness, free.left); break;
+    case DockSide::Floating: return CRect();
     }
     return strip;
 }

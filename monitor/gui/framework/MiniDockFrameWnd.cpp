@@ -17,10 +17,7 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
 }  // namespace
 
-CMiniDockFrameWnd::~CMiniDockFrameWnd()
-{
-    DestroyWindowFromDestructor();
-}
+CMiniDockFrameWnd::~CMiniDockFrameWnd() { DestroyWindowFromDestructor(); }
 
 const MessageMap* CMiniDockFrameWnd::GetMessageMap() const
 {
@@ -34,8 +31,8 @@ const MessageMap* CMiniDockFrameWnd::GetMessageMap() const
 
 BOOL CMiniDockFrameWnd::Create(CFrameWnd* owner)
 {
-    const char* className = RegisterWndClass(CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
-                                             GetSysColorBrush(COLOR_BTNFACE), nullptr);
+    const char* className =
+        RegisterWndClass(CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW), GetSysColorBrush(COLOR_BTNFACE), nullptr);
     return CreateEx(kExStyle, className, "", kStyle, CRect(0, 0, 0, 0), owner, 0);
 }
 

@@ -60,8 +60,7 @@ BOOL CToolBar::CreateEx(CWnd* parent, DWORD controlStyle, DWORD style, const REC
     SetBarStyle(style);
     m_borders = borders;
     // The frame sizes and places the bar: the control neither aligns nor sizes itself.
-    DWORD windowStyle =
-        WindowStyle(style) | WS_CHILD | controlStyle | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
+    DWORD windowStyle = WindowStyle(style) | WS_CHILD | controlStyle | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
     if (style & CBRS_TOOLTIPS)
         windowStyle |= TBSTYLE_TOOLTIPS;
     if (!CWnd::CreateEx(0, TOOLBARCLASSNAMEA, "", windowStyle, CRect(), parent, id))
@@ -169,11 +168,11 @@ void CToolBar::Reposition(RECT& free)
 {
     DockSide side = GetDockSide();
     SIZE size = CalcBarSize(side);
-    int thickness = IsVerticalSide(side) ? size.cx + m_borders.left + m_borders.right
-                                         : size.cy + m_borders.top + m_borders.bottom;
+    int thickness =
+        IsVerticalSide(side) ? size.cx + m_borders.left + m_borders.right : size.cy + m_borders.top + m_borders.bottom;
     CRect strip = TakeDockStrip(free, side, thickness);
-    MoveWindow(CRect(strip.left + m_borders.left, strip.top + m_borders.top,
-                     strip.right - m_borders.right, strip.bottom - m_borders.bottom));
+    MoveWindow(CRect(strip.left + m_borders.left, strip.top + m_borders.top, strip.right - m_borders.right,
+                     strip.bottom - m_borders.bottom));
 }
 
 void CToolBar::OnDockSideChanged()
@@ -217,9 +216,8 @@ LRESULT CToolBar::OnNcPaint(WPARAM, LPARAM)
     FillRect(dc, &window, GetSysColorBrush(COLOR_BTNFACE));
     DockSide side = GetDockSide();
     if (side != DockSide::Floating && (m_dwStyle & CBRS_GRIPPER)) {
-        CRect grip = IsVerticalSide(side)
-                         ? CRect(kEdge + 1, kEdge + 1, window.right - kEdge - 1, kEdge + 4)
-                         : CRect(kEdge + 1, kEdge + 1, kEdge + 4, window.bottom - kEdge - 1);
+        CRect grip = IsVerticalSide(side) ? CRect(kEdge + 1, kEdge + 1, window.right - kEdge - 1, kEdge + 4)
+                                          : CRect(kEdge + 1, kEdge + 1, kEdge + 4, window.bottom - kEdge - 1);
         DrawEdge(dc, &grip, BDR_RAISEDINNER, BF_RECT);
     }
     return 0;

@@ -8,16 +8,11 @@ namespace {
 const char* Name(DockSide side)
 {
     switch (side) {
-    case DockSide::Top:
-        return "Top";
-    case DockSide::Bottom:
-        return "Bottom";
-    case DockSide::Left:
-        return "Left";
-    case DockSide::Right:
-        return "Right";
-    case DockSide::Floating:
-        return "Floating";
+    case DockSide::Top: return "Top";
+    case DockSide::Bottom: return "Bottom";
+    case DockSide::Left: return "Left";
+    case DockSide::Right: return "Right";
+    case DockSide::Floating: return "Floating";
     }
     return "?";
 }
@@ -32,27 +27,27 @@ TEST(DockPlacementTest, ADropDocksAtTheNearestAllowedEdgeWithinReachElseFloats)
         DWORD allowed;
         DockSide expected;
     } const cases[] = {
-        {{300, 105}, CBRS_ALIGN_ANY, DockSide::Top},        // just inside the top edge
-        {{300, 85}, CBRS_ALIGN_ANY, DockSide::Top},         // just outside it
+        {{300, 105}, CBRS_ALIGN_ANY, DockSide::Top},  // just inside the top edge
+        {{300, 85}, CBRS_ALIGN_ANY, DockSide::Top},   // just outside it
         {{300, 398}, CBRS_ALIGN_ANY, DockSide::Bottom},
         {{300, 415}, CBRS_ALIGN_ANY, DockSide::Bottom},
         {{102, 250}, CBRS_ALIGN_ANY, DockSide::Left},
         {{85, 250}, CBRS_ALIGN_ANY, DockSide::Left},
         {{499, 250}, CBRS_ALIGN_ANY, DockSide::Right},
-        {{300, 250}, CBRS_ALIGN_ANY, DockSide::Floating},   // the middle of the frame
-        {{300, 79}, CBRS_ALIGN_ANY, DockSide::Floating},    // one pixel past reach
-        {{300, 50}, CBRS_ALIGN_ANY, DockSide::Floating},    // well above
-        {{521, 105}, CBRS_ALIGN_ANY, DockSide::Floating},   // beside the frame, level with the top
-        {{110, 105}, CBRS_ALIGN_ANY, DockSide::Top},        // corner: the nearer edge
+        {{300, 250}, CBRS_ALIGN_ANY, DockSide::Floating},  // the middle of the frame
+        {{300, 79}, CBRS_ALIGN_ANY, DockSide::Floating},   // one pixel past reach
+        {{300, 50}, CBRS_ALIGN_ANY, DockSide::Floating},   // well above
+        {{521, 105}, CBRS_ALIGN_ANY, DockSide::Floating},  // beside the frame, level with the top
+        {{110, 105}, CBRS_ALIGN_ANY, DockSide::Top},       // corner: the nearer edge
         {{105, 110}, CBRS_ALIGN_ANY, DockSide::Left},
-        {{90, 90}, CBRS_ALIGN_ANY, DockSide::Top},          // equally near: top before left
-        {{102, 250}, horizontalOnly, DockSide::Floating},   // the left edge is not allowed
-        {{105, 110}, horizontalOnly, DockSide::Top},        // the nearest allowed edge
+        {{90, 90}, CBRS_ALIGN_ANY, DockSide::Top},         // equally near: top before left
+        {{102, 250}, horizontalOnly, DockSide::Floating},  // the left edge is not allowed
+        {{105, 110}, horizontalOnly, DockSide::Top},       // the nearest allowed edge
         {{300, 105}, 0, DockSide::Floating},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "cursor " << c.cursor.x << "," << c.cursor.y << " allowed 0x"
-                                        << std::hex << c.allowed);
+        SCOPED_TRACE(testing::Message() << "cursor " << c.cursor.x << "," << c.cursor.y << " allowed 0x" << std::hex
+                                        << c.allowed);
         EXPECT_STREQ(Name(DockSideForDrop(c.cursor, area, c.allowed, snap)), Name(c.expected));
     }
 }

@@ -60,8 +60,7 @@ TEST_F(DockingTest, TheViewFillsWhatTheBarDockedAtEachSideLeaves)
             EXPECT_EQ(toolbar, CRect(toolbar.left, 0, client.right, above.bottom));
             EXPECT_EQ(pane, CRect(0, 0, toolbar.left, above.bottom));
             break;
-        case DockSide::Floating:
-            break;
+        case DockSide::Floating: break;
         }
         // Down a side the buttons stand in one column, along the top or bottom in one row.
         CRect first = bar.GetItemRect(0), last = bar.GetItemRect(bar.GetCount() - 1);
@@ -168,11 +167,22 @@ TEST_F(DockingTest, DraggingTheBarDocksItAtTheSideItIsDroppedAtAndFloatsItElsewh
         bool floats;
         DockSide side;
     } const drops[] = {
-        {[](const CRect& a) { return POINT{a.left + 3, (a.top + a.bottom) / 2}; }, false, DockSide::Left},
-        {[](const CRect& a) { return POINT{(a.left + a.right) / 2, (a.top + a.bottom) / 2}; }, true,
-         DockSide::Floating},
-        {[](const CRect& a) { return POINT{a.right - 3, (a.top + a.bottom) / 2}; }, false, DockSide::Right},
-        {[](const CRect& a) { return POINT{(a.left + a.right) / 2, a.top + 2}; }, false, DockSide::Top},
+        {[](const CRect& a) {
+             return POINT{a.left + 3, (a.top + a.bottom) / 2};
+         },
+         false, DockSide::Left},
+        {[](const CRect& a) {
+             return POINT{(a.left + a.right) / 2, (a.top + a.bottom) / 2};
+         },
+         true, DockSide::Floating},
+        {[](const CRect& a) {
+             return POINT{a.right - 3, (a.top + a.bottom) / 2};
+         },
+         false, DockSide::Right},
+        {[](const CRect& a) {
+             return POINT{(a.left + a.right) / 2, a.top + 2};
+         },
+         false, DockSide::Top},
     };
     for (const Drop& drop : drops) {
         SCOPED_TRACE(testing::Message() << "to side " << int(drop.side));
