@@ -88,6 +88,7 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
     SetWindowText(BuildMainTitle(ResourceHandle(), IDS_MAIN_TITLE).c_str());
     m_menuManager.MenuDrawInstall(this);
     m_menuManager.MenuDrawLoadToolbar(IDR_MAINFRAME);
+    EnableDocking(CBRS_ALIGN_ANY);
     if (!CreateLogView() || !CreateStatusBar() || !CreateToolBar())
         return -1;
     m_trayIcon.Add(m_hWnd, ID_TRAY_ICON, WM_TRAY_NOTIFY, m_smallIcon.Get(), LoadResString(IDS_TRAY_TIP));
@@ -118,12 +119,14 @@ bool CMainFrame::CreateStatusBar()
 
 bool CMainFrame::CreateToolBar()
 {
-    // Docking: the framework's bars stay at their edges.
-    return m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
-                                 WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS | CBRS_FLYBY |
-                                     CBRS_SIZE_DYNAMIC,
-                                 CRect(), IDW_TOOLBAR) &&
-           m_wndToolBar.LoadToolBar(IDR_MAINFRAME);
+    if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
+                               WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_DYNAMIC,
+                               CRect(), IDW_TOOLBAR) ||
+        !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
+        return false;
+    m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
+    DockControlBar(&m_wndToolBar);
+    return true;
 }
 
 void CMainFrame::ConnectMonitor()

@@ -3,10 +3,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <vector>
 
 #include "CmdUI.h"
+#include "MiniDockFrameWnd.h"
 #include "StatusBar.h"
 #include "ToolBar.h"
 #include "WinApp.h"
@@ -179,9 +181,24 @@ void CFrameWnd::OnSetFocus(HWND)
         ::SetFocus(pane);
 }
 
+std::vector<CControlBar*> CFrameWnd::AllControlBars() const
+{
+    std::vector<CControlBar*> bars;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (auto* bar = dynamic_cast<CControlBar*>(FromHandle(child)))
+            bars.push_back(bar);
+    for (CControlBar* bar : m_dockBars)
+        if (bar->IsFloating() && bar->m_hWnd)
+            bars.push_back(bar);
+    return bars;
+}
+
 CControlBar* CFrameWnd::GetControlBar(UINT id) const
 {
-    return dynamic_cast<CControlBar*>(FromHandle(GetDlgItem(int(id))));
+    for (CControlBar* bar : AllControlBars())
+        if (UINT(::GetDlgCtrlID(bar->m_hWnd)) == id)
+            return bar;
+    return nullptr;
 }
 
 void CFrameWnd::RecalcLayout()
@@ -190,10 +207,14 @@ void CFrameWnd::RecalcLayout()
         return;
     m_inLayout = true;
     CRect free = GetClientRect();
+    // The fixed bars (the status bar) take the edges first: docked bars lie inside them.
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         if (auto* bar = dynamic_cast<CControlBar*>(FromHandle(child)))
-            if (::IsWindowVisible(child))
+            if (bar->GetDockSite() != this && ::IsWindowVisible(child))
                 bar->Reposition(free);
+    for (CControlBar* bar : m_dockBars)
+        if (!bar->IsFloating() && bar->IsShown())
+            bar->Reposition(free);
     if (HWND pane = GetDlgItem(IDW_PANE_FIRST))
         ::MoveWindow(pane, free.left, free.top, free.Width(), free.Height(), TRUE);
     m_inLayout = false;
@@ -203,8 +224,61 @@ void CFrameWnd::ShowControlBar(CControlBar* bar, BOOL show)
 {
     if (!bar)
         return;
-    bar->ShowWindow(show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    CWnd* window = bar->IsFloating() ? static_cast<CWnd*>(bar->GetFloatingFrame()) : bar;
+    window->ShowWindow(show ? SW_SHOWNOACTIVATE : SW_HIDE);
     RecalcLayout();
+}
+
+void CFrameWnd::DockControlBar(CControlBar* bar, DockSide side)
+{
+    assert(bar && bar->m_hWnd && side != DockSide::Floating);
+    bool shown = bar->IsShown();
+    RemoveControlBar(bar);
+    m_dockBars.push_back(bar);  // the latest docked lies innermost
+    bar->m_dockSite = this;
+    if (bar->IsFloating()) {
+        ::SetParent(bar->m_hWnd, m_hWnd);
+        bar->GetFloatingFrame()->ShowWindow(SW_HIDE);
+    }
+    bar->m_dockSide = side;
+    bar->OnDockSideChanged();
+    bar->ShowWindow(shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+    RecalcLayout();
+}
+
+void CFrameWnd::FloatControlBar(CControlBar* bar, POINT topLeft)
+{
+    assert(bar && bar->m_hWnd);
+    bool shown = bar->IsShown();
+    if (!bar->m_floatingFrame) {
+        auto floating = std::make_unique<CMiniDockFrameWnd>(*bar);
+        if (!floating->Create(this))
+            return;  // the bar stays where it is
+        bar->m_floatingFrame = std::move(floating);
+    }
+    if (std::find(m_dockBars.begin(), m_dockBars.end(), bar) == m_dockBars.end())
+        m_dockBars.push_back(bar);
+    bar->m_dockSite = this;
+    bar->m_dockSide = DockSide::Floating;
+    bar->OnDockSideChanged();
+    CMiniDockFrameWnd* floating = bar->GetFloatingFrame();
+    ::SetParent(bar->m_hWnd, floating->m_hWnd);
+    bar->ShowWindow(SW_SHOWNOACTIVATE);
+    floating->FitAround(topLeft);
+    floating->ShowWindow(shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+    RecalcLayout();
+}
+
+void CFrameWnd::RemoveControlBar(CControlBar* bar)
+{
+    m_dockBars.erase(std::remove(m_dockBars.begin(), m_dockBars.end(), bar), m_dockBars.end());
+}
+
+CRect CFrameWnd::GetDockArea() const
+{
+    CRect area = GetClientRect();
+    MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    return area;
 }
 
 void CFrameWnd::SetMessageText(const char* text)
@@ -220,10 +294,9 @@ void CFrameWnd::SetMessageText(UINT stringId)
 
 void CFrameWnd::UpdateControlBars()
 {
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        if (auto* bar = dynamic_cast<CControlBar*>(FromHandle(child)))
-            if (::IsWindowVisible(child))
-                bar->OnUpdateCmdUI(this, true);
+    for (CControlBar* bar : AllControlBars())
+        if (bar->IsWindowVisible())
+            bar->OnUpdateCmdUI(this, true);
 }
 
 void CFrameWnd::UpdateAllFrames()
@@ -294,14 +367,14 @@ LRESULT CFrameWnd::OnMenuSelect(WPARAM wParam, LPARAM lParam)
 void CFrameWnd::OnBarCheck(UINT id)
 {
     if (CControlBar* bar = GetControlBar(id))
-        ShowControlBar(bar, !bar->IsWindowVisible());
+        ShowControlBar(bar, !bar->IsShown());
 }
 
 void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* ui)
 {
     CControlBar* bar = GetControlBar(ui->m_nID);
     ui->Enable(bar != nullptr);
-    ui->SetCheck(bar && bar->IsWindowVisible());
+    ui->SetCheck(bar && bar->IsShown());
 }
 
 void CFrameWnd::OnUpdateKeyIndicator(CCmdUI* ui)

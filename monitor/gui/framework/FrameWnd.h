@@ -7,11 +7,14 @@
 // - Menu items are updated through the same route when their popup opens, toolbar
 //   buttons and status indicators when the program goes idle; an item whose command
 //   has no handler at all is disabled.
-// - ID_VIEW_TOOLBAR and ID_VIEW_STATUS_BAR show and hide the bar with that child id
-//   and check their menu items; a menu item's prompt (its string's text before "\n")
+// - ID_VIEW_TOOLBAR and ID_VIEW_STATUS_BAR show and hide the bar with that child id,
+//   docked or floating, and check their menu items; a menu item's prompt (its string's text before "\n")
 //   shows in status pane 0 while the item is selected, "Ready" otherwise.
 // - A frame deletes itself once its window is gone: make frames with new.
+#include <vector>
+
 #include "ControlBar.h"
+#include "DockPlacement.h"
 #include "FrameworkIds.h"
 #include "Wnd.h"
 
@@ -41,6 +44,18 @@ public:
     // The bar whose child id is id, or null.
     CControlBar* GetControlBar(UINT id) const;
     void ShowControlBar(CControlBar* bar, BOOL show);
+
+    // Docking. The sides (CBRS_ALIGN_*) at which this frame docks bars.
+    void EnableDocking(DWORD alignments) { m_dockAlignments = alignments & CBRS_ALIGN_ANY; }
+    DWORD GetDockAlignments() const { return m_dockAlignments; }
+    // Docks bar (a child of this frame, or floating from it) along side; docked bars
+    // are laid out inside the non-dockable ones (the status bar), in docking order.
+    void DockControlBar(CControlBar* bar, DockSide side = DockSide::Top);
+    // Floats a docked bar in a tool window of its own, its top-left corner at
+    // topLeft (screen coordinates). A hidden bar stays hidden.
+    void FloatControlBar(CControlBar* bar, POINT topLeft);
+    // The client area on the screen: where bars are dropped to dock.
+    CRect GetDockArea() const;
     // Status pane 0.
     void SetMessageText(const char* text);
     void SetMessageText(UINT stringId);
@@ -72,6 +87,9 @@ protected:
     void OnUpdateKeyIndicator(CCmdUI* ui);
     void OnToolTipText(NMHDR* header, LRESULT* result);
     void OnHotItemChange(NMHDR* header, LRESULT* result);
+    // A bar that goes away leaves the docking list.
+    void RemoveControlBar(CControlBar* bar);
+    friend class CControlBar;
 
     HACCEL m_hAccelTable = nullptr;
     HMENU m_hMenuDefault = nullptr;  // loaded by LoadFrame or Create, owned by the frame
@@ -80,7 +98,12 @@ protected:
 private:
     BOOL CreateFrame(const char* className, const char* title, DWORD style, const RECT& rect,
                      CWnd* parent, HMENU menu, DWORD exStyle);
+    // Bars of this frame's own children and its floating bars.
+    std::vector<CControlBar*> AllControlBars() const;
+
     bool m_inLayout = false;
+    DWORD m_dockAlignments = 0;
+    std::vector<CControlBar*> m_dockBars;  // in docking order
 };
 
 // The prompt of a command: its string's text before "\n" (the tooltip follows it).

@@ -32,14 +32,29 @@ public:
 
     void Reposition(RECT& free) override;
     void OnUpdateCmdUI(CFrameWnd* target, bool disableIfNoHandler) override;
+    SIZE CalcBarSize(DockSide side) const override;
 
 protected:
     const MessageMap* GetMessageMap() const override;
+    // Down the side of a frame the buttons stand in one column.
+    void OnDockSideChanged() override;
+    // A docked bar has an edge around its buttons, and a gripper before them with
+    // CBRS_GRIPPER: both start a drag, as does the bar's empty space.
+    LRESULT OnNcCalcSize(WPARAM, LPARAM rect);
+    LRESULT OnNcPaint(WPARAM, LPARAM);
+    LRESULT OnNcHitTest(WPARAM, LPARAM point);
+    LRESULT OnNcLButtonDown(WPARAM hit, LPARAM point);
+    LRESULT OnLButtonDown(WPARAM, LPARAM point);
     // A flat toolbar lets its parent show through: it paints the button face itself,
     // whatever the frame's class brush is.
     LRESULT OnEraseBackground(WPARAM dc, LPARAM);
 
 private:
+    // The space between the window's edges and its client area for side.
+    CRect NonClientInsets(DockSide side) const;
+    // The space the buttons take laid out in a row or a column.
+    SIZE ButtonsExtent(bool vertical) const;
+
     std::vector<UINT> m_ids;  // per button, 0 for a separator
     HBITMAP m_bitmap = nullptr;
     CRect m_borders;

@@ -81,6 +81,9 @@ int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
                             CRect(0, 0, 0, 0), IDW_TOOLBAR) ||
         !m_toolBar.LoadToolBar(IDR_RXTX_TOOLBAR))
         return -1;
+    m_toolBar.EnableDocking(CBRS_ALIGN_ANY);
+    EnableDocking(CBRS_ALIGN_ANY);
+    DockControlBar(&m_toolBar);
 
     if (!m_view.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(), this, IDW_PANE_FIRST))
         return -1;

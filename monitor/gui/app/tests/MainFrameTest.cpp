@@ -145,6 +145,9 @@ TEST_F(MainFrameTest, TheWindowCarriesTitleClassBarsAndTheLogViewAsTheProgramDef
     const UINT buttons[] = {ID_CLEAR_LOG, ID_SEPARATOR, ID_RXTX_DATA, ID_PREFERENCES, ID_EDIT_COPY};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(toolbar.GetItemID(i), buttons[i]) << i;
+    EXPECT_EQ(toolbar.GetDockSide(), DockSide::Top);
+    EXPECT_EQ(toolbar.GetDockAlignments(), DWORD(CBRS_ALIGN_ANY));
+    EXPECT_EQ(frame->GetDockAlignments(), DWORD(CBRS_ALIGN_ANY));
 
     for (UINT id : {UINT(ID_SHOW_MONITOR), UINT(ID_APP_EXIT), UINT(ID_MONITOR_HELP), UINT(ID_PREFERENCES),
                     UINT(ID_APP_ABOUT), UINT(ID_HELP_ABOUT), UINT(ID_RXTX_DATA)})

@@ -51,6 +51,7 @@ int CDemoFrame::OnCreate(CREATESTRUCTA* cs)
         return -1;
     SetIcon(GetApp()->LoadIcon(IDR_MAINFRAME), TRUE);
     ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_FRAMECHANGED);
+    EnableDocking(CBRS_ALIGN_ANY);
 
     if (!m_notes.Create(WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
                             ES_READONLY | ES_DISABLENOSCROLL,
@@ -70,6 +71,8 @@ int CDemoFrame::OnCreate(CREATESTRUCTA* cs)
                                 CBRS_SIZE_DYNAMIC) ||
         !m_toolBar.LoadToolBar(IDR_MAINFRAME))
         return -1;
+    m_toolBar.EnableDocking(CBRS_ALIGN_ANY);
+    DockControlBar(&m_toolBar);
     return 0;
 }
 

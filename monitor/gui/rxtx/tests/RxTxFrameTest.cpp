@@ -242,6 +242,28 @@ TEST_F(RxTxFrameTest, ClearIsEnabledInMenuAndToolbarExactlyWhileTheViewHoldsAByt
     EXPECT_FALSE(enabled());
 }
 
+TEST_F(RxTxFrameTest, TheToolbarDocksAtAnySideWithItsGripperAndTheViewTakesTheRest)
+{
+    CRxTxFrame* frame = Open("COM1");
+    ASSERT_TRUE(frame);
+    CToolBar& bar = frame->ToolBar();
+    EXPECT_EQ(bar.GetDockSide(), DockSide::Top);
+    EXPECT_EQ(bar.GetDockAlignments(), DWORD(CBRS_ALIGN_ANY));
+    EXPECT_EQ(frame->GetDockAlignments(), DWORD(CBRS_ALIGN_ANY));
+    EXPECT_NE(bar.GetBarStyle() & CBRS_GRIPPER, 0u);
+
+    frame->DockControlBar(&bar, DockSide::Bottom);
+    CRect client = frame->GetClientRect();
+    CRect toolbar = bar.GetWindowRect(), view = frame->View().GetWindowRect();
+    MapWindowPoints(nullptr, frame->m_hWnd, reinterpret_cast<POINT*>(&toolbar), 2);
+    MapWindowPoints(nullptr, frame->m_hWnd, reinterpret_cast<POINT*>(&view), 2);
+    EXPECT_EQ(toolbar, CRect(0, client.bottom - toolbar.Height(), client.right, client.bottom));
+    EXPECT_EQ(view, CRect(0, 0, client.right, toolbar.top));
+    // The gripper stands before the buttons, outside the control's client area.
+    CRect inside = bar.GetClientRect();
+    EXPECT_LT(inside.Width(), toolbar.Width() - 6);
+}
+
 TEST_F(RxTxFrameTest, SaveWritesTheChosenFileAndSaysWhenItCannot)
 {
     CRxTxFrame* frame = Open("COM1");
