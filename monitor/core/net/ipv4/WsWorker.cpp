@@ -52,15 +52,11 @@ enum class Reply { kStatus, kStatusCount, kStatusCountRecord };
 void Reject(const Closure* closure, Reply reply, NtStatus status, uint32_t type)
 {
     switch (reply) {
-    case Reply::kStatus:
-        CompleteWithStatus(closure, status, nullptr, 0);
-        break;
-    case Reply::kStatusCount:
-        CompleteWithStatusCount(closure, status, 0);
-        break;
+    case Reply::kStatus: (void)CompleteWithStatus(closure, status, nullptr, 0); break;
+    case Reply::kStatusCount: (void)CompleteWithStatusCount(closure, status, 0); break;
     case Reply::kStatusCountRecord: {
         Ipv4Record none = Ipv4RecordMake(type, 0, 0);
-        NotifyStatusCountAddress(closure, status, 0, &none.header);
+        (void)NotifyStatusCountAddress(closure, status, 0, &none.header);
         break;
     }
     }
@@ -77,7 +73,7 @@ void DestroyRequest(void* payload)
 
 // Queues the command, or runs it at once on the I/O thread (unless the queue
 // is forced). Refused once the thread has left: it would never run.
-NtStatus Carry(WsWorker* w, ClosureRoutine command, BufferHandle* request)
+[[nodiscard]] NtStatus Carry(WsWorker* w, ClosureRoutine command, BufferHandle* request)
 {
     IoCommandQueue* q = &w->commands;
     if (q->forceQueue == 0 && GetCurrentThreadId() == q->owner)
@@ -117,7 +113,7 @@ void CompleteAndClear(Closure* pending, NtStatus status)
 {
     Closure c = *pending;
     *pending = {};
-    CompleteWithStatus(&c, status, nullptr, 0);
+    (void)CompleteWithStatus(&c, status, nullptr, 0);
     ClosureRelease(&c);
 }
 
@@ -130,15 +126,11 @@ void FinishIo(PendingWsIo* io, DWORD error, DWORD bytes)
     NtStatus status = MapErrorToStatus(static_cast<int32_t>(error));
     switch (io->kind) {
     case IoKind::kSend:
-    case IoKind::kSendTo:
-        CompleteWithStatus(&io->closure, status, nullptr, 0);
-        break;
-    case IoKind::kReceive:
-        CompleteWithStatusCount(&io->closure, status, bytes);
-        break;
+    case IoKind::kSendTo: (void)CompleteWithStatus(&io->closure, status, nullptr, 0); break;
+    case IoKind::kReceive: (void)CompleteWithStatusCount(&io->closure, status, bytes); break;
     case IoKind::kReceiveFrom: {
         Ipv4Record source = SockaddrToRecord(io->peer, w->type);
-        NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
+        (void)NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
         break;
     }
     }
@@ -254,7 +246,7 @@ bool RefuseWhilePending(const Closure& pending, const WsRequest* r)
 {
     if (!pending.routine)
         return false;
-    CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
+    (void)CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
     return true;
 }
 
@@ -291,7 +283,7 @@ void DisconnectCommand(BufferHandle* bound, BufferHandle*)
         return;
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
         shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
-        CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
+        (void)CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
         return;
     }
     ClosureCopy(&w->disconnect, &r->closure);
@@ -313,7 +305,7 @@ void CloseCommand(BufferHandle* bound, BufferHandle*)
         CompleteAndClear(&w->connect, kStatusConnectionReset);
     if (w->disconnect.routine)
         CompleteAndClear(&w->disconnect, kStatusConnectionReset);
-    CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
+    (void)CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
 }
 
 // ---- network events --------------------------------------------------------
@@ -332,7 +324,7 @@ void AcceptOne(WsWorker* w)
     if (!provider)
         return;
     Ipv4Record remote = SockaddrToRecord(peer, w->type);
-    NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
+    (void)NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
     ObjRelease(provider->cb);
 }
 

@@ -50,9 +50,9 @@ void DestroyCommand(void* payload)
 void Complete(PipeCommand* c, NtStatus status)
 {
     if (c->kind == kRead)
-        CompleteWithStatusCount(&c->closure, status, 0);
+        (void)CompleteWithStatusCount(&c->closure, status, 0);
     else
-        CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
+        (void)CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
 }
 
 const char* NameText(const Str& name) { return name.data ? name.data : ""; }
@@ -84,8 +84,9 @@ void CloseInstances(PipeWorker* w)
         CloseHandle(instance->overlapped.hEvent);
         BlockRelease(instance);
     }
-    ArrayResize(reinterpret_cast<void**>(&w->instances), 0, sizeof(PipeInstance*));
-    ArrayResize(reinterpret_cast<void**>(&w->waits), 1, sizeof(HANDLE));
+    // Shrinking never allocates.
+    (void)ArrayResize(reinterpret_cast<void**>(&w->instances), 0, sizeof(PipeInstance*));
+    (void)ArrayResize(reinterpret_cast<void**>(&w->waits), 1, sizeof(HANDLE));
 }
 
 // 0, or the system error that leaves this instance dead.
@@ -129,7 +130,7 @@ void Accept(PipeWorker* w, uint32_t i)
         Closure listen;
         ClosureCopy(&listen, &w->listen);
         const AddressRecord peer = {sizeof(AddressRecord), kAddressTypePipe};
-        NotifyObjectAddress(&listen, &peer, provider);
+        (void)NotifyObjectAddress(&listen, &peer, provider);
         ClosureRelease(&listen);
         ObjRelease(ObjControlBlockOf(provider));
     }
@@ -160,7 +161,7 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
     Accept(w, i);
 }
 
-NtStatus Listen(PipeWorker* w, PipeCommand* c)
+[[nodiscard]] NtStatus Listen(PipeWorker* w, PipeCommand* c)
 {
     CloseInstances(w);
     ClosureRelease(&w->listen);
@@ -180,8 +181,9 @@ NtStatus Listen(PipeWorker* w, PipeCommand* c)
         *instance = {};
         instance->overlapped.hEvent = event;
         instance->pipe = INVALID_HANDLE_VALUE;
-        ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
-        ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
+        // Within what was reserved above: neither can fail.
+        (void)ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
+        (void)ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
         w->instances[made] = instance;
         w->waits[made + 1] = event;
     }
@@ -209,7 +211,7 @@ void CALLBACK WriteDone(DWORD error, DWORD, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
     try {
-        CompleteWithStatus(&io->closure, error, nullptr, 0);
+        (void)CompleteWithStatus(&io->closure, error, nullptr, 0);
     } catch (...) {
     }
     Finish(io);
@@ -219,7 +221,7 @@ void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
     try {
-        CompleteWithStatusCount(&io->closure, error, bytes);
+        (void)CompleteWithStatusCount(&io->closure, error, bytes);
     } catch (...) {
     }
     Finish(io);
@@ -446,7 +448,7 @@ void PipeWorker::PostConnect(const AddressRecord* remote, const Closure* closure
     PipeCommand c = NewCommand(kConnect, closure);
     c.record = RecordDuplicate(remote);
     if (!c.record) {
-        CompleteWithStatus(closure, remote ? kStatusNoMemory : kStatusInvalidAddress, nullptr, 0);
+        (void)CompleteWithStatus(closure, remote ? kStatusNoMemory : kStatusInvalidAddress, nullptr, 0);
         ClosureRelease(&c.closure);
         return;
     }
