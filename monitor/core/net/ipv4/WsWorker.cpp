@@ -7,6 +7,7 @@
 #include "runtime/Platform.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -111,6 +112,7 @@ WsRequest* RequestOf(BufferHandle* bound) { return static_cast<WsRequest*>(bound
 // Empties the closure before completing it, so that the receiver may set it anew.
 void CompleteAndClear(Closure* pending, NtStatus status)
 {
+    assert(pending->routine && "a connect or disconnect completes once, while it is pending");
     Closure c = *pending;
     *pending = {};
     (void)CompleteWithStatus(&c, status, nullptr, 0);
@@ -122,6 +124,8 @@ void CompleteAndClear(Closure* pending, NtStatus status)
 void FinishIo(PendingWsIo* io, DWORD error, DWORD bytes)
 {
     WsWorker* w = io->worker;
+    assert(w && "each transfer completes exactly once");
+    io->worker = nullptr;
     ListRemove(&w->outstanding, &io->links);
     NtStatus status = MapErrorToStatus(static_cast<int32_t>(error));
     switch (io->kind) {
@@ -416,6 +420,7 @@ WsWorker* WsWorker::Create(SOCKET socket, uint32_t type, NtStatus* status)
 
 WsWorker::~WsWorker()
 {
+    assert(ListIsEmpty(&outstanding) && "each transfer in flight holds its worker");
     if (connect.routine)
         CompleteAndClear(&connect, kStatusConnectionReset);
     if (disconnect.routine)

@@ -7,6 +7,7 @@
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -122,6 +123,7 @@ DWORD CreateInstance(PipeWorker* w, uint32_t i)
 void Accept(PipeWorker* w, uint32_t i)
 {
     PipeInstance* instance = w->instances[i];
+    assert(instance->state == kInstanceConnected && instance->pipe != INVALID_HANDLE_VALUE);
     HANDLE pipe = instance->pipe;
     instance->pipe = INVALID_HANDLE_VALUE;
     instance->state = kInstanceIdle;
@@ -200,6 +202,8 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
 void Finish(PendingPipeIo* io)
 {
     PipeWorker* w = io->worker;
+    assert(w && "each read or write completes exactly once");
+    io->worker = nullptr;
     ListRemove(&w->outstanding, &io->links);
     BufHandleRelease(&io->buffer);
     ClosureRelease(&io->closure);
@@ -229,6 +233,7 @@ void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 
 void Transfer(PipeWorker* w, PipeCommand* c)
 {
+    assert(!w->closed && "commands queued past the close are cancelled, not run");
     auto* io = static_cast<PendingPipeIo*>(BlockAlloc(sizeof(PendingPipeIo)));
     if (!io) {
         Complete(c, kStatusNoMemory);
@@ -397,6 +402,7 @@ PipeWorker::PipeWorker()
 
 PipeWorker::~PipeWorker()
 {
+    assert(ListIsEmpty(&outstanding) && "each read and write in flight holds its worker");
     CloseInstances(this);
     if (pipe != INVALID_HANDLE_VALUE)
         CloseHandle(pipe);
