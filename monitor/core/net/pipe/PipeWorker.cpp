@@ -123,7 +123,7 @@ DWORD CreateInstance(PipeWorker* w, uint32_t i)
 void Accept(PipeWorker* w, uint32_t i)
 {
     PipeInstance* instance = w->instances[i];
-    assert(instance->state == kInstanceConnected && instance->pipe != INVALID_HANDLE_VALUE);
+    assert(instance->state != kInstanceIdle && instance->pipe != INVALID_HANDLE_VALUE && "a client arrived");
     HANDLE pipe = instance->pipe;
     instance->pipe = INVALID_HANDLE_VALUE;
     instance->state = kInstanceIdle;
