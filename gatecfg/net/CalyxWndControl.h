@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "net/CalyxLibrary.h"
 #include "net/CalyxLifeWatch.h"
 #include "net/CalyxTypes.h"
 #include "rtl/Component.h"
@@ -192,6 +193,8 @@ public:
     explicit TCxLifeGuard(TCxWndControl* control) noexcept
         : FControl(control), FWatch(control->FLifeWatches), FWasDestroying(control->IsDestroying())
     {
+        assert((control->ThreadId() == 0 || control->ThreadId() == lib::GetCurrentThreadId()) &&
+               "a component raises its events on its own thread");
     }
     // Not freed, nor being freed since the guard was made (code that runs
     // as part of the component's own tear-down goes on).

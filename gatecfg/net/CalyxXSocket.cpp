@@ -2,6 +2,7 @@
 // that open a socket (Connect, Listen, Accept, Dup) with their options.
 #include "net/CalyxXSocket.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "net/CalyxLibrary.h"
@@ -269,6 +270,8 @@ void TCustomXSocket::AssignDefaultValue()
 
 void TCustomXSocket::ChangeState(TSocketState newState)
 {
+    assert(newState != wsInvalidState && (newState == wsClosed || FHSocket != INVALID_SOCKET) &&
+           "only a closed socket is without its WinSock handle");
     const TSocketState oldState = FState;
     FState = newState;
     if (oldState != newState)

@@ -32,8 +32,9 @@ CConsoleMonitor* CConsoleMonitor::Create(ConsoleScreen& screen, DateTimeSource& 
 CConsoleMonitor::CConsoleMonitor(ControlBlock* cb, ConsoleScreen& screen, DateTimeSource& clock)
     : cb_(cb), texts_(&providers_), printer_(screen, clock)
 {
-    MemberCreate(&strand_, &strandBuilt_, kStrandType.construct, kStrandType.destroy, cb_);
-    ChannelMemberCreate(&channel_, &channelBuilt_, cb_);
+    // The built flags keep the outcome; Connect looks at them.
+    (void)MemberCreate(&strand_, &strandBuilt_, kStrandType.construct, kStrandType.destroy, cb_);
+    (void)ChannelMemberCreate(&channel_, &channelBuilt_, cb_);
     ProviderListInit(&providers_);
     ProviderLoadFailure failure;
     LoadMessageProviders(&providers_, kIniFile, &failure);
@@ -57,7 +58,8 @@ void CConsoleMonitor::Connect(const char* device, bool dump, const AddressRecord
         return;  // a monitor without its members stays silent
     Closure onMessage{};
     BindMember<CConsoleMonitor, &CConsoleMonitor::OnMessage>(&onMessage, this, &strand_.exec);
-    ChannelOpen(&channel_, kChannelName, device, dump ? 1 : 0, server, &onMessage);
+    // A channel that cannot open leaves the monitor silent, as one without its members.
+    (void)ChannelOpen(&channel_, kChannelName, device, dump ? 1 : 0, server, &onMessage);
     ClosureRelease(&onMessage);
 }
 

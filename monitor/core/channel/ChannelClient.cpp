@@ -19,7 +19,7 @@ void OnClientEvent(void* channel, BufferHandle* message)
 }
 
 // u32 (dump flag != 0), then the filter with its NUL unless it is absent or empty.
-NtStatus BuildHello(BufferHandle* hello, const char* filter, uint32_t dumpFlag)
+[[nodiscard]] NtStatus BuildHello(BufferHandle* hello, const char* filter, uint32_t dumpFlag)
 {
     uint32_t flag = dumpFlag ? 1 : 0;
     size_t length = filter ? std::strlen(filter) : 0;
@@ -68,13 +68,15 @@ void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
         code = MonitorCodeLogServiceConnect;
         if (payload.size >= 4 && *static_cast<const NtStatus*>(payload.data) == kStatusSuccess) {
             // A frame the old connection cut off must not swallow the new one's first record.
-            MsgStreamReset(&channel->stream);
-            MsgStreamSend(&channel->stream, &channel->hello, nullptr);
+            // Both posts fail only for want of memory, and then the connect record below
+            // still reaches the front end.
+            (void)MsgStreamReset(&channel->stream);
+            (void)MsgStreamSend(&channel->stream, &channel->hello, nullptr);
         }
         break;
     case ClientEventAccept:
         code = MonitorCodeLogServiceAccept;
-        MsgStreamReset(&channel->stream);
+        (void)MsgStreamReset(&channel->stream);
         break;
     case ClientEventDisconnect:
         code = MonitorCodeLogServiceClose;
@@ -92,7 +94,8 @@ void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
     std::memcpy(out + 8, channel->name.data ? channel->name.data : "", nameBytes);
     if (payload.size)
         std::memcpy(out + 8 + nameBytes, payload.data, payload.size);
-    ClosureCall(&channel->stream.receiver, &record);
+    // A front end whose executor is gone no longer listens.
+    (void)ClosureCall(&channel->stream.receiver, &record);
     BufHandleRelease(&record);
 }
 

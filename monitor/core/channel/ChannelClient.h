@@ -51,17 +51,17 @@ static_assert(offsetof(ChannelClient, clientReceiveArea) ==
 // monitor object so that records for an object being destroyed are dropped.
 // 0; kStatusInvalidParameter when the opening request would not fit in one frame, or
 // kStatusNoMemory: the channel then stays idle.
-NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* deviceFilter, uint32_t dumpFlag,
-                     const AddressRecord* server, const Closure* receiver);
+[[nodiscard]] NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* deviceFilter,
+                                   uint32_t dumpFlag, const AddressRecord* server, const Closure* receiver);
 // Subscriber of the client's hub (on the client's strand, inside the publication).
 void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message);
 
 // Member creation and release of the embedded types; `owner` is the object's control block.
-NtStatus ChannelMemberCreate(ChannelClient* channel, uint8_t* constructed, ControlBlock* owner);
+[[nodiscard]] NtStatus ChannelMemberCreate(ChannelClient* channel, uint8_t* constructed, ControlBlock* owner);
 void ChannelMemberRelease(ChannelClient* channel, uint8_t* constructed);
-NtStatus ClientMemberCreate(ReconnectingClient* client, uint8_t* constructed, ControlBlock* owner);
+[[nodiscard]] NtStatus ClientMemberCreate(ReconnectingClient* client, uint8_t* constructed, ControlBlock* owner);
 void ClientMemberRelease(ReconnectingClient* client, uint8_t* constructed);
-NtStatus MsgStreamMemberCreate(MsgStream* stream, uint8_t* constructed, ControlBlock* owner);
+[[nodiscard]] NtStatus MsgStreamMemberCreate(MsgStream* stream, uint8_t* constructed, ControlBlock* owner);
 // ClientCreate, then reads go to the 256 bytes behind the client (held weakly on the owner).
 void ClientMemberInit(void* client, ControlBlock* cb);
 void DestroyChannelClient(void* channel);

@@ -54,7 +54,8 @@ void Deliver(void* context)
     ClosureInitForObject(&notifier->closure, MsgStreamAck, &s->strand.exec, s, 0, 1);
     BufferHandle message = {PayloadOf(s->current), s->current.cb, 0, s->decoder.length};
     s->current = {};
-    ClosureCall(&s->receiver, &message);
+    // A receiver whose executor is gone drops the message, and its release acknowledges it.
+    (void)ClosureCall(&s->receiver, &message);
     BufHandleRelease(&message);
 }
 
@@ -77,7 +78,7 @@ void RunReset(BufferHandle* bound, BufferHandle*)
         DropPartialMessage(s);
 }
 
-NtStatus PostFrame(MsgStream* s, BufferHandle* frame)
+[[nodiscard]] NtStatus PostFrame(MsgStream* s, BufferHandle* frame)
 {
     NtStatus status = s->downstream ? StageRun(s->downstream, WriteFrame, frame) : kStatusInvalidState;
     BufHandleRelease(frame);

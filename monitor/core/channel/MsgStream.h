@@ -37,15 +37,15 @@ void MsgStreamSetDownstream(MsgStream* stream, StreamStage* downstream);
 // The posting status; kStatusInvalidParameter for a payload above 65535 bytes and
 // kStatusInvalidState without downstream or for a handle whose object is gone (then
 // nothing is sent); kStatusNoMemory.
-NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...);
+[[nodiscard]] NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...);
 // The same from (pointer, uint32 length) pairs ending with a null pointer, copied into one buffer.
-NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t firstLength, ...);
+[[nodiscard]] NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t firstLength, ...);
 
 // To be called at every new connection, before its bytes are written: a frame
 // cut off by the old connection is dropped instead of being completed with the
 // new one's bytes. Complete messages still queued from the old one are kept:
 // the cut applies once every piece queued at the reset is used up (or dropped).
-NtStatus MsgStreamReset(MsgStream* stream);
+[[nodiscard]] NtStatus MsgStreamReset(MsgStream* stream);
 
 // The receive stage's consumer (bound: the stream, weakly) and the acknowledge
 // step that runs when a delivered message is released.

@@ -34,7 +34,8 @@ void OnClientStrand(BufferHandle* bound, BufferHandle* message)
     BufferHandle held;
     if (!BufHandleLockCopy(&held, bound))
         return;
-    StrandHop(&ClientOf(&held)->stage.strand, nullptr, Step, &held, message);
+    // Refused only for want of memory: the event is lost like one of a client let go.
+    (void)StrandHop(&ClientOf(&held)->stage.strand, nullptr, Step, &held, message);
     BufHandleRelease(&held);
 }
 
@@ -45,7 +46,7 @@ void InitWeakClosure(Closure* c, Client* client, uint32_t word, void* data = nul
     ClosureInit(c, OnClientStrand<Step>, nullptr, &bound);
 }
 
-NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t word, BufferHandle* message)
+[[nodiscard]] NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t word, BufferHandle* message)
 {
     BufferHandle bound = {c, c->stage.cb, 0, word};
     return StrandHop(&c->stage.strand, nullptr, step, &bound, message);
@@ -106,7 +107,8 @@ void ArmTick(Client* c)
         return;
     Closure tick;
     InitWeakClosure<RunTick>(&tick, c, 0);
-    TimerSet(&c->timer, static_cast<int32_t>(c->settings.tickPeriod), &tick, nullptr);
+    // Refused only for want of memory; the next call that arms the tick tries again.
+    (void)TimerSet(&c->timer, static_cast<int32_t>(c->settings.tickPeriod), &tick, nullptr);
     ClosureRelease(&tick);
 }
 
@@ -142,7 +144,8 @@ void Read(Client* c)
     ClosureRelease(&done);
 }
 
-void PostRead(Client* c) { PostStep(c, RunRead, 0, nullptr); }
+// Refused only for want of memory; the idle tick then ends the silent connection.
+void PostRead(Client* c) { (void)PostStep(c, RunRead, 0, nullptr); }
 
 // A connection begins (connected, accepted or adopted): queued data goes out first.
 void TakeConnection(Client* c, void* endpoint)
@@ -151,7 +154,8 @@ void TakeConnection(Client* c, void* endpoint)
     c->state.connection = kConnected;
     ObjRefAssign(&c->connection, endpoint);
     ResetEvent(c->idleEvent);
-    StageResume(&c->stage);
+    // Refused only for want of memory; the next write resumes the stage.
+    (void)StageResume(&c->stage);
 }
 
 // The connection is gone without a close call (peer end, read failure, idle timeout).
@@ -277,7 +281,8 @@ void HandOn(Client* c, uint32_t count)
     }
     chunk.data = c->receiveHandle.data;
     chunk.size = count;
-    StageForward(&c->stage, &chunk);
+    // A chunk that cannot be forwarded is released below, which reads on.
+    (void)StageForward(&c->stage, &chunk);
     BufHandleRelease(&chunk);  // with no next stage the bytes are let go at once
 }
 
@@ -500,7 +505,7 @@ void RunAdopt(BufferHandle* bound, BufferHandle* message)
     Read(c);
 }
 
-NtStatus PostCopy(Client* c, ClosureRoutine step, const void* bytes, uint32_t size)
+[[nodiscard]] NtStatus PostCopy(Client* c, ClosureRoutine step, const void* bytes, uint32_t size)
 {
     BufferHandle copy;
     NtStatus status = BufAllocCopy(&copy, bytes, size);

@@ -108,19 +108,20 @@ extern const TypeDescriptor kReconnectingClientType;
 
 // Each posts its work onto the client's strand and returns the posting status
 // (0 or kStatusPending accepted, else the work does not run). Records are copied.
-NtStatus ClientSetParameters(ReconnectingClient* client, const ClientSettings* settings);
-NtStatus ClientSetFlags(ReconnectingClient* client, uint32_t flags);
+[[nodiscard]] NtStatus ClientSetParameters(ReconnectingClient* client, const ClientSettings* settings);
+[[nodiscard]] NtStatus ClientSetFlags(ReconnectingClient* client, uint32_t flags);
 // A NULL remote closes and forgets both addresses; a NULL local stands for any local address.
-NtStatus ClientConnect(ReconnectingClient* client, const AddressRecord* remote, const AddressRecord* local);
-NtStatus ClientConnectNow(ReconnectingClient* client);
-NtStatus ClientDisconnect(ReconnectingClient* client, uint32_t abort);
+[[nodiscard]] NtStatus ClientConnect(ReconnectingClient* client, const AddressRecord* remote,
+                                     const AddressRecord* local);
+[[nodiscard]] NtStatus ClientConnectNow(ReconnectingClient* client);
+[[nodiscard]] NtStatus ClientDisconnect(ReconnectingClient* client, uint32_t abort);
 // Forgets the connection and every pending close without closing or
 // publishing. A read of the old connection still in flight keeps the receive
 // area: the next connection reads once that read is back.
-NtStatus ClientReset(ReconnectingClient* client);
-NtStatus ClientListen(ReconnectingClient* client, const AddressRecord* record);  // NULL: stop
-NtStatus ClientStopListen(ReconnectingClient* client);
-NtStatus ClientAdoptSocket(ReconnectingClient* client, void* endpoint);
+[[nodiscard]] NtStatus ClientReset(ReconnectingClient* client);
+[[nodiscard]] NtStatus ClientListen(ReconnectingClient* client, const AddressRecord* record);  // NULL: stop
+[[nodiscard]] NtStatus ClientStopListen(ReconnectingClient* client);
+[[nodiscard]] NtStatus ClientAdoptSocket(ReconnectingClient* client, void* endpoint);
 
 // Elapsed milliseconds of a running clock; the millisecond counter's wrap is harmless.
 inline uint32_t ClientClockElapsed(uint32_t start, uint32_t now) { return (now | 1) - start; }

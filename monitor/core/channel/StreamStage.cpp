@@ -47,8 +47,8 @@ void ReleaseWithWeakTarget(Closure* c)
 }
 
 // The closure's target is locked for the call: an executor that is gone takes no work.
-NtStatus InvokeWithWeakTarget(Closure* c, ClosureRoutine routine, BufferHandle* bound,
-                              BufferHandle* message)
+[[nodiscard]] NtStatus InvokeWithWeakTarget(Closure* c, ClosureRoutine routine, BufferHandle* bound,
+                                            BufferHandle* message)
 {
     ControlBlock* held = c->target ? c->target->cb : nullptr;
     if (held && !ObjTryLock(held))
@@ -121,7 +121,8 @@ void SignalEventPayload(void* payload) { SetEvent(*static_cast<HANDLE*>(payload)
 void RunWrite(BufferHandle* bound, BufferHandle* message) { StageWriteNow(StageOf(bound), message); }
 void RunResume(BufferHandle* bound, BufferHandle*) { StageResumeNow(StageOf(bound)); }
 void RunDrop(BufferHandle* bound, BufferHandle*) { StageDropNow(StageOf(bound)); }
-void RunForward(BufferHandle* bound, BufferHandle* message) { StageForward(StageOf(bound), message); }
+// Without a next stage (or its memory) the message is dropped, as a write past the end is.
+void RunForward(BufferHandle* bound, BufferHandle* message) { (void)StageForward(StageOf(bound), message); }
 
 void RunSetNext(BufferHandle* bound, BufferHandle* message)
 {
@@ -159,7 +160,7 @@ void RunWithdrawWaiter(BufferHandle* bound, BufferHandle* message)
     }
 }
 
-NtStatus WriteAndWait(StreamStage* s, const void* data, uint32_t size, ClosureRoutine step)
+[[nodiscard]] NtStatus WriteAndWait(StreamStage* s, const void* data, uint32_t size, ClosureRoutine step)
 {
     HANDLE released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!released)
@@ -313,14 +314,15 @@ void StageDropNow(StreamStage* stage)
     FreeQueue(stage);
     SignalFlushWaiter(stage);
     if (stage->next)
-        StageDrop(stage->next);
+        (void)StageDrop(stage->next);  // refused only for want of memory: the rest keeps its data
 }
 
 void StageOnFlow(StreamStage* stage, BufferHandle* message)
 {
     uint32_t nonEmpty = message && message->size != 0 ? kStageLastFlowNonEmpty : 0;
     stage->flags = (stage->flags & ~kStageLastFlowNonEmpty) | nonEmpty;
-    InvokeWithWeakTarget(&stage->flowInput, stage->flowInput.routine, &stage->flowInput.bound, message);
+    // A flow listener that is gone or cannot be reached misses this notice only.
+    (void)InvokeWithWeakTarget(&stage->flowInput, stage->flowInput.routine, &stage->flowInput.bound, message);
 }
 
 int StageFlushWait(StreamStage* stage, uint32_t milliseconds)
@@ -333,7 +335,8 @@ int StageFlushWait(StreamStage* stage, uint32_t milliseconds)
     int flushed = 0;
     if (event && StatusAccepted(StageRun(stage, RunRegisterWaiter, &waiter))) {
         flushed = WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
-        StageRun(stage, RunWithdrawWaiter, &waiter);
+        // A waiter left registered holds its own reference and is only signalled later.
+        (void)StageRun(stage, RunWithdrawWaiter, &waiter);
     }
     BufHandleRelease(&waiter);
     return flushed;

@@ -42,7 +42,7 @@ void StageDestroy(void* stage);
 extern const TypeDescriptor kStreamStageType;
 
 // A standalone stage with a copy of the consumer (none: every byte is taken). 0 or kStatusNoMemory.
-NtStatus StageCreate(StreamStage** out, const Closure* consumer);
+[[nodiscard]] NtStatus StageCreate(StreamStage** out, const Closure* consumer);
 // A new stage placed after `stage` (held by it once the posted link has run), or null.
 StreamStage* StageCreateNext(StreamStage* stage, const Closure* consumer);
 // Set while no bytes flow yet, normally at construction.
@@ -51,14 +51,14 @@ void StageSetFlowInput(StreamStage* stage, const Closure* input);
 
 // Posted onto the stage's executor; the posting status (0, kStatusPending, or a failure
 // after which the work does not run: kStatusInvalidState when the executor is gone).
-NtStatus StageSetNext(StreamStage* stage, StreamStage* next);
-NtStatus StageClearNext(StreamStage* stage);
-NtStatus StageWrite(StreamStage* stage, const BufferHandle* buffer);
-NtStatus StageResume(StreamStage* stage);
-NtStatus StageForward(StreamStage* stage, const BufferHandle* buffer);  // to the next stage, if any
-NtStatus StageDrop(StreamStage* stage);  // empties the queue of this stage and of every one after it
+[[nodiscard]] NtStatus StageSetNext(StreamStage* stage, StreamStage* next);
+[[nodiscard]] NtStatus StageClearNext(StreamStage* stage);
+[[nodiscard]] NtStatus StageWrite(StreamStage* stage, const BufferHandle* buffer);
+[[nodiscard]] NtStatus StageResume(StreamStage* stage);
+[[nodiscard]] NtStatus StageForward(StreamStage* stage, const BufferHandle* buffer);  // to the next stage, if any
+[[nodiscard]] NtStatus StageDrop(StreamStage* stage);  // empties the queue of this stage and of every one after it
 // Runs routine(bound = {stage, strong}, message) on the stage's executor.
-NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message);
+[[nodiscard]] NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message);
 
 // The same work for a caller already running on the stage's executor.
 void StageWriteNow(StreamStage* stage, const BufferHandle* buffer);
@@ -73,5 +73,5 @@ int StageFlushWait(StreamStage* stage, uint32_t milliseconds);
 // Write the caller's bytes without copying them (into the stage, or on to its
 // next stage) and wait until every piece has been consumed or dropped. Not to
 // be called on the stage's own executor. The posting status, or kStatusNoMemory.
-NtStatus StageWriteSync(StreamStage* stage, const void* data, uint32_t size);
-NtStatus StageForwardSync(StreamStage* stage, const void* data, uint32_t size);
+[[nodiscard]] NtStatus StageWriteSync(StreamStage* stage, const void* data, uint32_t size);
+[[nodiscard]] NtStatus StageForwardSync(StreamStage* stage, const void* data, uint32_t size);

@@ -10,15 +10,15 @@ inline uint32_t ArrayCount(const void* array) { return array ? static_cast<const
 
 void ArrayFree(void** array);
 // Capacity for n: the next multiple of 8 above n. 0 or kStatusNoMemory (also when the size wraps).
-NtStatus ArrayReserve(void** array, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayReserve(void** array, uint32_t n, uint32_t elementSize);
 // Reserve n, then count = n; the reservation's failure leaves the array unchanged.
-NtStatus ArrayResize(void** array, uint32_t n, uint32_t elementSize);
-NtStatus ArrayAssign(void** array, const void* source, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayResize(void** array, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayAssign(void** array, const void* source, uint32_t n, uint32_t elementSize);
 // Index limited to the count; source none zero-fills the new elements.
-NtStatus ArrayInsert(void** array, uint32_t index, const void* source, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayInsert(void** array, uint32_t index, const void* source, uint32_t n, uint32_t elementSize);
 // kStatusInvalidParameter unless index .. index + n - 1 lies within the count.
-NtStatus ArrayErase(void** array, uint32_t index, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayErase(void** array, uint32_t index, uint32_t n, uint32_t elementSize);
 // Moves n elements from `from` to `to`; both ranges must lie within the count.
-NtStatus ArrayMove(void** array, uint32_t to, uint32_t from, uint32_t n, uint32_t elementSize);
-NtStatus ArrayInsertByte(void** array, uint32_t index, uint8_t value);
-NtStatus ArrayInsertU32(void** array, uint32_t index, uint32_t value);
+[[nodiscard]] NtStatus ArrayMove(void** array, uint32_t to, uint32_t from, uint32_t n, uint32_t elementSize);
+[[nodiscard]] NtStatus ArrayInsertByte(void** array, uint32_t index, uint8_t value);
+[[nodiscard]] NtStatus ArrayInsertU32(void** array, uint32_t index, uint32_t value);

@@ -7,11 +7,11 @@
 // entry owns both of its handles.
 void CallQueueInit(ListHead* queue);
 // Appends copies of both handles (a null message becomes an empty handle). 0 or kStatusNoMemory.
-NtStatus CallQueuePush(ListHead* queue, ClosureRoutine routine, const BufferHandle* bound,
-                       const BufferHandle* message);
+[[nodiscard]] NtStatus CallQueuePush(ListHead* queue, ClosureRoutine routine, const BufferHandle* bound,
+                                     const BufferHandle* message);
 // Moves the first entry's handles out to the caller; kStatusInvalidState when empty.
-NtStatus CallQueuePop(ListHead* queue, ClosureRoutine* routine, BufferHandle* bound,
-                      BufferHandle* message);
+[[nodiscard]] NtStatus CallQueuePop(ListHead* queue, ClosureRoutine* routine, BufferHandle* bound,
+                                    BufferHandle* message);
 // Runs and releases every entry in order; the number run.
 uint32_t CallQueueRunAll(ListHead* queue);
 // Frees every entry, releasing its handles, without running it.

@@ -34,12 +34,12 @@ void ClosureInitForObject(Closure* c, ClosureRoutine routine, ExecutorRecord* ta
 Closure* ClosureCopy(Closure* destination, const Closure* source);  // none gives an empty closure
 void ClosureRelease(Closure* c);
 void ClosureReset(Closure* c);  // release, then leave the closure empty
-NtStatus ClosureInvoke(ClosureRoutine routine, ExecutorRecord* target, BufferHandle* bound,
-                       BufferHandle* message);
+[[nodiscard]] NtStatus ClosureInvoke(ClosureRoutine routine, ExecutorRecord* target, BufferHandle* bound,
+                                     BufferHandle* message);
 // Bound made on the spot as {object, its control block, strong, 0}, no reference taken.
-NtStatus ClosureInvokeFor(void* object, ClosureRoutine routine, ExecutorRecord* target,
-                          BufferHandle* message);
-inline NtStatus ClosureCall(Closure* c, BufferHandle* message)
+[[nodiscard]] NtStatus ClosureInvokeFor(void* object, ClosureRoutine routine, ExecutorRecord* target,
+                                        BufferHandle* message);
+[[nodiscard]] inline NtStatus ClosureCall(Closure* c, BufferHandle* message)
 {
     return ClosureInvoke(c->routine, c->target, &c->bound, message);
 }

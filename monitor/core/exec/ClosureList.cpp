@@ -23,8 +23,10 @@ NtStatus ClosureListAppend(ListHead* list, const Closure* closure)
 
 void ClosureListInvokeAll(ListHead* list, BufferHandle* message)
 {
+    // A listener whose executor refuses the call misses this one message;
+    // the others still get theirs.
     for (ListNode* n = list->first; n != ListSentinel(list); n = n->next)
-        ClosureCall(&reinterpret_cast<ClosureEntry*>(n)->closure, message);
+        (void)ClosureCall(&reinterpret_cast<ClosureEntry*>(n)->closure, message);
 }
 
 void ClosureListRelease(ListHead* list)

@@ -22,8 +22,8 @@ void IoCommandQueueDestroy(IoCommandQueue* q);  // drops queued calls unrun, clo
 extern const TypeDescriptor kIoCommandQueueType;
 
 // Post routine: 0 when run at once, kStatusPending when queued, or the queue's failure.
-NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* bound,
-                            BufferHandle* message);
+[[nodiscard]] NtStatus IoCommandQueuePost(void* queue, ClosureRoutine routine, BufferHandle* bound,
+                                          BufferHandle* message);
 // Runs everything queued on the calling thread; the number run.
 uint32_t IoCommandQueueDrain(IoCommandQueue* q);
 

@@ -44,8 +44,8 @@ void Empty(OneShotTimer* timer)
 // previous arming either took the old closure before, or finds the request
 // and fires nothing. Without a timer thread the timer is emptied (nothing can
 // expire any more) and the request stays the caller's.
-NtStatus Replace(OneShotTimer* timer, TimerRequest* request, const Closure* closure,
-                 const BufferHandle* argument)
+[[nodiscard]] NtStatus Replace(OneShotTimer* timer, TimerRequest* request, const Closure* closure,
+                               const BufferHandle* argument)
 {
     Swap swap = {timer, closure, argument, {}, {}};
     NtStatus status = TimerRequestPost(request, SwapUnderTimerLock, &swap);

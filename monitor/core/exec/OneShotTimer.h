@@ -20,12 +20,12 @@ static_assert(sizeof(void*) == 4, "timers are laid out in 32-bit words");
 
 // Starts the timer thread with the first timer of the process. 0, kStatusNoMemory,
 // or kStatusInvalidState outside FrameworkStartup..FrameworkShutdown.
-NtStatus TimerCreate(OneShotTimer* timer);
+[[nodiscard]] NtStatus TimerCreate(OneShotTimer* timer);
 // Replaces closure and argument with copies of the given ones, then arms the
 // timer (relative, once). 0, kStatusNoMemory or kStatusInvalidState (the timer thread is
 // gone); on failure the timer is left idle.
-NtStatus TimerSet(OneShotTimer* timer, int32_t milliseconds, const Closure* closure,
-                  const BufferHandle* argument);
+[[nodiscard]] NtStatus TimerSet(OneShotTimer* timer, int32_t milliseconds, const Closure* closure,
+                                const BufferHandle* argument);
 // Empties the timer: an expiry not yet run invokes nothing.
 void TimerCancel(OneShotTimer* timer);
 // Empties the timer and gives its waitable timer to the timer thread to close.

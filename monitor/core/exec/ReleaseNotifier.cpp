@@ -17,7 +17,8 @@ void ReleaseNotifierFire(void* header)
     auto* n = static_cast<ReleaseNotifier*>(header);
     ReleaseNotifier fired = *n;
     ReleaseNotifierInit(n);
-    ClosureCall(&fired.closure, &fired.message);
+    // The release has happened whether or not its listener can be told.
+    (void)ClosureCall(&fired.closure, &fired.message);
     ClosureRelease(&fired.closure);
     BufHandleRelease(&fired.message);
 }

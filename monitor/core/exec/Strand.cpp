@@ -2,6 +2,8 @@
 #include "exec/CallQueue.h"
 #include "runtime/ScopedLock.h"
 
+#include <cassert>
+
 namespace {
 
 struct HopRecord {
@@ -120,7 +122,8 @@ int StrandDrain(Strand* s)
             }
             if (!owner && ObjTryLock(s->exec.cb))
                 owner = s->exec.cb;
-            CallQueuePop(&s->queue, &routine, &bound, &message);
+            [[maybe_unused]] NtStatus popped = CallQueuePop(&s->queue, &routine, &bound, &message);
+            assert(popped == kStatusSuccess && "the queue was seen non-empty under the lock");
         }
         routine(&bound, &message);
         BufHandleRelease(&bound);

@@ -22,7 +22,7 @@ extern const TypeDescriptor kStrandType;
 
 // Post routine: runs here when idle (0 if the strand is idle afterwards, else
 // kStatusPending), else queues (kStatusPending, or the queue's failure).
-NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);
+[[nodiscard]] NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);
 // Releases one hold and runs what is queued; 1 when idle afterwards, 0 when still held.
 // The owner is held while queued calls run, so one of them may drop its last reference.
 int StrandDrain(Strand* s);
@@ -34,11 +34,11 @@ void StrandAcquire(Strand* s);    // wait until idle, then take it; end with Str
 // refusal is returned when it came before StrandHop returned, else (a hop that
 // waited in A's queue) it is counted in StrandRefusedHopCount and told to the
 // debugger.
-NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* bound,
-                   BufferHandle* message);
+[[nodiscard]] NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* bound,
+                                 BufferHandle* message);
 // Queued hops refused by their second executor since the process started.
 uint32_t StrandRefusedHopCount();
 // StrandHop with A = the strand embedded after the object's control-block word
 // and bound = {object, its control block, strong, 0} made on the spot.
-NtStatus StrandPost(void* object, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* message);
+[[nodiscard]] NtStatus StrandPost(void* object, ExecutorRecord* b, ClosureRoutine routine, BufferHandle* message);
 inline Strand* StrandOf(void* object) { return reinterpret_cast<Strand*>(static_cast<ControlBlock**>(object) + 1); }

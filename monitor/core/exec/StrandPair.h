@@ -15,4 +15,4 @@ void StrandPairInit(StrandPair* pair, ControlBlock* cb);
 void StrandPairSet(StrandPair* pair, Strand* a, ExecutorRecord* b);
 void StrandPairDestroy(StrandPair* pair);
 // StrandHop with the pair's A and B; without A the call goes straight to B (or runs here).
-NtStatus StrandPairPost(void* pair, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);
+[[nodiscard]] NtStatus StrandPairPost(void* pair, ClosureRoutine routine, BufferHandle* bound, BufferHandle* message);

@@ -52,7 +52,8 @@ void CALLBACK TimerApcProc(void* argument, DWORD, DWORD)
         timer->argument = {};
     }
     try {
-        ClosureCall(&closure, &message);
+        // A timer whose executor is gone has no one left to tell.
+        (void)ClosureCall(&closure, &message);
     } catch (...) {
         // Nothing may unwind into the system's APC dispatcher.
     }
@@ -151,7 +152,7 @@ void TimerThreadStop()
     OnceReset(g_once);
 }
 
-NtStatus StartThread()
+[[nodiscard]] NtStatus StartThread()
 {
     auto* t = static_cast<TimerThreadRecord*>(BlockAlloc(sizeof(TimerThreadRecord)));
     if (!t)

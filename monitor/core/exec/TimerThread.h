@@ -19,7 +19,7 @@ struct TimerRequest {
 
 // Starts the thread once per framework start-up (later callers wait for the
 // first). 0, kStatusNoMemory or kStatusInvalidState.
-NtStatus TimerThreadEnsure();
+[[nodiscard]] NtStatus TimerThreadEnsure();
 // Zeroed request, or none.
 TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delayMs);
 // Queues the request for the timer thread, which frees it once applied.
@@ -28,5 +28,5 @@ TimerRequest* TimerRequestMake(uint32_t kind, OneShotTimer* timer, int32_t delay
 // replaced and its request queued in one step for any expiry that looks.
 // 0, or kStatusInvalidState when the thread is gone (the request is then the
 // caller's, and `underLock` has not run).
-NtStatus TimerRequestPost(TimerRequest* request, void (*underLock)(void* context) = nullptr,
-                          void* context = nullptr);
+[[nodiscard]] NtStatus TimerRequestPost(TimerRequest* request, void (*underLock)(void* context) = nullptr,
+                                        void* context = nullptr);

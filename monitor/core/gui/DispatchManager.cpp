@@ -136,7 +136,7 @@ void DispatchManagerExit()
     OnceReset(g_once);
 }
 
-NtStatus Make(DispatchManager** out)
+[[nodiscard]] NtStatus Make(DispatchManager** out)
 {
     auto* m = static_cast<DispatchManager*>(BlockAlloc(sizeof(DispatchManager)));
     if (!m)

@@ -26,12 +26,12 @@ static_assert(sizeof(void*) == 4, "the dispatch manager is laid out in 32-bit wo
 
 // 0 once the manager exists (later callers wait for the first), kStatusNoMemory,
 // or kStatusInvalidState outside FrameworkStartup..FrameworkShutdown.
-NtStatus DispatchManagerEnsure();
+[[nodiscard]] NtStatus DispatchManagerEnsure();
 // Runs the routine here when the calling thread is the target, else queues
 // it on the target's dispatcher (made on first use). 0, kStatusNoMemory, or
 // kStatusInvalidState when the manager is gone or no longer alive.
-NtStatus DispatchPostToThread(DWORD threadId, ClosureRoutine routine, BufferHandle* bound,
-                              BufferHandle* message);
+[[nodiscard]] NtStatus DispatchPostToThread(DWORD threadId, ClosureRoutine routine, BufferHandle* bound,
+                                            BufferHandle* message);
 ThreadDispatcher* DispatchLookup(DWORD threadId);  // or none
 
 // For the manager's owner; nothing in the core calls them.

@@ -17,8 +17,8 @@ extern const TypeDescriptor kThreadBindingType;
 
 // Post routine: kStatusPending when queued or run at once; kStatusInvalidState once the dispatch
 // manager has stopped taking calls (or outside start-up), kStatusNoMemory.
-NtStatus PostToBoundThread(void* binding, ClosureRoutine routine, BufferHandle* bound,
-                           BufferHandle* message);
+[[nodiscard]] NtStatus PostToBoundThread(void* binding, ClosureRoutine routine, BufferHandle* bound,
+                                         BufferHandle* message);
 
 // A binding embedded in a front-end object, followed by its constructed flag.
 struct BindingMember {
@@ -28,5 +28,5 @@ struct BindingMember {
 
 // Own control block over the member, parent = the owner (whose control block
 // is its first word), bound to the calling thread. 0 or the creation's status.
-NtStatus BindingMemberCreate(void* owner, BindingMember* member);
+[[nodiscard]] NtStatus BindingMemberCreate(void* owner, BindingMember* member);
 void BindingMemberRelease(BindingMember* member);  // only when constructed

@@ -3,6 +3,7 @@
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -89,7 +90,9 @@ bool ThreadDispatcherAttach(ThreadDispatcher* d, HOOKPROC hook)
 
 void ThreadDispatcherDrain(ThreadDispatcher* d, HWND window)
 {
+    assert(GetCurrentThreadId() == d->threadId && "a dispatcher's queue is run on its own thread only");
     for (uint32_t i = 0;; ++i) {
+        assert(ListIsEmpty(&d->queue) == (d->queue.count == 0));
         if (ListIsEmpty(&d->queue)) {
             LeaveCriticalSection(&d->lock);
             return;

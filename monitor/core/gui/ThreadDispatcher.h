@@ -22,8 +22,8 @@ constexpr uint32_t kCallsPerServiceMessage = 8;
 
 ThreadDispatcher* ThreadDispatcherMake(DWORD threadId);  // or none
 // Queues copies of both handles; tells the window when the queue was empty. 0 or kStatusNoMemory.
-NtStatus ThreadDispatcherEnqueue(ThreadDispatcher* d, ClosureRoutine routine, const BufferHandle* bound,
-                                 const BufferHandle* message);
+[[nodiscard]] NtStatus ThreadDispatcherEnqueue(ThreadDispatcher* d, ClosureRoutine routine, const BufferHandle* bound,
+                                               const BufferHandle* message);
 // Hooks the target thread's message retrieval with `hook` and wakes it; false when no hook can be set.
 bool ThreadDispatcherAttach(ThreadDispatcher* d, HOOKPROC hook);
 // Entered with the lock held, on the target thread; returns with it released.

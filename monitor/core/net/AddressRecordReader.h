@@ -7,7 +7,7 @@
 // kStatusInvalidAddress (invalid address).
 
 // The bytes begin with one whole record: 8 <= total size <= available.
-NtStatus AddressRecordCheck(const void* bytes, uint32_t available);
+[[nodiscard]] NtStatus AddressRecordCheck(const void* bytes, uint32_t available);
 
 // The fields of a pipe record, pointing into the record.
 struct PipeRecordView {
@@ -22,4 +22,4 @@ struct PipeRecordView {
 // name, no extra data) or one with its flags word, an extra offset of 0 or
 // 12 <= offset <= total size, and a terminator inside the name field (an even
 // field length for UTF-16).
-NtStatus PipeRecordRead(const void* bytes, uint32_t available, PipeRecordView* view);
+[[nodiscard]] NtStatus PipeRecordRead(const void* bytes, uint32_t available, PipeRecordView* view);

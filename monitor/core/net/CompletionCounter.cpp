@@ -25,7 +25,7 @@ void CompletionCounterComplete(BufferHandle* bound, BufferHandle* message)
     // Exactly the completion that reaches 0 reports; a surplus one finds the
     // count below 0 and stays silent.
     if (InterlockedDecrement(&counter->remaining) == 0)
-        CompleteWithStatus(&counter->closure, NtStatus(counter->firstError), nullptr, 0);
+        (void)CompleteWithStatus(&counter->closure, NtStatus(counter->firstError), nullptr, 0);
 }
 
 void CompletionCounterBind(CompletionCounter* counter, ControlBlock* owner, Closure* out)

@@ -22,8 +22,8 @@ constexpr int kNoObject = -1;
 // Lays the fields out one after the other, stores the object reference (with a
 // strong reference of the message's own) in word `objectWord`, and hands the
 // message to the closure.
-NtStatus Deliver(const Closure* closure, std::initializer_list<Field> fields, int objectWord = kNoObject,
-                 void* object = nullptr)
+[[nodiscard]] NtStatus Deliver(const Closure* closure, std::initializer_list<Field> fields, int objectWord = kNoObject,
+                               void* object = nullptr)
 {
     if (!closure || !closure->routine)
         return kStatusSuccess;

@@ -65,20 +65,22 @@ inline const AddressRecord* ConnectMessageLocal(const StatusObjectRemoteLocalMes
 // buffer, and return the invoke's result (kStatusNoMemory when the buffer cannot be
 // had, and nothing is delivered). A closure that is absent or has no routine
 // receives nothing, and the builder returns 0 without allocating. The closure
-// stays the caller's. An object passed in gains the message's reference.
-NtStatus CompleteWithStatus(const Closure* closure, NtStatus status, const void* bytes, uint32_t n);
-NtStatus CompleteWithStatusCount(const Closure* closure, NtStatus status, uint32_t count);
-NtStatus NotifyStatusCount(const Closure* closure, NtStatus status, uint32_t count);
-NtStatus NotifyStatusCountAddress(const Closure* closure, NtStatus status, uint32_t count,
-                                  const AddressRecord* record);
+// stays the caller's. An object passed in gains the message's reference. A worker
+// that completes an operation has no one else to tell when the message cannot be
+// had, and drops the result.
+[[nodiscard]] NtStatus CompleteWithStatus(const Closure* closure, NtStatus status, const void* bytes, uint32_t n);
+[[nodiscard]] NtStatus CompleteWithStatusCount(const Closure* closure, NtStatus status, uint32_t count);
+[[nodiscard]] NtStatus NotifyStatusCount(const Closure* closure, NtStatus status, uint32_t count);
+[[nodiscard]] NtStatus NotifyStatusCountAddress(const Closure* closure, NtStatus status, uint32_t count,
+                                                const AddressRecord* record);
 // Without a record the message is 8 bytes.
-NtStatus NotifyStatusObjectAddress(const Closure* closure, NtStatus status, void* object,
-                                   const AddressRecord* record);
-NtStatus NotifyObjectAddress(const Closure* closure, const AddressRecord* record, void* object);
+[[nodiscard]] NtStatus NotifyStatusObjectAddress(const Closure* closure, NtStatus status, void* object,
+                                                 const AddressRecord* record);
+[[nodiscard]] NtStatus NotifyObjectAddress(const Closure* closure, const AddressRecord* record, void* object);
 // Without a local record the default local record {8, the remote's type word} stands in.
-NtStatus NotifyConnect(const Closure* closure, NtStatus status, const AddressRecord* remote,
-                       const AddressRecord* local, void* object);
+[[nodiscard]] NtStatus NotifyConnect(const Closure* closure, NtStatus status, const AddressRecord* remote,
+                                     const AddressRecord* local, void* object);
 // Copies min(length, destination size) bytes into the destination's data, then
 // sends status-count-record with the number copied.
-NtStatus NotifyReceived(const BufferHandle* destination, const Closure* closure, NtStatus status,
-                        const void* source, uint32_t length, const AddressRecord* record);
+[[nodiscard]] NtStatus NotifyReceived(const BufferHandle* destination, const Closure* closure, NtStatus status,
+                                      const void* source, uint32_t length, const AddressRecord* record);

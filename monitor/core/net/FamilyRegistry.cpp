@@ -65,8 +65,9 @@ bool NetInit()
     WSADATA data;
     bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     if (started) {
-        RegisterFamilyProvider(kFamilyIpv4, WinsockProviderFactory);
-        RegisterFamilyProvider(kFamilyPipe, PipeProviderFactory);
+        // A family left out for want of memory is then reported as unknown.
+        (void)RegisterFamilyProvider(kFamilyIpv4, WinsockProviderFactory);
+        (void)RegisterFamilyProvider(kFamilyPipe, PipeProviderFactory);
     }
     OnceEnd(g_netInit);
     return started;

@@ -17,7 +17,7 @@ bool NetInit();
 // Inserts at the front, so a later registration of a family hides an earlier
 // one. 0, kStatusNoMemory when the entry cannot be had, or kStatusInvalidState outside
 // start-up and shut-down.
-NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory);
+[[nodiscard]] NtStatus RegisterFamilyProvider(uint32_t family, FamilyFactory factory);
 // Runs NetInit first (ignoring its result); the latest factory of the family,
 // or none (also outside start-up and shut-down).
 FamilyFactory FindFamilyProvider(uint32_t family);

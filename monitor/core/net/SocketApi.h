@@ -23,17 +23,17 @@
 void SockListen(const AddressRecord* record, const Closure* accept, uint32_t backlog,
                 const Closure* result);
 // On 0 the caller receives the listener with a reference of its own.
-NtStatus SockListenSync(void** listener, const AddressRecord* record, const Closure* accept,
-                        uint32_t backlog);
+[[nodiscard]] NtStatus SockListenSync(void** listener, const AddressRecord* record, const Closure* accept,
+                                      uint32_t backlog);
 void SockListenerClose(void* listener, const Closure* closure);  // status
 void SockListenerCloseSync(void* listener);
 
 // result: status-object-record (raw endpoint or 0, the actual local record).
 void SockOpen(const AddressRecord* local, const Closure* closure);
 void SockOpenFamily(uint32_t type, const Closure* closure);  // with the default local record
-NtStatus SockOpenSync(void** raw, const AddressRecord* local);
+[[nodiscard]] NtStatus SockOpenSync(void** raw, const AddressRecord* local);
 // `actual`, when given, is filled (overwritten) with a copy of the actual local record.
-NtStatus SockOpenFamilySync(void** raw, uint32_t type, BufferHandle* actual);
+[[nodiscard]] NtStatus SockOpenFamilySync(void** raw, uint32_t type, BufferHandle* actual);
 void RawEndpointClose(void* raw, const Closure* closure);  // status
 void RawEndpointCloseSync(void* raw);
 void RawEndpointSendTo(void* raw, const BufferHandle* buffer, const AddressRecord* destination,

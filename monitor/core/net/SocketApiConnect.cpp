@@ -11,8 +11,8 @@ namespace {
 // The result goes out once: the closure is emptied with it.
 void ReportConnect(StreamSocket* socket, NtStatus status)
 {
-    NotifyConnect(&socket->result, status, socket->remote, socket->local,
-                  status == kStatusSuccess ? ObjectRefOf(socket) : nullptr);
+    (void)NotifyConnect(&socket->result, status, socket->remote, socket->local,
+                        status == kStatusSuccess ? ObjectRefOf(socket) : nullptr);
     ClosureReset(&socket->result);
 }
 
@@ -80,8 +80,7 @@ void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32
         }
     }
     if (!socket) {
-        NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, nullptr,
-                      nullptr);
+        (void)NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, nullptr, nullptr);
         return;
     }
     socket->option = option;

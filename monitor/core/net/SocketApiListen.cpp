@@ -25,8 +25,8 @@ struct SocketListener : ListenerBase {
 // The result goes out once: the closure is emptied with it.
 void ReportListen(SocketListener* listener, NtStatus status)
 {
-    NotifyStatusObjectAddress(&listener->result, status,
-                              status == kStatusSuccess ? listener : nullptr, listener->record);
+    (void)NotifyStatusObjectAddress(&listener->result, status, status == kStatusSuccess ? listener : nullptr,
+                                    listener->record);
     ClosureReset(&listener->result);
 }
 
@@ -44,7 +44,7 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
         socket->remote = RecordDuplicate(&accepted->record);
         ObjRefAssign(&socket->provider, accepted->object.object);
         if (socket->local && socket->remote)
-            NotifyObjectAddress(&listener->accept, socket->remote, ObjectRefOf(socket));
+            (void)NotifyObjectAddress(&listener->accept, socket->remote, ObjectRefOf(socket));
         ObjRelease(socket->cb);
     }
     BufHandleRelease(&held);
@@ -94,8 +94,7 @@ void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog
         listener = nullptr;
     }
     if (!listener) {
-        NotifyStatusObjectAddress(result, status == kStatusSuccess ? kStatusNoMemory : status,
-                                  nullptr, record);
+        (void)NotifyStatusObjectAddress(result, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, record);
         return;
     }
     ClosureCopy(&listener->accept, accept);

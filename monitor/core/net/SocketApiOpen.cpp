@@ -24,8 +24,7 @@ struct RawEndpoint {
 
 void ReportOpen(RawEndpoint* raw, NtStatus status)
 {
-    NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr,
-                              raw->local);
+    (void)NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr, raw->local);
     ClosureReset(&raw->result);
 }
 
@@ -68,8 +67,7 @@ void SockOpen(const AddressRecord* local, const Closure* closure)
         raw = nullptr;
     }
     if (!raw) {
-        NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status,
-                                  nullptr, local);
+        (void)NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, local);
         return;
     }
     ClosureCopy(&raw->result, closure);
@@ -88,7 +86,7 @@ void SockOpenFamily(uint32_t type, const Closure* closure)
 
 namespace {
 
-NtStatus TakeRawEndpoint(SyncWaiter& waiter, void** raw, BufferHandle* actual)
+[[nodiscard]] NtStatus TakeRawEndpoint(SyncWaiter& waiter, void** raw, BufferHandle* actual)
 {
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
@@ -100,7 +98,7 @@ NtStatus TakeRawEndpoint(SyncWaiter& waiter, void** raw, BufferHandle* actual)
     if (actual) {
         *actual = {};
         if (message.size > 8)
-            BufAllocCopy(actual, &opened->record, opened->record.size);
+            (void)BufAllocCopy(actual, &opened->record, opened->record.size);  // left empty without memory
     }
     return status;
 }

@@ -16,7 +16,7 @@ public:
     // Blocks until the message has come; it stays valid while the waiter lives.
     const BufferHandle& Wait();
     // The message's leading status word (kStatusNoMemory when none could be waited for).
-    NtStatus Status() const;
+    [[nodiscard]] NtStatus Status() const;
 
 private:
     static void Store(BufferHandle* bound, BufferHandle* message);

@@ -47,26 +47,25 @@ int BufHandleAssign(BufferHandle* destination, const BufferHandle* source);
 int BufHandleMakeStrong(BufferHandle* h);
 
 // Allocations: 0 or kStatusNoMemory with an empty handle.
-NtStatus BufAlloc(BufferHandle* h, PayloadRoutine init, PayloadRoutine destroy, uint32_t n);
-NtStatus BufAllocCopy(BufferHandle* h, const void* source, uint32_t n);
+[[nodiscard]] NtStatus BufAlloc(BufferHandle* h, PayloadRoutine init, PayloadRoutine destroy, uint32_t n);
+[[nodiscard]] NtStatus BufAllocCopy(BufferHandle* h, const void* source, uint32_t n);
 // Pieces as (pointer, uint32 length) pairs after the first, ending with a null pointer.
-NtStatus BufAllocGather(BufferHandle* h, const void* first, uint32_t firstLength, ...);
-NtStatus BufAllocGatherList(BufferHandle* h, const void* first, uint32_t firstLength, va_list more);
+[[nodiscard]] NtStatus BufAllocGather(BufferHandle* h, const void* first, uint32_t firstLength, ...);
+[[nodiscard]] NtStatus BufAllocGatherList(BufferHandle* h, const void* first, uint32_t firstLength, va_list more);
 // Control block over existing memory (no free routine); handle size 0.
-NtStatus BufWrap(BufferHandle* h, void* payload, PayloadRoutine init, PayloadRoutine destroy,
-                 ControlBlock* parent);
+[[nodiscard]] NtStatus BufWrap(BufferHandle* h, void* payload, PayloadRoutine init, PayloadRoutine destroy,
+                               ControlBlock* parent);
 // Pieces as BufPiece pointers after the first, ending with a null pointer.
 // Layout: [u32 k][k x {piece address, destroy}][piece bytes]; data at the first piece byte.
-NtStatus BufAllocGatherEx(BufferHandle* h, const BufPiece* first, ...);
-NtStatus BufAllocGatherExList(BufferHandle* h, const BufPiece* first, va_list more);
+[[nodiscard]] NtStatus BufAllocGatherEx(BufferHandle* h, const BufPiece* first, ...);
+[[nodiscard]] NtStatus BufAllocGatherExList(BufferHandle* h, const BufPiece* first, va_list more);
 
 // Release the handle, make it empty, then allocate as above.
-NtStatus BufReallocate(BufferHandle* h, PayloadRoutine init, PayloadRoutine destroy, uint32_t n);
-NtStatus BufReallocateCopy(BufferHandle* h, const void* source, uint32_t n);
-NtStatus BufReallocateGather(BufferHandle* h, const void* first, uint32_t firstLength, ...);
-NtStatus BufReallocateGatherList(BufferHandle* h, const void* first, uint32_t firstLength,
-                                 va_list more);
-NtStatus BufReallocateWrap(BufferHandle* h, void* payload, PayloadRoutine init,
-                           PayloadRoutine destroy, ControlBlock* parent);
-NtStatus BufReallocateGatherEx(BufferHandle* h, const BufPiece* first, ...);
-NtStatus BufReallocateGatherExList(BufferHandle* h, const BufPiece* first, va_list more);
+[[nodiscard]] NtStatus BufReallocate(BufferHandle* h, PayloadRoutine init, PayloadRoutine destroy, uint32_t n);
+[[nodiscard]] NtStatus BufReallocateCopy(BufferHandle* h, const void* source, uint32_t n);
+[[nodiscard]] NtStatus BufReallocateGather(BufferHandle* h, const void* first, uint32_t firstLength, ...);
+[[nodiscard]] NtStatus BufReallocateGatherList(BufferHandle* h, const void* first, uint32_t firstLength, va_list more);
+[[nodiscard]] NtStatus BufReallocateWrap(BufferHandle* h, void* payload, PayloadRoutine init, PayloadRoutine destroy,
+                                         ControlBlock* parent);
+[[nodiscard]] NtStatus BufReallocateGatherEx(BufferHandle* h, const BufPiece* first, ...);
+[[nodiscard]] NtStatus BufReallocateGatherExList(BufferHandle* h, const BufPiece* first, va_list more);

@@ -39,8 +39,8 @@ inline ControlBlock* ObjControlBlockOf(const void* object)
 }
 
 // New control block: strong = weak = 1, parent weakly referenced. 0 or kStatusNoMemory.
-NtStatus ObjCreate(ControlBlock** out, void* payload, PayloadRoutine destroy, PayloadRoutine free,
-                   ControlBlock* parent);
+[[nodiscard]] NtStatus ObjCreate(ControlBlock** out, void* payload, PayloadRoutine destroy, PayloadRoutine free,
+                                 ControlBlock* parent);
 void ObjAddRef(ControlBlock* cb);      // strong + 1; the caller already holds a strong reference
 void ObjWeakAddRef(ControlBlock* cb);  // weak + 1; the caller holds some reference
 void ObjRelease(ControlBlock* cb);     // strong release; none does nothing
@@ -50,13 +50,13 @@ int ObjTryLock(ControlBlock* cb);
 
 // Zero-filled tracked block of `size` bytes governed by a new control block;
 // construct must store the control block in the payload's first word.
-NtStatus ObjCreateWithPayload(void** out, PayloadConstruct construct, PayloadRoutine destroy,
-                              uint32_t size);
-NtStatus ObjCreateFromDescriptor(void** out, const TypeDescriptor& type);
+[[nodiscard]] NtStatus ObjCreateWithPayload(void** out, PayloadConstruct construct, PayloadRoutine destroy,
+                                            uint32_t size);
+[[nodiscard]] NtStatus ObjCreateFromDescriptor(void** out, const TypeDescriptor& type);
 // Control block over memory the caller owns (a member of a larger object whose
 // control block is the parent). 0 or kStatusNoMemory.
-NtStatus ObjAttachPayload(void* payload, PayloadConstruct attach, PayloadRoutine destroy,
-                          ControlBlock* parent);
+[[nodiscard]] NtStatus ObjAttachPayload(void* payload, PayloadConstruct attach, PayloadRoutine destroy,
+                                        ControlBlock* parent);
 
 void ObjPoolInit();      // control-block pool and the all-objects-freed event
 void ObjPoolShutdown();  // close the event, destroy the pool (kept while blocks are out)

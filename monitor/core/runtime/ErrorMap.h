@@ -8,4 +8,4 @@ void ErrorMapInit();
 void ErrorMapDestroy();
 
 // 0 gives 0; a listed error its status; every other value (negative ones too) kStatusUnsuccessful.
-NtStatus MapErrorToStatus(int32_t error);
+[[nodiscard]] NtStatus MapErrorToStatus(int32_t error);

@@ -6,7 +6,7 @@
 typedef void (*ExitRoutine)();
 
 // 0, kStatusNoMemory, or kStatusInvalidState outside FrameworkStartup..FrameworkShutdown.
-NtStatus AtExitRegister(ExitRoutine routine);
+[[nodiscard]] NtStatus AtExitRegister(ExitRoutine routine);
 
 // Used by the framework's start-up and shut-down.
 void ExitCallbacksInit();     // empty registry and its lock

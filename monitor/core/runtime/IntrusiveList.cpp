@@ -1,5 +1,7 @@
 #include "runtime/IntrusiveList.h"
 
+#include <cassert>
+
 namespace {
 
 void Unlink(ListNode* node)
@@ -37,6 +39,8 @@ void ListPushFront(ListHead* head, ListNode* node)
 
 uint32_t ListRemove(ListHead* head, ListNode* node)
 {
+    // Every linked node was counted by the one who linked it.
+    assert(head->count != 0 && node != ListSentinel(head));
     Unlink(node);
     return --head->count;
 }

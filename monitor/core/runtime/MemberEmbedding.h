@@ -12,8 +12,8 @@
 // constructs the member in place; the flag is set only on success. 0 or the
 // failure status (the flag stays 0). Serves every embedded type, for example
 // a Strand (kStrandType) on which the object's callbacks run.
-NtStatus MemberCreate(void* member, uint8_t* constructed, PayloadConstruct construct, PayloadRoutine destroy,
-                      ControlBlock* owner);
+[[nodiscard]] NtStatus MemberCreate(void* member, uint8_t* constructed, PayloadConstruct construct,
+                                    PayloadRoutine destroy, ControlBlock* owner);
 // Strong-releases the member's control block when the flag is set, and clears it.
 void MemberRelease(void* member, uint8_t* constructed);
 void NoOpDestroy(void* payload);

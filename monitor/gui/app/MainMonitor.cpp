@@ -46,8 +46,9 @@ CMainMonitor* CMainMonitor::Create(ProviderList* providers, const MonitorSetting
 CMainMonitor::CMainMonitor(ControlBlock* cb, ProviderList* providers, const MonitorSettings* settings)
     : m_cb(cb), m_providers(providers), m_settings(settings)
 {
-    ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
-    BindingMemberCreate(this, &m_binding);
+    // The built flags keep the outcome; Connect looks at them.
+    (void)ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
+    (void)BindingMemberCreate(this, &m_binding);
 }
 
 CMainMonitor::~CMainMonitor()
@@ -64,7 +65,7 @@ void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
     Closure onMessage{};
     BindMember<CMainMonitor, &CMainMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, &onMessage);
+    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, &onMessage);  // silent if it cannot open
     ClosureRelease(&onMessage);
 }
 

@@ -25,6 +25,7 @@ uint32_t HexRing::Push(const uint8_t* bytes, uint32_t count) {
     std::memcpy(&bytes_[0], bytes + first, count - first);
     write_ = Advance(write_, count);
     used_ += count;
+    assert(used_ <= capacity_ && write_ == Advance(read_, used_) && "the unread bytes run from read to write");
     return dropped;
 }
 

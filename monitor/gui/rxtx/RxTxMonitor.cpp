@@ -26,8 +26,9 @@ void DestroyRxTxMonitor(void* payload)
 
 CRxTxMonitor::CRxTxMonitor(ControlBlock* cb) : m_cb(cb)
 {
-    ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
-    BindingMemberCreate(this, &m_binding);
+    // The built flags keep the outcome; Connect looks at them.
+    (void)ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
+    (void)BindingMemberCreate(this, &m_binding);
 }
 
 CRxTxMonitor::~CRxTxMonitor()
@@ -46,7 +47,7 @@ void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const Addr
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
     Closure onMessage{};
     BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server, &onMessage);
+    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server, &onMessage);  // silent if it cannot open
     ClosureRelease(&onMessage);
 }
 

@@ -34,7 +34,7 @@ void CompleteCurrent(ConnectedDatagramSocket* s, NtStatus status, uint32_t count
     s->currentClosure = {};
     BufHandleRelease(&s->current);
     s->current = {};
-    CompleteWithStatusCount(&c, status, count);
+    (void)CompleteWithStatusCount(&c, status, count);
     ClosureRelease(&c);
 }
 
@@ -95,7 +95,8 @@ void ConnectedDatagramSocket::Read(const BufferHandle* buffer, const Closure* cl
 {
     ReadQueueRead(&queue, buffer, closure);
     BufferHandle self = {ObjectRefOf(this), cb, 0, 0};
-    ClosureInvoke(RunPump, &strand.exec, &self, nullptr);
+    // Refused only for want of memory; the next read or arrival pumps the queue.
+    (void)ClosureInvoke(RunPump, &strand.exec, &self, nullptr);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
@@ -118,8 +119,8 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     Closure result = s->result;
     s->result = {};
     // Without an endpoint nothing is bound: the default local record stands in.
-    NotifyConnect(&result, status, s->remote, connected ? s->local : nullptr,
-                  connected ? ObjectRefOf(s) : nullptr);
+    (void)NotifyConnect(&result, status, s->remote, connected ? s->local : nullptr,
+                        connected ? ObjectRefOf(s) : nullptr);
     ClosureRelease(&result);
 }
 
@@ -140,7 +141,7 @@ void DatagramConnect(const AddressRecord* remote, const AddressRecord* local, Fa
         }
     }
     if (!s) {
-        NotifyConnect(result, kStatusNoMemory, remote, nullptr, nullptr);
+        (void)NotifyConnect(result, kStatusNoMemory, remote, nullptr, nullptr);
         return;
     }
     ClosureCopy(&s->result, result);

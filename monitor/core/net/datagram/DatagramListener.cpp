@@ -70,7 +70,8 @@ DatagramPeer::~DatagramPeer()
 {
     if (listener && ObjTryLock(listener->cb)) {
         BufferHandle bound = {listener, listener->cb, 0, reinterpret_cast<uint32_t>(node)};
-        ClosureInvoke(RemoveNode, &listener->strand.exec, &bound, nullptr);
+        // Refused only for want of memory: the node then stays until the listener goes.
+        (void)ClosureInvoke(RemoveNode, &listener->strand.exec, &bound, nullptr);
         ObjRelease(listener->cb);
     }
     if (listener)
@@ -114,7 +115,7 @@ DatagramPeer* NewPeer(DatagramListener* l, const AddressRecord* source)
     ObjWeakAddRef(l->cb);
     peer->listener = l;
     peer->node = node;
-    NotifyObjectAddress(&l->accept, peer->remote, ObjectRefOf(peer));
+    (void)NotifyObjectAddress(&l->accept, peer->remote, ObjectRefOf(peer));
     return peer;
 }
 
@@ -159,7 +160,7 @@ void EndReceiving(DatagramListener* l, NtStatus status)
 {
     Closure ended = l->ended;
     l->ended = {};
-    NotifyStatusObjectAddress(&ended, status, nullptr, l->record);
+    (void)NotifyStatusObjectAddress(&ended, status, nullptr, l->record);
     ClosureRelease(&ended);
 }
 
@@ -208,11 +209,11 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     Closure result = l->result;
     l->result = {};
     if (made->status != kStatusSuccess) {
-        NotifyStatusObjectAddress(&result, made->status, nullptr, l->record);
+        (void)NotifyStatusObjectAddress(&result, made->status, nullptr, l->record);
         ClosureReset(&l->ended);
     } else {
         ObjRefAssign(&l->provider, made->object.object);
-        NotifyStatusObjectAddress(&result, kStatusSuccess, l, l->record);
+        (void)NotifyStatusObjectAddress(&result, kStatusSuccess, l, l->record);
         ReceiveNext(l);
     }
     ClosureRelease(&result);
@@ -244,7 +245,7 @@ void DatagramListen(const AddressRecord* record, FamilyFactory factory, const Cl
         l = nullptr;
     }
     if (!l) {
-        NotifyStatusObjectAddress(result, kStatusNoMemory, nullptr, record);
+        (void)NotifyStatusObjectAddress(result, kStatusNoMemory, nullptr, record);
         return;
     }
     ClosureCopy(&l->accept, accept);

@@ -4,7 +4,7 @@
 
 void DatagramSocket::Close(uint32_t, const Closure* closure)
 {
-    CompleteWithStatus(closure, kStatusSuccess, nullptr, 0);
+    (void)CompleteWithStatus(closure, kStatusSuccess, nullptr, 0);
 }
 
 void DatagramSocket::Write(const BufferHandle* buffer, const Closure* closure)

@@ -48,7 +48,7 @@ void CompleteAll(ListHead* done, NtStatus status)
 {
     while (!ListIsEmpty(done)) {
         ReadRequest* r = RequestAt(ListPopFront(done));
-        CompleteWithStatusCount(&r->closure, status, status == kStatusSuccess ? r->count : 0);
+        (void)CompleteWithStatusCount(&r->closure, status, status == kStatusSuccess ? r->count : 0);
         FreeRequest(r);
     }
 }
@@ -101,7 +101,7 @@ void ReadQueueRead(ReadQueue* q, const BufferHandle* buffer, const Closure* clos
             Append(&taken, &p->links);
         }
     }
-    CompleteWithStatusCount(closure, status, copied);
+    (void)CompleteWithStatusCount(closure, status, copied);
     FreePieces(&taken);
 }
 

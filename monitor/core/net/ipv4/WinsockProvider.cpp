@@ -36,7 +36,7 @@ void WinsockProvider::Close(const Closure* closure) { WsPostClose(worker_, closu
 // before FD_ACCEPT is selected, so the thread never sees an accept without it.
 void WinsockProvider::Listen(const Closure* accept, uint32_t backlog, const Closure* result)
 {
-    CompleteWithStatus(result, WsListen(worker_, accept, backlog), nullptr, 0);
+    (void)CompleteWithStatus(result, WsListen(worker_, accept, backlog), nullptr, 0);
 }
 
 // The option word is not used by this transport.

@@ -31,4 +31,4 @@ private:
 
 // Creates, binds and (for UDP) enables broadcast on a socket for the record's
 // type word: 0, or the mapped WinSock error with nothing left open.
-NtStatus WsCreateSocket(const AddressRecord* record, SOCKET* out);
+[[nodiscard]] NtStatus WsCreateSocket(const AddressRecord* record, SOCKET* out);

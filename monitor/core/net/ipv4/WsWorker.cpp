@@ -7,6 +7,7 @@
 #include "runtime/Platform.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -52,15 +53,11 @@ enum class Reply { kStatus, kStatusCount, kStatusCountRecord };
 void Reject(const Closure* closure, Reply reply, NtStatus status, uint32_t type)
 {
     switch (reply) {
-    case Reply::kStatus:
-        CompleteWithStatus(closure, status, nullptr, 0);
-        break;
-    case Reply::kStatusCount:
-        CompleteWithStatusCount(closure, status, 0);
-        break;
+    case Reply::kStatus: (void)CompleteWithStatus(closure, status, nullptr, 0); break;
+    case Reply::kStatusCount: (void)CompleteWithStatusCount(closure, status, 0); break;
     case Reply::kStatusCountRecord: {
         Ipv4Record none = Ipv4RecordMake(type, 0, 0);
-        NotifyStatusCountAddress(closure, status, 0, &none.header);
+        (void)NotifyStatusCountAddress(closure, status, 0, &none.header);
         break;
     }
     }
@@ -77,7 +74,7 @@ void DestroyRequest(void* payload)
 
 // Queues the command, or runs it at once on the I/O thread (unless the queue
 // is forced). Refused once the thread has left: it would never run.
-NtStatus Carry(WsWorker* w, ClosureRoutine command, BufferHandle* request)
+[[nodiscard]] NtStatus Carry(WsWorker* w, ClosureRoutine command, BufferHandle* request)
 {
     IoCommandQueue* q = &w->commands;
     if (q->forceQueue == 0 && GetCurrentThreadId() == q->owner)
@@ -115,9 +112,10 @@ WsRequest* RequestOf(BufferHandle* bound) { return static_cast<WsRequest*>(bound
 // Empties the closure before completing it, so that the receiver may set it anew.
 void CompleteAndClear(Closure* pending, NtStatus status)
 {
+    assert(pending->routine && "a connect or disconnect completes once, while it is pending");
     Closure c = *pending;
     *pending = {};
-    CompleteWithStatus(&c, status, nullptr, 0);
+    (void)CompleteWithStatus(&c, status, nullptr, 0);
     ClosureRelease(&c);
 }
 
@@ -126,19 +124,17 @@ void CompleteAndClear(Closure* pending, NtStatus status)
 void FinishIo(PendingWsIo* io, DWORD error, DWORD bytes)
 {
     WsWorker* w = io->worker;
+    assert(w && "each transfer completes exactly once");
+    io->worker = nullptr;
     ListRemove(&w->outstanding, &io->links);
     NtStatus status = MapErrorToStatus(static_cast<int32_t>(error));
     switch (io->kind) {
     case IoKind::kSend:
-    case IoKind::kSendTo:
-        CompleteWithStatus(&io->closure, status, nullptr, 0);
-        break;
-    case IoKind::kReceive:
-        CompleteWithStatusCount(&io->closure, status, bytes);
-        break;
+    case IoKind::kSendTo: (void)CompleteWithStatus(&io->closure, status, nullptr, 0); break;
+    case IoKind::kReceive: (void)CompleteWithStatusCount(&io->closure, status, bytes); break;
     case IoKind::kReceiveFrom: {
         Ipv4Record source = SockaddrToRecord(io->peer, w->type);
-        NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
+        (void)NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
         break;
     }
     }
@@ -254,7 +250,7 @@ bool RefuseWhilePending(const Closure& pending, const WsRequest* r)
 {
     if (!pending.routine)
         return false;
-    CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
+    (void)CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
     return true;
 }
 
@@ -291,7 +287,7 @@ void DisconnectCommand(BufferHandle* bound, BufferHandle*)
         return;
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
         shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
-        CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
+        (void)CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
         return;
     }
     ClosureCopy(&w->disconnect, &r->closure);
@@ -313,7 +309,7 @@ void CloseCommand(BufferHandle* bound, BufferHandle*)
         CompleteAndClear(&w->connect, kStatusConnectionReset);
     if (w->disconnect.routine)
         CompleteAndClear(&w->disconnect, kStatusConnectionReset);
-    CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
+    (void)CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
 }
 
 // ---- network events --------------------------------------------------------
@@ -332,7 +328,7 @@ void AcceptOne(WsWorker* w)
     if (!provider)
         return;
     Ipv4Record remote = SockaddrToRecord(peer, w->type);
-    NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
+    (void)NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
     ObjRelease(provider->cb);
 }
 
@@ -424,6 +420,7 @@ WsWorker* WsWorker::Create(SOCKET socket, uint32_t type, NtStatus* status)
 
 WsWorker::~WsWorker()
 {
+    assert(ListIsEmpty(&outstanding) && "each transfer in flight holds its worker");
     if (connect.routine)
         CompleteAndClear(&connect, kStatusConnectionReset);
     if (disconnect.routine)

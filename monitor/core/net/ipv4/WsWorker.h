@@ -34,7 +34,7 @@ public:
 // Run on the calling thread: 0, the mapped WinSock error, or kStatusInvalidState for a
 // second listen on the endpoint. The accept closure receives one object-record
 // message per accepted connection.
-NtStatus WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
+[[nodiscard]] NtStatus WsListen(WsWorker* worker, const Closure* accept, uint32_t backlog);
 
 // Commands carried to the I/O thread; each completes its closure exactly once
 // (when it cannot be carried, at once on the calling thread). A connect or

@@ -34,12 +34,12 @@ void PipeProvider::Read(const BufferHandle* buffer, const Closure* closure) { wo
 
 void PipeProvider::SendTo(const BufferHandle*, const AddressRecord*, const Closure* closure)
 {
-    CompleteWithStatus(closure, kStatusNotImplemented, nullptr, 0);
+    (void)CompleteWithStatus(closure, kStatusNotImplemented, nullptr, 0);
 }
 
 void PipeProvider::ReceiveFrom(const BufferHandle*, const Closure* closure)
 {
-    NotifyStatusCountAddress(closure, kStatusNotImplemented, 0, nullptr);
+    (void)NotifyStatusCountAddress(closure, kStatusNotImplemented, 0, nullptr);
 }
 
 PipeProvider* PipeProviderCreate()
@@ -69,7 +69,7 @@ void* PipeProviderAdopt(HANDLE pipe)
 namespace {
 
 // The name and the security descriptor of a record, checked: 0, kStatusInvalidAddress or kStatusNoMemory.
-NtStatus ReadEndpoint(const AddressRecord* record, Str* name, void** extra)
+[[nodiscard]] NtStatus ReadEndpoint(const AddressRecord* record, Str* name, void** extra)
 {
     PipeRecordView view;
     if (PipeRecordRead(record, record ? record->size : 0, &view) != kStatusSuccess)

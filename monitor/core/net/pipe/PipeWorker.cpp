@@ -7,6 +7,7 @@
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -50,9 +51,9 @@ void DestroyCommand(void* payload)
 void Complete(PipeCommand* c, NtStatus status)
 {
     if (c->kind == kRead)
-        CompleteWithStatusCount(&c->closure, status, 0);
+        (void)CompleteWithStatusCount(&c->closure, status, 0);
     else
-        CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
+        (void)CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
 }
 
 const char* NameText(const Str& name) { return name.data ? name.data : ""; }
@@ -84,8 +85,9 @@ void CloseInstances(PipeWorker* w)
         CloseHandle(instance->overlapped.hEvent);
         BlockRelease(instance);
     }
-    ArrayResize(reinterpret_cast<void**>(&w->instances), 0, sizeof(PipeInstance*));
-    ArrayResize(reinterpret_cast<void**>(&w->waits), 1, sizeof(HANDLE));
+    // Shrinking never allocates.
+    (void)ArrayResize(reinterpret_cast<void**>(&w->instances), 0, sizeof(PipeInstance*));
+    (void)ArrayResize(reinterpret_cast<void**>(&w->waits), 1, sizeof(HANDLE));
 }
 
 // 0, or the system error that leaves this instance dead.
@@ -121,6 +123,7 @@ DWORD CreateInstance(PipeWorker* w, uint32_t i)
 void Accept(PipeWorker* w, uint32_t i)
 {
     PipeInstance* instance = w->instances[i];
+    assert(instance->state != kInstanceIdle && instance->pipe != INVALID_HANDLE_VALUE && "a client arrived");
     HANDLE pipe = instance->pipe;
     instance->pipe = INVALID_HANDLE_VALUE;
     instance->state = kInstanceIdle;
@@ -129,7 +132,7 @@ void Accept(PipeWorker* w, uint32_t i)
         Closure listen;
         ClosureCopy(&listen, &w->listen);
         const AddressRecord peer = {sizeof(AddressRecord), kAddressTypePipe};
-        NotifyObjectAddress(&listen, &peer, provider);
+        (void)NotifyObjectAddress(&listen, &peer, provider);
         ClosureRelease(&listen);
         ObjRelease(ObjControlBlockOf(provider));
     }
@@ -160,7 +163,7 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
     Accept(w, i);
 }
 
-NtStatus Listen(PipeWorker* w, PipeCommand* c)
+[[nodiscard]] NtStatus Listen(PipeWorker* w, PipeCommand* c)
 {
     CloseInstances(w);
     ClosureRelease(&w->listen);
@@ -180,8 +183,9 @@ NtStatus Listen(PipeWorker* w, PipeCommand* c)
         *instance = {};
         instance->overlapped.hEvent = event;
         instance->pipe = INVALID_HANDLE_VALUE;
-        ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
-        ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
+        // Within what was reserved above: neither can fail.
+        (void)ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
+        (void)ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
         w->instances[made] = instance;
         w->waits[made + 1] = event;
     }
@@ -198,6 +202,8 @@ NtStatus Listen(PipeWorker* w, PipeCommand* c)
 void Finish(PendingPipeIo* io)
 {
     PipeWorker* w = io->worker;
+    assert(w && "each read or write completes exactly once");
+    io->worker = nullptr;
     ListRemove(&w->outstanding, &io->links);
     BufHandleRelease(&io->buffer);
     ClosureRelease(&io->closure);
@@ -209,7 +215,7 @@ void CALLBACK WriteDone(DWORD error, DWORD, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
     try {
-        CompleteWithStatus(&io->closure, error, nullptr, 0);
+        (void)CompleteWithStatus(&io->closure, error, nullptr, 0);
     } catch (...) {
     }
     Finish(io);
@@ -219,7 +225,7 @@ void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
     try {
-        CompleteWithStatusCount(&io->closure, error, bytes);
+        (void)CompleteWithStatusCount(&io->closure, error, bytes);
     } catch (...) {
     }
     Finish(io);
@@ -227,6 +233,7 @@ void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 
 void Transfer(PipeWorker* w, PipeCommand* c)
 {
+    assert(!w->closed && "commands queued past the close are cancelled, not run");
     auto* io = static_cast<PendingPipeIo*>(BlockAlloc(sizeof(PendingPipeIo)));
     if (!io) {
         Complete(c, kStatusNoMemory);
@@ -395,6 +402,7 @@ PipeWorker::PipeWorker()
 
 PipeWorker::~PipeWorker()
 {
+    assert(ListIsEmpty(&outstanding) && "each read and write in flight holds its worker");
     CloseInstances(this);
     if (pipe != INVALID_HANDLE_VALUE)
         CloseHandle(pipe);
@@ -446,7 +454,7 @@ void PipeWorker::PostConnect(const AddressRecord* remote, const Closure* closure
     PipeCommand c = NewCommand(kConnect, closure);
     c.record = RecordDuplicate(remote);
     if (!c.record) {
-        CompleteWithStatus(closure, remote ? kStatusNoMemory : kStatusInvalidAddress, nullptr, 0);
+        (void)CompleteWithStatus(closure, remote ? kStatusNoMemory : kStatusInvalidAddress, nullptr, 0);
         ClosureRelease(&c.closure);
         return;
     }

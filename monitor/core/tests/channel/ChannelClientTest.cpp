@@ -49,8 +49,9 @@ struct TestMonitor {
     {
         auto* m = static_cast<TestMonitor*>(payload);
         m->cb = cb;
-        ChannelMemberCreate(&m->channel, &m->channelBuilt, cb);
-        MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb);
+        EXPECT_TRUE(StatusAccepted(ChannelMemberCreate(&m->channel, &m->channelBuilt, cb)));
+        EXPECT_TRUE(
+            StatusAccepted(MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb)));
     }
     static void Destroy(void* payload)
     {
@@ -85,7 +86,7 @@ protected:
         ASSERT_EQ(monitor->strandBuilt, 1);
         ClientSettings s = kClientDefaultSettings;
         s.tickPeriod = s.reconnectDelay = 600000;
-        ClientSetParameters(&monitor->channel.client, &s);
+        EXPECT_TRUE(StatusAccepted(ClientSetParameters(&monitor->channel.client, &s)));
         Closure events = net->EventLogger();
         EventHubSubscribeAll(&monitor->channel.client.hub, &events);
         ClosureRelease(&events);
@@ -173,7 +174,7 @@ TEST_F(Channel, SendsTheOpeningRequestAfterEveryConnect)
         net->CompleteConnect(0xC0000034);
         ASSERT_TRUE(net->WaitCount("record 6", 1));
         EXPECT_EQ(net->sent, "");
-        ClientConnectNow(&monitor->channel.client);
+        EXPECT_TRUE(StatusAccepted(ClientConnectNow(&monitor->channel.client)));
         Connect(1);
         EXPECT_EQ(net->sent, Frame(c.hello));
         net->Deliver("");  // lost: reconnects at once and opens again
@@ -195,7 +196,7 @@ TEST_F(Channel, DeliversRecordsOnTheMonitorStrand)
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(0xC0000034);
     ASSERT_TRUE(net->WaitCount("record 6", 1));
-    ClientConnectNow(&monitor->channel.client);
+    EXPECT_TRUE(StatusAccepted(ClientConnectNow(&monitor->channel.client)));
     Connect(1);
     ASSERT_TRUE(net->WaitCount("record 6", 2));
     const std::string service = Word(1) + Word(77) + std::string("COM1\0", 5);
@@ -262,7 +263,7 @@ TEST_F(Channel, ReleasingTheMonitorEndsEverythingAndDropsLateRecords)
     size_t before = seen.records.size();
     BufferHandle record;
     ASSERT_EQ(BufAllocCopy(&record, "\1\0\0\0\0\0\0\0x", 9), kStatusSuccess);
-    ClosureCall(&late, &record);
+    EXPECT_TRUE(StatusAccepted(ClosureCall(&late, &record)));
     BufHandleRelease(&record);
     ClosureRelease(&late);
     EXPECT_EQ(seen.records.size(), before);

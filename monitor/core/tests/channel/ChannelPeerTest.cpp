@@ -89,8 +89,9 @@ struct PeerMonitor {
     {
         auto* m = static_cast<PeerMonitor*>(payload);
         m->cb = cb;
-        ChannelMemberCreate(&m->channel, &m->channelBuilt, cb);
-        MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb);
+        EXPECT_TRUE(StatusAccepted(ChannelMemberCreate(&m->channel, &m->channelBuilt, cb)));
+        EXPECT_TRUE(
+            StatusAccepted(MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb)));
     }
     static void Destroy(void* payload)
     {

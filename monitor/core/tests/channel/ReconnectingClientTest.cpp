@@ -106,12 +106,12 @@ protected:
         Closure consumer = ConsumerFor(sink);
         StreamStage* next = nullptr;
         EXPECT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
-        StageSetNext(&client->stage, next);
+        EXPECT_TRUE(StatusAccepted(StageSetNext(&client->stage, next)));
         return next;
     }
     void DropNextStage(StreamStage* next)
     {
-        StageClearNext(&client->stage);
+        EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
         ObjRelease(next->cb);
     }
 };
@@ -202,20 +202,20 @@ TEST_F(Client, DataWrittenWhileDisconnectedWaitsForTheConnection)
 {
     Settings(kNever, 0, 0, kNever);
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt
-    StageWrite(&client->stage, nullptr);
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, nullptr)));
     EXPECT_EQ(net->Count("connect"), 0);
 
     BufferHandle a = Chunk("first "), b = Chunk("second");
-    StageWrite(&client->stage, &a);
-    StageWrite(&client->stage, &b);
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &a)));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &b)));
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(kStatusSuccess);
     ASSERT_TRUE(net->WaitUntil([&] { return net->sent == "first second"; }));
     EXPECT_EQ(net->Count("event 256"), 2);
 
-    ClientDisconnect(client, 0);
+    EXPECT_TRUE(StatusAccepted(ClientDisconnect(client, 0)));
     ASSERT_TRUE(net->WaitCount("event 5 0", 1));
-    StageWrite(&client->stage, &a);
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &a)));
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(0xC0000034);
     EXPECT_TRUE(StageFlushWait(&client->stage, 20000));  // dropped, not waiting
@@ -233,16 +233,16 @@ TEST_F(Client, ReadsAgainOnlyAfterTheChunkIsConsumed)
     Closure consumer = ConsumerFor(sink);
     StreamStage* next = nullptr;
     ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
-    StageSetNext(&client->stage, next);
+    EXPECT_TRUE(StatusAccepted(StageSetNext(&client->stage, next)));
     Connect();
     net->Deliver("hello");
     ASSERT_TRUE(sink.wasOffered.Wait());
     EXPECT_EQ(State().receive, kDataHandedOn);
     EXPECT_EQ(net->Count("read"), 1);
-    StageResume(next);
+    EXPECT_TRUE(StatusAccepted(StageResume(next)));
     ASSERT_TRUE(net->WaitCount("read", 2));
     EXPECT_EQ(sink.taken, "hello");
-    StageClearNext(&client->stage);
+    EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
     ObjRelease(next->cb);
 }
 
@@ -276,7 +276,7 @@ TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
     Closure consumer = ConsumerFor(sink);
     StreamStage* next = nullptr;
     ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
-    StageSetNext(&client->stage, next);
+    EXPECT_TRUE(StatusAccepted(StageSetNext(&client->stage, next)));
     Connect();
     ASSERT_TRUE(StatusAccepted(ClientReset(client)));
     ASSERT_TRUE(net->WaitCount("connect", 2));
@@ -289,10 +289,10 @@ TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
     ASSERT_TRUE(net->WaitRead());
     net->Deliver("new!");
     ASSERT_TRUE(sink.wasOffered.Wait());
-    StageResume(next);
+    EXPECT_TRUE(StatusAccepted(StageResume(next)));
     ASSERT_TRUE(net->WaitCount("read", 3));
     EXPECT_EQ(sink.taken, "new!");
-    StageClearNext(&client->stage);
+    EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
     ObjRelease(next->cb);
 }
 
@@ -361,7 +361,7 @@ TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
     Settings(kNever, 0, 400);
     BufferHandle data = Chunk("pending");
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt yet
-    StageWrite(&client->stage, &data);
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &data)));
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(0xC0000034);
     ASSERT_TRUE(net->WaitCount("event 3", 1));
@@ -370,7 +370,7 @@ TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
     EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
 
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // no address at all
-    StageWrite(&client->stage, &data);
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &data)));
     EXPECT_EQ(StageFlushWait(&client->stage, 0), 0);
     ASSERT_TRUE(net->WaitCount("event 6", 2));
     EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);

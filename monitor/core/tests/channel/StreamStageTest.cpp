@@ -99,10 +99,10 @@ TEST_F(Stages, EverySplitOfAChunkArrivesOnceInOrderAndFreesItAfterTheLastByte)
             WriteChunk(s, bytes, &released);
             EXPECT_EQ(sink.taken, bytes.substr(0, i));
             EXPECT_EQ(released.count, i == n ? 1 : 0);
-            StageResume(s);
+            EXPECT_TRUE(StatusAccepted(StageResume(s)));
             EXPECT_EQ(sink.taken, bytes.substr(0, std::max(i, j)));
             EXPECT_EQ(released.count, j == n ? 1 : 0);
-            StageResume(s);
+            EXPECT_TRUE(StatusAccepted(StageResume(s)));
             EXPECT_EQ(sink.taken, bytes);
             EXPECT_EQ(released.count, 1);
             EXPECT_EQ(s->queue.count, 0u);
@@ -126,7 +126,7 @@ void ReadNext(BufferHandle* bound, BufferHandle*);
 void ReadOne(Reader* r)
 {
     BufferHandle h = Chunk(r->chunks[r->read++], ReadNext, r);
-    StageWrite(r->stage, &h);
+    EXPECT_TRUE(StatusAccepted(StageWrite(r->stage, &h)));
     BufHandleRelease(&h);
 }
 
@@ -149,7 +149,7 @@ TEST_F(Stages, UpstreamReadsAgainOnlyAfterItsChunkWasConsumed)
     ReadOne(&reader);
     for (int resumes = 0; resumes < 20 && reader.takenAtEachRelease.size() < reader.chunks.size(); ++resumes) {
         size_t takenBefore = sink.taken.size();
-        StageResume(s);
+        EXPECT_TRUE(StatusAccepted(StageResume(s)));
         EXPECT_GT(sink.taken.size(), takenBefore) << "each resume moves bytes on";
         EXPECT_LE(reader.read, reader.takenAtEachRelease.size() + 1) << "one chunk outstanding at most";
     }
@@ -215,10 +215,10 @@ TEST_F(Stages, FlushWaitReportsWhetherTheQueueEmptiedInTime)
     int flushed = -1;
     std::thread waiter([&] { flushed = StageFlushWait(s, 30000); });
     ASSERT_TRUE(WaitUntil([&] { return s->flushWaiter.cb != nullptr; }));
-    StageResume(s);
+    EXPECT_TRUE(StatusAccepted(StageResume(s)));
     EXPECT_EQ(sink.taken, "");
     EXPECT_NE(s->flushWaiter.cb, nullptr) << "not drained: still waiting";
-    StageResume(s);
+    EXPECT_TRUE(StatusAccepted(StageResume(s)));
     waiter.join();
     EXPECT_EQ(flushed, 1);
     EXPECT_EQ(sink.taken, "stuck");
@@ -243,9 +243,9 @@ TEST_F(Stages, SyncWritesReturnOnlyOnceTheCallersBytesAreConsumed)
     ASSERT_TRUE(WaitUntil([&] { return s->queue.count == 1; }));
     auto* queued = reinterpret_cast<BufferHandle*>(s->queue.first + 1);
     EXPECT_EQ(queued->data, bytes + 4) << "the caller's bytes are queued, not a copy";
-    StageResume(s);
+    EXPECT_TRUE(StatusAccepted(StageResume(s)));
     EXPECT_FALSE(returned.Wait(50)) << "7 bytes are still queued";
-    StageResume(s);
+    EXPECT_TRUE(StatusAccepted(StageResume(s)));
     EXPECT_TRUE(returned.Wait());
     writer.join();
     EXPECT_EQ(status, kStatusSuccess);

@@ -362,7 +362,7 @@ void RecordThenPost(BufferHandle* bound, BufferHandle* message)
     auto* ql = static_cast<QueueAndLog*>(bound->data);
     BufferHandle logBound = Word(0, &ql->log), o = Word('o');
     Record(&logBound, message);
-    IoCommandQueuePost(ql->q, Record, &logBound, &o);
+    EXPECT_TRUE(StatusAccepted(IoCommandQueuePost(ql->q, Record, &logBound, &o)));
 }
 
 // Calls already queued are not overtaken by a post from the owner thread: not

@@ -39,16 +39,16 @@ TEST_F(CompletionMessages, StatusLayouts)
     Records records;
     EXPECT_EQ(CompleteWithStatus(&rec.closure, 0xC0000001, "xyz", 3), kStatusSuccess);
     EXPECT_EQ(rec.Last(), std::string("\x01\x00\x00\xC0xyz", 7));
-    CompleteWithStatus(&rec.closure, kStatusSuccess, nullptr, 5);
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&rec.closure, kStatusSuccess, nullptr, 5)));
     EXPECT_EQ(rec.Last(), std::string(4, '\0'));
 
-    CompleteWithStatusCount(&rec.closure, kStatusSuccess, 1234);
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatusCount(&rec.closure, kStatusSuccess, 1234)));
     ASSERT_EQ(rec.Last().size(), 8u);
     EXPECT_EQ(U32At(rec.Last(), 4), 1234u);
-    NotifyStatusCount(&rec.closure, kStatusCancelled, 0);
+    EXPECT_TRUE(StatusAccepted(NotifyStatusCount(&rec.closure, kStatusCancelled, 0)));
     EXPECT_EQ(rec.Last(), std::string("\x20\x01\x00\xC0\0\0\0\0", 8));
 
-    NotifyStatusCountAddress(&rec.closure, kStatusSuccess, 99, records.ipv4);
+    EXPECT_TRUE(StatusAccepted(NotifyStatusCountAddress(&rec.closure, kStatusSuccess, 99, records.ipv4)));
     ASSERT_EQ(rec.Last().size(), 8u + 14);
     EXPECT_EQ(U32At(rec.Last(), 0), 0u);
     EXPECT_EQ(U32At(rec.Last(), 4), 99u);
@@ -63,28 +63,28 @@ TEST_F(CompletionMessages, ObjectLayouts)
     void* probe = NewProbe();
     const uint32_t probeWord = uint32_t(reinterpret_cast<uintptr_t>(probe));
 
-    NotifyStatusObjectAddress(&rec.closure, kStatusSuccess, probe, records.pipe);
+    EXPECT_TRUE(StatusAccepted(NotifyStatusObjectAddress(&rec.closure, kStatusSuccess, probe, records.pipe)));
     ASSERT_EQ(rec.Last().size(), 8u + 23);
     EXPECT_EQ(U32At(rec.Last(), 0), 0u);
     EXPECT_EQ(U32At(rec.Last(), 4), probeWord);
     EXPECT_EQ(rec.Last().substr(8), records.PipeBytes());
 
-    NotifyStatusObjectAddress(&rec.closure, kStatusNotImplemented, nullptr, nullptr);
+    EXPECT_TRUE(StatusAccepted(NotifyStatusObjectAddress(&rec.closure, kStatusNotImplemented, nullptr, nullptr)));
     EXPECT_EQ(rec.Last(), std::string("\x02\x00\x00\xC0\0\0\0\0", 8)) << "no record: 8 bytes";
 
-    NotifyObjectAddress(&rec.closure, records.ipv4, probe);
+    EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(&rec.closure, records.ipv4, probe)));
     ASSERT_EQ(rec.Last().size(), 4u + 14);
     EXPECT_EQ(U32At(rec.Last(), 0), probeWord) << "an accept carries no status";
     EXPECT_EQ(rec.Last().substr(4), records.Ipv4Bytes());
 
-    NotifyConnect(&rec.closure, kStatusSuccess, records.pipe, records.ipv4, probe);
+    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusSuccess, records.pipe, records.ipv4, probe)));
     ASSERT_EQ(rec.Last().size(), 8u + 23 + 14);
     EXPECT_EQ(U32At(rec.Last(), 4), probeWord);
     EXPECT_EQ(rec.Last().substr(8, 23), records.PipeBytes());
     EXPECT_EQ(rec.Last().substr(31), records.Ipv4Bytes());
 
     // A failed connect still carries both records; the local one defaults to {8, remote type}.
-    NotifyConnect(&rec.closure, kStatusConnectionReset, records.pipe, nullptr, nullptr);
+    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusConnectionReset, records.pipe, nullptr, nullptr)));
     ASSERT_EQ(rec.Last().size(), 8u + 23 + 8);
     EXPECT_EQ(U32At(rec.Last(), 0), kStatusConnectionReset);
     EXPECT_EQ(U32At(rec.Last(), 4), 0u);
@@ -104,11 +104,11 @@ TEST_F(CompletionMessages, ReceivedCopiesWhatFitsAndCountsIt)
     Records records;
     char space[4] = {};
     BufferHandle destination = {space, nullptr, 0, sizeof(space)};
-    NotifyReceived(&destination, &rec.closure, kStatusSuccess, "abcdef", 6, records.ipv4);
+    EXPECT_TRUE(StatusAccepted(NotifyReceived(&destination, &rec.closure, kStatusSuccess, "abcdef", 6, records.ipv4)));
     EXPECT_EQ(std::string(space, 4), "abcd");
     EXPECT_EQ(U32At(rec.Last(), 4), 4u);
     EXPECT_EQ(rec.Last().substr(8), records.Ipv4Bytes());
-    NotifyReceived(&destination, &rec.closure, kStatusSuccess, "xy", 2, records.ipv4);
+    EXPECT_TRUE(StatusAccepted(NotifyReceived(&destination, &rec.closure, kStatusSuccess, "xy", 2, records.ipv4)));
     EXPECT_EQ(std::string(space, 4), "xycd");
     EXPECT_EQ(U32At(rec.Last(), 4), 2u);
 }
@@ -119,7 +119,7 @@ TEST_F(CompletionMessages, ObjectStaysAliveUntilTheReceiverReleasesTheMessage)
     rec.keepLast = true;
     g_probesDestroyed = 0;
     void* probe = NewProbe();
-    NotifyObjectAddress(&rec.closure, nullptr, probe);
+    EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(&rec.closure, nullptr, probe)));
     ObjRelease(ObjControlBlockOf(probe));  // the sender's own reference
     EXPECT_EQ(g_probesDestroyed, 0) << "the kept message still holds the object";
     auto* kept = static_cast<ObjectRecordMessage*>(rec.kept.data);

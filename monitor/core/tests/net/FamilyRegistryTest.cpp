@@ -60,8 +60,8 @@ TEST_F(FamilyRegistry, RestartForgetsRegistrations)
 {
     ASSERT_TRUE(NetInit());
     FamilyFactory placeholder = FindFamilyProvider(kFamilyIpv4);
-    RegisterFamilyProvider(kFamilyIpv4, FakeFactory);
-    RegisterFamilyProvider(9, FakeFactory);
+    EXPECT_TRUE(StatusAccepted(RegisterFamilyProvider(kFamilyIpv4, FakeFactory)));
+    EXPECT_TRUE(StatusAccepted(RegisterFamilyProvider(9, FakeFactory)));
     FrameworkShutdown();
     FrameworkStartup();
     EXPECT_EQ(FindFamilyProvider(9), nullptr);

@@ -48,12 +48,12 @@ public:
         g_fake.calls.push_back("listen " + std::to_string(backlog));
         ClosureRelease(&g_fake.accept);
         ClosureCopy(&g_fake.accept, accept);
-        CompleteWithStatus(result, g_fake.listenStatus, nullptr, 0);
+        (void)CompleteWithStatus(result, g_fake.listenStatus, nullptr, 0);
     }
     void Connect(const AddressRecord* remote, uint32_t option, const Closure* c) override
     {
         g_fake.calls.push_back("connect " + std::to_string(remote->size) + " " + std::to_string(option));
-        CompleteWithStatus(c, g_fake.connectStatus, nullptr, 0);
+        (void)CompleteWithStatus(c, g_fake.connectStatus, nullptr, 0);
     }
     void Disconnect(uint32_t option, const Closure* c) override
     {
@@ -66,20 +66,20 @@ public:
     void Read(const BufferHandle* b, const Closure* c) override
     {
         g_fake.calls.push_back("read");
-        CompleteWithStatusCount(c, kStatusSuccess, b->size);
+        (void)CompleteWithStatusCount(c, kStatusSuccess, b->size);
     }
     void SendTo(const BufferHandle*, const AddressRecord*, const Closure* c) override { Done("send-to", c); }
     void ReceiveFrom(const BufferHandle*, const Closure* c) override
     {
         g_fake.calls.push_back("receive-from");
-        NotifyStatusCountAddress(c, kStatusSuccess, 0, nullptr);
+        (void)NotifyStatusCountAddress(c, kStatusSuccess, 0, nullptr);
     }
 
 private:
     static void Done(const std::string& call, const Closure* c)
     {
         g_fake.calls.push_back(call);
-        CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
+        (void)CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
     }
 };
 
@@ -90,7 +90,7 @@ NtStatus FakeFactory(const AddressRecord* record, const Closure* closure)
         return NotifyStatusObjectAddress(closure, g_fake.factoryStatus, nullptr, record);
     FakeProvider* provider = ManagedNew<FakeProvider>();
     BoundRecord actual;
-    NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &actual.header);
+    (void)NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &actual.header);
     ObjRelease(provider->cb);
     return kStatusSuccess;
 }
@@ -100,7 +100,7 @@ void FakeAccept()
 {
     FakeProvider* provider = ManagedNew<FakeProvider>();
     const AddressRecord peer = {8, kFakeStream};
-    NotifyObjectAddress(&g_fake.accept, &peer, ObjectRefOf(provider));
+    EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(&g_fake.accept, &peer, ObjectRefOf(provider))));
     ObjRelease(provider->cb);
 }
 
@@ -282,13 +282,13 @@ TEST_F(SocketApi, CompletionCounterCompletesOnceAtZeroWithTheFirstFailure)
     CompletionCounterInit(&counter, 3, &done.closure);
     Closure each;
     CompletionCounterBind(&counter, nullptr, &each);
-    CompleteWithStatus(&each, kStatusSuccess, nullptr, 0);
-    CompleteWithStatus(&each, 0xC0000236, nullptr, 0);
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, kStatusSuccess, nullptr, 0)));
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, 0xC0000236, nullptr, 0)));
     EXPECT_TRUE(done.messages.empty());
-    CompleteWithStatus(&each, 0xC000020D, nullptr, 0);
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, 0xC000020D, nullptr, 0)));
     ASSERT_EQ(done.messages.size(), 1u);
     EXPECT_EQ(U32At(done.Last(), 0), 0xC0000236u);
-    CompleteWithStatus(&each, kStatusSuccess, nullptr, 0);
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, kStatusSuccess, nullptr, 0)));
     EXPECT_EQ(done.messages.size(), 1u) << "a surplus completion reports nothing";
     ClosureRelease(&each);
     CompletionCounterRelease(&counter);

@@ -57,7 +57,7 @@ public:
     FakeNet()
     {
         Current() = this;
-        RegisterFamilyProvider(kFakeFamily, Factory);
+        EXPECT_TRUE(StatusAccepted(RegisterFamilyProvider(kFakeFamily, Factory)));
     }
     ~FakeNet()
     {
@@ -104,7 +104,7 @@ public:
             connects.erase(connects.begin());
             return first;
         });
-        CompleteWithStatus(&p.closure, status, nullptr, 0);
+        (void)CompleteWithStatus(&p.closure, status, nullptr, 0);
         ClosureRelease(&p.closure);
     }
     // Completes every connect still pending, as a transport does when it goes away.
@@ -148,7 +148,7 @@ public:
         }
         Provider* provider = ManagedNew<Provider>();
         const FakeAddress peer(id);
-        NotifyObjectAddress(&accept, peer.record(), ObjectRefOf(provider));
+        (void)NotifyObjectAddress(&accept, peer.record(), ObjectRefOf(provider));
         ObjRelease(provider->cb);
         ClosureRelease(&accept);
     }
@@ -206,7 +206,7 @@ private:
         uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer.size ? bytes.size() : p.buffer.size);
         if (n)
             std::memcpy(p.buffer.data, bytes.data(), n);
-        CompleteWithStatusCount(&p.closure, status, n);
+        (void)CompleteWithStatusCount(&p.closure, status, n);
         p.Release();
     }
     Pending Take(const std::function<bool()>& ready, const std::function<Pending()>& take)
@@ -267,7 +267,7 @@ private:
                 }
             }
             Net()->Note("listen " + std::to_string(backlog));
-            CompleteWithStatus(result, status, nullptr, 0);
+            (void)CompleteWithStatus(result, status, nullptr, 0);
         }
         void Connect(const AddressRecord* remote, uint32_t, const Closure* c) override
         {
@@ -310,7 +310,7 @@ private:
         static void Done(const std::string& call, const Closure* c)
         {
             Net()->Note(call);
-            CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
+            (void)CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
         }
     };
 
@@ -325,7 +325,7 @@ private:
     {
         Provider* provider = ManagedNew<Provider>();
         const AddressRecord bound = {8, record->type};
-        NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &bound);
+        (void)NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &bound);
         ObjRelease(provider->cb);
         return kStatusSuccess;
     }

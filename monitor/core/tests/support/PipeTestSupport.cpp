@@ -4,6 +4,8 @@
 #include "net/SyncWaiter.h"
 #include "runtime/ControlBlock.h"
 
+#include <gtest/gtest.h>
+
 std::string UniquePipeName()
 {
     static int serial;
@@ -37,7 +39,7 @@ NtStatus ConnectSync(const AddressRecord* remote, Held* socket)
 std::string ReceiveSync(void* socket, uint32_t bufferBytes)
 {
     BufferHandle buffer;
-    BufAlloc(&buffer, nullptr, nullptr, bufferBytes);
+    EXPECT_TRUE(StatusAccepted(BufAlloc(&buffer, nullptr, nullptr, bufferBytes)));
     SyncWaiter waiter;
     SockReceive(socket, &buffer, waiter.closure());
     auto* done = static_cast<const StatusCountMessage*>(waiter.Wait().data);
@@ -50,7 +52,7 @@ std::string ReceiveSync(void* socket, uint32_t bufferBytes)
 void ReceivePending(void* socket, uint32_t bufferBytes, const Closure* closure)
 {
     BufferHandle buffer;
-    BufAlloc(&buffer, nullptr, nullptr, bufferBytes);
+    EXPECT_TRUE(StatusAccepted(BufAlloc(&buffer, nullptr, nullptr, bufferBytes)));
     SockReceive(socket, &buffer, closure);
     BufHandleRelease(&buffer);
 }
@@ -58,7 +60,7 @@ void ReceivePending(void* socket, uint32_t bufferBytes, const Closure* closure)
 NtStatus SendSync(void* socket, const std::string& bytes)
 {
     BufferHandle buffer;
-    BufAllocCopy(&buffer, bytes.data(), uint32_t(bytes.size()));
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&buffer, bytes.data(), uint32_t(bytes.size()))));
     SyncWaiter waiter;
     SockSend(socket, &buffer, waiter.closure());
     waiter.Wait();

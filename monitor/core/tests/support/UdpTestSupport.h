@@ -27,14 +27,14 @@ inline void* OpenUdp(MessageWaiter* opened, Ipv4Record* local)
 inline BufferHandle Area(uint32_t size)
 {
     BufferHandle h;
-    BufAlloc(&h, nullptr, nullptr, size);
+    EXPECT_TRUE(StatusAccepted(BufAlloc(&h, nullptr, nullptr, size)));
     return h;
 }
 
 inline void SendTo(void* from, const std::string& bytes, const Ipv4Record& to)
 {
     BufferHandle h;
-    BufAllocCopy(&h, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&h, bytes.data(), static_cast<uint32_t>(bytes.size()))));
     MessageWaiter sent;
     RawEndpointSendTo(from, &h, &to.header, &sent.closure);
     EXPECT_TRUE(sent.WaitFor(1));

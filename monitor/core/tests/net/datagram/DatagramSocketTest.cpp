@@ -138,7 +138,7 @@ TEST_P(DatagramSockets, ListenerHandsEachSourceItsPeerReadAsAByteStream)
     BufferHandle reply = Area(64);
     RawEndpointReceiveFrom(rawA, &reply, &back.closure);
     BufferHandle pong;
-    BufAllocCopy(&pong, "pong", 4);
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&pong, "pong", 4)));
     MessageWaiter sent;
     SockSend(peerA, &pong, &sent.closure);
     ASSERT_TRUE(sent.WaitFor(1));
@@ -263,7 +263,7 @@ TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)
     MessageWaiter atB;
     RawEndpointReceiveFrom(rawB, &seen, &atB.closure);
     BufferHandle ping;
-    BufAllocCopy(&ping, "ping", 4);
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&ping, "ping", 4)));
     SockSend(socket, &ping, nullptr);
     ASSERT_TRUE(atB.WaitFor(1));
     ASSERT_EQ(atB.U32(0, 4), 4u);
@@ -321,7 +321,7 @@ public:
     {
         Current() = this;
         event_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        RegisterFamilyProvider(kScriptedFamily, Factory);
+        EXPECT_TRUE(StatusAccepted(RegisterFamilyProvider(kScriptedFamily, Factory)));
     }
     ~ScriptedDatagrams()
     {
@@ -355,8 +355,8 @@ public:
                 return false;
         }
         Ipv4Record source = ScriptedRecord(sourcePort);
-        NotifyReceived(&r.buffer, &r.closure, status, bytes.data(), static_cast<uint32_t>(bytes.size()),
-                       &source.header);
+        (void)NotifyReceived(&r.buffer, &r.closure, status, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                             &source.header);
         ClosureRelease(&r.closure);
         BufHandleRelease(&r.buffer);
         return true;
@@ -370,7 +370,7 @@ public:
 private:
     class Provider final : public TransportProvider {
     public:
-        void Close(const Closure* c) override { CompleteWithStatus(c, kStatusSuccess, nullptr, 0); }
+        void Close(const Closure* c) override { (void)CompleteWithStatus(c, kStatusSuccess, nullptr, 0); }
         void Listen(const Closure*, uint32_t, const Closure* r) override { Refuse(r); }
         void Connect(const AddressRecord*, uint32_t, const Closure* c) override { Refuse(c); }
         void Disconnect(uint32_t, const Closure* c) override { Refuse(c); }
@@ -378,7 +378,7 @@ private:
         void Read(const BufferHandle*, const Closure* c) override { Refuse(c); }
         void SendTo(const BufferHandle*, const AddressRecord*, const Closure* c) override
         {
-            CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
+            (void)CompleteWithStatus(c, kStatusSuccess, nullptr, 0);
         }
         void ReceiveFrom(const BufferHandle* buffer, const Closure* closure) override
         {
@@ -386,7 +386,7 @@ private:
         }
 
     private:
-        static void Refuse(const Closure* c) { CompleteWithStatus(c, kStatusNotImplemented, nullptr, 0); }
+        static void Refuse(const Closure* c) { (void)CompleteWithStatus(c, kStatusNotImplemented, nullptr, 0); }
     };
 
     static ScriptedDatagrams*& Current()
@@ -398,9 +398,8 @@ private:
     {
         Provider* p = ManagedNew<Provider>();
         Ipv4Record bound = ScriptedRecord(7);
-        NotifyStatusObjectAddress(closure, p ? kStatusSuccess : kStatusNoMemory,
-                                  ObjectRefOf(static_cast<TransportProvider*>(p)),
-                                  p ? &bound.header : record);
+        (void)NotifyStatusObjectAddress(closure, p ? kStatusSuccess : kStatusNoMemory,
+                                        ObjectRefOf(static_cast<TransportProvider*>(p)), p ? &bound.header : record);
         if (p)
             ObjRelease(p->cb);
         return kStatusSuccess;

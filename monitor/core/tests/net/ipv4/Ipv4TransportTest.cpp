@@ -184,7 +184,7 @@ protected:
     static BufferHandle Bytes(const std::string& text)
     {
         BufferHandle h;
-        BufAllocCopy(&h, text.data(), static_cast<uint32_t>(text.size()));
+        EXPECT_TRUE(StatusAccepted(BufAllocCopy(&h, text.data(), static_cast<uint32_t>(text.size()))));
         return h;
     }
 

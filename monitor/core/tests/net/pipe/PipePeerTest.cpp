@@ -189,8 +189,9 @@ TEST_F(PipePeer, ShutDownWithAConnectionOpen)
     ASSERT_TRUE(connection && socket.object);
     connection->SetReading(false);
     BufferHandle outgoing, incoming;
-    BufAlloc(&outgoing, nullptr, nullptr, 64 * 1024);  // far more than both pipe buffers hold
-    BufAlloc(&incoming, nullptr, nullptr, 64);
+    EXPECT_TRUE(
+        StatusAccepted(BufAlloc(&outgoing, nullptr, nullptr, 64 * 1024)));  // far more than both pipe buffers hold
+    EXPECT_TRUE(StatusAccepted(BufAlloc(&incoming, nullptr, nullptr, 64)));
     SockSend(socket.object, &outgoing, nullptr);
     SockReceive(socket.object, &incoming, nullptr);
     BufHandleRelease(&outgoing);
