@@ -247,6 +247,7 @@ void CMainFrame::OnUpdateEditCopy(CCmdUI* ui)
 
 void CMainFrame::OnClearLog()
 {
+    m_wndLogView.DropHeldLines();
     m_wndLogView.SetWindowText("");
 }
 
