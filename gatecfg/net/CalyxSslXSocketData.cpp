@@ -181,10 +181,8 @@ void TCustomSslXSocket::TriggerEvents()
     if (plaintext == 0) {
         // A full pair gets room once the engine takes from it, which it can
         // while it has room to write its answers.
-        const bool engineTakes =
-            MyBIO_ctrl_pending(FIbio) > 0 && MyBIO_ctrl_get_write_guarantee(FIbio) > 0;
-        if ((MyBIO_ctrl_get_write_guarantee(FNbio) > 0 || engineTakes) && FMayFD_Read &&
-            TriggerEvent(sslFdRead, 0))
+        const bool engineTakes = MyBIO_ctrl_pending(FIbio) > 0 && MyBIO_ctrl_get_write_guarantee(FIbio) > 0;
+        if ((MyBIO_ctrl_get_write_guarantee(FNbio) > 0 || engineTakes) && FMayFD_Read && TriggerEvent(sslFdRead, 0))
             FMayFD_Read = false;
     } else if (FMayDoRecv && TriggerEvent(sslFdRead, 0)) {
         FMayDoRecv = false;
@@ -256,9 +254,7 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
     const TSessionGuard session(this);
     // Plaintext is offered whatever the write side does: a write the engine
     // holds waits for the network, and the peer may wait for our reads.
-    const auto plaintextWaits = [&] {
-        return PlaintextReadable() && MyBIO_ctrl_pending(FSslbio) > 0;
-    };
+    const auto plaintextWaits = [&] { return PlaintextReadable() && MyBIO_ctrl_pending(FSslbio) > 0; };
     if (plaintextWaits()) {
         OfferPlaintext(" TriggerDataAvailable (Do_FD_READ_1) ");
         return;
@@ -739,8 +735,7 @@ void TCustomSslXSocket::Do_FD_CLOSE(WORD error)
     }
     // A handshake that did not complete, or a session the peer cut short
     // without its close notify, is no clean end.
-    if (error == 0 && (!ok || (FPeerClosedFirst && !(ssleay::SSL_get_shutdown(FSsl) &
-                                                      SSL_RECEIVED_SHUTDOWN))))
+    if (error == 0 && (!ok || (FPeerClosedFirst && !(ssleay::SSL_get_shutdown(FSsl) & SSL_RECEIVED_SHUTDOWN))))
         error = WSAECONNABORTED;
     SslTraceText(Identity() + " FCloseInvoked=" + Flag(FCloseInvoked) + " " +
                  lib::IntToStr(int(HSocket())));

@@ -34,9 +34,13 @@ std::string RandomLines(size_t bytes, unsigned seed)
 // sends its input.
 std::vector<std::string> OpensslServer(const std::vector<std::string>& extra = {"-quiet"})
 {
-    std::vector<std::string> args = {"s_server",           "-accept", "127.0.0.1:{port}",
-                                     "-cert",              UnixCertPath("server.pem"),
-                                     "-key",               UnixCertPath("server.key"),
+    std::vector<std::string> args = {"s_server",
+                                     "-accept",
+                                     "127.0.0.1:{port}",
+                                     "-cert",
+                                     UnixCertPath("server.pem"),
+                                     "-key",
+                                     UnixCertPath("server.key"),
                                      "-no_ign_eof"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
@@ -45,8 +49,10 @@ std::vector<std::string> OpensslServer(const std::vector<std::string>& extra = {
 // gnutls-serv echoing every line as it came.
 std::vector<std::string> GnutlsEchoServer()
 {
-    return {"--echo", "--crlf", "--port", "{port}", "--x509certfile", UnixCertPath("server.pem"),
-            "--x509keyfile", UnixCertPath("server.key")};
+    return {"--echo",         "--crlf",
+            "--port",         "{port}",
+            "--x509certfile", UnixCertPath("server.pem"),
+            "--x509keyfile",  UnixCertPath("server.key")};
 }
 
 struct SslStreamTest : SslSocketTest {
@@ -63,8 +69,7 @@ struct SslStreamTest : SslSocketTest {
                 Received[name].append(buffer, size_t(n));
         };
         Connect(client, peer.Port());
-        EXPECT_TRUE(WaitFor([&] { return Logged(name + ":handshake:0"); }, 30000))
-            << peer.Errors();
+        EXPECT_TRUE(WaitFor([&] { return Logged(name + ":handshake:0"); }, 30000)) << peer.Errors();
         return client;
     }
 };
@@ -89,8 +94,7 @@ TEST_F(SslStreamTest, BothEndsSendingAtOnceLoseNothing)
     for (const TStreamCase& c : kCases) {
         SCOPED_TRACE(c.What);
         Received.clear();
-        TOpenSslPeer peer(c.Gnutls ? GnutlsEchoServer() : OpensslServer(), 300,
-                          c.Gnutls ? "gnutls-serv" : "openssl");
+        TOpenSslPeer peer(c.Gnutls ? GnutlsEchoServer() : OpensslServer(), 300, c.Gnutls ? "gnutls-serv" : "openssl");
         ASSERT_TRUE(peer.Started()) << peer.Errors();
         TXSocket* client = StreamingClient(peer);
         const std::string ours = RandomLines(c.Bytes, 1);
@@ -127,8 +131,7 @@ TEST_F(SslStreamTest, AGnutlsRenegotiationWithItsEchoInFlight)
         }
     };
     client->Send(before.data(), int(before.size()));
-    ASSERT_TRUE(WaitFor([&] { return client->HandshakeCount() == 2 && Count("cli:handshake:0") == 2; },
-                        kStreamWaitMs))
+    ASSERT_TRUE(WaitFor([&] { return client->HandshakeCount() == 2 && Count("cli:handshake:0") == 2; }, kStreamWaitMs))
         << Received["cli"].size() << " of " << before.size() << " received";
     client->Send(after.data(), int(after.size()));
     const std::string reply = "Successfully executed command\n";
@@ -152,8 +155,7 @@ TEST_F(SslStreamTest, AnOpensslRenegotiationWhileOurDataFlows)
     client->Send(ours.data(), int(ours.size()));
     ASSERT_TRUE(peer.WaitForOutput(start + (128 << 10), kStreamWaitMs)) << peer.Output().size();
     peer.Send("r\n");
-    EXPECT_TRUE(WaitFor([&] { return Count("cli:handshake:0") == 2; }, kStreamWaitMs))
-        << peer.Output().size();
+    EXPECT_TRUE(WaitFor([&] { return Count("cli:handshake:0") == 2; }, kStreamWaitMs)) << peer.Output().size();
     std::string received;
     EXPECT_TRUE(WaitFor(
         [&] {
@@ -228,8 +230,7 @@ TEST_F(SslStreamTest, OnlyACloseNotifyEndsASessionWithoutAnError)
         } else {
             // Without a certificate of ours the server refuses us.
             TOpenSslPeer peer(c.End == TEnd::Alert
-                                  ? OpensslServer({"-quiet", "-Verify", "1", "-CAfile",
-                                                   UnixCertPath("ca.pem")})
+                                  ? OpensslServer({"-quiet", "-Verify", "1", "-CAfile", UnixCertPath("ca.pem")})
                                   : OpensslServer());
             ASSERT_TRUE(peer.Started()) << peer.Errors();
             Connect(client, peer.Port());
