@@ -258,7 +258,7 @@ private:
     bool FMayDoRecv = true;
     bool FMaySslTryToSend = true;
     bool FCloseCalled = false;
-    // The session's end began with the peer's, not with our Close.
+    // The session's end began with the peer's, not with a close or shutdown of ours.
     bool FPeerClosedFirst = false;
     TSslEvents FPendingSslEvents = 0;
     // Trigger-event messages that arrived while the socket was paused: posted

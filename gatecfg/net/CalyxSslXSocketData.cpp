@@ -683,7 +683,7 @@ void TCustomSslXSocket::Do_FD_CLOSE(WORD error)
     const bool ok = SslOk();
     if (!FCloseCalled) {
         FCloseCalled = true;
-        FPeerClosedFirst = true;
+        FPeerClosedFirst = FSslShutdownState == sslShutdownNone;
         SslTrace(" *CloseCalled ");
     }
     if (FNetworkError == 0) {
