@@ -356,6 +356,7 @@ void TCustomSslXSocket::InitSSLConnection(bool client, SSL_CTX* ctx)
     LastSslError = 0;
     FSslBiShutdown = false;
     FCloseCalled = false;
+    FPeerClosedFirst = false;
     FCloseWait = 0;
     FCloseAfterRead = false;
     FPendingSslEvents = 0;

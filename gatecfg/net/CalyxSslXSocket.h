@@ -189,6 +189,9 @@ private:
     bool SslPath() const noexcept { return SslEnable && !SocksNegotiating(); }
     // The engine is in SSL_ST_OK.
     bool SslOk() const;
+    // The engine hands out plaintext: once the first handshake is done, also
+    // while a later one runs.
+    bool PlaintextReadable() const { return SslOk() || FSslInRenegotiation; }
     void InitSSLConnection(bool client, SSL_CTX* ctx);
     void BeginHandshake(bool client);
     // Starts the handshake of a session just established, as SslMode says;
@@ -203,6 +206,7 @@ private:
     void SslAsyncSelect(TMessage& msg);
     void SslDoFdRead(WORD error);
     void OfferPlaintext(const char* where);
+    bool TakeCiphertext();
     void EndDataEvent();
     void PutDataInSslBuffer(const void* data, int len);
     void SslTryToSend();
@@ -254,6 +258,8 @@ private:
     bool FMayDoRecv = true;
     bool FMaySslTryToSend = true;
     bool FCloseCalled = false;
+    // The session's end began with the peer's, not with a close or shutdown of ours.
+    bool FPeerClosedFirst = false;
     TSslEvents FPendingSslEvents = 0;
     // Trigger-event messages that arrived while the socket was paused: posted
     // again when it resumes.

@@ -9,6 +9,7 @@
 // complete, session closed) may end the session or free the socket: the code
 // after it asks its session guard first.
 #include <algorithm>
+#include <cassert>
 
 #include "net/CalyxLibrary.h"
 #include "net/CalyxSSLEAY.h"
@@ -176,10 +177,12 @@ void TCustomSslXSocket::TriggerEvents()
 
     // The engine reports no plaintext before the protocol is agreed on.
     ok = SslOk();
-    const int plaintext = ok ? MyBIO_ctrl_pending(FSslbio) : 0;
-    if (!ok || plaintext == 0) {
-        if (MyBIO_ctrl_get_write_guarantee(FNbio) > 0 && FMayFD_Read &&
-            TriggerEvent(sslFdRead, 0))
+    const int plaintext = PlaintextReadable() ? MyBIO_ctrl_pending(FSslbio) : 0;
+    if (plaintext == 0) {
+        // A full pair gets room once the engine takes from it, which it can
+        // while it has room to write its answers.
+        const bool engineTakes = MyBIO_ctrl_pending(FIbio) > 0 && MyBIO_ctrl_get_write_guarantee(FIbio) > 0;
+        if ((MyBIO_ctrl_get_write_guarantee(FNbio) > 0 || engineTakes) && FMayFD_Read && TriggerEvent(sslFdRead, 0))
             FMayFD_Read = false;
     } else if (FMayDoRecv && TriggerEvent(sslFdRead, 0)) {
         FMayDoRecv = false;
@@ -249,9 +252,9 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
     if (FNetworkError > 0)
         return;
     const TSessionGuard session(this);
-    const auto plaintextWaits = [&] {
-        return SslOk() && FSslBioWritePendingBytes < 0 && MyBIO_ctrl_pending(FSslbio) > 0;
-    };
+    // Plaintext is offered whatever the write side does: a write the engine
+    // holds waits for the network, and the peer may wait for our reads.
+    const auto plaintextWaits = [&] { return PlaintextReadable() && MyBIO_ctrl_pending(FSslbio) > 0; };
     if (plaintextWaits()) {
         OfferPlaintext(" TriggerDataAvailable (Do_FD_READ_1) ");
         return;
@@ -265,56 +268,35 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
         n = room;
     n = std::min({n, room, kNetworkReadSize});
     if (n <= 0) {
+        // No recv, so no notice of WinSock's follows: ours comes once the
+        // engine has made room.
         FMayFD_Read = true;
-        TriggerEvents();
-        return;
-    }
-    char buffer[kNetworkReadSize];
-    const int got = MyWinsockRecv(buffer, n);
-    if (got == 0) {
-        if (State() == wsConnected)
-            TriggerEvent(sslFdClose, error);
-    } else if (got < 0) {
-        const int e = XSocket_WSAGetLastError();
-        if (IsNetworkError(e)) {
-            SetNetworkError(e);
-            TriggerEvent(sslFdClose, 0);
-            if (CheckLogOptions(loSslErr))
-                DebugLog(loSslErr, Identity() + " NetworkError #" + lib::IntToStr(e));
-            return;
-        }
     } else {
-        MyBIO_write(FNbio, buffer, got);
-        MyBIO_ctrl(FNbio, BIO_CTRL_FLUSH, 0, nullptr);
-        if (FSslBioWritePendingBytes < 0) {
-            char none = 0;
-            const int r = MyBIO_read(FSslbio, &none, 0);
-            // The engine's callbacks ran inside that read.
-            if (!session.Holds() || !FSsl)
-                return;
-            if (r < 0 && !MyBIO_should_retry(FSslbio)) {
-                LastOpenSslErr();
-                SetNetworkError(WSAECONNABORTED);
+        char buffer[kNetworkReadSize];
+        const int got = MyWinsockRecv(buffer, n);
+        if (got == 0) {
+            if (State() == wsConnected)
+                TriggerEvent(sslFdClose, error);
+        } else if (got < 0) {
+            const int e = XSocket_WSAGetLastError();
+            if (IsNetworkError(e)) {
+                SetNetworkError(e);
                 TriggerEvent(sslFdClose, 0);
-                SslTrace(" NetworkError #" + lib::IntToStr(WSAECONNABORTED) + " ");
+                if (CheckLogOptions(loSslErr))
+                    DebugLog(loSslErr, Identity() + " NetworkError #" + lib::IntToStr(e));
                 return;
-            }
-            if (r < 0) {
-                FMayDoRecv = true;
-                XSocket_WSASetLastError(WSAEWOULDBLOCK);
-            } else if (FSslVersionNumber >= kVersionSsl3) {
-                if (ssleay::SSL_get_error(FSsl, r) == SSL_ERROR_ZERO_RETURN)
-                    PeerCloseNotified();
-                XSocket_WSASetLastError(WSAEWOULDBLOCK);
-                FMayDoRecv = true;
             }
         } else {
-            FMayDoRecv = true;
-            XSocket_WSASetLastError(WSAEWOULDBLOCK);
-            SslTraceText("SslBio write operation pending: " +
-                         lib::IntToStr(FSslBioWritePendingBytes));
+            const int taken = MyBIO_write(FNbio, buffer, got);
+            // recv asked for no more than the pair's write guarantee.
+            assert(taken == got);
+            (void)taken;
+            MyBIO_ctrl(FNbio, BIO_CTRL_FLUSH, 0, nullptr);
         }
     }
+    // Also what an earlier read left in the pair: no notice comes for it.
+    if (MyBIO_ctrl_pending(FIbio) > 0 && !TakeCiphertext())
+        return;
 
     if (plaintextWaits()) {
         OfferPlaintext(" TriggerDataAvailable (Do_FD_READ_2) ");
@@ -326,6 +308,35 @@ void TCustomSslXSocket::Do_FD_READ(WORD error)
         TriggerEvent(sslFdClose, 0);
     }
     EndDataEvent();
+}
+
+// The engine takes the ciphertext in the pair (a read of no bytes), also
+// while it holds a write of ours. False when the session ended or failed.
+bool TCustomSslXSocket::TakeCiphertext()
+{
+    const TSessionGuard session(this);
+    char none = 0;
+    const int r = MyBIO_read(FSslbio, &none, 0);
+    // The engine's callbacks ran inside that read.
+    if (!session.Holds() || !FSsl)
+        return false;
+    if (r < 0 && !MyBIO_should_retry(FSslbio)) {
+        LastOpenSslErr();
+        SetNetworkError(WSAECONNABORTED);
+        TriggerEvent(sslFdClose, 0);
+        SslTrace(" NetworkError #" + lib::IntToStr(WSAECONNABORTED) + " ");
+        return false;
+    }
+    if (r < 0) {
+        FMayDoRecv = true;
+        XSocket_WSASetLastError(WSAEWOULDBLOCK);
+    } else if (FSslVersionNumber >= kVersionSsl3) {
+        if (ssleay::SSL_get_error(FSsl, r) == SSL_ERROR_ZERO_RETURN)
+            PeerCloseNotified();
+        XSocket_WSASetLastError(WSAEWOULDBLOCK);
+        FMayDoRecv = true;
+    }
+    return true;
 }
 
 // The end of a read or write event: a shutdown of ours that has completed
@@ -367,11 +378,15 @@ int TCustomSslXSocket::DoRecv(void* buffer, int len, int flags)
     }
     if (len == 0)
         return 0;
-    if (SslOk() && MyBIO_ctrl_pending(FSslbio) > 0) {
+    if (PlaintextReadable() && MyBIO_ctrl_pending(FSslbio) > 0) {
         const int n = MyBIO_read(FSslbio, buffer, len);
         if (n > 0) {
             FPlaintextRead += unsigned(n);
             FMayDoRecv = true;
+            // The engine decrypts one record at a time: the next may be in
+            // the pair already, where no notice of WinSock's announces it.
+            if (MyBIO_ctrl_pending(FSslbio) == 0 && MyBIO_ctrl_pending(FIbio) > 0)
+                FMayFD_Read = true;
             TriggerEvents();
             return n;
         }
@@ -492,6 +507,9 @@ void TCustomSslXSocket::SslTryToSend()
                 SetSslError(WSAEWOULDBLOCK);
                 break;
             }
+            // A write the engine holds is repeated with its length: the
+            // block it came from is still whole.
+            assert(FSslBioWritePendingBytes <= pending);
             const int length = FSslBioWritePendingBytes >= 0 ? FSslBioWritePendingBytes : pending;
             const int written = MyBIO_write(FSslbio, data, length);
             if (written == 0) {
@@ -665,6 +683,7 @@ void TCustomSslXSocket::Do_FD_CLOSE(WORD error)
     const bool ok = SslOk();
     if (!FCloseCalled) {
         FCloseCalled = true;
+        FPeerClosedFirst = FSslShutdownState == sslShutdownNone;
         SslTrace(" *CloseCalled ");
     }
     if (FNetworkError == 0) {
@@ -714,6 +733,10 @@ void TCustomSslXSocket::Do_FD_CLOSE(WORD error)
         if (State() == wsConnected && FSslShutdownState != sslShutdownCompleted && error == 0)
             TCustomSocksXSocket::Shutdown(1);
     }
+    // A handshake that did not complete, or a session the peer cut short
+    // without its close notify, is no clean end.
+    if (error == 0 && (!ok || (FPeerClosedFirst && !(ssleay::SSL_get_shutdown(FSsl) & SSL_RECEIVED_SHUTDOWN))))
+        error = WSAECONNABORTED;
     SslTraceText(Identity() + " FCloseInvoked=" + Flag(FCloseInvoked) + " " +
                  lib::IntToStr(int(HSocket())));
     if (HSocket() != INVALID_SOCKET && !FCloseInvoked && !IsDestroying()) {

@@ -55,7 +55,8 @@ std::string UnixCertPath(const std::string& name)
     return std::string(CX_SSL_TEST_CERTS) + "/" + name;
 }
 
-TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds)
+TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds,
+                           const std::string& program)
 {
     // A directory of its own: one left by an earlier run (Wine reuses its
     // small process ids) may belong to a launcher that still runs.
@@ -70,7 +71,7 @@ TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds)
     } while (!CreateDirectoryA(FDir.c_str(), nullptr));
     std::string line = "python3 " + Argument(CX_SSL_PEER_LAUNCHER) + " " +
                        Argument(std::string(CX_SSL_PEER_WORK) + "/" + name) + " " +
-                       std::to_string(maxSeconds);
+                       std::to_string(maxSeconds) + " " + Argument(program);
     for (const std::string& a : args)
         line += " " + Argument(a);
     STARTUPINFOA si = {};

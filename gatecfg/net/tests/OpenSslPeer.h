@@ -1,5 +1,6 @@
 #pragma once
-// Debian's openssl command as the independent TLS peer of a test: a Linux
+// Debian's openssl command (or another TLS command, such as GnuTLS's
+// gnutls-serv) as the independent TLS peer of a test: a Linux
 // process that Wine starts through the launcher ssl-peer.py, which bounds its
 // run time and is driven through files in a directory of its own (Wine gives
 // no handle of a Unix process to wait on or to kill).
@@ -17,10 +18,11 @@ std::string UnixCertPath(const std::string& name);
 
 class TOpenSslPeer {
 public:
-    // Starts "openssl" with the arguments; one that holds "{port}" gets a
+    // Starts the program with the arguments; one that holds "{port}" gets a
     // free loopback port in its place. The command is killed after
     // maxSeconds at the latest.
-    explicit TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds = 60);
+    explicit TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds = 60,
+                          const std::string& program = "openssl");
     // Kills the command if it still runs and waits (bounded) for its end.
     ~TOpenSslPeer();
     TOpenSslPeer(const TOpenSslPeer&) = delete;

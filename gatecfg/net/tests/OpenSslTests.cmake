@@ -61,6 +61,15 @@ quel_add_test(NAME gatecfg_ssl_context_tests
   LIBS gatecfg_net)
 add_dependencies(gatecfg_ssl_context_tests gatecfg_ssl_test_certs)
 
+# A test that starts TLS peers through the launcher, with the made certificates.
+function(cx_ssl_peer_test target)
+  target_compile_definitions(${target} PRIVATE
+    CX_SSL_PEER_LAUNCHER="${CMAKE_CURRENT_SOURCE_DIR}/tests/ssl-peer.py"
+    CX_SSL_PEER_WORK="${CMAKE_BINARY_DIR}/ssl-peers"
+    CX_SSL_TEST_CERTS="${CX_TEST_CERTS}")
+  add_dependencies(${target} gatecfg_ssl_test_certs)
+endfunction()
+
 # The SSL level of the sockets: our client and server in one process, and
 # each against Debian's openssl command as the independent peer, started
 # through tests/ssl-peer.py.
@@ -70,8 +79,14 @@ quel_add_test(NAME gatecfg_ssl_socket_tests
           tests/XSocketFixture.cpp tests/OptionRecorder.cpp tests/OpenSslGenuineFixture.cpp
   LIBS gatecfg_net
   TIMEOUT 240)
-target_compile_definitions(gatecfg_ssl_socket_tests PRIVATE
-  CX_SSL_PEER_LAUNCHER="${CMAKE_CURRENT_SOURCE_DIR}/tests/ssl-peer.py"
-  CX_SSL_PEER_WORK="${CMAKE_BINARY_DIR}/ssl-peers"
-  CX_SSL_TEST_CERTS="${CX_TEST_CERTS}")
-add_dependencies(gatecfg_ssl_socket_tests gatecfg_ssl_test_certs)
+cx_ssl_peer_test(gatecfg_ssl_socket_tests)
+
+# Our SSL client streaming against openssl's and GnuTLS's servers (both
+# directions at once, renegotiations with data in flight, the end of a
+# session), through tests/ssl-peer.py.
+quel_add_test(NAME gatecfg_ssl_stream_tests
+  SOURCES tests/SslStreamTests.cpp tests/SslSocketFixture.cpp tests/OpenSslPeer.cpp
+          tests/XSocketFixture.cpp tests/OpenSslGenuineFixture.cpp
+  LIBS gatecfg_net
+  TIMEOUT 900)
+cx_ssl_peer_test(gatecfg_ssl_stream_tests)

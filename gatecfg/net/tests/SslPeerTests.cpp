@@ -438,7 +438,7 @@ TEST_F(OpensslClientTest, GarbageAndAStalledHandshakeLeaveTheServerServingAndNot
         }
         // The test's time-out: the stalled client gives up.
         stalled.reset();
-        ASSERT_TRUE(WaitFor([&] { return Logged(stalledName + ":gone:0"); }));
+        ASSERT_TRUE(WaitFor([&] { return Logged(stalledName + ":gone:10053"); }));
         EXPECT_EQ(Count(stalledName + ":handshake:1"), 1);
         EXPECT_EQ(Server->ClientCount(), 0);
         Settle();

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Runs Debian's openssl command as the TLS peer of a socket test under Wine,
-driven through files in a control directory, for a bounded time.
+"""Runs a TLS command of Debian's (openssl, gnutls-serv, ...) as the peer of a
+socket test under Wine, driven through files in a control directory, for a
+bounded time.
 
-Usage: ssl-peer.py DIR SECONDS OPENSSL-ARGUMENTS...
+Usage: ssl-peer.py DIR SECONDS COMMAND ARGUMENTS...
 
 An argument containing "{port}" gets a free loopback port in its place; DIR/port
 holds that number once the command listens on it (0 without such an argument,
@@ -49,7 +50,7 @@ def publish(path, text):
 
 
 def main():
-    ctl, seconds, args = sys.argv[1], float(sys.argv[2]), sys.argv[3:]
+    ctl, seconds, program, args = sys.argv[1], float(sys.argv[2]), sys.argv[3], sys.argv[4:]
     null = os.open(os.devnull, os.O_RDWR)
     for fd in (0, 1, 2):
         os.dup2(null, fd)
@@ -59,7 +60,7 @@ def main():
         args = [a.replace("{port}", str(port)) for a in args]
     deadline = time.monotonic() + seconds
     with open(os.path.join(ctl, "out"), "wb") as out, open(os.path.join(ctl, "err"), "wb") as err:
-        command = subprocess.Popen(["openssl"] + args, stdin=subprocess.PIPE, stdout=out,
+        command = subprocess.Popen([program] + args, stdin=subprocess.PIPE, stdout=out,
                                    stderr=err, cwd=ctl)
         chunks = queue.Queue()
 
