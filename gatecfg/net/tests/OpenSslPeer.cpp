@@ -55,7 +55,19 @@ std::string UnixCertPath(const std::string& name)
     return std::string(CX_SSL_TEST_CERTS) + "/" + name;
 }
 
-TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds)
+std::vector<std::string> SlowReaderArgs(bool connects, u_short port, int delaySeconds, const std::string& mode)
+{
+    return {CX_SLOW_READER,
+            connects ? "connect" : "listen",
+            connects ? std::to_string(port) : "{port}",
+            std::to_string(delaySeconds),
+            mode,
+            UnixCertPath("server.pem"),
+            UnixCertPath("server.key"),
+            UnixCertPath("ca.pem")};
+}
+
+TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds, const std::string& program)
 {
     // A directory of its own: one left by an earlier run (Wine reuses its
     // small process ids) may belong to a launcher that still runs.
@@ -69,8 +81,8 @@ TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds)
         FDir = root + "\\" + name + "\\";
     } while (!CreateDirectoryA(FDir.c_str(), nullptr));
     std::string line = "python3 " + Argument(CX_SSL_PEER_LAUNCHER) + " " +
-                       Argument(std::string(CX_SSL_PEER_WORK) + "/" + name) + " " +
-                       std::to_string(maxSeconds);
+                       Argument(std::string(CX_SSL_PEER_WORK) + "/" + name) + " " + std::to_string(maxSeconds) + " " +
+                       Argument(program);
     for (const std::string& a : args)
         line += " " + Argument(a);
     STARTUPINFOA si = {};

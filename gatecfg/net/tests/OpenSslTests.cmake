@@ -63,15 +63,18 @@ add_dependencies(gatecfg_ssl_context_tests gatecfg_ssl_test_certs)
 
 # The SSL level of the sockets: our client and server in one process, and
 # each against Debian's openssl command as the independent peer, started
-# through tests/ssl-peer.py.
+# through tests/ssl-peer.py, which also starts the Python peer
+# tests/slow-reader.py.
 quel_add_test(NAME gatecfg_ssl_socket_tests
   SOURCES tests/SslSocketFixture.cpp tests/SslXSocketTests.cpp tests/SslPeerTests.cpp
+          tests/SlowReaderCloseTests.cpp
           tests/OpenSslPeer.cpp tests/OpenSslHeapWatch.cpp
           tests/XSocketFixture.cpp tests/OpenSslGenuineFixture.cpp
   LIBS gatecfg_net
-  TIMEOUT 240)
+  TIMEOUT 480)
 target_compile_definitions(gatecfg_ssl_socket_tests PRIVATE
   CX_SSL_PEER_LAUNCHER="${CMAKE_CURRENT_SOURCE_DIR}/tests/ssl-peer.py"
   CX_SSL_PEER_WORK="${CMAKE_BINARY_DIR}/ssl-peers"
+  CX_SLOW_READER="${CMAKE_CURRENT_SOURCE_DIR}/tests/slow-reader.py"
   CX_SSL_TEST_CERTS="${CX_TEST_CERTS}")
 add_dependencies(gatecfg_ssl_socket_tests gatecfg_ssl_test_certs)

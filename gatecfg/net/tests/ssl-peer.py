@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Runs Debian's openssl command as the TLS peer of a socket test under Wine,
-driven through files in a control directory, for a bounded time.
+"""Runs a Linux command (Debian's openssl, or a peer of our own in Python) as
+the TLS or TCP peer of a socket test under Wine, driven through files in a
+control directory, for a bounded time.
 
-Usage: ssl-peer.py DIR SECONDS OPENSSL-ARGUMENTS...
+Usage: ssl-peer.py DIR SECONDS PROGRAM ARGUMENTS...
 
 An argument containing "{port}" gets a free loopback port in its place; DIR/port
 holds that number once the command listens on it (0 without such an argument,
@@ -59,7 +60,7 @@ def main():
         args = [a.replace("{port}", str(port)) for a in args]
     deadline = time.monotonic() + seconds
     with open(os.path.join(ctl, "out"), "wb") as out, open(os.path.join(ctl, "err"), "wb") as err:
-        command = subprocess.Popen(["openssl"] + args, stdin=subprocess.PIPE, stdout=out,
+        command = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=out,
                                    stderr=err, cwd=ctl)
         chunks = queue.Queue()
 
