@@ -67,7 +67,7 @@ add_dependencies(gatecfg_ssl_context_tests gatecfg_ssl_test_certs)
 # tests/slow-reader.py.
 quel_add_test(NAME gatecfg_ssl_socket_tests
   SOURCES tests/SslSocketFixture.cpp tests/SslXSocketTests.cpp tests/SslPeerTests.cpp
-          tests/SlowReaderCloseTests.cpp
+          tests/SlowReaderCloseTests.cpp tests/ForwardSecrecyTests.cpp
           tests/OpenSslPeer.cpp tests/OpenSslHeapWatch.cpp
           tests/XSocketFixture.cpp tests/OpenSslGenuineFixture.cpp
   LIBS gatecfg_net
