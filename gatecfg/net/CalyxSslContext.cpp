@@ -319,8 +319,16 @@ void TSslContext::ApplyVerifyPeerModes()
         ssleay::SSL_CTX_set_verify_depth(FSslCtx, 0);
     } else if (ssleay::SSL_CTX_get_verify_mode(FSslCtx) != FSslVerifyPeerModesValue) {
         ssleay::SSL_CTX_set_verify(FSslCtx, FSslVerifyPeerModesValue, &SslVerifyCallback);
-        ssleay::SSL_CTX_set_verify_depth(FSslCtx, SslVerifyDepth);
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx, FSslVerifyDepth);
     }
+}
+
+void TSslContext::SetSslVerifyDepth(int depth)
+{
+    rtl::TLock lock(FLock);
+    FSslVerifyDepth = depth;
+    if (FSslCtx && SslVerifyPeer)
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx, depth);
 }
 
 TSslSessCacheModes TSslContext::GetSslSessionCacheModes()
