@@ -21,8 +21,10 @@ install_packages() {
 }
 
 # openssl (Linux) makes the SSL tests' certificates and plays their TLS peer.
-# python3 draws the tray monitor's artwork at build time.
-install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl python3
+# gnutls-bin (gnutls-serv, gnutls-cli) is a second TLS stack to test against.
+# python3 draws the tray monitor's artwork at build time and plays the socket
+# tests' slow reader.
+install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl gnutls-bin python3
 
 # A kernel with IA-32 emulation off runs no 32-bit program: Wine then runs in a
 # software-emulated PC that boots this machine's own kernel (with-ia32.sh).
