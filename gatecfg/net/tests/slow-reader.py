@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""A TCP or TLS peer that reads late: it connects or accepts one connection,
-finishes the TLS handshake at once, waits, then reads until the stream ends.
+"""A TCP or TLS peer that reads late and slowly: it connects or accepts one
+connection, finishes the TLS handshake at once, waits, then reads in small
+pieces with pauses until the stream ends.
 Started by the socket tests through ssl-peer.py.
 
 Usage: slow-reader.py listen PORT|connect PORT  DELAY  plain|tls|tls-default
@@ -59,10 +60,11 @@ def main():
     end = "clean"
     try:
         while True:
-            data = connection.recv(65536)
+            data = connection.recv(16384)
             if not data:
                 break
             sys.stdout.buffer.write(data)
+            time.sleep(0.01)  # slow to the end: the sender's system holds what is not read yet
     except (OSError, ssl.SSLError) as error:
         end = repr(error)
     sys.stdout.buffer.flush()
