@@ -22,7 +22,8 @@ install_packages() {
 
 # openssl (Linux) makes the SSL tests' certificates and plays their TLS peer;
 # gnutls-bin is a second TLS stack to test against.
-# python3 draws the tray monitor's artwork at build time.
+# python3 draws the tray monitor's artwork at build time and plays the socket
+# tests' slow reader.
 install_packages cmake g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth openssl gnutls-bin python3
 # iproute2 and kmod give gatecfg's vanishing-controller test its network
 # namespace and veth pair.

@@ -19,6 +19,7 @@ constexpr int SSL_CTRL_OPTIONS = 32;
 constexpr int SSL_CTRL_SET_SESS_CACHE_SIZE = 42;
 constexpr int SSL_CTRL_SET_SESS_CACHE_MODE = 44;
 constexpr int SSL_CTRL_GET_RI_SUPPORT = 76;
+constexpr int SSL_CTRL_SET_ECDH_AUTO = 94;
 }  // namespace
 
 long SSL_CTX_set_options(SSL_CTX* ctx, long options)
@@ -49,6 +50,11 @@ long SSL_session_reused(SSL* ssl)
 long SSL_CTX_sess_set_cache_size(SSL_CTX* ctx, long size)
 {
     return SSL_CTX_ctrl(ctx, SSL_CTRL_SET_SESS_CACHE_SIZE, size, nullptr);
+}
+
+long SSL_CTX_set_ecdh_auto(SSL_CTX* ctx, long onoff)
+{
+    return SSL_CTX_ctrl(ctx, SSL_CTRL_SET_ECDH_AUTO, onoff, nullptr);
 }
 
 long SSL_get_secure_renegotiation_support(SSL* ssl)

@@ -152,6 +152,8 @@ long SSL_get_options(SSL* ssl);
 long SSL_CTX_set_session_cache_mode(SSL_CTX* ctx, long mode);
 long SSL_session_reused(SSL* ssl);
 long SSL_CTX_sess_set_cache_size(SSL_CTX* ctx, long size);
+// A server then picks the ECDHE curve that both ends support.
+long SSL_CTX_set_ecdh_auto(SSL_CTX* ctx, long onoff);
 // 0 without asking a library older than 0.9.8m, which has no such control.
 long SSL_get_secure_renegotiation_support(SSL* ssl);
 }  // namespace ssleay

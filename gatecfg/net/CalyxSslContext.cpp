@@ -37,6 +37,11 @@ const SSL_METHOD* MethodOf(TSslVersionMethod method)
     throw ESslContextException("Unknown SslVersionMethod");
 }
 
+bool ClientOnly(TSslVersionMethod method)
+{
+    return method == sslV2_CLIENT || method == sslV3_CLIENT || method == sslTLS_V1_CLIENT || method == sslV23_CLIENT;
+}
+
 void __cdecl FreeInfo(void* item)
 {
     libeay::X509_INFO_free(static_cast<X509_INFO*>(item));
@@ -128,6 +133,10 @@ void TSslContext::InitContext()
         ApplyVerifyPeerModes();
         if (SslOptions != 0)
             ssleay::SSL_CTX_set_options(FSslCtx, SslOptions);
+        // Without a curve a server offers no ephemeral key exchange, and
+        // clients that insist on forward secrecy cannot connect.
+        if (!ClientOnly(SslVersionMethod))
+            ssleay::SSL_CTX_set_ecdh_auto(FSslCtx, 1);
         if (SslCipherList.empty())
             throw ESslContextException("Cipher list empty");
         if (!ssleay::SSL_CTX_set_cipher_list(FSslCtx, SslCipherList.c_str()))
@@ -310,8 +319,16 @@ void TSslContext::ApplyVerifyPeerModes()
         ssleay::SSL_CTX_set_verify_depth(FSslCtx, 0);
     } else if (ssleay::SSL_CTX_get_verify_mode(FSslCtx) != FSslVerifyPeerModesValue) {
         ssleay::SSL_CTX_set_verify(FSslCtx, FSslVerifyPeerModesValue, &SslVerifyCallback);
-        ssleay::SSL_CTX_set_verify_depth(FSslCtx, SslVerifyDepth);
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx, FSslVerifyDepth);
     }
+}
+
+void TSslContext::SetSslVerifyDepth(int depth)
+{
+    rtl::TLock lock(FLock);
+    FSslVerifyDepth = depth;
+    if (FSslCtx && SslVerifyPeer)
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx, depth);
 }
 
 TSslSessCacheModes TSslContext::GetSslSessionCacheModes()

@@ -88,6 +88,9 @@ public:
     int SslVerifyPeerModesValue() const noexcept { return FSslVerifyPeerModesValue; }
     void SetSslVerifyPeerModes(TSslVerifyPeerModes modes);
     TSslSessCacheModes GetSslSessionCacheModes();
+    int SslVerifyDepth() const noexcept { return FSslVerifyDepth; }
+    // Applied at once to an initialised context that verifies.
+    void SetSslVerifyDepth(int depth);
 
     void Lock() { FLock.Enter(); }
     void Unlock() { FLock.Leave(); }
@@ -103,7 +106,6 @@ public:
     std::string SslCRLFile;
     std::string SslCRLPath;
     bool SslVerifyPeer = false;
-    int SslVerifyDepth = 9;
     long SslOptions = 0;
     std::string SslCipherList = "ALL:!ADH:!aNULL:!eNULL:@STRENGTH";
     long SslSessionCacheModes = SSL_SESS_CACHE_SERVER;
@@ -127,6 +129,7 @@ private:
     SSL_CTX* FSslCtx = nullptr;
     TSslVerifyPeerModes FSslVerifyPeerModes = SslSetOf(SslVerifyMode_PEER);
     int FSslVerifyPeerModesValue = 1;
+    int FSslVerifyDepth = 9;
     rtl::TCriticalSection FLock;
 };
 

@@ -574,6 +574,21 @@ void TCustomXSocket::ApplyLinger()
         SocketError(failed);
 }
 
+// A linger of zero seconds turns closesocket into a reset that drops what
+// the system has not sent yet. No close may lose what Send accepted, so the
+// setting stays as published and only the handle being closed lingers in
+// the background; Abort switches linger off the same way.
+void TCustomXSocket::KeepUnsentDataAtClose()
+{
+    if (FType != SOCK_STREAM || LingerOnOff != wsLingerOn || FLingerTimeout != 0)
+        return;
+    linger background;
+    background.l_onoff = 0;
+    background.l_linger = 0;
+    // A refusal leaves the close as it would have been.
+    winsock::setsockopt(FHSocket, kSolSocket, kSoLinger, reinterpret_cast<const char*>(&background), sizeof background);
+}
+
 // --- opening ---------------------------------------------------------------
 
 void TCustomXSocket::ResolveProto()

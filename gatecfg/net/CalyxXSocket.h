@@ -326,6 +326,8 @@ protected:
     const char* SetStreamOptions();
     // The linger option, failures reported.
     void ApplyLinger();
+    // Lets the handle's close finish sending in the background.
+    void KeepUnsentDataAtClose();
     // The context of the read that failed, or none.
     const char* ReadSocketBufSizes();
 

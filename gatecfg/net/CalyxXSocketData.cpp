@@ -516,6 +516,7 @@ void TCustomXSocket::InternalClose(bool shutdownFirst, WORD error)
         return;
     if (shutdownFirst)
         Shutdown(1);
+    KeepUnsentDataAtClose();
     // Notices stop before the handle goes, so none can follow the purge.
     winsock::WSAAsyncSelect(FHSocket, Handle(), 0, 0);
     const TCxLifeGuard life(this);

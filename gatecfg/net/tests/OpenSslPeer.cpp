@@ -55,6 +55,18 @@ std::string UnixCertPath(const std::string& name)
     return std::string(CX_SSL_TEST_CERTS) + "/" + name;
 }
 
+std::vector<std::string> SlowReaderArgs(bool connects, u_short port, int delaySeconds, const std::string& mode)
+{
+    return {CX_SLOW_READER,
+            connects ? "connect" : "listen",
+            connects ? std::to_string(port) : "{port}",
+            std::to_string(delaySeconds),
+            mode,
+            UnixCertPath("server.pem"),
+            UnixCertPath("server.key"),
+            UnixCertPath("ca.pem")};
+}
+
 TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds,
                            const std::string& program)
 {

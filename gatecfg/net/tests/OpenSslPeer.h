@@ -16,11 +16,17 @@ namespace ssltest {
 // arguments.
 std::string UnixCertPath(const std::string& name);
 
+// Arguments of the Python peer tests/slow-reader.py, a TOpenSslPeer of the
+// program "python3": it connects to our port (else listens on a free one),
+// speaks mode ("plain", "tls" or "tls-default"), and starts reading
+// delaySeconds after its connection is up.
+std::vector<std::string> SlowReaderArgs(bool connects, u_short port, int delaySeconds, const std::string& mode);
+
 class TOpenSslPeer {
 public:
-    // Starts the program with the arguments; one that holds "{port}" gets a
-    // free loopback port in its place. The command is killed after
-    // maxSeconds at the latest.
+    // Starts the program ("openssl" unless named) with the arguments; one
+    // that holds "{port}" gets a free loopback port in its place. The
+    // command is killed after maxSeconds at the latest.
     explicit TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds = 60,
                           const std::string& program = "openssl");
     // Kills the command if it still runs and waits (bounded) for its end.

@@ -66,19 +66,22 @@ function(cx_ssl_peer_test target)
   target_compile_definitions(${target} PRIVATE
     CX_SSL_PEER_LAUNCHER="${CMAKE_CURRENT_SOURCE_DIR}/tests/ssl-peer.py"
     CX_SSL_PEER_WORK="${CMAKE_BINARY_DIR}/ssl-peers"
+    CX_SLOW_READER="${CMAKE_CURRENT_SOURCE_DIR}/tests/slow-reader.py"
     CX_SSL_TEST_CERTS="${CX_TEST_CERTS}")
   add_dependencies(${target} gatecfg_ssl_test_certs)
 endfunction()
 
 # The SSL level of the sockets: our client and server in one process, and
 # each against Debian's openssl command as the independent peer, started
-# through tests/ssl-peer.py.
+# through tests/ssl-peer.py, which also starts the Python peer
+# tests/slow-reader.py.
 quel_add_test(NAME gatecfg_ssl_socket_tests
   SOURCES tests/SslSocketFixture.cpp tests/SslXSocketTests.cpp tests/SslPeerTests.cpp
+          tests/SlowReaderCloseTests.cpp tests/ForwardSecrecyTests.cpp
           tests/OpenSslPeer.cpp tests/OpenSslHeapWatch.cpp
           tests/XSocketFixture.cpp tests/OptionRecorder.cpp tests/OpenSslGenuineFixture.cpp
   LIBS gatecfg_net
-  TIMEOUT 240)
+  TIMEOUT 480)
 cx_ssl_peer_test(gatecfg_ssl_socket_tests)
 
 # Our SSL client streaming against openssl's and GnuTLS's servers (both

@@ -79,7 +79,7 @@ TEST_F(SslContextTest, AServerAndAClientContextInitialiseFromTheMadeFiles)
     server->SslVerifyPeer = true;
     server->SetSslVerifyPeerModes(SslSetOf(SslVerifyMode_PEER) |
                                   SslSetOf(SslVerifyMode_FAIL_IF_NO_PEER_CERT));
-    server->SslVerifyDepth = 4;
+    server->SetSslVerifyDepth(4);
     server->SslDefaultSessionIDContext = "gatecfg";
     server->InitContext();
     SSL_CTX* ctx = server->SslCtx();
@@ -105,6 +105,22 @@ TEST_F(SslContextTest, AServerAndAClientContextInitialiseFromTheMadeFiles)
     client.Reset();
     server.Reset();
     EXPECT_EQ(SslUsageCount(), 1);
+}
+
+// A new depth reaches a context that already verifies; one that does not
+// verify keeps depth 0.
+TEST_F(SslContextTest, ANewVerifyDepthReachesAnInitialisedContext)
+{
+    for (const bool verify : {true, false}) {
+        SCOPED_TRACE(verify ? "verifying" : "not verifying");
+        TOwned<TSslContext> server(rtl::Create<TSslContext>(nullptr));
+        ServerSettings(*server.Get());
+        server->SslVerifyPeer = verify;
+        server->InitContext();
+        server->SetSslVerifyDepth(2);
+        EXPECT_EQ(server->SslVerifyDepth(), 2);
+        EXPECT_EQ(ssleay::SSL_CTX_get_verify_depth(server->SslCtx()), verify ? 2 : 0);
+    }
 }
 
 TEST_F(SslContextTest, EveryVersionMethodMakesAContext)

@@ -1,0 +1,78 @@
+// A close right after a large send, to a peer that starts reading only
+// seconds later: everything that Send accepted reaches the peer, byte for
+// byte, before the end of the stream, over TLS and in the clear, from our
+// client and from our server. The peer is tests/slow-reader.py.
+#include <random>
+
+#include "OpenSslPeer.h"
+#include "SslSocketFixture.h"
+
+namespace ssltest {
+namespace {
+
+std::string RandomBytes(size_t size)
+{
+    std::mt19937 generator(27);
+    std::string bytes(size, '\0');
+    for (char& b : bytes)
+        b = char(generator());
+    return bytes;
+}
+
+struct TCloseCase {
+    const char* What;
+    bool Tls;
+    bool OurServer;
+};
+
+TEST_F(SslSocketTest, CloseAfterALargeSendLosesNothingToASlowReader)
+{
+    const TCloseCase kCases[] = {
+        {"our TLS client", true, false},
+        {"our TLS server", true, true},
+        {"our plain client", false, false},
+        {"our plain server", false, true},
+    };
+    const std::string data = RandomBytes(4 << 20);
+    StartServer();
+    Server->Banner.clear();
+    bool tls = false;
+    TCustomSslXSocket* ours = nullptr;
+    std::string name;
+    OnServerClient = [&](TXSocketClient* c) {
+        c->SslEnable = tls;
+        ours = c;
+        name = "srv" + std::to_string(c->ClientId);
+    };
+    int clients = 0;
+    for (const TCloseCase& c : kCases) {
+        SCOPED_TRACE(c.What);
+        tls = c.Tls;
+        ours = nullptr;
+        TOpenSslPeer reader(SlowReaderArgs(c.OurServer, ServerPort, 3, c.Tls ? "tls" : "plain"), 120, "python3");
+        ASSERT_TRUE(reader.Started()) << reader.Errors();
+        if (!c.OurServer) {
+            name = "cli" + std::to_string(++clients);
+            TXSocket* client = MakeClient(name);
+            client->SslEnable = c.Tls;
+            Connect(client, reader.Port());
+            ours = client;
+        }
+        ASSERT_TRUE(WaitFor([&] {
+            return ours && (c.Tls ? Logged(name + ":handshake:0") : ours->State() == wsConnected);
+        })) << reader.Errors();
+        const int sentBefore = Count(name + ":sent:0");
+        ASSERT_EQ(ours->Send(data.data(), int(data.size())), int(data.size()));
+        ASSERT_TRUE(WaitFor([&] { return Count(name + ":sent:0") > sentBefore; }, 180000));
+        ours->Close();
+        ASSERT_TRUE(reader.WaitForExit(90000)) << reader.Errors();
+        const std::string got = reader.Output();
+        EXPECT_EQ(got.size(), data.size());
+        EXPECT_TRUE(got == data) << "the bytes that arrived differ";
+        EXPECT_NE(reader.Errors().find("end: clean"), std::string::npos) << reader.Errors();
+        EXPECT_TRUE(WaitFor([&] { return Logged(name + ":closed:0"); }));
+    }
+}
+
+}  // namespace
+}  // namespace ssltest
