@@ -250,7 +250,6 @@ void CMainFrame::OnUpdateEditCopy(CCmdUI* ui)
 
 void CMainFrame::OnClearLog()
 {
-    m_wndLogView.DropHeldLines();
     m_wndLogView.SetWindowText("");
 }
 
