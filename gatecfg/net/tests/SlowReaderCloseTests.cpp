@@ -1,7 +1,8 @@
-// A close right after a large send, to a peer that starts reading only
-// seconds later: everything that Send accepted reaches the peer, byte for
-// byte, before the end of the stream, over TLS and in the clear, from our
-// client and from our server. The peer is tests/slow-reader.py.
+// A close right after a large send over TLS, to a peer that starts reading
+// only seconds later: everything that Send accepted reaches the peer, byte for
+// byte, before the close_notify, from our client and from our server. The peer
+// is tests/slow-reader.py. (A plain close shows no loss under Wine either way:
+// its guard is the option table of the socket tests, linger switched off.)
 #include <random>
 
 #include "OpenSslPeer.h"
@@ -30,8 +31,6 @@ TEST_F(SslSocketTest, CloseAfterALargeSendLosesNothingToASlowReader)
     const TCloseCase kCases[] = {
         {"our TLS client", true, false},
         {"our TLS server", true, true},
-        {"our plain client", false, false},
-        {"our plain server", false, true},
     };
     const std::string data = RandomBytes(4 << 20);
     StartServer();
