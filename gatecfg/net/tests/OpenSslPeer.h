@@ -18,7 +18,7 @@ std::string UnixCertPath(const std::string& name);
 
 // Arguments of the Python peer tests/slow-reader.py, a TOpenSslPeer of the
 // program "python3": it connects to our port (else listens on a free one),
-// speaks mode ("plain", "tls" or "tls-default"), and starts reading
+// speaks TLS in mode "tls" or "tls-default", and starts reading
 // delaySeconds after its connection is up.
 std::vector<std::string> SlowReaderArgs(bool connects, u_short port, int delaySeconds, const std::string& mode);
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""A TCP or TLS peer that reads late and slowly: it connects or accepts one
+"""A TLS peer that reads late and slowly: it connects or accepts one
 connection, finishes the TLS handshake at once, waits, then reads in small
 pieces with pauses until the stream ends.
 Started by the socket tests through ssl-peer.py.
 
-Usage: slow-reader.py listen PORT|connect PORT  DELAY  plain|tls|tls-default
+Usage: slow-reader.py listen PORT|connect PORT  DELAY  tls|tls-default
                       CERT KEY CAFILE
 
 "listen" accepts on 127.0.0.1:PORT (as TLS server with CERT and KEY),
@@ -13,7 +13,7 @@ and offers OpenSSL's default ciphers, "tls-default" is Python's default
 client context trusting CAFILE). What it
 reads goes to standard output as it came; standard error gets the cipher
 ("cipher: NAME") after the handshake and how the stream ended ("end: clean"
-for a TCP end, or for a TLS close notify; otherwise "end: " and the error).
+for a TLS close notify; otherwise "end: " and the error).
 """
 import socket
 import ssl
@@ -48,14 +48,13 @@ def open_connection(role, port):
 def main():
     role, port, delay, mode, cert, key, cafile = sys.argv[1:8]
     connection = open_connection(role, int(port))
-    if mode != "plain":
-        context = tls_context(mode, role, cert, key, cafile)
-        # A missing close notify is reported, not taken for the end.
-        connection = context.wrap_socket(connection, server_side=role == "listen",
-                                         server_hostname="localhost" if role == "connect" else None,
-                                         suppress_ragged_eofs=False)
-        sys.stderr.write("cipher: %s\n" % connection.cipher()[0])
-        sys.stderr.flush()
+    context = tls_context(mode, role, cert, key, cafile)
+    # A missing close notify is reported, not taken for the end.
+    connection = context.wrap_socket(connection, server_side=role == "listen",
+                                     server_hostname="localhost" if role == "connect" else None,
+                                     suppress_ragged_eofs=False)
+    sys.stderr.write("cipher: %s\n" % connection.cipher()[0])
+    sys.stderr.flush()
     time.sleep(float(delay))
     end = "clean"
     try:
