@@ -10,9 +10,9 @@
 # Where this kernel runs no 32-bit x86 code, the tests run in a software-emulated
 # PC (scripts/with-ia32.sh) a few times slower: their time-outs grow with it.
 if(NOT DEFINED QUEL_TIMEOUT_SCALE)
-  execute_process(COMMAND wine --version RESULT_VARIABLE wine_status
-                  OUTPUT_QUIET ERROR_VARIABLE wine_error)
-  if(wine_error MATCHES "Exec format error")
+  execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/needs-ia32-vm.sh
+                  RESULT_VARIABLE needs_vm OUTPUT_QUIET ERROR_QUIET)
+  if(needs_vm EQUAL 0)
     set(scale 3)
   else()
     set(scale 1)

@@ -41,7 +41,7 @@ fi
 
 # A kernel with IA-32 emulation off runs no 32-bit program: Wine then runs in a
 # software-emulated PC that boots this machine's own kernel (with-ia32.sh).
-if ! probe="$(wine --version 2>&1)" && [[ "$probe" == *"Exec format error"* ]]; then
+if "$root/scripts/needs-ia32-vm.sh" 2>/dev/null; then
   install_packages qemu-system-x86 linux-image-amd64 busybox-static
 fi
 

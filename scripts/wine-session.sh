@@ -9,14 +9,14 @@ export QUEL_WINEPREFIX="${QUEL_WINEPREFIX:-$build/wineprefix}"
 export WINEPREFIX="$QUEL_WINEPREFIX" WINEARCH=win32 WINEDEBUG=-all
 # Wine runs the 32-bit programs as 32-bit Linux processes: a kernel that runs
 # no 32-bit x86 code can build them, but nothing of them can run there.
-if ! probe="$(wine --version 2>&1)"; then
-  case "$probe" in
-    *"Exec format error"*)
-      echo "wine-session: this machine's kernel runs no 32-bit x86 programs (IA-32 emulation is off), so Wine cannot run the programs or their tests here" >&2 ;;
-    *) echo "wine-session: Wine does not start: $probe" >&2 ;;
-  esac
-  exit 2
-fi
+probe=0
+problem="$("$(dirname "$0")/needs-ia32-vm.sh" 2>&1)" || probe=$?
+case $probe in
+  0) echo "wine-session: this machine's kernel runs no 32-bit x86 programs (IA-32 emulation is off), so Wine cannot run the programs or their tests here" >&2
+     exit 2 ;;
+  2) echo "wine-session: Wine does not start: $problem" >&2
+     exit 2 ;;
+esac
 # A wineserver left from a run without a display breaks later runs.
 wineserver -k 2>/dev/null || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -9,11 +9,11 @@
 # Usage: with-ia32.sh COMMAND [ARGUMENTS...]
 set -euo pipefail
 
-if probe="$(wine --version 2>&1)" || [[ "$probe" != *"Exec format error"* ]]; then
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if ! "$root/scripts/needs-ia32-vm.sh" 2>/dev/null; then
   exec "$@"
 fi
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
 state="${QUEL_BUILD_DIR:-$root/build}/ia32-vm"
 mkdir -p "$state"
 state="$(cd "$state" && pwd)"

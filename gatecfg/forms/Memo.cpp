@@ -144,20 +144,24 @@ void TMemo::ShowLines()
             ScrollCaretToEnd();
         return;
     }
-    const HiddenWhileChanged hidden(Handle());
-    if (edit.Reset) {
-        MirrorLines();
-    } else {
-        // The window shows the lines held before the edit (an empty window one).
-        const int shown = FLines.Count() - edit.AddedAtEnd + edit.DroppedFront;
-        assert(Perform(EM_GETLINECOUNT) == (shown > 0 ? shown : 1));
-        if (edit.DroppedFront > 0)
-            DropShownLines(edit.DroppedFront, shown);
-        if (edit.AddedAtEnd > 0)
-            AppendShownLines(FLines.Count() - edit.AddedAtEnd);
+    {
+        const HiddenWhileChanged hidden(Handle());
+        if (edit.Reset) {
+            MirrorLines();
+        } else {
+            // The window shows the lines held before the edit (an empty window one).
+            const int shown = FLines.Count() - edit.AddedAtEnd + edit.DroppedFront;
+            assert(Perform(EM_GETLINECOUNT) == (shown > 0 ? shown : 1));
+            if (edit.DroppedFront > 0)
+                DropShownLines(edit.DroppedFront, shown);
+            if (edit.AddedAtEnd > 0)
+                AppendShownLines(FLines.Count() - edit.AddedAtEnd);
+        }
+        if (scroll)
+            ScrollCaretToEnd();
     }
-    if (scroll)
-        ScrollCaretToEnd();
+    // The interval runs from the window shown again: showing it redraws it,
+    // which on a slow machine takes longer than the interval itself.
     FShownAt = GetTickCount();
 }
 

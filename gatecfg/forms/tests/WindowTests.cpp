@@ -246,6 +246,30 @@ TEST_F(WindowTest, MemoWindowTakesQuickLinesTogether)
     EXPECT_TRUE(IsWindowVisible(memo->Handle()));
 }
 
+// A window whose showing again costs more than the memo's show interval, as
+// its redraw does in an emulated PC under load.
+LRESULT CALLBACK SlowToShow(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_SHOWWINDOW && wParam)
+        Sleep(150);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// The interval runs from the window shown again: a line right after a slow
+// show waits with the next ones instead of costing another show of its own.
+TEST_F(WindowTest, MemoLineRightAfterASlowShowWaitsForTheInterval)
+{
+    auto* memo = Make<TMemo>(form);
+    form->Show();
+    ASSERT_TRUE(SetWindowSubclass(memo->Handle(), SlowToShow, 1, 0));
+    TLines& lines = memo->Lines();
+    lines.Add(L"first");
+    ASSERT_TRUE(lines.PendingEdit().Empty()) << "the first line shows at once";
+    lines.Add(L"second");
+    EXPECT_FALSE(lines.PendingEdit().Empty()) << "the second line was shown at once";
+    RemoveWindowSubclass(memo->Handle(), SlowToShow, 1);
+}
+
 TEST_F(WindowTest, TabAndShiftTabMoveThroughTheControlsAndTheShownPage)
 {
     auto* first = Make<TEdit>(form);

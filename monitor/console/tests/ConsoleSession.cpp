@@ -1,7 +1,5 @@
 #include "ConsoleSession.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr DWORD kPollMs = 50;
@@ -152,59 +150,6 @@ long ConsoleSession::WaitExit(DWORD timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(pi_.hProcess, &code);
     return static_cast<long>(code);
-}
-
-long RunRedirected(const std::string& commandLine, std::string* output, DWORD timeoutMs)
-{
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return -1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = writeEnd;
-    si.hStdInput = nullptr;
-    std::string line = commandLine;
-    PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return -1;
-    }
-    // Read until the program ends, not until the pipe does: a process it starts
-    // may hold the write end for much longer (Wine hands its desktop process
-    // the starter's standard error).
-    const auto drain = [&] {
-        char chunk[4096];
-        DWORD available = 0, read = 0;
-        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-               ReadFile(readEnd, chunk, std::min<DWORD>(available, sizeof chunk), &read, nullptr) && read > 0)
-            output->append(chunk, read);
-    };
-    long result = -1;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        drain();
-        if (WaitForSingleObject(pi.hProcess, kPollMs) == WAIT_OBJECT_0) {
-            drain();
-            DWORD code = 0;
-            GetExitCodeProcess(pi.hProcess, &code);
-            result = static_cast<long>(code);
-            break;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(pi.hProcess, 1);
-            break;
-        }
-    }
-    CloseHandle(readEnd);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return result;
 }
 
 std::string ModuleDirectory()

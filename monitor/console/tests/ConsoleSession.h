@@ -48,8 +48,5 @@ private:
     HANDLE input_ = INVALID_HANDLE_VALUE;
 };
 
-// Runs a program with its standard output in a pipe and no console; the exit
-// code (or -1 after the time-out) and everything it wrote.
-long RunRedirected(const std::string& commandLine, std::string* output, DWORD timeoutMs);
 // The directory of the running test executable, with a trailing backslash.
 std::string ModuleDirectory();

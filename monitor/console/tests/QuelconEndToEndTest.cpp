@@ -2,6 +2,7 @@
 // the real pipe name (on Windows 9x its TCP port), read from its screen and
 // stopped with ESC.
 #include "ConsoleSession.h"
+#include "RunRedirected.h"
 
 #include "LogPeer.h"
 #include "Records.h"

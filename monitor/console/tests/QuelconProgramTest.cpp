@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "ConsoleSession.h"
+#include "RunRedirected.h"
 
 #include <gtest/gtest.h>
 

@@ -19,16 +19,6 @@ static_assert(sizeof(void*) == 4, "menus travel as 32-bit control ids");
 
 const CRect CFrameWnd::rectDefault(int(CW_USEDEFAULT), int(CW_USEDEFAULT), 0, 0);
 
-namespace {
-
-std::vector<CFrameWnd*>& Frames()
-{
-    thread_local std::vector<CFrameWnd*> frames;
-    return frames;
-}
-
-}  // namespace
-
 std::string CommandPrompt(UINT id)
 {
     std::string text = LoadResString(id);
@@ -44,13 +34,12 @@ std::string CommandTip(UINT id)
 
 CFrameWnd::CFrameWnd()
 {
-    Frames().push_back(this);
+    AddIdleHandler(this);
 }
 
 CFrameWnd::~CFrameWnd()
 {
-    auto& frames = Frames();
-    frames.erase(std::remove(frames.begin(), frames.end(), this), frames.end());
+    RemoveIdleHandler(this);
     DestroyWindowFromDestructor();  // still a frame here: its handlers see the destruction
     if (m_hMenuDefault)
         DestroyMenu(m_hMenuDefault);
@@ -299,20 +288,13 @@ void CFrameWnd::UpdateControlBars()
             bar->OnUpdateCmdUI(this, true);
 }
 
-void CFrameWnd::UpdateAllFrames()
+void CFrameWnd::OnIdle()
 {
-    // An update handler may close a frame: work on a copy and skip the gone ones.
-    std::vector<CFrameWnd*> frames = Frames();
-    for (CFrameWnd* frame : frames) {
-        auto& live = Frames();
-        if (std::find(live.begin(), live.end(), frame) == live.end())
-            continue;
-        if (frame->m_hWnd && frame->IsWindowVisible())
-            GuardWindowCode([frame] {
-                frame->UpdateControlBars();
-                return LRESULT(0);
-            });
-    }
+    if (m_hWnd && IsWindowVisible())
+        GuardWindowCode([this] {
+            UpdateControlBars();
+            return LRESULT(0);
+        });
 }
 
 BOOL CFrameWnd::PreTranslateMessage(MSG* msg)

@@ -16,11 +16,12 @@
 #include "ControlBar.h"
 #include "DockPlacement.h"
 #include "FrameworkIds.h"
+#include "IdleHandlers.h"
 #include "Wnd.h"
 
 #define FWS_ADDTOTITLE 0x00008000
 
-class CFrameWnd : public CWnd {
+class CFrameWnd : public CWnd, private CIdleHandler {
 public:
     RUNTIME_CLASS_DECLARE(CFrameWnd)
 public:
@@ -60,9 +61,8 @@ public:
     void SetMessageText(const char* text);
     void SetMessageText(UINT stringId);
 
-    // Idle update of this frame's bars; of every frame of the thread.
+    // Idle update of this frame's bars.
     void UpdateControlBars();
-    static void UpdateAllFrames();
 
     BOOL PreTranslateMessage(MSG* msg) override;
     bool OnCmdMsg(UINT id, UINT code, CCmdUI* cmdUI, bool probeOnly = false) override;
@@ -96,6 +96,8 @@ protected:
     UINT m_nIDResource = 0;
 
 private:
+    // Updates the bars while the frame shows.
+    void OnIdle() override;
     BOOL CreateFrame(const char* className, const char* title, DWORD style, const RECT& rect,
                      CWnd* parent, HMENU menu, DWORD exStyle);
     // Bars of this frame's own children and its floating bars.

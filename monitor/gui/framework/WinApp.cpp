@@ -5,7 +5,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "FrameWnd.h"
+#include "IdleHandlers.h"
 #include "MessageBox.h"
 
 RUNTIME_CLASS_IMPLEMENT(CWinApp, CCmdTarget)
@@ -97,7 +97,7 @@ BOOL CWinApp::PreTranslateMessage(MSG* msg)
 BOOL CWinApp::OnIdle(LONG count)
 {
     if (count == 0)
-        CFrameWnd::UpdateAllFrames();
+        RunIdleHandlers();
     return FALSE;
 }
 

@@ -5,8 +5,9 @@
 //
 // The loop: each message first walks the pre-translate chain from its target
 // window up to its top-level window (a frame translates its accelerators there),
-// then is dispatched. When the queue runs empty, OnIdle updates every frame's
-// toolbar buttons and status indicators.
+// then is dispatched. When the queue runs empty, OnIdle runs the idle handlers
+// that the thread's windows registered (IdleHandlers.h): frames update their
+// toolbar buttons and status indicators there.
 #include <windows.h>
 
 #include <exception>

@@ -7,6 +7,7 @@
 #include "AppTesting.h"
 #include "FrameworkTesting.h"
 #include "gui/DispatchManager.h"
+#include "gui/ThreadDispatcher.h"
 #include "InstanceControl.h"
 #include "LogPeer.h"
 #include "MainFrame.h"
@@ -70,6 +71,17 @@ bool IsEnabled(CFrameWnd* frame, UINT id)
     probe.m_nID = id;
     probe.DoUpdate(frame, true);
     return probe.enabled != FALSE;
+}
+
+// Calls that the dispatcher holds for this thread until its loop runs.
+uint32_t CallsQueuedForThisThread()
+{
+    ThreadDispatcher* dispatcher = ThreadDispatcherLockIfServing(DispatchLookup(GetCurrentThreadId()));
+    if (!dispatcher)
+        return 0;
+    const uint32_t count = dispatcher->queue.count;
+    LeaveCriticalSection(&dispatcher->lock);
+    return count;
 }
 
 // The application object (not started) and the core, as a frame needs them.
@@ -608,9 +620,13 @@ TEST(MonitorApp, ItsExitDoesNotWaitForRecordsStillQueuedForTheWindow)
     std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(20000);
     ASSERT_TRUE(link && link->WaitOpeningRequest(20000));
     // Records go to the window's thread, which does not run its loop now: they queue up.
+    const uint32_t before = CallsQueuedForThisThread();
     for (int i = 0; i < 50; ++i)
         link->SendRecord(1, "COM1", {});
-    Sleep(500);
+    ASSERT_TRUE(link->WaitDrained(20000));
+    for (const DWORD start = GetTickCount(); CallsQueuedForThisThread() <= before && GetTickCount() - start < 20000;)
+        Sleep(10);
+    ASSERT_GT(CallsQueuedForThisThread(), before) << "no record reached this thread's queue";
 
     const DWORD start = GetTickCount();
     app.ExitInstance();
