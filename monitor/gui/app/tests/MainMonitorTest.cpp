@@ -70,6 +70,7 @@ protected:
     {
         BufferHandle handle{const_cast<uint8_t*>(record.data()), nullptr, 0, uint32_t(record.size())};
         monitor->OnMessage(&handle);
+        host->view.ShowHeldLines();  // as when the view's batch interval is over
     }
     void Deliver(uint32_t code, const std::string& device, const Bytes& payload = {})
     {
