@@ -5,19 +5,24 @@
 #include <string>
 #include <vector>
 
-// One character format of a batch, applied from the first character of its
-// line to the end of the batch's text.
-struct LogFormatStep {
-    size_t start;
+// The format a line shows when it is typed at the end of the view in `own`
+// (none: nothing laid over `end`): the properties that `own` describes, by its
+// mask, over those of `end`, the format the control reports at the end of the
+// text. The result describes every property that `end` does.
+CHARFORMATA MergeCharFormat(const CHARFORMATA& end, const CHARFORMATA* own);
+
+// Whether two formats show the same properties (padding and the bytes after a
+// face name's terminator do not count).
+bool SameCharFormat(const CHARFORMATA& a, const CHARFORMATA& b);
+
+// A range of a batch's text and the complete format its characters show.
+struct LogFormatRun {
+    size_t start, end;
     CHARFORMATA format;
 };
 
-// Lines waiting to go into the log view together, as one text and a chain of
-// format steps. Laying each step over the end of the batch gives every line
-// its own format on top of the formats of the lines before it, as appending
-// the lines one at a time does (a format may describe only some properties).
-// A line without a format, or with the format of the line before it, adds no
-// step. Plain text work: no window.
+// Lines waiting to go into the log view together, as one text and each line's
+// own format. Plain text work: no window.
 class LogBatch {
 public:
     // Whether a line of `length` characters still joins the lines held in a
@@ -28,14 +33,26 @@ public:
     void Add(const CHARFORMATA* format, const std::string& line);
     void Clear();
 
-    size_t lines() const { return m_lines; }
+    size_t lines() const { return m_lines.size(); }
     const std::string& text() const { return m_text; }
-    const std::vector<LogFormatStep>& steps() const { return m_steps; }
+    // The line's own format, or none.
+    const CHARFORMATA* FormatOf(size_t line) const;
+
+    // The ranges whose characters show another format than `end`, the format
+    // at the end of the view, once the text is typed there: each line shows
+    // its own format merged over `end` (the format at the end of this control
+    // stays as it is while lines are typed). Neighbouring lines that show the
+    // same format form one range.
+    std::vector<LogFormatRun> Runs(const CHARFORMATA& end) const;
 
 private:
-    size_t m_lines = 0;
+    struct Line {
+        size_t start;
+        bool formatted;
+        CHARFORMATA format;
+    };
     std::string m_text;
-    std::vector<LogFormatStep> m_steps;
+    std::vector<Line> m_lines;
 };
 
 // How long lines wait before they go into the view: none when the last lines

@@ -12,14 +12,18 @@ constexpr UINT_PTR kBatchTimer = 0x4C42;  // apart from the control's own timers
 // to fit in the view's limit. The end of the text that stays.
 long MakeRoom(CLogView& view, long length)
 {
-    long end = view.GetTextLength();
-    const long excess = end + length - view.GetLimitText();
-    if (excess > 0) {
-        view.SetSel(0, excess);
-        view.ReplaceSel("", FALSE);
-        end = end > excess ? end - excess : 0;
-    }
-    return end;
+    const long excess = view.GetTextLength() + length - view.GetLimitText();
+    if (excess <= 0)
+        return view.GetTextLength();
+    view.SetSel(0, excess);
+    long start = 0, end = 0;
+    view.GetSel(start, end);
+    // The control will not end a selection between the two characters of a
+    // line end: it ends it before them. The whole line end goes.
+    if (end < excess)
+        view.SetSel(0, excess + 1);
+    view.ReplaceSel("", FALSE);
+    return view.GetTextLength();
 }
 
 void ScrollToEnd(CLogView& view)
@@ -112,7 +116,7 @@ void CLogView::ShowHeldLines()
 {
     StopBatchTimer();
     if (m_held.lines() == 1)  // a trickle: the line goes in by itself
-        LogViewAppend(*this, m_held.steps().empty() ? nullptr : &m_held.steps().front().format, m_held.text());
+        LogViewAppend(*this, m_held.FormatOf(0), m_held.text());
     else if (m_held.lines() > 1)
         LogViewAppendBatch(*this, m_held);
     m_held.Clear();
@@ -142,12 +146,14 @@ void LogViewAppendBatch(CLogView& view, const LogBatch& batch)
     WithPaintingHeld(view, [&] {
         const long start = MakeRoom(view, static_cast<long>(batch.text().size()));
         view.SetSel(start, start);
+        CHARFORMATA end{};
+        view.GetSelectionCharFormat(end);
         view.ReplaceSel(batch.text().c_str(), TRUE);
-        const long end = view.GetTextLength();
-        for (const LogFormatStep& step : batch.steps()) {
-            view.SetSel(start + static_cast<long>(step.start), end);
-            ApplyFormat(view, step.format);
+        for (const LogFormatRun& run : batch.Runs(end)) {
+            view.SetSel(start + static_cast<long>(run.start), start + static_cast<long>(run.end));
+            ApplyFormat(view, run.format);
         }
-        view.SetSel(end, end);
+        const long stop = view.GetTextLength();
+        view.SetSel(stop, stop);
     });
 }

@@ -45,6 +45,11 @@ protected:
         italicOnly.cbSize = sizeof italicOnly;
         italicOnly.dwMask = CFM_ITALIC | CFM_UNDERLINE;
         italicOnly.dwEffects = CFE_ITALIC;
+        faceAndSize.cbSize = sizeof faceAndSize;
+        faceAndSize.dwMask = CFM_FACE | CFM_SIZE;
+        faceAndSize.yHeight = 240;
+        faceAndSize.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
+        std::strcpy(faceAndSize.szFaceName, "Courier New");
         for (ViewHost*& host : hosts) {
             host = ViewHost::Make();
             ASSERT_NE(host, nullptr);
@@ -91,7 +96,7 @@ protected:
     }
 
     MonitorSettings settings{};
-    CHARFORMATA colourOnly{}, italicOnly{};
+    CHARFORMATA colourOnly{}, italicOnly{}, faceAndSize{};
     ViewHost* hosts[2] = {};  // lines one at a time; the same lines as one batch
 };
 
@@ -126,6 +131,7 @@ TEST_F(LogBatchTest, ABatchShowsTheTextAndFormatsThatItsLinesShowOneAtATime)
           {nullptr, "the format at the end\r\n"},
           {&italicOnly, "italic only\r\n"},
           {Info(), "info\r\n"},
+          {&faceAndSize, "face and size only\r\n"},
           {&colourOnly, "colour only again\r\n"},
           {nullptr, "none again\r\n"}}},
         {"a full view drops its oldest text mid-batch", 120, {info, warning, error, info}, {error, warning, info}},
@@ -150,7 +156,7 @@ TEST_F(LogBatchTest, ABatchShowsTheTextAndFormatsThatItsLinesShowOneAtATime)
     }
 }
 
-TEST_F(LogBatchTest, ABatchStaysShorterThanTheViewsLimitAndChainsOnlyNewFormats)
+TEST_F(LogBatchTest, ABatchStaysShorterThanTheViewsLimitAndFormatsOnlyWhatDiffersFromTheEnd)
 {
     LogBatch batch;
     EXPECT_TRUE(batch.Takes(500, 100)) << "a line longer than the view still goes, by itself";
@@ -158,17 +164,23 @@ TEST_F(LogBatchTest, ABatchStaysShorterThanTheViewsLimitAndChainsOnlyNewFormats)
     batch.Add(Info(), "same format\r\n");
     batch.Add(nullptr, "no format\r\n");
     batch.Add(Error(), "error\r\n");
-    EXPECT_EQ(batch.lines(), 4u);
-    EXPECT_EQ(batch.text(), "0123456789\r\nsame format\r\nno format\r\nerror\r\n");
-    ASSERT_EQ(batch.steps().size(), 2u);
-    EXPECT_EQ(batch.steps()[0].start, 0u);
-    EXPECT_EQ(batch.steps()[1].start, 36u);
-    EXPECT_EQ(std::memcmp(&batch.steps()[1].format, Error(), sizeof(CHARFORMATA)), 0);
-    EXPECT_TRUE(batch.Takes(100 - 44 - 1, 100));
-    EXPECT_FALSE(batch.Takes(100 - 44, 100)) << "the text it follows would be cut away entirely";
+    batch.Add(Error(), "error\r\n");
+    EXPECT_EQ(batch.lines(), 5u);
+    EXPECT_EQ(batch.text(), "0123456789\r\nsame format\r\nno format\r\nerror\r\nerror\r\n");
+    EXPECT_TRUE(batch.Takes(100 - 50 - 1, 100));
+    EXPECT_FALSE(batch.Takes(100 - 50, 100)) << "the text it follows would be cut away entirely";
+
+    // Where the end shows the Info format, only the error lines need a pass.
+    CHARFORMATA end = *Info();
+    end.dwMask = CFM_ALL;
+    const std::vector<LogFormatRun> runs = batch.Runs(end);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].start, 36u);
+    EXPECT_EQ(runs[0].end, 50u);
+    EXPECT_TRUE(SameCharFormat(runs[0].format, MergeCharFormat(end, Error())));
     batch.Clear();
     EXPECT_EQ(batch.lines(), 0u);
-    EXPECT_TRUE(batch.steps().empty());
+    EXPECT_TRUE(batch.Runs(end).empty());
 
     EXPECT_EQ(LogBatchWait(1000, 0, 50), 0u) << "a trickle";
     EXPECT_EQ(LogBatchWait(1050, 1000, 50), 0u);

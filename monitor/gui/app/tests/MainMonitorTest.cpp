@@ -220,6 +220,32 @@ TEST_F(MainMonitorTest, AFullViewDropsItsOldestCharactersSoThatTheNewLineFits)
     }
 }
 
+TEST_F(MainMonitorTest, ACutThatWouldEndInsideALineEndTakesTheWholeLineEnd)
+{
+    struct Case {
+        const char* what;
+        long limit;
+        const char* before;
+        const char* line;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"the cut ends between CR and LF", 20, "ab\r\n", "0123456789abcdefg\r\n", "0123456789abcdefg\r\n"},
+        {"the cut ends right after a line end", 20, "ab\r\ncd\r\n", "0123456789abcd\r\n",
+         "cd\r\n0123456789abcd\r\n"},
+        {"the cut ends between CR and LF of a later line", 20, "ab\r\ncd\r\n", "0123456789abcdefg\r\n",
+         "0123456789abcdefg\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host->view.SetWindowText("");
+        host->view.LimitText(c.limit);
+        LogViewAppend(host->view, nullptr, c.before);
+        LogViewAppend(host->view, nullptr, c.line);
+        EXPECT_EQ(ViewText(host->view), c.shown);
+    }
+}
+
 TEST_F(MainMonitorTest, TheViewFollowsItsLastLine)
 {
     settings.MessagePrefix = "%p: ";
