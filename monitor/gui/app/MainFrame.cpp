@@ -250,6 +250,7 @@ void CMainFrame::OnUpdateEditCopy(CCmdUI* ui)
 
 void CMainFrame::OnClearLog()
 {
+    m_wndLogView.DropHeldLines();
     m_wndLogView.SetWindowText("");
 }
 

@@ -113,7 +113,7 @@ void CMainMonitor::ShowEvent(const MonitorRecordView& record)
         return;
     const std::string line = BuildEventLine(m_settings->MessagePrefix, LocalDateTimeText(),
                                             std::string(record.name, record.nameLength), entry.TypeTag, text);
-    LogViewAppend(*m_window, &entry.CharFormat, line);
+    m_window->AppendLine(&entry.CharFormat, line);
     if (m_settings->WriteLogFile)
         AppendEventLine(m_settings->LogFileName, line);
 }

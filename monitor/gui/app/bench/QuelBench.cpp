@@ -2,7 +2,8 @@
 // stand-in on the log service's pipe sends 1,000 records a second for 10
 // seconds to the real application object, running its real loop, while another
 // thread asks the window for an answer every 20 ms. Prints the lines shown per
-// second, the largest delay of the window's answer, the live-block count
+// second, the share of the flood in the view when it ended and one second
+// later, the largest delay of the window's answer, the live-block count
 // before, during and after, and how long the window takes to close and the
 // program to end after it.
 #include "InstanceControl.h"
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -35,14 +37,17 @@ constexpr DWORD kProbeEveryMs = 20;
 
 CMonitorApp theApp;
 
-// Counts the lines that reach the log view (each one EM_REPLACESEL with text).
+// Counts the lines that reach the log view: the line ends in the text that
+// EM_REPLACESEL puts in, one line or several at a time.
 class LineCounter : public CWindowHook {
 public:
     std::atomic<long> lines{0};
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == EM_REPLACESEL && lParam && *reinterpret_cast<const char*>(lParam))
-            ++lines;
+        if (message == EM_REPLACESEL && lParam) {
+            const char* text = reinterpret_cast<const char*>(lParam);
+            lines += long(std::count(text, text + std::strlen(text), '\n'));
+        }
         return SubclassWindowProc(message, wParam, lParam);
     }
 };
@@ -117,7 +122,7 @@ int main()
     };
     std::vector<Second> seconds;
     uint32_t blocksBefore = 0;
-    long sent = 0;
+    long sent = 0, shownAtEnd = 0, shownSecondLater = 0;
     Clock::time_point stopped, gone;
     std::thread flood([&] {
         Sleep(500);  // the connect's own records first
@@ -134,6 +139,9 @@ int main()
             const auto due = start + std::chrono::milliseconds((batch + 1) * 1000 / kBatchesPerSecond);
             std::this_thread::sleep_until(due);
         }
+        shownAtEnd = counter.lines;
+        Sleep(1000);
+        shownSecondLater = counter.lines;
         for (int waited = 0; counter.lines < sent && waited < 10000; waited += 10)
             Sleep(10);
         flooding = false;
@@ -162,6 +170,8 @@ int main()
     const Second& last = seconds.back();
     std::printf("lines shown: %ld of %ld sent, %.0f a second over the flood\n", last.shown, last.sent,
                 double(seconds[size_t(kSeconds) - 1].shown) / kSeconds);
+    std::printf("in the view when the flood ended: %.1f%% of it; one second later: %.1f%%\n",
+                100.0 * shownAtEnd / sent, 100.0 * shownSecondLater / sent);
     std::printf("largest delay of the window's answer: %ld ms (%ld probes, one every %lu ms)\n",
                 maxDelayMs.load(), probes.load(), kProbeEveryMs);
     std::printf("live blocks: %u before the flood, %u after it (every line shown, or 10 s later)\n", blocksBefore,

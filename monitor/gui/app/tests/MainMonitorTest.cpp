@@ -70,6 +70,7 @@ protected:
     {
         BufferHandle handle{const_cast<uint8_t*>(record.data()), nullptr, 0, uint32_t(record.size())};
         monitor->OnMessage(&handle);
+        host->view.ShowHeldLines();  // as when the view's batch interval is over
     }
     void Deliver(uint32_t code, const std::string& device, const Bytes& payload = {})
     {
@@ -216,6 +217,32 @@ TEST_F(MainMonitorTest, AFullViewDropsItsOldestCharactersSoThatTheNewLineFits)
         Deliver(1, "COM1");
         all += "0123456789abc\r\n";
         EXPECT_EQ(ViewText(host->view), all.substr(all.size() > 40 ? all.size() - 40 : 0)) << "line " << i;
+    }
+}
+
+TEST_F(MainMonitorTest, ACutThatWouldEndInsideALineEndTakesTheWholeLineEnd)
+{
+    struct Case {
+        const char* what;
+        long limit;
+        const char* before;
+        const char* line;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"the cut ends between CR and LF", 20, "ab\r\n", "0123456789abcdefg\r\n", "0123456789abcdefg\r\n"},
+        {"the cut ends right after a line end", 20, "ab\r\ncd\r\n", "0123456789abcd\r\n",
+         "cd\r\n0123456789abcd\r\n"},
+        {"the cut ends between CR and LF of a later line", 20, "ab\r\ncd\r\n", "0123456789abcdefg\r\n",
+         "0123456789abcdefg\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host->view.SetWindowText("");
+        host->view.LimitText(c.limit);
+        LogViewAppend(host->view, nullptr, c.before);
+        LogViewAppend(host->view, nullptr, c.line);
+        EXPECT_EQ(ViewText(host->view), c.shown);
     }
 }
 

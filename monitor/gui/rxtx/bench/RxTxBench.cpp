@@ -60,17 +60,21 @@ CWinApp& App()
     return app;
 }
 
-// The sequence number in the newest record the view holds: every record is a
-// run of its own (the directions alternate) and begins with its number.
+// The sequence number in the newest record the view holds: every record
+// begins with its number.
 uint32_t NewestRecord(const CHexDumpWnd& view)
 {
-    const HexDumpModel& model = view.model();
-    if (model.runs().empty() || model.runs().back().length < 4)
+    // Every append is one whole record, so the newest ends at the write
+    // position. Runs do not tell: records of one direction join one run once
+    // the stand-in drops those between them, and the ring cuts a long run's
+    // head in the middle of a record.
+    const HexRing& ring = view.model().ring();
+    if (ring.used() < kRecordBytes)
         return 0;
     uint32_t number = 0;
-    uint32_t at = model.runs().back().data;
-    for (int i = 0; i < 4; ++i, at = model.ring().Advance(at, 1))
-        number |= uint32_t(model.ring().At(at)) << (8 * i);
+    uint32_t at = ring.Advance(ring.write(), ring.capacity() - kRecordBytes);
+    for (int i = 0; i < 4; ++i, at = ring.Advance(at, 1))
+        number |= uint32_t(ring.At(at)) << (8 * i);
     return number;
 }
 
@@ -121,7 +125,11 @@ Outcome Run(logpeer::LogPeer& peer, logpeer::Connection& link, CRxTxFrame& frame
     const long paintsBefore = paints.paints;
     const double paintMsBefore = paints.ms;
     PumpFor(DWORD(seconds * 1000));
-    const uint32_t shown = NewestRecord(frame.View()) + 1 - first;
+    // The records up to the newest in the view: the stand-in queues what the
+    // view has not read and drops only the records after a full queue. None
+    // while the view still works through an earlier rate's records.
+    const uint32_t newest = NewestRecord(frame.View());
+    const uint32_t shown = newest >= first ? newest + 1 - first : 0;
     const long painted = paints.paints - paintsBefore;
     const double paintMs = paints.ms - paintMsBefore;
     stop = true;
