@@ -1,4 +1,6 @@
 #include "exec/MemberBinding.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 
 static_assert(sizeof(void*) == 4, "a member routine travels in the 32-bit size word of a handle");
 
@@ -11,19 +13,18 @@ BufferHandle MakeWeakMemberHandle(void* object, MemberRoutine member)
 
 void WeakMemberThunk(BufferHandle* payload, BufferHandle* message)
 {
-    if (!ObjTryLock(payload->cb))
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::TryLock(payload->cb);
+    if (!held)
         return;
     try {
         reinterpret_cast<MemberRoutine>(payload->size)(payload->data, message);
     } catch (...) {
         // Front-end code runs on I/O and timer threads, whose frames cannot be unwound.
     }
-    ObjRelease(payload->cb);
 }
 
 void BindMember(Closure* closure, void* object, MemberRoutine member, ExecutorRecord* executor)
 {
-    BufferHandle handle = MakeWeakMemberHandle(object, member);
-    ClosureInit(closure, WeakMemberThunk, executor, &handle);
-    BufHandleRelease(&handle);
+    HandleOwner handle = HandleOwner::Adopt(MakeWeakMemberHandle(object, member));
+    ClosureInit(closure, WeakMemberThunk, executor, handle.get());
 }

@@ -3,6 +3,7 @@
 #include "EventLine.h"
 #include "EventLogFile.h"
 #include "FrameWnd.h"
+#include "exec/ClosureOwner.h"
 #include "frontend/MonitorGlue.h"
 #include "LogView.h"
 #include "StatusBar.h"
@@ -63,10 +64,9 @@ void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
     if (!m_channelBuilt || !m_binding.constructed || !server)
         return;
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
-    Closure onMessage{};
-    BindMember<CMainMonitor, &CMainMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, &onMessage);  // silent if it cannot open
-    ClosureRelease(&onMessage);
+    ClosureOwner onMessage;
+    BindMember<CMainMonitor, &CMainMonitor::OnMessage>(onMessage.put(), this, &m_binding.binding.exec);
+    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, onMessage.get());  // silent if it cannot open
 }
 
 void CMainMonitor::OnMessage(BufferHandle* record)

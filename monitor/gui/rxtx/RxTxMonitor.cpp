@@ -4,6 +4,7 @@
 #include <new>
 
 #include "HexDumpWnd.h"
+#include "exec/ClosureOwner.h"
 #include "frontend/MonitorGlue.h"
 #include "frontend/MonitorRecordView.h"
 
@@ -45,10 +46,10 @@ void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const Addr
     if (!m_channelBuilt || !m_binding.constructed || !server)
         return;
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
-    Closure onMessage{};
-    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server, &onMessage);  // silent if it cannot open
-    ClosureRelease(&onMessage);
+    ClosureOwner onMessage;
+    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(onMessage.put(), this, &m_binding.binding.exec);
+    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server,
+                      onMessage.get());  // silent if it cannot open
 }
 
 void CRxTxMonitor::OnMessage(BufferHandle* record)
