@@ -24,9 +24,14 @@ struct PendingClose {
 };
 
 // Every step runs on the client's strand; bound names the client through its
-// control block (strongly while the step runs) and carries the step's word:
-// a sequence number or an argument.
+// control block (strongly while the step runs) and carries the step's word in
+// its size: a sequence number or an argument.
 Client* ClientOf(const BufferHandle* bound) { return static_cast<Client*>(bound->cb->payload); }
+// The sequence number a completion was issued under: one that no longer
+// matches the client's belongs to an attempt that was superseded.
+uint32_t IssuedSequence(const BufferHandle* bound) { return bound->size; }
+// The argument a public call posted with its step (flags, the abort flag).
+uint32_t StepArgument(const BufferHandle* bound) { return bound->size; }
 
 // The tick and the socket completions hold the client weakly: once its owner
 // lets it go they are dropped, and nothing they hold keeps the client alive.
@@ -41,17 +46,17 @@ void OnClientStrand(BufferHandle* bound, BufferHandle* message)
 }
 
 template <ClosureRoutine Step>
-ClosureOwner WeakClosure(Client* client, uint32_t word, void* data = nullptr)
+ClosureOwner WeakClosure(Client* client, uint32_t sequence, void* data = nullptr)
 {
-    BufferHandle bound = {data ? data : client, client->stage.cb, 1, word};
+    BufferHandle bound = {data ? data : client, client->stage.cb, 1, sequence};
     ClosureOwner c;
     ClosureInit(c.put(), OnClientStrand<Step>, nullptr, &bound);
     return c;
 }
 
-[[nodiscard]] NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t word, BufferHandle* message)
+[[nodiscard]] NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t argument, BufferHandle* message)
 {
-    BufferHandle bound = {c, c->stage.cb, 0, word};
+    BufferHandle bound = {c, c->stage.cb, 0, argument};
     return StrandHop(&c->stage.strand, nullptr, step, &bound, message);
 }
 
@@ -236,7 +241,7 @@ void StartListening(Client* c)
 void RunConnectDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->connectSequence)
+    if (IssuedSequence(bound) != c->connectSequence)
         return;  // superseded: its socket goes with the message
     auto* m = static_cast<const StatusObjectRemoteLocalMessage*>(message->data);
     if (m->status != kStatusSuccess) {
@@ -281,7 +286,7 @@ void HandOn(Client* c, uint32_t count)
 void RunReadDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    uint32_t sequence = bound->size;
+    uint32_t sequence = IssuedSequence(bound);
     if (sequence != c->receiveSequence) {
         // A read of a connection that is gone: only the read still in flight
         // frees the receive area, so that two reads never share it.
@@ -313,7 +318,7 @@ void RunReleased(BufferHandle* bound, BufferHandle*)
 void RunCloseDone(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->closeSequence)
+    if (IssuedSequence(bound) != c->closeSequence)
         return;  // the entry was dropped by a reset
     auto* entry = static_cast<PendingClose*>(bound->data);
     ListRemove(&c->pendingCloses, &entry->links);
@@ -325,7 +330,7 @@ void RunCloseDone(BufferHandle* bound, BufferHandle*)
 void RunListenDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->listenSequence)
+    if (IssuedSequence(bound) != c->listenSequence)
         return;
     auto* m = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (m->status != kStatusSuccess) {
@@ -342,7 +347,7 @@ void RunListenDone(BufferHandle* bound, BufferHandle* message)
 void RunAccepted(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->listenSequence)
+    if (IssuedSequence(bound) != c->listenSequence)
         return;
     auto* m = static_cast<const ObjectRecordMessage*>(message->data);
     if (c->connection.object) {
@@ -421,7 +426,7 @@ void RunSetParameters(BufferHandle* bound, BufferHandle* message)
 void RunSetFlags(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
-    c->flags = bound->size;
+    c->flags = StepArgument(bound);
     MaybeConnect(c);
 }
 
@@ -447,7 +452,7 @@ void RunConnect(BufferHandle* bound, BufferHandle* message)
 }
 
 void RunConnectNow(BufferHandle* bound, BufferHandle*) { ConnectAttempt(ClientOf(bound)); }
-void RunDisconnect(BufferHandle* bound, BufferHandle*) { Close(ClientOf(bound), bound->size); }
+void RunDisconnect(BufferHandle* bound, BufferHandle*) { Close(ClientOf(bound), StepArgument(bound)); }
 
 void RunReset(BufferHandle* bound, BufferHandle*)
 {

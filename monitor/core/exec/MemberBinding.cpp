@@ -4,10 +4,17 @@
 
 static_assert(sizeof(void*) == 4, "a member routine travels in the 32-bit size word of a handle");
 
+namespace {
+
+uint32_t MemberRoutineWord(MemberRoutine member) { return reinterpret_cast<uint32_t>(member); }
+MemberRoutine MemberRoutineOf(const BufferHandle* payload) { return reinterpret_cast<MemberRoutine>(payload->size); }
+
+}  // namespace
+
 BufferHandle MakeWeakMemberHandle(void* object, MemberRoutine member)
 {
     BufferHandle h;
-    BufHandleInit(&h, ObjControlBlockOf(object), object, reinterpret_cast<uint32_t>(member), 1);
+    BufHandleInit(&h, ObjControlBlockOf(object), object, MemberRoutineWord(member), 1);
     return h;
 }
 
@@ -17,7 +24,7 @@ void WeakMemberThunk(BufferHandle* payload, BufferHandle* message)
     if (!held)
         return;
     try {
-        reinterpret_cast<MemberRoutine>(payload->size)(payload->data, message);
+        MemberRoutineOf(payload)(payload->data, message);
     } catch (...) {
         // Front-end code runs on I/O and timer threads, whose frames cannot be unwound.
     }
