@@ -1,7 +1,9 @@
 #include "ConsoleMonitor.h"
 #include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 
+#include <cassert>
 #include <new>
 
 namespace {
@@ -67,6 +69,7 @@ void CConsoleMonitor::Connect(const char* device, bool dump, const AddressRecord
 // asked for, so redirected output can be followed live and loses nothing.
 void CConsoleMonitor::OnMessage(BufferHandle* record)
 {
+    assert(RunsOnStrand(&strand_) && "records are printed on the monitor's strand");
     printer_.PrintRecord(record->data, record->size, texts_);
     printer_.Flush();
 }

@@ -1,5 +1,7 @@
 #include "channel/ChannelClient.h"
 #include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
+#include <cassert>
 #include "runtime/HandleOwner.h"
 #include <cstring>
 
@@ -61,6 +63,7 @@ NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* devic
 
 void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
 {
+    assert(RunsOnStrand(&channel->client.stage.strand) && "client events are published on the client's strand");
     auto* event = static_cast<const EventHubMessage*>(message->data);
     const BufferHandle& payload = event->payload;
     uint32_t code;

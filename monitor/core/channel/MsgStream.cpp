@@ -1,7 +1,9 @@
 #include "channel/MsgStream.h"
 #include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "exec/ReleaseNotifier.h"
 #include "runtime/HandleOwner.h"
+#include <cassert>
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
@@ -27,6 +29,7 @@ void DestroyFrameRecord(void* payload)
 void WriteFrame(BufferHandle* bound, BufferHandle* message)
 {
     auto* stage = static_cast<StreamStage*>(bound->data);
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a frame is written on the downstream's executor");
     auto* record = static_cast<FrameRecord*>(message->data);
     BufferHandle header = {record->header, message->cb, 0, kFrameHeaderSize};
     StageWriteNow(stage, &header);
@@ -73,6 +76,7 @@ void DropPartialMessage(MsgStream* s)
 void RunReset(BufferHandle* bound, BufferHandle*)
 {
     auto* s = static_cast<MsgStream*>(bound->data);
+    assert(RunsOnStrand(&s->strand) && "a reset runs on the stream's strand");
     // Old bytes still queued are parsed first; the cut applies once they are
     // used up. The new connection's bytes are written after this runs, so
     // whatever the queue holds now is the old connection's.
@@ -222,6 +226,7 @@ void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
     if (!self)
         return;  // the stream is gone: every byte counts as consumed
     auto* s = static_cast<MsgStream*>(self->data);
+    assert(RunsOnStrand(&s->strand) && "received bytes are decoded on the stream's strand");
     // While old pieces are counted, every offer is of the first queued piece;
     // an empty queue means they were dropped, and these bytes are new ones.
     if (s->oldPieces && ListIsEmpty(&s->receive.queue))
@@ -240,6 +245,7 @@ void MsgStreamAck(BufferHandle* bound, BufferHandle*)
     if (!self)
         return;
     auto* s = static_cast<MsgStream*>(self->data);
+    assert(RunsOnStrand(&s->strand) && "an acknowledgement runs on the stream's strand");
     FrameDecoderResume(&s->decoder);
     if (s->receiveBuilt)
         StageResumeNow(&s->receive);  // the ack runs on the stream's strand, the stage's executor

@@ -1,4 +1,5 @@
 #include "channel/ReconnectingClient.h"
+#include "exec/CurrentExecutor.h"
 #include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
@@ -26,7 +27,12 @@ struct PendingClose {
 // Every step runs on the client's strand; bound names the client through its
 // control block (strongly while the step runs) and carries the step's word in
 // its size: a sequence number or an argument.
-Client* ClientOf(const BufferHandle* bound) { return static_cast<Client*>(bound->cb->payload); }
+Client* ClientOf(const BufferHandle* bound)
+{
+    auto* c = static_cast<Client*>(bound->cb->payload);
+    assert(RunsOnStrand(&c->stage.strand) && "a client step runs on the client's strand");
+    return c;
+}
 // The sequence number a completion was issued under: one that no longer
 // matches the client's belongs to an attempt that was superseded.
 uint32_t IssuedSequence(const BufferHandle* bound) { return bound->size; }
@@ -42,7 +48,7 @@ void OnClientStrand(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;
     // Refused only for want of memory: the event is lost like one of a client let go.
-    (void)StrandHop(&ClientOf(held.get())->stage.strand, nullptr, Step, held.get(), message);
+    (void)StrandHop(&static_cast<Client*>(held->cb->payload)->stage.strand, nullptr, Step, held.get(), message);
 }
 
 template <ClosureRoutine Step>

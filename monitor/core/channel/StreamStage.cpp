@@ -1,8 +1,10 @@
 #include "channel/StreamStage.h"
+#include "exec/CurrentExecutor.h"
 #include "runtime/HandleOwner.h"
 #include "runtime/RefOwner.h"
 #include "runtime/SharedBlockPool.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
 #include <utility>
 
@@ -245,6 +247,11 @@ void StageSetFlowInput(StreamStage* stage, const Closure* input)
     stage->flowInput = copy;
 }
 
+const ExecutorRecord* StageExecutor(const StreamStage* stage)
+{
+    return stage->consumer.target ? stage->consumer.target : &stage->strand.exec;
+}
+
 NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message)
 {
     if (!stage->consumer.target)
@@ -278,6 +285,7 @@ NtStatus StageDrop(StreamStage* stage) { return StageRun(stage, RunDrop, nullptr
 
 void StageWriteNow(StreamStage* stage, const BufferHandle* buffer)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     if (!buffer || !buffer->data || buffer->size == 0)
         return;
     HandleOwner held = HandleLockCopy(buffer);
@@ -295,6 +303,7 @@ void StageWriteNow(StreamStage* stage, const BufferHandle* buffer)
 
 void StageResumeNow(StreamStage* stage)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     while (!ListIsEmpty(&stage->queue)) {
         auto* first = reinterpret_cast<PendingPiece*>(stage->queue.first);
         uint32_t taken = Offer(stage, &first->piece);
@@ -309,6 +318,7 @@ void StageResumeNow(StreamStage* stage)
 
 void StageDropNow(StreamStage* stage)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     FreeQueue(stage);
     SignalFlushWaiter(stage);
     if (stage->next)

@@ -4,10 +4,12 @@
 #include "EventLogFile.h"
 #include "FrameWnd.h"
 #include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 #include "LogView.h"
 #include "StatusBar.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -71,6 +73,7 @@ void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
 
 void CMainMonitor::OnMessage(BufferHandle* record)
 {
+    assert(RunsOnThread(m_binding.binding.threadId) && "records are shown on the window's thread");
     MonitorRecordView view;
     if (!m_window || !SplitMonitorRecord(record->data, record->size, &view))
         return;

@@ -5,6 +5,7 @@
 
 #include "HexDumpWnd.h"
 #include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 #include "frontend/MonitorRecordView.h"
 
@@ -54,7 +55,7 @@ void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const Addr
 
 void CRxTxMonitor::OnMessage(BufferHandle* record)
 {
-    assert(GetCurrentThreadId() == m_binding.binding.threadId);
+    assert(RunsOnThread(m_binding.binding.threadId) && "port data is shown on the window's thread");
     MonitorRecordView parts;
     if (!m_view || !SplitMonitorRecord(record->data, record->size, &parts))
         return;
