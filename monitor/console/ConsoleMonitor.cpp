@@ -1,6 +1,9 @@
 #include "ConsoleMonitor.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 
+#include <cassert>
 #include <new>
 
 namespace {
@@ -56,17 +59,17 @@ void CConsoleMonitor::Connect(const char* device, bool dump, const AddressRecord
 {
     if (!channelBuilt_ || !strandBuilt_)
         return;  // a monitor without its members stays silent
-    Closure onMessage{};
-    BindMember<CConsoleMonitor, &CConsoleMonitor::OnMessage>(&onMessage, this, &strand_.exec);
+    ClosureOwner onMessage;
+    BindMember<CConsoleMonitor, &CConsoleMonitor::OnMessage>(onMessage.put(), this, &strand_.exec);
     // A channel that cannot open leaves the monitor silent, as one without its members.
-    (void)ChannelOpen(&channel_, kChannelName, device, dump ? 1 : 0, server, &onMessage);
-    ClosureRelease(&onMessage);
+    (void)ChannelOpen(&channel_, kChannelName, device, dump ? 1 : 0, server, onMessage.get());
 }
 
 // On the strand. What has been printed goes out before the next record is
 // asked for, so redirected output can be followed live and loses nothing.
 void CConsoleMonitor::OnMessage(BufferHandle* record)
 {
+    assert(RunsOnStrand(&strand_) && "records are printed on the monitor's strand");
     printer_.PrintRecord(record->data, record->size, texts_);
     printer_.Flush();
 }

@@ -8,7 +8,7 @@
 #include "StopEvents.h"
 #include "runtime/Framework.h"
 #include "runtime/Platform.h"
-#include "runtime/ObjRef.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 #include "Win32ConsoleScreen.h"
 
@@ -54,18 +54,16 @@ int main(int argc, char** argv)
 
     CoInitialize(nullptr);
     FrameworkStartup();
-    ObjRef monitor{};
     SystemDateTime clock;
-    if (CConsoleMonitor* created = CConsoleMonitor::Create(screen, clock)) {
-        monitor.object = created;
-        ConnectToLogService(created, line);
-    }
+    RefOwner<CConsoleMonitor> monitor = RefOwner<CConsoleMonitor>::Adopt(CConsoleMonitor::Create(screen, clock));
+    if (monitor)
+        ConnectToLogService(monitor.get(), line);
     // ESC is looked for every 500 ms; a stop event ends the pause at once.
     while (!IsEscapePressed() && !WaitForStopEvent(kKeyPollMs))
         continue;
 
     screen.Print(kUninitializingText);
-    ObjRefRelease(&monitor);
+    monitor.reset();
     FrameworkShutdown();
     CoUninitialize();
     screen.Flush();

@@ -1,4 +1,8 @@
 #include "channel/ChannelClient.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
+#include <cassert>
+#include "runtime/HandleOwner.h"
 #include <cstring>
 
 namespace {
@@ -39,10 +43,9 @@ NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* devic
         return kStatusNoMemory;
     StrAssign(channel->name, name ? name : "");
     ReconnectingClient* client = &channel->client;
-    Closure onEvent;
-    BindMember(&onEvent, channel, OnClientEvent, nullptr);
-    EventHubSubscribeAll(&client->hub, &onEvent);
-    ClosureRelease(&onEvent);
+    ClosureOwner onEvent;
+    BindMember(onEvent.put(), channel, OnClientEvent, nullptr);
+    EventHubSubscribeAll(&client->hub, onEvent.get());
     MsgStreamSetDownstream(&channel->stream, &client->stage);
     NtStatus status = StageSetNext(&client->stage, MsgStreamReceiveStage(&channel->stream));
     if (!StatusAccepted(status))
@@ -60,6 +63,7 @@ NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* devic
 
 void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
 {
+    assert(RunsOnStrand(&channel->client.stage.strand) && "client events are published on the client's strand");
     auto* event = static_cast<const EventHubMessage*>(message->data);
     const BufferHandle& payload = event->payload;
     uint32_t code;
@@ -85,18 +89,17 @@ void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
         return;
     }
     uint32_t nameBytes = StrLengthOf(channel->name) + 1;
-    BufferHandle record;
-    if (BufAlloc(&record, nullptr, nullptr, 8 + nameBytes + payload.size) != kStatusSuccess)
+    HandleOwner record;
+    if (BufAlloc(record.put(), nullptr, nullptr, 8 + nameBytes + payload.size) != kStatusSuccess)
         return;
-    auto* out = static_cast<uint8_t*>(record.data);
+    auto* out = static_cast<uint8_t*>(record->data);
     const uint32_t words[2] = {code, 0};
     std::memcpy(out, words, 8);
     std::memcpy(out + 8, channel->name.data ? channel->name.data : "", nameBytes);
     if (payload.size)
         std::memcpy(out + 8 + nameBytes, payload.data, payload.size);
     // A front end whose executor is gone no longer listens.
-    (void)ClosureCall(&channel->stream.receiver, &record);
-    BufHandleRelease(&record);
+    (void)ClosureCall(&channel->stream.receiver, record.get());
 }
 
 NtStatus ChannelMemberCreate(ChannelClient* channel, uint8_t* constructed, ControlBlock* owner)

@@ -1,8 +1,13 @@
 #include "channel/MsgStream.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "exec/ReleaseNotifier.h"
+#include "runtime/HandleOwner.h"
+#include <cassert>
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -24,6 +29,7 @@ void DestroyFrameRecord(void* payload)
 void WriteFrame(BufferHandle* bound, BufferHandle* message)
 {
     auto* stage = static_cast<StreamStage*>(bound->data);
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a frame is written on the downstream's executor");
     auto* record = static_cast<FrameRecord*>(message->data);
     BufferHandle header = {record->header, message->cb, 0, kFrameHeaderSize};
     StageWriteNow(stage, &header);
@@ -52,11 +58,11 @@ void Deliver(void* context)
     // dropped must not resume anything.
     auto* notifier = static_cast<ReleaseNotifier*>(s->current.data);
     ClosureInitForObject(&notifier->closure, MsgStreamAck, &s->strand.exec, s, 0, 1);
-    BufferHandle message = {PayloadOf(s->current), s->current.cb, 0, s->decoder.length};
+    // The collected message's reference passes from `current` to the message.
+    HandleOwner message = HandleOwner::Adopt({PayloadOf(s->current), s->current.cb, 0, s->decoder.length});
     s->current = {};
     // A receiver whose executor is gone drops the message, and its release acknowledges it.
-    (void)ClosureCall(&s->receiver, &message);
-    BufHandleRelease(&message);
+    (void)ClosureCall(&s->receiver, message.get());
 }
 
 void DropPartialMessage(MsgStream* s)
@@ -70,6 +76,7 @@ void DropPartialMessage(MsgStream* s)
 void RunReset(BufferHandle* bound, BufferHandle*)
 {
     auto* s = static_cast<MsgStream*>(bound->data);
+    assert(RunsOnStrand(&s->strand) && "a reset runs on the stream's strand");
     // Old bytes still queued are parsed first; the cut applies once they are
     // used up. The new connection's bytes are written after this runs, so
     // whatever the queue holds now is the old connection's.
@@ -78,11 +85,9 @@ void RunReset(BufferHandle* bound, BufferHandle*)
         DropPartialMessage(s);
 }
 
-[[nodiscard]] NtStatus PostFrame(MsgStream* s, BufferHandle* frame)
+[[nodiscard]] NtStatus PostFrame(MsgStream* s, HandleOwner frame)
 {
-    NtStatus status = s->downstream ? StageRun(s->downstream, WriteFrame, frame) : kStatusInvalidState;
-    BufHandleRelease(frame);
-    return status;
+    return s->downstream ? StageRun(s->downstream, WriteFrame, frame.get()) : kStatusInvalidState;
 }
 
 }  // namespace
@@ -98,10 +103,9 @@ void MsgStreamInit(void* stream, ControlBlock* cb)
     FrameDecoderInit(&s->decoder);
     s->receiveBuilt = ObjAttachPayload(&s->receive, StageInit, StageDestroy, cb) == kStatusSuccess;
     if (s->receiveBuilt) {
-        Closure consumer;
-        ClosureInitForObject(&consumer, MsgStreamOnData, &s->strand.exec, s, 0, 1);
-        StageSetConsumer(&s->receive, &consumer);
-        ClosureRelease(&consumer);
+        ClosureOwner consumer;
+        ClosureInitForObject(consumer.put(), MsgStreamOnData, &s->strand.exec, s, 0, 1);
+        StageSetConsumer(&s->receive, consumer.get());
     }
 }
 
@@ -127,10 +131,8 @@ StreamStage* MsgStreamReceiveStage(MsgStream* stream)
 
 void MsgStreamSetReceiver(MsgStream* stream, const Closure* receiver)
 {
-    Closure copy;
-    ClosureCopy(&copy, receiver);
-    ClosureRelease(&stream->receiver);
-    stream->receiver = copy;
+    ClosureOwner old = ClosureOwner::Adopt(stream->receiver);  // dropped once the copy is in place
+    stream->receiver = ClosureOwner::Copy(receiver).release();
 }
 
 void MsgStreamSetDownstream(MsgStream* stream, StreamStage* downstream)
@@ -161,12 +163,12 @@ NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...)
     if (!stream->downstream)
         return kStatusInvalidState;
 
-    BufferHandle frame;
-    NtStatus status = BufAlloc(&frame, nullptr, DestroyFrameRecord,
+    HandleOwner frame;
+    NtStatus status = BufAlloc(frame.put(), nullptr, DestroyFrameRecord,
                                offsetof(FrameRecord, pieces) + (count ? count : 1) * sizeof(BufferHandle));
     if (status != kStatusSuccess)
         return status;
-    auto* record = static_cast<FrameRecord*>(frame.data);
+    auto* record = static_cast<FrameRecord*>(frame->data);
     FrameHeaderWrite(record->header, static_cast<uint16_t>(total));
     record->count = 0;  // grows with each piece so that the destroyer releases only those
     bool alive = true;
@@ -176,11 +178,9 @@ NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...)
         record->count += alive ? 1 : 0;
     }
     va_end(walk);
-    if (!alive) {
-        BufHandleRelease(&frame);
+    if (!alive)
         return kStatusInvalidState;
-    }
-    return PostFrame(stream, &frame);
+    return PostFrame(stream, std::move(frame));
 }
 
 NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t firstLength, ...)
@@ -196,11 +196,11 @@ NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t first
     if (!stream->downstream)
         return kStatusInvalidState;
 
-    BufferHandle frame;
-    NtStatus status = BufAlloc(&frame, nullptr, nullptr, kFrameHeaderSize + static_cast<uint32_t>(total));
+    HandleOwner frame;
+    NtStatus status = BufAlloc(frame.put(), nullptr, nullptr, kFrameHeaderSize + static_cast<uint32_t>(total));
     if (status != kStatusSuccess)
         return status;
-    auto* out = static_cast<uint8_t*>(frame.data);
+    auto* out = static_cast<uint8_t*>(frame->data);
     FrameHeaderWrite(out, static_cast<uint16_t>(total));
     out += kFrameHeaderSize;
     if (first) {
@@ -214,9 +214,7 @@ NtStatus MsgStreamSendBytes(MsgStream* stream, const void* first, uint32_t first
         }
         va_end(walk);
     }
-    NtStatus posted = StageWrite(stream->downstream, &frame);
-    BufHandleRelease(&frame);
-    return posted;
+    return StageWrite(stream->downstream, frame.get());
 }
 
 NtStatus MsgStreamReset(MsgStream* stream) { return StrandPost(stream, nullptr, RunReset, nullptr); }
@@ -224,10 +222,11 @@ NtStatus MsgStreamReset(MsgStream* stream) { return StrandPost(stream, nullptr, 
 void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
 {
     auto* offer = static_cast<StageOffer*>(message->data);
-    BufferHandle self;
-    if (!BufHandleLockCopy(&self, bound))
+    HandleOwner self = HandleLockCopy(bound);
+    if (!self)
         return;  // the stream is gone: every byte counts as consumed
-    auto* s = static_cast<MsgStream*>(self.data);
+    auto* s = static_cast<MsgStream*>(self->data);
+    assert(RunsOnStrand(&s->strand) && "received bytes are decoded on the stream's strand");
     // While old pieces are counted, every offer is of the first queued piece;
     // an empty queue means they were dropped, and these bytes are new ones.
     if (s->oldPieces && ListIsEmpty(&s->receive.queue))
@@ -238,17 +237,16 @@ void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
     // The last byte of the old connection is used up: a frame it began ends here.
     if (s->oldPieces && offer->accepted == offer->offered->size && --s->oldPieces == 0)
         DropPartialMessage(s);
-    BufHandleRelease(&self);
 }
 
 void MsgStreamAck(BufferHandle* bound, BufferHandle*)
 {
-    BufferHandle self;
-    if (!BufHandleLockCopy(&self, bound))
+    HandleOwner self = HandleLockCopy(bound);
+    if (!self)
         return;
-    auto* s = static_cast<MsgStream*>(self.data);
+    auto* s = static_cast<MsgStream*>(self->data);
+    assert(RunsOnStrand(&s->strand) && "an acknowledgement runs on the stream's strand");
     FrameDecoderResume(&s->decoder);
     if (s->receiveBuilt)
         StageResumeNow(&s->receive);  // the ack runs on the stream's strand, the stage's executor
-    BufHandleRelease(&self);
 }

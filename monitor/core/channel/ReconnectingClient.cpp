@@ -1,6 +1,9 @@
 #include "channel/ReconnectingClient.h"
+#include "exec/CurrentExecutor.h"
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/TrackedBlock.h"
 #include <cassert>
 #include <cstring>
@@ -22,33 +25,44 @@ struct PendingClose {
 };
 
 // Every step runs on the client's strand; bound names the client through its
-// control block (strongly while the step runs) and carries the step's word:
-// a sequence number or an argument.
-Client* ClientOf(const BufferHandle* bound) { return static_cast<Client*>(bound->cb->payload); }
+// control block (strongly while the step runs) and carries the step's word in
+// its size: a sequence number or an argument.
+Client* ClientOf(const BufferHandle* bound)
+{
+    auto* c = static_cast<Client*>(bound->cb->payload);
+    assert(RunsOnStrand(&c->stage.strand) && "a client step runs on the client's strand");
+    return c;
+}
+// The sequence number a completion was issued under: one that no longer
+// matches the client's belongs to an attempt that was superseded.
+uint32_t IssuedSequence(const BufferHandle* bound) { return bound->size; }
+// The argument a public call posted with its step (flags, the abort flag).
+uint32_t StepArgument(const BufferHandle* bound) { return bound->size; }
 
 // The tick and the socket completions hold the client weakly: once its owner
 // lets it go they are dropped, and nothing they hold keeps the client alive.
 template <ClosureRoutine Step>
 void OnClientStrand(BufferHandle* bound, BufferHandle* message)
 {
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, bound))
+    HandleOwner held = HandleLockCopy(bound);
+    if (!held)
         return;
     // Refused only for want of memory: the event is lost like one of a client let go.
-    (void)StrandHop(&ClientOf(&held)->stage.strand, nullptr, Step, &held, message);
-    BufHandleRelease(&held);
+    (void)StrandHop(&static_cast<Client*>(held->cb->payload)->stage.strand, nullptr, Step, held.get(), message);
 }
 
 template <ClosureRoutine Step>
-void InitWeakClosure(Closure* c, Client* client, uint32_t word, void* data = nullptr)
+ClosureOwner WeakClosure(Client* client, uint32_t sequence, void* data = nullptr)
 {
-    BufferHandle bound = {data ? data : client, client->stage.cb, 1, word};
-    ClosureInit(c, OnClientStrand<Step>, nullptr, &bound);
+    BufferHandle bound = {data ? data : client, client->stage.cb, 1, sequence};
+    ClosureOwner c;
+    ClosureInit(c.put(), OnClientStrand<Step>, nullptr, &bound);
+    return c;
 }
 
-[[nodiscard]] NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t word, BufferHandle* message)
+[[nodiscard]] NtStatus PostStep(Client* c, ClosureRoutine step, uint32_t argument, BufferHandle* message)
 {
-    BufferHandle bound = {c, c->stage.cb, 0, word};
+    BufferHandle bound = {c, c->stage.cb, 0, argument};
     return StrandHop(&c->stage.strand, nullptr, step, &bound, message);
 }
 
@@ -105,11 +119,9 @@ void ArmTick(Client* c)
 {
     if (!c->timerBuilt)
         return;
-    Closure tick;
-    InitWeakClosure<RunTick>(&tick, c, 0);
+    ClosureOwner tick = WeakClosure<RunTick>(c, 0);
     // Refused only for want of memory; the next call that arms the tick tries again.
-    (void)TimerSet(&c->timer, static_cast<int32_t>(c->settings.tickPeriod), &tick, nullptr);
-    ClosureRelease(&tick);
+    (void)TimerSet(&c->timer, static_cast<int32_t>(c->settings.tickPeriod), tick.get(), nullptr);
 }
 
 void ConnectAttempt(Client* c)
@@ -119,10 +131,8 @@ void ConnectAttempt(Client* c)
     ++c->connectSequence;
     c->connectRetryStart = 0;
     c->state.connection = kConnecting;
-    Closure done;
-    InitWeakClosure<RunConnectDone>(&done, c, c->connectSequence);
-    SockConnect(c->remoteAddress, c->localAddress, c->settings.connectOption, &done);
-    ClosureRelease(&done);
+    ClosureOwner done = WeakClosure<RunConnectDone>(c, c->connectSequence);
+    SockConnect(c->remoteAddress, c->localAddress, c->settings.connectOption, done.get());
 }
 
 void MaybeConnect(Client* c)
@@ -138,10 +148,8 @@ void Read(Client* c)
         return;
     c->state.receive = kReadPosted;
     c->postedReadSequence = ++c->receiveSequence;
-    Closure done;
-    InitWeakClosure<RunReadDone>(&done, c, c->receiveSequence);
-    SockReceive(c->connection.object, &c->receiveHandle, &done);
-    ClosureRelease(&done);
+    ClosureOwner done = WeakClosure<RunReadDone>(c, c->receiveSequence);
+    SockReceive(c->connection.object, &c->receiveHandle, done.get());
 }
 
 // Refused only for want of memory; the idle tick then ends the silent connection.
@@ -176,16 +184,15 @@ void Close(Client* c, uint32_t abort)
         bool graceful = !abort && !(c->flags & kClientNeverCloseGracefully);
         if (graceful) {
             auto* entry = static_cast<PendingClose*>(BlockAlloc(sizeof(PendingClose)));
-            Closure done = {};
+            ClosureOwner done;
             if (entry) {
                 entry->endpoint = {};
                 ObjRefAssign(&entry->endpoint, socket);
                 ListPushBack(&c->pendingCloses, &entry->links);
                 ++c->pendingCloses.count;
-                InitWeakClosure<RunCloseDone>(&done, c, c->closeSequence, entry);
+                done = WeakClosure<RunCloseDone>(c, c->closeSequence, entry);
             }
-            SockClose(socket, c->settings.closeOption, &done);
-            ClosureRelease(&done);
+            SockClose(socket, c->settings.closeOption, done.get());
         }
         PublishConnectionEnd(c, graceful ? kDisconnectClosed : kDisconnectAborted);
         ObjRefRelease(&c->connection);
@@ -230,12 +237,9 @@ void StartListening(Client* c)
     ++c->listenSequence;
     c->listenRetryStart = 0;
     c->state.listen = kListenRequested;
-    Closure accept, result;
-    InitWeakClosure<RunAccepted>(&accept, c, c->listenSequence);
-    InitWeakClosure<RunListenDone>(&result, c, c->listenSequence);
-    SockListen(c->listenAddress, &accept, 2, &result);
-    ClosureRelease(&accept);
-    ClosureRelease(&result);
+    ClosureOwner accept = WeakClosure<RunAccepted>(c, c->listenSequence);
+    ClosureOwner result = WeakClosure<RunListenDone>(c, c->listenSequence);
+    SockListen(c->listenAddress, accept.get(), 2, result.get());
 }
 
 // ---- completions ----
@@ -243,7 +247,7 @@ void StartListening(Client* c)
 void RunConnectDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->connectSequence)
+    if (IssuedSequence(bound) != c->connectSequence)
         return;  // superseded: its socket goes with the message
     auto* m = static_cast<const StatusObjectRemoteLocalMessage*>(message->data);
     if (m->status != kStatusSuccess) {
@@ -270,26 +274,25 @@ void HandOn(Client* c, uint32_t count)
     ReleaseNotifier* notifier = &c->receiveNotifier;
     assert(!notifier->closure.routine && "a chunk is handed on while the last one is still held");
     ReleaseNotifierInit(notifier);
-    InitWeakClosure<RunReleased>(&notifier->closure, c, 0);
-    BufferHandle chunk;
-    if (BufWrap(&chunk, notifier, nullptr, ReleaseNotifierFire, c->stage.cb) != kStatusSuccess) {
-        ClosureRelease(&notifier->closure);
-        ReleaseNotifierInit(notifier);
+    ClosureOwner released = WeakClosure<RunReleased>(c, 0);
+    HandleOwner chunk;
+    if (BufWrap(chunk.put(), notifier, nullptr, ReleaseNotifierFire, c->stage.cb) != kStatusSuccess) {
         c->state.receive = kReceiveIdle;  // the chunk is lost; read on
         PostRead(c);
         return;
     }
-    chunk.data = c->receiveHandle.data;
-    chunk.size = count;
-    // A chunk that cannot be forwarded is released below, which reads on.
-    (void)StageForward(&c->stage, &chunk);
-    BufHandleRelease(&chunk);  // with no next stage the bytes are let go at once
+    notifier->closure = released.release();  // fired when the last reference on the chunk goes
+    chunk->data = c->receiveHandle.data;
+    chunk->size = count;
+    // A chunk that cannot be forwarded is released at the end, which reads on;
+    // with no next stage the bytes are let go at once.
+    (void)StageForward(&c->stage, chunk.get());
 }
 
 void RunReadDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    uint32_t sequence = bound->size;
+    uint32_t sequence = IssuedSequence(bound);
     if (sequence != c->receiveSequence) {
         // A read of a connection that is gone: only the read still in flight
         // frees the receive area, so that two reads never share it.
@@ -321,7 +324,7 @@ void RunReleased(BufferHandle* bound, BufferHandle*)
 void RunCloseDone(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->closeSequence)
+    if (IssuedSequence(bound) != c->closeSequence)
         return;  // the entry was dropped by a reset
     auto* entry = static_cast<PendingClose*>(bound->data);
     ListRemove(&c->pendingCloses, &entry->links);
@@ -333,7 +336,7 @@ void RunCloseDone(BufferHandle* bound, BufferHandle*)
 void RunListenDone(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->listenSequence)
+    if (IssuedSequence(bound) != c->listenSequence)
         return;
     auto* m = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (m->status != kStatusSuccess) {
@@ -350,7 +353,7 @@ void RunListenDone(BufferHandle* bound, BufferHandle* message)
 void RunAccepted(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    if (bound->size != c->listenSequence)
+    if (IssuedSequence(bound) != c->listenSequence)
         return;
     auto* m = static_cast<const ObjectRecordMessage*>(message->data);
     if (c->connection.object) {
@@ -429,7 +432,7 @@ void RunSetParameters(BufferHandle* bound, BufferHandle* message)
 void RunSetFlags(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
-    c->flags = bound->size;
+    c->flags = StepArgument(bound);
     MaybeConnect(c);
 }
 
@@ -455,7 +458,7 @@ void RunConnect(BufferHandle* bound, BufferHandle* message)
 }
 
 void RunConnectNow(BufferHandle* bound, BufferHandle*) { ConnectAttempt(ClientOf(bound)); }
-void RunDisconnect(BufferHandle* bound, BufferHandle*) { Close(ClientOf(bound), bound->size); }
+void RunDisconnect(BufferHandle* bound, BufferHandle*) { Close(ClientOf(bound), StepArgument(bound)); }
 
 void RunReset(BufferHandle* bound, BufferHandle*)
 {
@@ -507,13 +510,11 @@ void RunAdopt(BufferHandle* bound, BufferHandle* message)
 
 [[nodiscard]] NtStatus PostCopy(Client* c, ClosureRoutine step, const void* bytes, uint32_t size)
 {
-    BufferHandle copy;
-    NtStatus status = BufAllocCopy(&copy, bytes, size);
+    HandleOwner copy;
+    NtStatus status = BufAllocCopy(copy.put(), bytes, size);
     if (status != kStatusSuccess)
         return status;
-    status = PostStep(c, step, 0, &copy);
-    BufHandleRelease(&copy);
-    return status;
+    return PostStep(c, step, 0, copy.get());
 }
 
 }  // namespace
@@ -526,13 +527,10 @@ void ClientCreate(void* client, ControlBlock* cb)
     c->timerBuilt = TimerCreate(&c->timer) == kStatusSuccess;
     EventHubInit(&c->hub);
     BufferHandle self = {c, cb, 1, 0};
-    Closure bind;
-    ClosureInit(&bind, RunSendPath, nullptr, &self);
-    StageSetConsumer(&c->stage, &bind);
-    ClosureRelease(&bind);
-    InitWeakClosure<RunReceiveSwitch>(&bind, c, 0);
-    StageSetFlowInput(&c->stage, &bind);
-    ClosureRelease(&bind);
+    ClosureOwner consumer;
+    ClosureInit(consumer.put(), RunSendPath, nullptr, &self);
+    StageSetConsumer(&c->stage, consumer.get());
+    StageSetFlowInput(&c->stage, WeakClosure<RunReceiveSwitch>(c, 0).get());
     c->settings = kClientDefaultSettings;
     ListInit(&c->pendingCloses);
     c->idleEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -586,13 +584,11 @@ NtStatus ClientConnect(ReconnectingClient* client, const AddressRecord* remote, 
     const AddressRecord any = {8, remote->type};
     if (!local)
         local = &any;
-    BufferHandle pair;
-    NtStatus status = BufAllocGather(&pair, remote, remote->size, local, local->size, nullptr);
+    HandleOwner pair;
+    NtStatus status = BufAllocGather(pair.put(), remote, remote->size, local, local->size, nullptr);
     if (status != kStatusSuccess)
         return status;
-    status = PostStep(client, RunConnect, 0, &pair);
-    BufHandleRelease(&pair);
-    return status;
+    return PostStep(client, RunConnect, 0, pair.get());
 }
 
 NtStatus ClientConnectNow(ReconnectingClient* client) { return PostStep(client, RunConnectNow, 0, nullptr); }

@@ -1,7 +1,12 @@
 #include "channel/StreamStage.h"
+#include "exec/CurrentExecutor.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/SharedBlockPool.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -50,12 +55,11 @@ void ReleaseWithWeakTarget(Closure* c)
 [[nodiscard]] NtStatus InvokeWithWeakTarget(Closure* c, ClosureRoutine routine, BufferHandle* bound,
                                             BufferHandle* message)
 {
-    ControlBlock* held = c->target ? c->target->cb : nullptr;
-    if (held && !ObjTryLock(held))
+    ControlBlock* target = c->target ? c->target->cb : nullptr;
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::TryLock(target);
+    if (target && !held)
         return kStatusInvalidState;
-    NtStatus status = ClosureInvoke(routine, c->target, bound, message);
-    ObjRelease(held);
-    return status;
+    return ClosureInvoke(routine, c->target, bound, message);
 }
 
 // Calls the consumer here; the number of bytes it took, never more than offered.
@@ -70,16 +74,14 @@ uint32_t Offer(StreamStage* s, const BufferHandle* piece)
     return offer.accepted < piece->size ? offer.accepted : piece->size;
 }
 
-// Takes over the piece's reference; without an entry the bytes cannot wait and are let go.
-void Enqueue(StreamStage* s, BufferHandle* piece)
+// Without an entry the bytes cannot wait and are let go.
+void Enqueue(StreamStage* s, HandleOwner piece)
 {
     BlockPool* pool = SharedBlockPoolGet(g_pieces, sizeof(PendingPiece), DestroyPiecePool);
     auto* entry = pool ? static_cast<PendingPiece*>(BlockPoolAlloc(pool)) : nullptr;
-    if (!entry) {
-        BufHandleRelease(piece);
+    if (!entry)
         return;
-    }
-    entry->piece = *piece;
+    entry->piece = piece.release();
     ListPushBack(&s->queue, &entry->links);
     ++s->queue.count;
 }
@@ -87,9 +89,8 @@ void Enqueue(StreamStage* s, BufferHandle* piece)
 void FreeFirstPiece(StreamStage* s)
 {
     auto* entry = reinterpret_cast<PendingPiece*>(ListPopFront(&s->queue));
-    BufferHandle piece = entry->piece;
+    HandleOwner piece = HandleOwner::Adopt(entry->piece);  // dropped last: it may wake the writer
     BlockRelease(entry);
-    BufHandleRelease(&piece);  // last: it may wake the writer, which may write again
 }
 
 void FreeQueue(StreamStage* s)
@@ -172,10 +173,12 @@ void RunWithdrawWaiter(BufferHandle* bound, BufferHandle* message)
         return status;
     }
     EventIn(holder) = released;
-    // The caller's bytes under the holder's control block: its last release means done.
-    BufferHandle bytes = {const_cast<void*>(data), holder.cb, 0, size};
-    status = StageRun(s, step, &bytes);
-    BufHandleRelease(&bytes);
+    {
+        // The caller's bytes under the holder's control block, with the holder's
+        // reference: its last release means done.
+        HandleOwner bytes = HandleOwner::Adopt({const_cast<void*>(data), holder.cb, 0, size});
+        status = StageRun(s, step, bytes.get());
+    }
     WaitForSingleObject(released, INFINITE);
     CloseHandle(released);
     return status;
@@ -224,9 +227,8 @@ StreamStage* StageCreateNext(StreamStage* stage, const Closure* consumer)
     StreamStage* next;
     if (StageCreate(&next, consumer) != kStatusSuccess)
         return nullptr;
-    StreamStage* result = StatusAccepted(StageSetNext(stage, next)) ? next : nullptr;
-    ObjRelease(next->cb);
-    return result;
+    RefOwner<ControlBlock> created = RefOwner<ControlBlock>::Adopt(next->cb);  // the chain holds it from here
+    return StatusAccepted(StageSetNext(stage, next)) ? next : nullptr;
 }
 
 void StageSetConsumer(StreamStage* stage, const Closure* consumer)
@@ -243,6 +245,11 @@ void StageSetFlowInput(StreamStage* stage, const Closure* input)
     CopyWithWeakTarget(&copy, input);
     ReleaseWithWeakTarget(&stage->flowInput);
     stage->flowInput = copy;
+}
+
+const ExecutorRecord* StageExecutor(const StreamStage* stage)
+{
+    return stage->consumer.target ? stage->consumer.target : &stage->strand.exec;
 }
 
 NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message)
@@ -278,25 +285,25 @@ NtStatus StageDrop(StreamStage* stage) { return StageRun(stage, RunDrop, nullptr
 
 void StageWriteNow(StreamStage* stage, const BufferHandle* buffer)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     if (!buffer || !buffer->data || buffer->size == 0)
         return;
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, buffer))
+    HandleOwner held = HandleLockCopy(buffer);
+    if (!held)
         return;
     // Behind queued bytes nothing is offered, so the bytes leave in the order written.
     if (ListIsEmpty(&stage->queue)) {
-        uint32_t taken = Offer(stage, &held);
-        if (taken == held.size) {
-            BufHandleRelease(&held);
+        uint32_t taken = Offer(stage, held.get());
+        if (taken == held->size)
             return;
-        }
-        Advance(&held, taken);
+        Advance(held.get(), taken);
     }
-    Enqueue(stage, &held);
+    Enqueue(stage, std::move(held));
 }
 
 void StageResumeNow(StreamStage* stage)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     while (!ListIsEmpty(&stage->queue)) {
         auto* first = reinterpret_cast<PendingPiece*>(stage->queue.first);
         uint32_t taken = Offer(stage, &first->piece);
@@ -311,6 +318,7 @@ void StageResumeNow(StreamStage* stage)
 
 void StageDropNow(StreamStage* stage)
 {
+    assert(RunsOnExecutor(StageExecutor(stage)) && "a stage's queue is used on its executor");
     FreeQueue(stage);
     SignalFlushWaiter(stage);
     if (stage->next)
@@ -327,18 +335,16 @@ void StageOnFlow(StreamStage* stage, BufferHandle* message)
 
 int StageFlushWait(StreamStage* stage, uint32_t milliseconds)
 {
-    BufferHandle waiter;
-    if (BufAlloc(&waiter, nullptr, CloseEventPayload, sizeof(HANDLE)) != kStatusSuccess)
+    HandleOwner waiter;
+    if (BufAlloc(waiter.put(), nullptr, CloseEventPayload, sizeof(HANDLE)) != kStatusSuccess)
         return 0;
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    EventIn(waiter) = event;
-    int flushed = 0;
-    if (event && StatusAccepted(StageRun(stage, RunRegisterWaiter, &waiter))) {
-        flushed = WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
-        // A waiter left registered holds its own reference and is only signalled later.
-        (void)StageRun(stage, RunWithdrawWaiter, &waiter);
-    }
-    BufHandleRelease(&waiter);
+    EventIn(*waiter.get()) = event;
+    if (!event || !StatusAccepted(StageRun(stage, RunRegisterWaiter, waiter.get())))
+        return 0;
+    int flushed = WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
+    // A waiter left registered holds its own reference and is only signalled later.
+    (void)StageRun(stage, RunWithdrawWaiter, waiter.get());
     return flushed;
 }
 

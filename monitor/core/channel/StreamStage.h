@@ -60,6 +60,8 @@ void StageSetFlowInput(StreamStage* stage, const Closure* input);
 // Runs routine(bound = {stage, strong}, message) on the stage's executor.
 [[nodiscard]] NtStatus StageRun(StreamStage* stage, ClosureRoutine routine, BufferHandle* message);
 
+// The executor that runs the stage's queue work: the consumer's target, else its own strand.
+const ExecutorRecord* StageExecutor(const StreamStage* stage);
 // The same work for a caller already running on the stage's executor.
 void StageWriteNow(StreamStage* stage, const BufferHandle* buffer);
 void StageResumeNow(StreamStage* stage);

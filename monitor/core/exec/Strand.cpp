@@ -1,5 +1,6 @@
 #include "exec/Strand.h"
 #include "exec/CallQueue.h"
+#include "exec/CurrentExecutor.h"
 #include "runtime/ScopedLock.h"
 
 #include <cassert>
@@ -43,7 +44,10 @@ void UndoHold(Strand* s)
 void HopStepTwo(BufferHandle* record, BufferHandle* message)
 {
     auto* hop = static_cast<HopRecord*>(record->data);
-    hop->routine(&hop->bound, message);
+    {
+        CurrentStrandScope onA(hop->a);
+        hop->routine(&hop->bound, message);
+    }
     StrandDrain(hop->a);
 }
 
@@ -99,7 +103,10 @@ NtStatus StrandRun(void* strand, ClosureRoutine routine, BufferHandle* bound, Bu
         }
         s->busy = 1;
     }
-    routine(bound, message);
+    {
+        CurrentStrandScope on(s);
+        routine(bound, message);
+    }
     return StrandDrain(s) ? kStatusSuccess : kStatusPending;
 }
 
@@ -125,7 +132,10 @@ int StrandDrain(Strand* s)
             [[maybe_unused]] NtStatus popped = CallQueuePop(&s->queue, &routine, &bound, &message);
             assert(popped == kStatusSuccess && "the queue was seen non-empty under the lock");
         }
-        routine(&bound, &message);
+        {
+            CurrentStrandScope on(s);
+            routine(&bound, &message);
+        }
         BufHandleRelease(&bound);
         BufHandleRelease(&message);
     }

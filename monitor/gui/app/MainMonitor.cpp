@@ -3,10 +3,13 @@
 #include "EventLine.h"
 #include "EventLogFile.h"
 #include "FrameWnd.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 #include "LogView.h"
 #include "StatusBar.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -63,14 +66,14 @@ void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
     if (!m_channelBuilt || !m_binding.constructed || !server)
         return;
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
-    Closure onMessage{};
-    BindMember<CMainMonitor, &CMainMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, &onMessage);  // silent if it cannot open
-    ClosureRelease(&onMessage);
+    ClosureOwner onMessage;
+    BindMember<CMainMonitor, &CMainMonitor::OnMessage>(onMessage.put(), this, &m_binding.binding.exec);
+    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, onMessage.get());  // silent if it cannot open
 }
 
 void CMainMonitor::OnMessage(BufferHandle* record)
 {
+    assert(RunsOnThread(m_binding.binding.threadId) && "records are shown on the window's thread");
     MonitorRecordView view;
     if (!m_window || !SplitMonitorRecord(record->data, record->size, &view))
         return;

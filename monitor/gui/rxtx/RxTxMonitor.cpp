@@ -4,6 +4,8 @@
 #include <new>
 
 #include "HexDumpWnd.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "frontend/MonitorGlue.h"
 #include "frontend/MonitorRecordView.h"
 
@@ -45,15 +47,15 @@ void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const Addr
     if (!m_channelBuilt || !m_binding.constructed || !server)
         return;
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
-    Closure onMessage{};
-    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(&onMessage, this, &m_binding.binding.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server, &onMessage);  // silent if it cannot open
-    ClosureRelease(&onMessage);
+    ClosureOwner onMessage;
+    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(onMessage.put(), this, &m_binding.binding.exec);
+    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server,
+                      onMessage.get());  // silent if it cannot open
 }
 
 void CRxTxMonitor::OnMessage(BufferHandle* record)
 {
-    assert(GetCurrentThreadId() == m_binding.binding.threadId);
+    assert(RunsOnThread(m_binding.binding.threadId) && "port data is shown on the window's thread");
     MonitorRecordView parts;
     if (!m_view || !SplitMonitorRecord(record->data, record->size, &parts))
         return;

@@ -1,0 +1,79 @@
+#include "exec/CurrentExecutor.h"
+#include "exec/IoCommandQueue.h"
+#include "exec/Strand.h"
+#include "support/CoreTestFixture.h"
+
+namespace {
+
+class CurrentExecutor : public CoreTest {};
+
+struct Where {
+    Strand* a;
+    Strand* b;
+    bool onA = false;
+    bool onB = false;
+};
+
+void Note(BufferHandle* bound, BufferHandle*)
+{
+    auto* where = static_cast<Where*>(bound->data);
+    where->onA = RunsOnStrand(where->a);
+    where->onB = RunsOnStrand(where->b);
+}
+
+struct StrandCase {
+    const char* how;
+    void (*run)(Where& where, BufferHandle* bound);
+    bool onA;
+    bool onB;
+};
+
+const StrandCase kStrandCases[] = {
+    {"called directly, outside any strand", [](Where&, BufferHandle* bound) { Note(bound, nullptr); }, false,
+     false},
+    {"run on an idle strand", [](Where& w, BufferHandle* bound) { (void)StrandRun(w.a, Note, bound, nullptr); },
+     true, false},
+    {"queued and run by the drain",
+     [](Where& w, BufferHandle* bound) {
+         StrandAcquire(w.a);
+         EXPECT_EQ(StrandRun(w.a, Note, bound, nullptr), kStatusPending);
+         StrandDrain(w.a);
+     },
+     true, false},
+    {"hopped from one strand to another",
+     [](Where& w, BufferHandle* bound) { (void)StrandHop(w.a, &w.b->exec, Note, bound, nullptr); }, true, true},
+};
+
+TEST_F(CurrentExecutor, ARoutineRunsOnTheStrandsThatHoldItAndOnNoOther)
+{
+    void* a = nullptr;
+    void* b = nullptr;
+    ASSERT_EQ(ObjCreateFromDescriptor(&a, kStrandType), kStatusSuccess);
+    ASSERT_EQ(ObjCreateFromDescriptor(&b, kStrandType), kStatusSuccess);
+    for (const StrandCase& row : kStrandCases) {
+        SCOPED_TRACE(row.how);
+        Where where{static_cast<Strand*>(a), static_cast<Strand*>(b)};
+        BufferHandle bound = {&where, nullptr, 0, 0};
+        row.run(where, &bound);
+        EXPECT_EQ(where.onA, row.onA);
+        EXPECT_EQ(where.onB, row.onB);
+        EXPECT_FALSE(RunsOnStrand(where.a)) << "the mark ends with the routine";
+        EXPECT_FALSE(RunsOnExecutor(&where.a->exec));
+    }
+    ObjRelease(ObjControlBlockOf(a));
+    ObjRelease(ObjControlBlockOf(b));
+}
+
+TEST_F(CurrentExecutor, ACommandQueueIsItsOwnerThread)
+{
+    void* object = nullptr;
+    ASSERT_EQ(ObjCreateFromDescriptor(&object, kIoCommandQueueType), kStatusSuccess);
+    auto* q = static_cast<IoCommandQueue*>(object);
+    EXPECT_FALSE(RunsOnExecutor(&q->exec)) << "no I/O thread yet";
+    q->owner = GetCurrentThreadId();
+    EXPECT_TRUE(RunsOnExecutor(&q->exec));
+    EXPECT_TRUE(RunsOnExecutor(nullptr)) << "no executor: the invoking thread";
+    ObjRelease(ObjControlBlockOf(object));
+}
+
+}  // namespace
