@@ -3,43 +3,26 @@
 #include <string>
 
 #include "net/CalyxLIBEAY.h"
+#include "net/CalyxSSLEAY.h"
+#include "rtl/Owner.h"
 
 namespace calyx {
 
-// Frees a BIO when it goes out of scope.
-class TBioHolder {
-public:
-    explicit TBioHolder(BIO* bio) : FBio(bio) {}
-    ~TBioHolder()
-    {
-        if (FBio)
-            libeay::BIO_free(FBio);
-    }
-    TBioHolder(const TBioHolder&) = delete;
-    TBioHolder& operator=(const TBioHolder&) = delete;
-    BIO* Get() const noexcept { return FBio; }
-
-private:
-    BIO* FBio;
+// A stack that frees what it holds with FreeItem as it goes.
+template <TStackFreeFunc FreeItem>
+struct TStackTraits {
+    using Value = _STACK*;
+    static constexpr Value None = nullptr;
+    static bool Valid(Value stack) noexcept { return stack != nullptr; }
+    static void Free(Value stack) { libeay::sk_pop_free(stack, FreeItem); }
 };
 
-// Frees a stack and what it holds when it goes out of scope.
-class TStackHolder {
-public:
-    TStackHolder(_STACK* stack, TStackFreeFunc freeItem) : FStack(stack), FFreeItem(freeItem) {}
-    ~TStackHolder()
-    {
-        if (FStack)
-            libeay::sk_pop_free(FStack, FFreeItem);
-    }
-    TStackHolder(const TStackHolder&) = delete;
-    TStackHolder& operator=(const TStackHolder&) = delete;
-    _STACK* Get() const noexcept { return FStack; }
-
-private:
-    _STACK* FStack;
-    TStackFreeFunc FFreeItem;
-};
+using TBioHolder = rtl::TOwner<rtl::TPointerTraits<BIO, &libeay::BIO_free>>;
+template <TStackFreeFunc FreeItem>
+using TStackHolder = rtl::TOwner<TStackTraits<FreeItem>>;
+using TX509Holder = rtl::TOwner<rtl::TPointerTraits<X509, &libeay::X509_free>>;
+using TPrivateKeyHolder = rtl::TOwner<rtl::TPointerTraits<EVP_PKEY, &libeay::EVP_PKEY_free>>;
+using TSslCtxHolder = rtl::TOwner<rtl::TPointerTraits<SSL_CTX, &ssleay::SSL_CTX_free>>;
 
 // A memory BIO, read back as text.
 class TMemoryBio : public TBioHolder {

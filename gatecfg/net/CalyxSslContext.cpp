@@ -97,16 +97,7 @@ void __cdecl SslRemoveSessionCallback(SSL_CTX* ctx, SSL_SESSION* session)
 TSslContext::~TSslContext()
 {
     // Before the base gives the libraries back.
-    FreeSslCtx();
-}
-
-void TSslContext::FreeSslCtx()
-{
-    if (FSslCtx) {
-        SSL_CTX* ctx = FSslCtx;
-        FSslCtx = nullptr;
-        ssleay::SSL_CTX_free(ctx);
-    }
+    FSslCtx.Reset();
 }
 
 void TSslContext::InitContext()
@@ -116,15 +107,15 @@ void TSslContext::InitContext()
     if (CheckLogOptions(loSslInfo))
         DebugLog(loSslInfo, "InitCtx> OpenSSL version: " + OpenSslVersionText());
     if (!FSslCtx) {
-        FSslCtx = ssleay::SSL_CTX_new(MethodOf(SslVersionMethod));
+        FSslCtx.Reset(ssleay::SSL_CTX_new(MethodOf(SslVersionMethod)));
         if (!FSslCtx)
             throw ESslContextException("Failed to initialize context");
     }
     try {
         if (OnBeforeInit.Assigned())
             OnBeforeInit(this);
-        ssleay::SSL_CTX_set_default_passwd_cb(FSslCtx, &SslPasswordCallback);
-        ssleay::SSL_CTX_set_default_passwd_cb_userdata(FSslCtx, this);
+        ssleay::SSL_CTX_set_default_passwd_cb(FSslCtx.Get(), &SslPasswordCallback);
+        ssleay::SSL_CTX_set_default_passwd_cb_userdata(FSslCtx.Get(), this);
         LoadPKeyFromFile(SslPrivKeyFile);
         LoadCertFromChainFile(SslCertFile);
         LoadVerifyLocations(SslCAFile, SslCAPath);
@@ -132,40 +123,40 @@ void TSslContext::InitContext()
         LoadCRLFromPath(SslCRLPath);
         ApplyVerifyPeerModes();
         if (SslOptions != 0)
-            ssleay::SSL_CTX_set_options(FSslCtx, SslOptions);
+            ssleay::SSL_CTX_set_options(FSslCtx.Get(), SslOptions);
         // Without a curve a server offers no ephemeral key exchange, and
         // clients that insist on forward secrecy cannot connect.
         if (!ClientOnly(SslVersionMethod))
-            ssleay::SSL_CTX_set_ecdh_auto(FSslCtx, 1);
+            ssleay::SSL_CTX_set_ecdh_auto(FSslCtx.Get(), 1);
         if (SslCipherList.empty())
             throw ESslContextException("Cipher list empty");
-        if (!ssleay::SSL_CTX_set_cipher_list(FSslCtx, SslCipherList.c_str()))
+        if (!ssleay::SSL_CTX_set_cipher_list(FSslCtx.Get(), SslCipherList.c_str()))
             RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true, "Error loading cipher list");
         const TSslSessCacheModes cacheModes = GetSslSessionCacheModes();
-        ssleay::SSL_CTX_set_session_cache_mode(FSslCtx, SslSessionCacheModes);
+        ssleay::SSL_CTX_set_session_cache_mode(FSslCtx.Get(), SslSessionCacheModes);
         if (!SslSetHas(cacheModes, sslSESS_CACHE_NO_INTERNAL_STORE)) {
-            if (!ssleay::SSL_CTX_set_ex_data(FSslCtx, 0, static_cast<TSslBaseComponent*>(this)))
+            if (!ssleay::SSL_CTX_set_ex_data(FSslCtx.Get(), 0, static_cast<TSslBaseComponent*>(this)))
                 RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true,
                                       "SSL_CTX_set_ex_data failed");
-            ssleay::SSL_CTX_sess_set_remove_cb(FSslCtx, &SslRemoveSessionCallback);
+            ssleay::SSL_CTX_sess_set_remove_cb(FSslCtx.Get(), &SslRemoveSessionCallback);
             if (SslSessionCacheSize != kOpenSslDefaultSessionCacheSize)
-                ssleay::SSL_CTX_sess_set_cache_size(FSslCtx, SslSessionCacheSize);
+                ssleay::SSL_CTX_sess_set_cache_size(FSslCtx.Get(), SslSessionCacheSize);
         }
         if (SslSetHas(cacheModes, sslSESS_CACHE_SERVER)) {
             if (SslSessionTimeout != 0)
-                ssleay::SSL_CTX_set_timeout(FSslCtx, SslSessionTimeout);
-            ssleay::SSL_CTX_sess_set_new_cb(FSslCtx, &SslNewSessionCallback);
-            ssleay::SSL_CTX_sess_set_get_cb(FSslCtx, &SslGetSessionCallback);
+                ssleay::SSL_CTX_set_timeout(FSslCtx.Get(), SslSessionTimeout);
+            ssleay::SSL_CTX_sess_set_new_cb(FSslCtx.Get(), &SslNewSessionCallback);
+            ssleay::SSL_CTX_sess_set_get_cb(FSslCtx.Get(), &SslGetSessionCallback);
             if (!SslDefaultSessionIDContext.empty() &&
                 !ssleay::SSL_CTX_set_session_id_context(
-                    FSslCtx, reinterpret_cast<const unsigned char*>(SslDefaultSessionIDContext.data()),
+                    FSslCtx.Get(), reinterpret_cast<const unsigned char*>(SslDefaultSessionIDContext.data()),
                     unsigned(SslDefaultSessionIDContext.size())))
                 RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true,
                                       "ssl_ctx_set_session_id_context failed");
         }
     } catch (...) {
         // A context that failed half-way is of no use to anyone.
-        FreeSslCtx();
+        FSslCtx.Reset();
         throw;
     }
 }
@@ -192,7 +183,7 @@ void TSslContext::LoadPKeyFromFile(const std::string& fileName)
         return;
     if (!lib::FileExists(fileName))
         throw ESslContextException("File not found " + Quoted(fileName));
-    if (!ssleay::SSL_CTX_use_PrivateKey_file(FSslCtx, fileName.c_str(), SSL_FILETYPE_PEM))
+    if (!ssleay::SSL_CTX_use_PrivateKey_file(FSslCtx.Get(), fileName.c_str(), SSL_FILETYPE_PEM))
         RaiseLoggedOpenSslError(loSslInfo, "Can't load private key file " + Quoted(fileName));
 }
 
@@ -203,7 +194,7 @@ void TSslContext::LoadCertFromChainFile(const std::string& fileName)
         return;
     if (!lib::FileExists(fileName))
         throw ESslContextException("File not found " + Quoted(fileName));
-    if (!ssleay::SSL_CTX_use_certificate_chain_file(FSslCtx, fileName.c_str()))
+    if (!ssleay::SSL_CTX_use_certificate_chain_file(FSslCtx.Get(), fileName.c_str()))
         RaiseLoggedOpenSslError(loSslErr, "Can't read certificate file " + Quoted(fileName));
 }
 
@@ -215,12 +206,12 @@ void TSslContext::LoadVerifyLocations(const std::string& caFile, const std::stri
     if (!caPath.empty() && !lib::DirectoryExists(caPath))
         throw ESslContextException("Directory not found " + Quoted(caPath));
     if (!caFile.empty() || !caPath.empty()) {
-        if (!ssleay::SSL_CTX_load_verify_locations(FSslCtx, caFile.empty() ? nullptr : caFile.c_str(),
+        if (!ssleay::SSL_CTX_load_verify_locations(FSslCtx.Get(), caFile.empty() ? nullptr : caFile.c_str(),
                                                    caPath.empty() ? nullptr : caPath.c_str()))
             RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true,
                                   "Can't read CA File " + Quoted(caFile) + " or " + "CA Path " +
                                       Quoted(caPath));
-    } else if (ssleay::SSL_CTX_set_default_verify_paths(FSslCtx) != 1) {
+    } else if (ssleay::SSL_CTX_set_default_verify_paths(FSslCtx.Get()) != 1) {
         RaiseLastOpenSslError(&RaiseAs<ESslContextException>, true,
                               "Error loading default CA file and/or directory");
     }
@@ -239,11 +230,10 @@ void TSslContext::LoadCRLFromFile(const std::string& fileName)
     if (!bio.Get())
         RaiseLastOpenSslError(&RaiseAs<ESslContextException>, false,
                               "Error on opening file " + Quoted(fileName));
-    TStackHolder items(libeay::PEM_X509_INFO_read_bio(bio.Get(), nullptr, nullptr, nullptr),
-                       &FreeInfo);
+    TStackHolder<&FreeInfo> items(libeay::PEM_X509_INFO_read_bio(bio.Get(), nullptr, nullptr, nullptr));
     if (!items.Get())
         throw ESslContextException(lib::Format("Error reading info file \"%s\"", fileName.c_str()));
-    TStackHolder crls(libeay::sk_new_null(), &FreeCrl);
+    TStackHolder<&FreeCrl> crls(libeay::sk_new_null());
     if (!crls.Get())
         throw ESslContextException("Error creating Stack");
     while (libeay::sk_num(items.Get()) > 0) {
@@ -255,7 +245,7 @@ void TSslContext::LoadCRLFromFile(const std::string& fileName)
     }
     if (libeay::sk_num(crls.Get()) <= 0)
         throw ESslContextException("Error on reading CRL file " + Quoted(fileName));
-    X509_STORE* store = ssleay::SSL_CTX_get_cert_store(FSslCtx);
+    X509_STORE* store = ssleay::SSL_CTX_get_cert_store(FSslCtx.Get());
     if (!store)
         throw ESslContextException("Error on opening store");
     while (libeay::sk_num(crls.Get()) > 0) {
@@ -315,11 +305,11 @@ void TSslContext::ApplyVerifyPeerModes()
     if (!FSslCtx)
         return;
     if (!SslVerifyPeer) {
-        ssleay::SSL_CTX_set_verify(FSslCtx, 0, nullptr);
-        ssleay::SSL_CTX_set_verify_depth(FSslCtx, 0);
-    } else if (ssleay::SSL_CTX_get_verify_mode(FSslCtx) != FSslVerifyPeerModesValue) {
-        ssleay::SSL_CTX_set_verify(FSslCtx, FSslVerifyPeerModesValue, &SslVerifyCallback);
-        ssleay::SSL_CTX_set_verify_depth(FSslCtx, FSslVerifyDepth);
+        ssleay::SSL_CTX_set_verify(FSslCtx.Get(), 0, nullptr);
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx.Get(), 0);
+    } else if (ssleay::SSL_CTX_get_verify_mode(FSslCtx.Get()) != FSslVerifyPeerModesValue) {
+        ssleay::SSL_CTX_set_verify(FSslCtx.Get(), FSslVerifyPeerModesValue, &SslVerifyCallback);
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx.Get(), FSslVerifyDepth);
     }
 }
 
@@ -328,7 +318,7 @@ void TSslContext::SetSslVerifyDepth(int depth)
     rtl::TLock lock(FLock);
     FSslVerifyDepth = depth;
     if (FSslCtx && SslVerifyPeer)
-        ssleay::SSL_CTX_set_verify_depth(FSslCtx, depth);
+        ssleay::SSL_CTX_set_verify_depth(FSslCtx.Get(), depth);
 }
 
 TSslSessCacheModes TSslContext::GetSslSessionCacheModes()

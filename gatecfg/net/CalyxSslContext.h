@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/CalyxOpenSslHolders.h"
 #include "net/CalyxSslBase.h"
 #include "rtl/Event.h"
 #include "rtl/SyncObjs.h"
@@ -95,7 +96,7 @@ public:
     void Lock() { FLock.Enter(); }
     void Unlock() { FLock.Leave(); }
 
-    SSL_CTX* SslCtx() const noexcept { return FSslCtx; }
+    SSL_CTX* SslCtx() const noexcept { return FSslCtx.Get(); }
 
     TSslVersionMethod SslVersionMethod = sslV23;
     std::string SslCertFile;
@@ -124,9 +125,8 @@ private:
     // message; the stack is read once, so the log and the exception agree.
     [[noreturn]] void RaiseLoggedOpenSslError(TLogOption option, const std::string& message);
     void ApplyVerifyPeerModes();
-    void FreeSslCtx();
 
-    SSL_CTX* FSslCtx = nullptr;
+    TSslCtxHolder FSslCtx;
     TSslVerifyPeerModes FSslVerifyPeerModes = SslSetOf(SslVerifyMode_PEER);
     int FSslVerifyPeerModesValue = 1;
     int FSslVerifyDepth = 9;

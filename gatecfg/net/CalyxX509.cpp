@@ -64,11 +64,8 @@ std::string MethodText(const X509V3_EXT_METHOD* method, void* decoded)
         return out;
     }
     if (method->i2v) {
-        _STACK* values = method->i2v(method, decoded, nullptr);
-        const std::string out = ValueListText(values);
-        if (values)
-            libeay::sk_pop_free(values, &FreeConfValue);
-        return out;
+        const TStackHolder<&FreeConfValue> values(method->i2v(method, decoded, nullptr));
+        return ValueListText(values.Get());
     }
     if (method->i2r) {
         TMemoryBio bio;
@@ -201,39 +198,21 @@ TX509Base::TX509Base(rtl::TComponent* owner, X509* cert) : TSslBaseComponent(own
 
 TX509Base::~TX509Base()
 {
-    FreeX509();
-    FreePrivateKey();
+    FX509.Reset();
+    FPrivateKey.Reset();
 }
 
 void TX509Base::KeepCopyOf(X509* cert)
 {
     InitializeSsl();
-    FX509 = libeay::X509_dup(cert);
-    FSha1Hash = X509Sha1Hash(FX509);
-}
-
-void TX509Base::FreeX509()
-{
-    if (FX509) {
-        X509* cert = FX509;
-        FX509 = nullptr;
-        libeay::X509_free(cert);
-    }
-}
-
-void TX509Base::FreePrivateKey()
-{
-    if (FPrivateKey) {
-        EVP_PKEY* key = FPrivateKey;
-        FPrivateKey = nullptr;
-        libeay::EVP_PKEY_free(key);
-    }
+    FX509.Reset(libeay::X509_dup(cert));
+    FSha1Hash = X509Sha1Hash(FX509.Get());
 }
 
 void TX509Base::AssignX509(X509* cert)
 {
     InitializeSsl();
-    FreeX509();
+    FX509.Reset();
     Clear();
     if (cert)
         KeepCopyOf(cert);
@@ -242,9 +221,9 @@ void TX509Base::AssignX509(X509* cert)
 void TX509Base::SetPrivateKey(EVP_PKEY* key)
 {
     InitializeSsl();
-    FreePrivateKey();
+    FPrivateKey.Reset();
     if (key)
-        FPrivateKey = AddPrivateKeyReference(key);
+        FPrivateKey.Reset(AddPrivateKeyReference(key));
 }
 
 void TX509Base::Clear()
@@ -260,7 +239,7 @@ int TX509Base::GetSerialNum()
 {
     if (!FX509)
         return -1;
-    return int(libeay::ASN1_INTEGER_get(libeay::X509_get_serialNumber(FX509)));
+    return int(libeay::ASN1_INTEGER_get(libeay::X509_get_serialNumber(FX509.Get())));
 }
 
 std::string TX509Base::SubjectOneLine()
@@ -268,7 +247,7 @@ std::string TX509Base::SubjectOneLine()
     if (!FX509)
         return std::string();
     char buffer[513] = {};
-    libeay::X509_NAME_oneline(libeay::X509_get_subject_name(FX509), buffer, 512);
+    libeay::X509_NAME_oneline(libeay::X509_get_subject_name(FX509.Get()), buffer, 512);
     return lib::StrPas(buffer);
 }
 
@@ -276,7 +255,7 @@ std::string TX509Base::SubjectCNList()
 {
     if (!FX509)
         return std::string();
-    X509_NAME* subject = libeay::X509_get_subject_name(FX509);
+    X509_NAME* subject = libeay::X509_get_subject_name(FX509.Get());
     std::string list;
     for (int i = libeay::X509_NAME_get_index_by_NID(subject, NID_commonName, -1); i >= 0;
          i = libeay::X509_NAME_get_index_by_NID(subject, NID_commonName, i)) {
@@ -297,14 +276,14 @@ std::string TX509Base::VerifyErrMsg()
 
 int TX509Base::ExtensionCount()
 {
-    return FX509 ? libeay::X509_get_ext_count(FX509) : 0;
+    return FX509 ? libeay::X509_get_ext_count(FX509.Get()) : 0;
 }
 
 int TX509Base::ExtensionByName(const std::string& shortName)
 {
     const int count = ExtensionCount();
     for (int i = 0; i < count; ++i) {
-        X509_EXTENSION* ext = libeay::X509_get_ext(FX509, i);
+        X509_EXTENSION* ext = libeay::X509_get_ext(FX509.Get(), i);
         if (ext && lib::StrLIComp(ShortNameOf(ext).c_str(), shortName.c_str(), 255) == 0)
             return i;
     }
@@ -318,7 +297,7 @@ TExtension TX509Base::GetExtension(int index)
         return record;
     if (index < 0 || index >= ExtensionCount())
         throw EX509Exception("Extension index out of bounds");
-    X509_EXTENSION* ext = libeay::X509_get_ext(FX509, index);
+    X509_EXTENSION* ext = libeay::X509_get_ext(FX509.Get(), index);
     if (!ext)
         throw EX509Exception("Extension not assigned");
     record.Critical = libeay::X509_EXTENSION_get_critical(ext) > 0;
@@ -338,8 +317,8 @@ bool TX509Base::PostConnectionCheck(const std::string& host)
     if (!FX509 || host.empty())
         return false;
     std::vector<TCertName> names;
-    AddAltNames(FX509, ExtensionByName("subjectAltName"), names);
-    AddCommonNames(FX509, names);
+    AddAltNames(FX509.Get(), ExtensionByName("subjectAltName"), names);
+    AddCommonNames(FX509.Get(), names);
     return CertNamesCoverHost(names, host);
 }
 
@@ -352,12 +331,9 @@ void TX509Base::ReadFromBio(BIO* bio, bool includePrivateKey, const std::string&
     X509* cert = libeay::PEM_read_bio_X509(bio, nullptr, nullptr, pass);
     if (!cert)
         RaiseLastOpenSslError(&RaiseAs<EX509Exception>, true, "Error reading certificate from BIO");
-    struct TCertFree {
-        X509* Cert;
-        ~TCertFree() { libeay::X509_free(Cert); }
-    } certFree{cert};
+    const TX509Holder certFree(cert);
     if (!includePrivateKey) {
-        if (FPrivateKey && !libeay::X509_check_private_key(cert, FPrivateKey))
+        if (FPrivateKey && !libeay::X509_check_private_key(cert, FPrivateKey.Get()))
             throw EX509Exception("Certificate and private key do not match");
         AssignX509(cert);
         return;
@@ -366,10 +342,7 @@ void TX509Base::ReadFromBio(BIO* bio, bool includePrivateKey, const std::string&
     EVP_PKEY* key = libeay::PEM_read_bio_PrivateKey(bio, nullptr, nullptr, pass);
     if (!key)
         RaiseLastOpenSslError(&RaiseAs<EX509Exception>, true, "Error reading private key from BIO");
-    struct TKeyFree {
-        EVP_PKEY* Key;
-        ~TKeyFree() { libeay::EVP_PKEY_free(Key); }
-    } keyFree{key};
+    const TPrivateKeyHolder keyFree(key);
     if (!libeay::X509_check_private_key(cert, key))
         throw EX509Exception("Certificate and private key do not match");
     AssignX509(cert);
@@ -385,12 +358,12 @@ void TX509Base::WriteToBio(BIO* bio, bool includePrivateKey, bool addRawText)
         throw EX509Exception("X509 not assigned");
     if (includePrivateKey && !FPrivateKey)
         throw EX509Exception("Private key not assigned");
-    if (addRawText && !libeay::X509_print(bio, FX509))
+    if (addRawText && !libeay::X509_print(bio, FX509.Get()))
         RaiseLastOpenSslError(&RaiseAs<EX509Exception>, true, "Error writing raw text to BIO");
     if (includePrivateKey &&
-        !libeay::PEM_write_bio_PrivateKey(bio, FPrivateKey, nullptr, nullptr, 0, nullptr, nullptr))
+        !libeay::PEM_write_bio_PrivateKey(bio, FPrivateKey.Get(), nullptr, nullptr, 0, nullptr, nullptr))
         RaiseLastOpenSslError(&RaiseAs<EX509Exception>, true, "Error writing private key to BIO");
-    if (!libeay::PEM_write_bio_X509(bio, FX509))
+    if (!libeay::PEM_write_bio_X509(bio, FX509.Get()))
         RaiseLastOpenSslError(&RaiseAs<EX509Exception>, true, "Error writing certificate to BIO");
 }
 

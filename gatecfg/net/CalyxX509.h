@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "net/CalyxOpenSslHolders.h"
 #include "net/CalyxSslBase.h"
 
 namespace calyx {
@@ -20,8 +21,8 @@ public:
     // Keeps a copy of the certificate when one is given.
     TX509Base(rtl::TComponent* owner, X509* cert = nullptr);
 
-    X509* X509Handle() const noexcept { return FX509; }
-    EVP_PKEY* PrivateKey() const noexcept { return FPrivateKey; }
+    X509* X509Handle() const noexcept { return FX509.Get(); }
+    EVP_PKEY* PrivateKey() const noexcept { return FPrivateKey.Get(); }
     // The 20 raw bytes of the SHA-1 fingerprint (zero bytes included),
     // empty without certificate.
     const std::string& Sha1Hash() const noexcept { return FSha1Hash; }
@@ -60,11 +61,9 @@ protected:
 
 private:
     void KeepCopyOf(X509* cert);
-    void FreeX509();
-    void FreePrivateKey();
 
-    X509* FX509 = nullptr;
-    EVP_PKEY* FPrivateKey = nullptr;
+    TX509Holder FX509;
+    TPrivateKeyHolder FPrivateKey;
     std::string FSha1Hash;
 };
 

@@ -7,9 +7,9 @@ namespace rtl {
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName)
 {
     if (mode == fmCreate) {
-        FHandle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (FHandle == INVALID_HANDLE_VALUE)
+        FHandle.Reset(CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!FHandle)
             throw EFCreateError("Cannot create file \"" + fileName + "\". " +
                                 SysErrorMessage(GetLastError()));
         return;
@@ -22,29 +22,23 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName
     case fmShareDenyRead: share = FILE_SHARE_WRITE; break;
     default: break;
     }
-    FHandle = CreateFileA(fileName.c_str(), access[(mode & 3) < 3 ? (mode & 3) : 2], share, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle == INVALID_HANDLE_VALUE)
+    FHandle.Reset(CreateFileA(fileName.c_str(), access[(mode & 3) < 3 ? (mode & 3) : 2], share, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!FHandle)
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + SysErrorMessage(GetLastError()));
-}
-
-TFileStream::~TFileStream()
-{
-    if (FHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(FHandle);
 }
 
 void TFileStream::Write(const void* data, uint32_t count)
 {
     DWORD written = 0;
-    if (count && (!WriteFile(FHandle, data, count, &written, nullptr) || written != count))
+    if (count && (!WriteFile(FHandle.Get(), data, count, &written, nullptr) || written != count))
         throw EWriteError("Stream write error");
 }
 
 uint32_t TFileStream::Read(void* data, uint32_t count)
 {
     DWORD read = 0;
-    if (!ReadFile(FHandle, data, count, &read, nullptr))
+    if (!ReadFile(FHandle.Get(), data, count, &read, nullptr))
         return 0;
     return read;
 }
@@ -52,14 +46,14 @@ uint32_t TFileStream::Read(void* data, uint32_t count)
 int64_t TFileStream::Size() const
 {
     LARGE_INTEGER size;
-    return GetFileSizeEx(FHandle, &size) ? size.QuadPart : -1;
+    return GetFileSizeEx(FHandle.Get(), &size) ? size.QuadPart : -1;
 }
 
 void TFileStream::SetSize(int64_t size)
 {
     LARGE_INTEGER pos;
     pos.QuadPart = size;
-    if (!SetFilePointerEx(FHandle, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(FHandle))
+    if (!SetFilePointerEx(FHandle.Get(), pos, nullptr, FILE_BEGIN) || !SetEndOfFile(FHandle.Get()))
         throw EFileStreamError("Stream size error: " + SysErrorMessage(GetLastError()));
 }
 
@@ -67,7 +61,7 @@ int64_t TFileStream::SeekToEnd()
 {
     LARGE_INTEGER zero, pos;
     zero.QuadPart = 0;
-    if (!SetFilePointerEx(FHandle, zero, &pos, FILE_END))
+    if (!SetFilePointerEx(FHandle.Get(), zero, &pos, FILE_END))
         return -1;
     return pos.QuadPart;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "rtl/Exception.h"
+#include "rtl/Owner.h"
 
 namespace rtl {
 
@@ -41,7 +42,6 @@ enum TFileMode : unsigned {
 class TFileStream {
 public:
     TFileStream(const std::string& fileName, unsigned mode);
-    ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
 
@@ -54,7 +54,7 @@ public:
 
 private:
     std::string FFileName;
-    HANDLE FHandle = INVALID_HANDLE_VALUE;
+    THandleOwner FHandle;
 };
 
 }  // namespace rtl

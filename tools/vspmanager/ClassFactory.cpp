@@ -2,16 +2,16 @@
 
 #include "ModuleCounts.h"
 #include "VspManager.h"
+#include "win32/ComPtr.h"
 
 namespace vspmanager {
 namespace {
 
 HRESULT CreateManager(REFIID riid, void** ppv)
 {
-    VspManager* manager = new VspManager();
-    const HRESULT hr = manager->QueryInterface(riid, ppv);
-    manager->Release();  // destroys the manager when the query failed
-    return hr;
+    // Destroys the manager when the query failed.
+    const auto manager = win32::ComPtr<VspManager>::Adopt(new VspManager());
+    return manager->QueryInterface(riid, ppv);
 }
 
 }  // namespace

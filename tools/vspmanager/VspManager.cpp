@@ -15,11 +15,11 @@ VspDevice* NewDevice(const Configuration& configuration, size_t index)
 void VspManager::Load()
 {
     Configuration configuration = ReadConfiguration();
-    std::vector<ComRef<VspDevice>> devices;
+    std::vector<win32::ComPtr<VspDevice>> devices;
     if (!configuration.freeReleasedDevices) {
         devices.reserve(configuration.ports.size());
         for (size_t i = 0; i < configuration.ports.size(); ++i)
-            devices.emplace_back(NewDevice(configuration, i));
+            devices.push_back(win32::ComPtr<VspDevice>::Adopt(NewDevice(configuration, i)));
     }
     configuration_ = std::move(configuration);
     devices_ = std::move(devices);

@@ -3,11 +3,11 @@
 // devices, as a driver's manager that caches them would.
 #pragma once
 
-#include "ComRef.h"
 #include "Configuration.h"
 #include "DispatchObject.h"
 #include "RuzuDeviceManager.h"
 #include "VspDevice.h"
+#include "win32/ComPtr.h"
 
 #include <vector>
 
@@ -27,7 +27,7 @@ private:
     void Load();
 
     Configuration configuration_;
-    std::vector<ComRef<VspDevice>> devices_;  // empty while none are kept
+    std::vector<win32::ComPtr<VspDevice>> devices_;  // empty while none are kept
 };
 
 }  // namespace vspmanager

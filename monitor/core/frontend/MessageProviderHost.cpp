@@ -1,10 +1,11 @@
 #include "frontend/MessageProviderHost.h"
 #include "containers/AnsiText.h"
-#include "frontend/ComPtrAssign.h"
 #include "runtime/TrackedBlock.h"
+#include "win32/ComPtr.h"
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -21,7 +22,11 @@ void ProviderListInit(ProviderList* list) { ListInit(&list->nodes); }
 
 void ProviderListDestroy(ProviderList* list) { ReleaseAllProviders(list); }
 
-void ProviderNodeRelease(ProviderNode* node) { ComPtrAssign<IQuelMessageProvider>(&node->provider, nullptr); }
+void ProviderNodeRelease(ProviderNode* node)
+{
+    // The node's reference goes back as the temporary owner ends.
+    win32::ComPtr<IQuelMessageProvider>::Adopt(std::exchange(node->provider, nullptr));
+}
 
 void FreeProviderNode(ProviderNode* node)
 {
@@ -45,12 +50,12 @@ HRESULT CreateMessageProvider(ProviderList* list, const char* progId)
     HRESULT hr = CLSIDFromProgID(wideProgId, &clsid);
     if (FAILED(hr))
         return hr;
-    IQuelMessageProvider* created = nullptr;
+    win32::ComPtr<IQuelMessageProvider> created;
     hr = CoCreateInstance(clsid, nullptr, kProviderClassContext, IID_IQuelMessageProvider,
-                          reinterpret_cast<void**>(&created));
+                          reinterpret_cast<void**>(created.put()));
     if (FAILED(hr))
         return hr;
-    if (created == nullptr)
+    if (!created)
         return E_NOINTERFACE;
     long lowest = 0;
     long highest = 0;
@@ -62,14 +67,12 @@ HRESULT CreateMessageProvider(ProviderList* list, const char* progId)
         } else {
             node->lowestCode = lowest;
             node->highestCode = highest;
-            node->provider = nullptr;
-            ComPtrAssign(&node->provider, created);
+            node->provider = created.release();
             ListPushBack(&list->nodes, &node->link);
             ++list->nodes.count;
             hr = S_OK;
         }
     }
-    created->Release();
     return hr;
 }
 

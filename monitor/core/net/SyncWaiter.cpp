@@ -11,8 +11,6 @@ SyncWaiter::~SyncWaiter()
 {
     ClosureRelease(&closure_);
     BufHandleRelease(&message_);
-    if (event_)
-        CloseHandle(event_);
 }
 
 void SyncWaiter::Store(BufferHandle* bound, BufferHandle* message)
@@ -20,13 +18,13 @@ void SyncWaiter::Store(BufferHandle* bound, BufferHandle* message)
     auto* self = static_cast<SyncWaiter*>(bound->data);
     BufHandleRelease(&self->message_);
     BufHandleCopy(&self->message_, message);
-    SetEvent(self->event_);
+    SetEvent(self->event_.get());
 }
 
 const BufferHandle& SyncWaiter::Wait()
 {
     if (event_)
-        WaitForSingleObject(event_, INFINITE);
+        WaitForSingleObject(event_.get(), INFINITE);
     return message_;
 }
 

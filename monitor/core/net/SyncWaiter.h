@@ -2,6 +2,8 @@
 #include "exec/Closure.h"
 #include <windows.h>
 
+#include "win32/Handles.h"
+
 // The closure of a synchronous form: stores a copy of the completion message
 // and wakes the waiting caller. The completion may arrive on any thread,
 // including the caller's own before Wait is reached.
@@ -22,6 +24,6 @@ private:
     static void Store(BufferHandle* bound, BufferHandle* message);
 
     Closure closure_ = {};
-    HANDLE event_;
+    win32::UniqueHandle event_;
     BufferHandle message_ = {};
 };

@@ -18,6 +18,6 @@ BOOL CAboutDlg::OnInitDialog()
     // Drawn on the dialog's own face: the picture's grey background becomes it.
     m_picture.LoadSysColorBitmap(IDB_ABOUT);
     ::SendDlgItemMessageA(m_hWnd, IDC_ABOUT_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
-                          reinterpret_cast<LPARAM>(m_picture.m_hObject));
+                          reinterpret_cast<LPARAM>(m_picture.GetSafeHandle()));
     return TRUE;
 }

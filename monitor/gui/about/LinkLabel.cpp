@@ -6,6 +6,7 @@
 #include "Dc.h"
 #include "Shell.h"
 #include "WinApp.h"
+#include "win32/Handles.h"
 
 RUNTIME_CLASS_IMPLEMENT(CLinkLabel, CStatic)
 
@@ -20,11 +21,10 @@ HCURSOR LoadHandCursor()
     if (length > 0 && length < MAX_PATH) {
         std::string viewer = std::string(directory, length) + "\\winhlp32.exe";
         // Only its resources are wanted: none of its code runs.
-        if (HMODULE module = LoadLibraryExA(viewer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-            if (HCURSOR shared = LoadCursorA(module, MAKEINTRESOURCEA(106)))
-                hand = CopyCursor(shared);
-            FreeLibrary(module);
-        }
+        const win32::UniqueModule module(LoadLibraryExA(viewer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        const HCURSOR shared = module ? LoadCursorA(module.get(), MAKEINTRESOURCEA(106)) : nullptr;
+        if (shared)
+            hand = CopyCursor(shared);
     }
     return hand ? hand : CopyCursor(LoadCursorA(nullptr, IDC_UPARROW));
 }
@@ -79,7 +79,7 @@ void CLinkLabel::LayOut()
     std::string text = GetWindowText();
     CRect client = GetClientRect();
     CClientDC dc(m_hWnd);
-    HGDIOBJ oldFont = dc.SelectObject(m_font.m_hObject);
+    HGDIOBJ oldFont = dc.SelectObject(m_font.GetSafeHandle());
     int lineHeight = dc.GetTextExtent("|").cy;
     m_layout = LayoutLabelText(text, client.Width(), client.Height(), GetStyle(), lineHeight,
                                [&dc](const char* piece, size_t length) {
@@ -132,7 +132,7 @@ LRESULT CLinkLabel::OnSizeMessage(WPARAM, LPARAM)
 LRESULT CLinkLabel::OnPaint(WPARAM, LPARAM)
 {
     CPaintDC dc(this);
-    HGDIOBJ oldFont = dc.SelectObject(m_font.m_hObject);
+    HGDIOBJ oldFont = dc.SelectObject(m_font.GetSafeHandle());
     bool transparent = (GetExStyle() & WS_EX_TRANSPARENT) != 0;
     if (transparent)
         dc.SetBkMode(TRANSPARENT);
@@ -149,7 +149,7 @@ LRESULT CLinkLabel::OnPaint(WPARAM, LPARAM)
             continue;
         RECT rect = segment.rect;
         bool linked = segment.link >= 0;
-        dc.SelectObject(linked ? m_linkFont.m_hObject : m_font.m_hObject);
+        dc.SelectObject(linked ? m_linkFont.GetSafeHandle() : m_font.GetSafeHandle());
         dc.SetTextColor(linked ? kLinkColour : m_textColour);
         dc.DrawText(segment.text, rect, DT_NOCLIP);
     }

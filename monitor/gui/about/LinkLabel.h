@@ -6,11 +6,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <memory>
-
 #include "Controls.h"
 #include "Gdi.h"
 #include "LabelLayout.h"
+#include "win32/Handles.h"
 
 // What a link of kind N sends with WM_NOTIFY (code NM_CLICK) to the label's parent.
 struct LinkLabelNotify {
@@ -47,7 +46,7 @@ private:
     void Follow(LabelLink link);
 
     LabelLayout m_layout;
-    std::unique_ptr<HICON__, BOOL(WINAPI*)(HCURSOR)> m_handCursor{nullptr, &DestroyCursor};
+    win32::UniqueCursor m_handCursor;
     COLORREF m_textColour;
     COLORREF m_backColour;
     CFont m_font;

@@ -84,14 +84,14 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;
     SetIcon(m_largeIcon, TRUE);
-    SetIcon(m_smallIcon.Get(), FALSE);
+    SetIcon(m_smallIcon.get(), FALSE);
     SetWindowText(BuildMainTitle(ResourceHandle(), IDS_MAIN_TITLE).c_str());
     m_menuManager.MenuDrawInstall(this);
     m_menuManager.MenuDrawLoadToolbar(IDR_MAINFRAME);
     EnableDocking(CBRS_ALIGN_ANY);
     if (!CreateLogView() || !CreateStatusBar() || !CreateToolBar())
         return -1;
-    m_trayIcon.Add(m_hWnd, ID_TRAY_ICON, WM_TRAY_NOTIFY, m_smallIcon.Get(), LoadResString(IDS_TRAY_TIP));
+    m_trayIcon.Add(m_hWnd, ID_TRAY_ICON, WM_TRAY_NOTIFY, m_smallIcon.get(), LoadResString(IDS_TRAY_TIP));
     ConnectMonitor();
     return 0;
 }
@@ -153,7 +153,7 @@ BOOL CMainFrame::PreTranslateMessage(MSG* msg)
 void CMainFrame::StopBlinking()
 {
     KillTimer(ID_BLINK_TIMER);
-    m_trayIcon.SetIcon(m_smallIcon.Get());
+    m_trayIcon.SetIcon(m_smallIcon.get());
 }
 
 void CMainFrame::OnSetFocus(HWND)
@@ -198,7 +198,7 @@ void CMainFrame::OnTimer(UINT_PTR id)
 {
     if (id == ID_BLINK_TIMER) {
         m_blinkPhase = !m_blinkPhase;
-        m_trayIcon.SetIcon(m_blinkPhase ? m_smallIcon.Get() : m_blinkIcon.Get());
+        m_trayIcon.SetIcon(m_blinkPhase ? m_smallIcon.get() : m_blinkIcon.get());
     }
     Default();
 }

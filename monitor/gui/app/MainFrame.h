@@ -3,7 +3,8 @@
 #include "LogView.h"
 #include "Menu.h"
 #include "MenuDrawManager.h"
-#include "OwnedIcon.h"
+#include "SmallIcon.h"
+#include "win32/Handles.h"
 #include "runtime/ObjRef.h"
 #include "StatusBar.h"
 #include "ToolBar.h"
@@ -65,8 +66,8 @@ private:
     CMenuDrawManager m_menuManager;  // goes after the window: its popups are plain again by then
     CMenu m_trayMenu;
     HICON m_largeIcon;  // shared, not destroyed
-    OwnedIcon m_smallIcon;
-    OwnedIcon m_blinkIcon;
+    win32::UniqueIcon m_smallIcon;
+    win32::UniqueIcon m_blinkIcon;
     CTrayIcon m_trayIcon;
     bool m_blinkPhase = false;
     bool m_destroying = false;  // from WM_DESTROY on: a hidden window stays hidden

@@ -8,6 +8,7 @@
 #include "frontend/MonitorGlue.h"
 #include "LogView.h"
 #include "StatusBar.h"
+#include "win32/Handles.h"
 
 #include <cassert>
 #include <cstdio>
@@ -28,12 +29,6 @@ void DestroyMainMonitor(void* payload)
 {
     static_cast<CMainMonitor*>(payload)->~CMainMonitor();
 }
-
-// Frees the provider's text however the line ends.
-struct ProviderText {
-    BSTR text = nullptr;
-    ~ProviderText() { SysFreeString(text); }
-};
 
 }  // namespace
 
@@ -106,11 +101,11 @@ void CMainMonitor::ShowConnection(const char* text)
 void CMainMonitor::ShowEvent(const MonitorRecordView& record)
 {
     QUEL_MESSAGE_TYPE severity = QUEL_MSG_INFO;
-    ProviderText provided;
+    win32::UniqueBstr provided;  // freed however the line ends
     const HRESULT result =
         FormatWithProviders(m_providers, static_cast<long>(record.code), record.payload,
-                            static_cast<long>(record.payloadLength), &severity, &provided.text);
-    const std::string text = FAILED(result) ? UnknownMessageText(record.code) : ProviderTextToAnsi(provided.text);
+                            static_cast<long>(record.payloadLength), &severity, provided.put());
+    const std::string text = FAILED(result) ? UnknownMessageText(record.code) : ProviderTextToAnsi(provided.get());
     const SeverityEntry& entry = EntryForSeverity(*m_settings, severity);
     if (!entry.Log)
         return;

@@ -1,6 +1,7 @@
 #include "CmdUI.h"
 
 #include "CmdTarget.h"
+#include "win32/Handles.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ public:
         int cx = GetSystemMetrics(SM_CXMENUCHECK), cy = GetSystemMetrics(SM_CYMENUCHECK);
         HDC screen = GetDC(nullptr);
         HDC dc = CreateCompatibleDC(screen);
-        bitmap_ = CreateBitmap(cx, cy, 1, 1, nullptr);
-        HGDIOBJ old = SelectObject(dc, bitmap_);
+        bitmap_.reset(CreateBitmap(cx, cy, 1, 1, nullptr));
+        HGDIOBJ old = SelectObject(dc, bitmap_.get());
         PatBlt(dc, 0, 0, cx, cy, WHITENESS);
         HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
         Ellipse(dc, cx / 2 - 3, cy / 2 - 3, cx / 2 + 3, cy / 2 + 3);
@@ -33,11 +34,10 @@ public:
         DeleteDC(dc);
         ReleaseDC(nullptr, screen);
     }
-    ~RadioMark() { DeleteObject(bitmap_); }
-    HBITMAP Get() const { return bitmap_; }
+    HBITMAP Get() const { return static_cast<HBITMAP>(bitmap_.get()); }
 
 private:
-    HBITMAP bitmap_;
+    win32::UniqueGdiObject bitmap_;
 };
 
 }  // namespace

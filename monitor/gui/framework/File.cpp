@@ -26,11 +26,6 @@ CFile::CFile(const char* fileName, UINT openFlags)
         throw error;
 }
 
-CFile::~CFile()
-{
-    Close();
-}
-
 BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error)
 {
     Close();
@@ -56,9 +51,8 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error)
     DWORD disposition = !(openFlags & modeCreate)    ? OPEN_EXISTING
                         : (openFlags & modeNoTruncate) ? OPEN_ALWAYS
                                                      : CREATE_ALWAYS;
-    m_hFile = CreateFileA(m_fileName.c_str(), access, share, nullptr, disposition,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_hFile == INVALID_HANDLE_VALUE) {
+    m_file.reset(CreateFileA(m_fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) {
         if (error) {
             LONG code = LONG(GetLastError());
             *error = CFileException(CFileException::CauseFromOsError(code), code, m_fileName);
@@ -70,9 +64,7 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error)
 
 void CFile::Close()
 {
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
+    m_file.reset();
 }
 
 void CFile::Throw(DWORD osError) const
@@ -83,7 +75,7 @@ void CFile::Throw(DWORD osError) const
 UINT CFile::Read(void* buffer, UINT count)
 {
     DWORD read = 0;
-    if (!ReadFile(m_hFile, buffer, count, &read, nullptr))
+    if (!ReadFile(m_file.get(), buffer, count, &read, nullptr))
         Throw(GetLastError());
     return read;
 }
@@ -91,7 +83,7 @@ UINT CFile::Read(void* buffer, UINT count)
 void CFile::Write(const void* buffer, UINT count)
 {
     DWORD written = 0;
-    if (!WriteFile(m_hFile, buffer, count, &written, nullptr))
+    if (!WriteFile(m_file.get(), buffer, count, &written, nullptr))
         Throw(GetLastError());
     if (written != count)
         Throw(ERROR_DISK_FULL);
@@ -101,7 +93,7 @@ ULONGLONG CFile::Seek(LONGLONG offset, SeekPosition from)
 {
     LARGE_INTEGER distance, position;
     distance.QuadPart = offset;
-    if (!SetFilePointerEx(m_hFile, distance, &position, DWORD(from)))
+    if (!SetFilePointerEx(m_file.get(), distance, &position, DWORD(from)))
         Throw(GetLastError());
     return ULONGLONG(position.QuadPart);
 }
@@ -109,7 +101,7 @@ ULONGLONG CFile::Seek(LONGLONG offset, SeekPosition from)
 ULONGLONG CFile::GetLength() const
 {
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_hFile, &size))
+    if (!GetFileSizeEx(m_file.get(), &size))
         Throw(GetLastError());
     return ULONGLONG(size.QuadPart);
 }
@@ -117,12 +109,12 @@ ULONGLONG CFile::GetLength() const
 void CFile::SetLength(ULONGLONG length)
 {
     Seek(LONGLONG(length), begin);
-    if (!SetEndOfFile(m_hFile))
+    if (!SetEndOfFile(m_file.get()))
         Throw(GetLastError());
 }
 
 void CFile::Flush()
 {
-    if (!FlushFileBuffers(m_hFile))
+    if (!FlushFileBuffers(m_file.get()))
         Throw(GetLastError());
 }

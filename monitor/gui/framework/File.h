@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "win32/Handles.h"
+
 class CFileException {
 public:
     enum Cause { none, genericException, fileNotFound, accessDenied, sharingViolation, diskFull };
@@ -36,7 +38,6 @@ public:
 
     CFile() = default;
     CFile(const char* fileName, UINT openFlags);
-    ~CFile();
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
@@ -51,11 +52,10 @@ public:
     ULONGLONG GetLength() const;
     void SetLength(ULONGLONG length);
     void Flush();
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    bool IsOpen() const { return static_cast<bool>(m_file); }
 
 private:
+    win32::UniqueHandle m_file;
     [[noreturn]] void Throw(DWORD osError) const;
     std::string m_fileName;
 };

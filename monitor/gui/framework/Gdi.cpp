@@ -7,25 +7,14 @@ BOOL CGdiObject::Attach(HGDIOBJ object)
 {
     if (!object)
         return FALSE;
-    DeleteObject();
-    m_hObject = object;
+    m_object.reset(object);
     return TRUE;
-}
-
-HGDIOBJ CGdiObject::Detach()
-{
-    HGDIOBJ object = m_hObject;
-    m_hObject = nullptr;
-    return object;
 }
 
 BOOL CGdiObject::DeleteObject()
 {
-    if (!m_hObject)
-        return FALSE;
-    BOOL done = ::DeleteObject(m_hObject);
-    m_hObject = nullptr;
-    return done;
+    // The owner would drop the result that callers are told.
+    return m_object ? ::DeleteObject(m_object.release()) : FALSE;
 }
 
 BOOL CFont::CreateFromStock(int stockFont)

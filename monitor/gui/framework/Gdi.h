@@ -2,23 +2,26 @@
 // GDI objects with their owner: the object deletes what it created or attached.
 #include <windows.h>
 
+#include "win32/Handles.h"
+
 class CGdiObject {
 public:
     CGdiObject() = default;
-    virtual ~CGdiObject() { DeleteObject(); }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
+    virtual ~CGdiObject() = default;
 
-    HGDIOBJ m_hObject = nullptr;
+    HGDIOBJ GetSafeHandle() const { return m_object.get(); }
     BOOL Attach(HGDIOBJ object);
-    HGDIOBJ Detach();
+    HGDIOBJ Detach() { return m_object.release(); }
     BOOL DeleteObject();
-    int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
+    int GetObject(int size, void* buffer) const { return ::GetObjectA(GetSafeHandle(), size, buffer); }
+
+private:
+    win32::UniqueGdiObject m_object;
 };
 
 class CFont : public CGdiObject {
 public:
-    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+    operator HFONT() const { return static_cast<HFONT>(GetSafeHandle()); }
     BOOL CreateFontIndirect(const LOGFONTA& font) { return Attach(::CreateFontIndirectA(&font)); }
     BOOL GetLogFont(LOGFONTA& font) const { return GetObject(sizeof font, &font) == sizeof font; }
     // A copy of a stock font (DEFAULT_GUI_FONT, SYSTEM_FIXED_FONT, ...).
@@ -27,13 +30,13 @@ public:
 
 class CBrush : public CGdiObject {
 public:
-    operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }
+    operator HBRUSH() const { return static_cast<HBRUSH>(GetSafeHandle()); }
     BOOL CreateSolidBrush(COLORREF colour) { return Attach(::CreateSolidBrush(colour)); }
 };
 
 class CPen : public CGdiObject {
 public:
-    operator HPEN() const { return static_cast<HPEN>(m_hObject); }
+    operator HPEN() const { return static_cast<HPEN>(GetSafeHandle()); }
     BOOL CreatePen(int style, int width, COLORREF colour)
     {
         return Attach(::CreatePen(style, width, colour));
@@ -42,7 +45,7 @@ public:
 
 class CBitmap : public CGdiObject {
 public:
-    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    operator HBITMAP() const { return static_cast<HBITMAP>(GetSafeHandle()); }
     BOOL LoadBitmap(UINT id);
     // With the button greys mapped to the system colours, as toolbar images are.
     BOOL LoadSysColorBitmap(UINT id);

@@ -9,43 +9,28 @@ BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
 
 BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
 {
-    HBITMAP bitmap = LoadBitmapA(ResourceHandle(), MAKEINTRESOURCEA(bitmapId));
+    const win32::UniqueGdiObject bitmap(LoadBitmapA(ResourceHandle(), MAKEINTRESOURCEA(bitmapId)));
     if (!bitmap)
         return FALSE;
     BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
-    HIMAGELIST list = cx > 0 ? ImageList_Create(cx, info.bmHeight, ILC_MASK | ILC_COLOR24,
-                                                info.bmWidth / cx, grow)
-                             : nullptr;
-    if (list && ImageList_AddMasked(list, bitmap, mask) < 0) {
-        ImageList_Destroy(list);
-        list = nullptr;
-    }
-    DeleteObject(bitmap);
-    return Attach(list);
+    GetObjectA(bitmap.get(), sizeof info, &info);
+    win32::UniqueImageList list(
+        cx > 0 ? ImageList_Create(cx, info.bmHeight, ILC_MASK | ILC_COLOR24, info.bmWidth / cx, grow) : nullptr);
+    if (list && ImageList_AddMasked(list.get(), static_cast<HBITMAP>(bitmap.get()), mask) < 0)
+        list.reset();
+    return Attach(list.release());
 }
 
 BOOL CImageList::Attach(HIMAGELIST list)
 {
     if (!list)
         return FALSE;
-    DeleteImageList();
-    m_hImageList = list;
+    m_list.reset(list);
     return TRUE;
-}
-
-HIMAGELIST CImageList::Detach()
-{
-    HIMAGELIST list = m_hImageList;
-    m_hImageList = nullptr;
-    return list;
 }
 
 BOOL CImageList::DeleteImageList()
 {
-    if (!m_hImageList)
-        return FALSE;
-    BOOL done = ImageList_Destroy(m_hImageList);
-    m_hImageList = nullptr;
-    return done;
+    // The owner would drop the result that callers are told.
+    return m_list ? ImageList_Destroy(m_list.release()) : FALSE;
 }

@@ -1,5 +1,7 @@
 #include "RichEditCtrl.h"
 
+#include "win32/Handles.h"
+
 RUNTIME_CLASS_IMPLEMENT(CRichEditCtrl, CWnd)
 
 static_assert(sizeof(CHARFORMATA) == 60, "the ANSI character format of rich edit 1");
@@ -10,15 +12,10 @@ namespace {
 class RichEditModule {
 public:
     RichEditModule() : module_(LoadLibraryA("riched32.dll")) {}
-    ~RichEditModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    bool Loaded() const { return module_ != nullptr; }
+    bool Loaded() const { return static_cast<bool>(module_); }
 
 private:
-    HMODULE module_;
+    win32::UniqueModule module_;
 };
 
 }  // namespace

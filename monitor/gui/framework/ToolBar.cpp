@@ -23,10 +23,9 @@ constexpr int kButtonMargin = 2;  // estimated space around the buttons, each si
 
 CToolBar::~CToolBar()
 {
-    // The control does not own a bitmap added by handle: it goes after the window.
+    // The control does not own a bitmap added by handle: its owner, a member,
+    // deletes it after the window.
     DestroyWindowFromDestructor();
-    if (m_bitmap)
-        DeleteObject(m_bitmap);
 }
 
 const MessageMap* CToolBar::GetMessageMap() const
@@ -81,7 +80,7 @@ BOOL CToolBar::LoadToolBar(UINT id)
     if (!bitmap)
         return FALSE;
 
-    m_bitmap = bitmap;
+    m_bitmap.reset(bitmap);
 
     SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(resource.imageWidth, resource.imageHeight));
     SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(resource.imageWidth + 7, resource.imageHeight + 7));

@@ -10,6 +10,7 @@
 
 #include "CmdUI.h"
 #include "ControlBar.h"
+#include "win32/Handles.h"
 
 class CToolBar : public CControlBar {
 public:
@@ -56,7 +57,7 @@ private:
     SIZE ButtonsExtent(bool vertical) const;
 
     std::vector<UINT> m_ids;  // per button, 0 for a separator
-    HBITMAP m_bitmap = nullptr;
+    win32::UniqueGdiObject m_bitmap;
     CRect m_borders;
 };
 

@@ -12,7 +12,7 @@ BOOL CTreeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 HIMAGELIST CTreeCtrl::SetImageList(CImageList* list, int imageListType)
 {
     return reinterpret_cast<HIMAGELIST>(SendMessage(
-        TVM_SETIMAGELIST, WPARAM(imageListType), reinterpret_cast<LPARAM>(list ? list->m_hImageList : nullptr)));
+        TVM_SETIMAGELIST, WPARAM(imageListType), reinterpret_cast<LPARAM>(list ? list->GetSafeHandle() : nullptr)));
 }
 
 HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCTA& insert)

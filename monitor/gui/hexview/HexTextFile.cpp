@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "win32/Handles.h"
+
 #include <cassert>
 #include <cstring>
 
@@ -15,14 +17,8 @@ public:
     explicit FileSink(const char* path)
         : file_(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr)) {
-        if (file_ == INVALID_HANDLE_VALUE)
+        if (!file_)
             error_ = GetLastError();
-    }
-    FileSink(const FileSink&) = delete;
-    FileSink& operator=(const FileSink&) = delete;
-    ~FileSink() {
-        if (file_ != INVALID_HANDLE_VALUE)
-            CloseHandle(file_);
     }
 
     bool Write(const char* data, size_t size) override {
@@ -41,7 +37,7 @@ public:
             return false;
         DWORD written = 0;
         if (filled_ != 0 &&
-            (!WriteFile(file_, buffer_, static_cast<DWORD>(filled_), &written, nullptr) ||
+            (!WriteFile(file_.get(), buffer_, static_cast<DWORD>(filled_), &written, nullptr) ||
              written != filled_)) {
             error_ = GetLastError();
             if (error_ == ERROR_SUCCESS)
@@ -55,7 +51,7 @@ public:
     DWORD error() const { return error_; }
 
 private:
-    HANDLE file_;
+    win32::UniqueHandle file_;
     DWORD error_ = ERROR_SUCCESS;
     size_t filled_ = 0;
     char buffer_[32768];

@@ -156,7 +156,7 @@ void CMenuDrawManager::FreeItemData(MenuItemData* data)
 
 HFONT CMenuDrawManager::MenuFont()
 {
-    if (!m_menuFont.m_hObject) {
+    if (!m_menuFont.GetSafeHandle()) {
         LOGFONTA font{};
         if (GetMenuFont(font))
             m_menuFont.CreateFontIndirect(font);
@@ -168,7 +168,7 @@ HFONT CMenuDrawManager::MenuFont()
 
 HFONT CMenuDrawManager::DefaultItemFont()
 {
-    if (!m_defaultItemFont.m_hObject) {
+    if (!m_defaultItemFont.GetSafeHandle()) {
         LOGFONTA font{};
         GetObjectA(MenuFont(), sizeof font, &font);
         font.lfWeight = FW_BOLD;

@@ -159,9 +159,9 @@ void CMenuDrawManager::DrawEmbossed(CDC& dc, POINT at, int image)
     CBrush highlight, shadow;
     highlight.CreateSolidBrush(GetSysColor(COLOR_3DHILIGHT));
     shadow.CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
-    HGDIOBJ oldBrush = dc.SelectObject(highlight.m_hObject);
+    HGDIOBJ oldBrush = dc.SelectObject(highlight.GetSafeHandle());
     BitBlt(dc, at.x + 1, at.y + 1, width, height, memory, 0, 0, kPaintWhereDark);
-    dc.SelectObject(shadow.m_hObject);
+    dc.SelectObject(shadow.GetSafeHandle());
     BitBlt(dc, at.x, at.y, width, height, memory, 0, 0, kPaintWhereDark);
     dc.SelectObject(oldBrush);
     dc.SetTextColor(oldText);

@@ -113,15 +113,15 @@ void CGeneralPage::ApplySoundRule()
 {
     BOOL active = IsDlgButtonChecked(IDC_NOTIFY_ERRORS) == BST_CHECKED &&
                   IsDlgButtonChecked(IDC_PLAY_SOUND) == BST_CHECKED;
-    EnableIconButton(IDC_BROWSE_SOUND, active, m_browseIcon.Get(), m_browseDisabledIcon.Get());
-    EnableIconButton(IDC_PLAY_BUTTON, active, m_playIcon.Get(), m_playDisabledIcon.Get());
+    EnableIconButton(IDC_BROWSE_SOUND, active, m_browseIcon.get(), m_browseDisabledIcon.get());
+    EnableIconButton(IDC_PLAY_BUTTON, active, m_playIcon.get(), m_playDisabledIcon.get());
     EnableDlgItem(m_hWnd, IDC_SOUND_FILE, active);
 }
 
 void CGeneralPage::ApplyLogFileRule()
 {
     BOOL on = IsDlgButtonChecked(IDC_WRITE_LOG) == BST_CHECKED;
-    EnableIconButton(IDC_BROWSE_LOG, on, m_browseIcon.Get(), m_browseDisabledIcon.Get());
+    EnableIconButton(IDC_BROWSE_LOG, on, m_browseIcon.get(), m_browseDisabledIcon.get());
     EnableDlgItem(m_hWnd, IDC_LOG_FILE, on);
 }
 

@@ -7,7 +7,8 @@
 
 
 #include "MonitorSettings.h"
-#include "OwnedIcon.h"
+#include "SmallIcon.h"
+#include "win32/Handles.h"
 #include "PropertySheet.h"
 
 class CGeneralPage : public CPropertyPage {
@@ -40,5 +41,5 @@ private:
     void EnableIconButton(int id, BOOL enable, HICON enabledIcon, HICON disabledIcon);
     void BrowseInto(int editId, const char* defaultExt, const char* filter);
 
-    OwnedIcon m_browseIcon, m_playIcon, m_browseDisabledIcon, m_playDisabledIcon;
+    win32::UniqueIcon m_browseIcon, m_playIcon, m_browseDisabledIcon, m_playDisabledIcon;
 };

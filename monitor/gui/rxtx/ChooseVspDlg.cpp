@@ -4,6 +4,8 @@
 #include "MessageBox.h"
 #include "QuelIds.h"
 #include "channel/ChannelClient.h"
+#include "win32/ComPtr.h"
+#include "win32/Handles.h"
 
 #include <utility>
 
@@ -19,13 +21,16 @@ HRESULT CreateDeviceManager(IRuzuDeviceManager** manager)
                             reinterpret_cast<void**>(manager));
 }
 
-// The BSTR in the ANSI code page, and freed; empty when it is null or does not convert.
-Str TakeAnsi(BSTR text)
+// The object's name in the ANSI code page; empty when it has none or it does not convert.
+template <class Named>
+Str NameOf(Named* object)
 {
+    win32::UniqueBstr name;
+    if (FAILED(object->GetName(name.put())))
+        name.release();  // a failed call's out value owns nothing
     Str ansi;
-    if (text)
-        StrAssignWide(ansi, text, int(SysStringLen(text)));
-    SysFreeString(text);
+    if (name)
+        StrAssignWide(ansi, name.get(), int(SysStringLen(name.get())));
     return ansi;
 }
 
@@ -37,17 +42,13 @@ CChooseVspDlg::~CChooseVspDlg()
 {
     StrFree(m_portName);
     m_combo.DestroyWindow();
-    for (IRuzuDevice* device : m_devices)
-        device->Release();
-    if (m_manager)
-        m_manager->Release();
 }
 
 BOOL CChooseVspDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (FAILED(CreateDeviceManager(&m_manager))) {
-        m_manager = nullptr;
+    if (FAILED(CreateDeviceManager(m_manager.put()))) {
+        m_manager.release();  // a failed call's out value owns nothing
         EndDialog(IDCANCEL);
         AppMessageBox("Cannot create RuzuManager object", MB_OK);
         return TRUE;
@@ -57,20 +58,15 @@ BOOL CChooseVspDlg::OnInitDialog()
     if (FAILED(m_manager->GetCount(&count)))
         count = 0;
     for (long index = 0; index < count; ++index) {
-        IRuzuDevice* device = nullptr;
-        if (FAILED(m_manager->GetDevice(index, &device)) || !device)
+        win32::ComPtr<IRuzuDevice> device;
+        if (FAILED(m_manager->GetDevice(index, device.put())) || !device)
             break;
-        BSTR name = nullptr;
-        if (FAILED(device->GetName(&name)))
-            name = nullptr;
-        const Str text = TakeAnsi(name);
+        const Str text = NameOf(device.get());
         const int item = m_combo.AddString(text.data ? text.data : "");
-        if (item < 0) {
-            device->Release();
+        if (item < 0)
             continue;
-        }
-        m_combo.SetItemData(item, reinterpret_cast<DWORD_PTR>(device));
-        m_devices.push_back(device);
+        m_combo.SetItemData(item, reinterpret_cast<DWORD_PTR>(device.get()));
+        m_devices.push_back(std::move(device));
     }
     if (count != 0)
         m_combo.SetCurSel(0);
@@ -87,15 +83,12 @@ void CChooseVspDlg::DoDataExchange(CDataExchange* dx)
     if (index < 0)
         dx->Fail();
     auto* device = reinterpret_cast<IRuzuDevice*>(m_combo.GetItemData(index));
-    IRuzuPort* port = nullptr;
-    if (FAILED(device->GetPort(0, &port)) || !port)
+    win32::ComPtr<IRuzuPort> port;
+    if (FAILED(device->GetPort(0, port.put())) || !port)
         dx->Fail();
-    BSTR name = nullptr;
-    if (FAILED(port->GetName(&name)))
-        name = nullptr;
-    port->Release();
+    Str chosen = NameOf(port.get());
+    port.reset();
     // Without its name as filter a window would show every port's traffic.
-    Str chosen = TakeAnsi(name);
     if (StrLengthOf(chosen) == 0 || StrLengthOf(chosen) > kMaxDeviceFilterLength) {
         AppMessageBox("The port of this device has no name that can be monitored.", MB_OK | MB_ICONERROR);
         dx->Fail();

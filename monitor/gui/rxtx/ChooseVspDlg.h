@@ -9,6 +9,7 @@
 #include "Dialog.h"
 #include "RuzuDeviceManager.h"
 #include "containers/Str.h"
+#include "win32/ComPtr.h"
 
 class CChooseVspDlg : public CDialog {
 public:
@@ -28,9 +29,9 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
 
 private:
-    IRuzuDeviceManager* m_manager = nullptr;
+    win32::ComPtr<IRuzuDeviceManager> m_manager;
     Str m_portName;
     // One reference per combo item, whose data is the same pointer: a manager
     // need not keep its devices alive while the dialog shows them.
-    std::vector<IRuzuDevice*> m_devices;
+    std::vector<win32::ComPtr<IRuzuDevice>> m_devices;
 };

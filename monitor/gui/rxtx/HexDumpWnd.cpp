@@ -25,9 +25,9 @@ constexpr UINT_PTR kShowTimer = 1;
 HFONT HexDumpFont()
 {
     static CFont font;
-    if (!font.m_hObject)
+    if (!font.GetSafeHandle())
         font.CreateFromStock(SYSTEM_FIXED_FONT);
-    return font.m_hObject ? static_cast<HFONT>(font) : static_cast<HFONT>(GetStockObject(SYSTEM_FIXED_FONT));
+    return font.GetSafeHandle() ? static_cast<HFONT>(font) : static_cast<HFONT>(GetStockObject(SYSTEM_FIXED_FONT));
 }
 
 // The painting steps on a device context: the fixed font, opaque glyphs on
@@ -40,8 +40,8 @@ public:
         m_brush.CreateSolidBrush(background);
         m_pen.CreatePen(PS_SOLID, 1, background);
         m_oldFont = SelectObject(m_dc, HexDumpFont());
-        m_oldBrush = SelectObject(m_dc, m_brush.m_hObject);
-        m_oldPen = SelectObject(m_dc, m_pen.m_hObject);
+        m_oldBrush = SelectObject(m_dc, m_brush.GetSafeHandle());
+        m_oldPen = SelectObject(m_dc, m_pen.GetSafeHandle());
         SetBkColor(m_dc, background);
         SetBkMode(m_dc, OPAQUE);
     }

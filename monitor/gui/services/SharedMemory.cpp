@@ -48,18 +48,17 @@ bool CSharedMemory::SharedMemoryCreate(const char* name, uint32_t payloadSize)
     if (payloadSize > UINT32_MAX - sizeof(SharedMemoryHeader))
         return false;
     const DWORD regionSize = payloadSize + sizeof(SharedMemoryHeader);
-    mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, regionSize,
-                                      name));
-    if (!mapping_.IsSet() || GetLastError() == ERROR_ALREADY_EXISTS) {
+    mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, regionSize, name));
+    if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) {
         SharedMemoryClose();
         return false;
     }
-    guard_.Reset(CreateMutexA(nullptr, FALSE, GuardName(name).c_str()));
-    if (!guard_.IsSet() || GetLastError() == ERROR_ALREADY_EXISTS) {
+    guard_.reset(CreateMutexA(nullptr, FALSE, GuardName(name).c_str()));
+    if (!guard_ || GetLastError() == ERROR_ALREADY_EXISTS) {
         SharedMemoryClose();
         return false;
     }
-    view_ = MapViewOfFile(mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    view_ = MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
     if (!view_) {
         SharedMemoryClose();
         return false;
@@ -73,10 +72,10 @@ bool CSharedMemory::SharedMemoryCreate(const char* name, uint32_t payloadSize)
 bool CSharedMemory::SharedMemoryOpen(const char* name)
 {
     SharedMemoryClose();
-    mapping_.Reset(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
-    guard_.Reset(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, GuardName(name).c_str()));
-    if (mapping_.IsSet() && guard_.IsSet())
-        view_ = MapViewOfFile(mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    mapping_.reset(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
+    guard_.reset(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, GuardName(name).c_str()));
+    if (mapping_ && guard_)
+        view_ = MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
     if (!view_) {
         SharedMemoryClose();
         return false;
@@ -89,13 +88,13 @@ bool CSharedMemory::SharedMemoryOpen(const char* name)
 void CSharedMemory::SharedMemoryClose()
 {
     if (view_) {
-        assert(mapping_.IsSet() && guard_.IsSet() && "a view is only mapped with both handles");
+        assert(mapping_ && guard_ && "a view is only mapped with both handles");
         CountUsers(-1);
         UnmapViewOfFile(view_);
         view_ = nullptr;
     }
-    guard_.Reset();
-    mapping_.Reset();
+    guard_.reset();
+    mapping_.reset();
     name_.clear();
 }
 
@@ -103,14 +102,14 @@ DWORD CSharedMemory::SharedMemoryLock(DWORD timeoutMs)
 {
     if (!SharedMemoryIsValid())
         return WAIT_FAILED;
-    return WaitForSingleObject(guard_.Get(), timeoutMs);
+    return WaitForSingleObject(guard_.get(), timeoutMs);
 }
 
 BOOL CSharedMemory::SharedMemoryUnlock()
 {
     if (!SharedMemoryIsValid())
         return FALSE;
-    return ReleaseMutex(guard_.Get());
+    return ReleaseMutex(guard_.get());
 }
 
 void* CSharedMemory::SharedMemoryPayload() const
@@ -127,7 +126,7 @@ uint32_t CSharedMemory::CountUsers(int change)
 {
     if (!SharedMemoryIsValid())
         return 0;
-    GuardHold hold(guard_.Get());
+    GuardHold hold(guard_.get());
     if (!hold.Owned())
         return 0;
     Header()->users += change;

@@ -1,5 +1,5 @@
 #pragma once
-#include "OwnedHandle.h"
+#include "win32/Handles.h"
 
 #include <windows.h>
 #include <cstdint>
@@ -43,7 +43,7 @@ public:
     // Nonzero when the guard was released; 0 when not valid.
     BOOL SharedMemoryUnlock();
 
-    bool SharedMemoryIsValid() const { return mapping_.IsSet() && guard_.IsSet() && view_; }
+    bool SharedMemoryIsValid() const { return mapping_ && guard_ && view_; }
     // The payload, or NULL when not valid.
     void* SharedMemoryPayload() const;
     // The header's payload size, or 0 when not valid. A caller that needs n
@@ -59,7 +59,7 @@ private:
     SharedMemoryHeader* Header() const { return static_cast<SharedMemoryHeader*>(view_); }
 
     std::string name_;
-    OwnedHandle mapping_;
-    OwnedHandle guard_;
+    win32::UniqueHandle mapping_;
+    win32::UniqueHandle guard_;
     void* view_ = nullptr;
 };

@@ -5,13 +5,13 @@
 
 bool CTextLogFile::Open(const std::string& path)
 {
-    file_.Reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     // Writing from where the handle starts would overwrite the file's old lines.
     const LARGE_INTEGER none = {};
-    if (file_.IsSet() && !SetFilePointerEx(file_.Get(), none, nullptr, FILE_END))
-        file_.Reset();
-    return file_.IsSet();
+    if (file_ && !SetFilePointerEx(file_.get(), none, nullptr, FILE_END))
+        file_.reset();
+    return static_cast<bool>(file_);
 }
 
 void CTextLogFile::Truncate()
@@ -19,8 +19,8 @@ void CTextLogFile::Truncate()
     if (!IsOpen())
         return;
     const LARGE_INTEGER none = {};
-    SetFilePointerEx(file_.Get(), none, nullptr, FILE_BEGIN);
-    SetEndOfFile(file_.Get());
+    SetFilePointerEx(file_.get(), none, nullptr, FILE_BEGIN);
+    SetEndOfFile(file_.get());
 }
 
 void CTextLogFile::Printf(const char* format, ...)
@@ -48,5 +48,5 @@ void CTextLogFile::Write(const char* bytes, size_t length)
         text += bytes[i];
     }
     DWORD written = 0;
-    WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }

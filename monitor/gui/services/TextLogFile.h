@@ -1,5 +1,5 @@
 #pragma once
-#include "OwnedHandle.h"
+#include "win32/Handles.h"
 
 #include <cstddef>
 #include <string>
@@ -14,8 +14,8 @@ public:
     // Opens the file for appending, creating it when missing and never
     // truncating it; others may read it meanwhile. Closes any file before.
     bool Open(const std::string& path);
-    void Close() { file_.Reset(); }
-    bool IsOpen() const { return file_.IsSet(); }
+    void Close() { file_.reset(); }
+    bool IsOpen() const { return static_cast<bool>(file_); }
 
     // Cuts the file to nothing; later writes start at its beginning.
     void Truncate();
@@ -28,5 +28,5 @@ public:
     void Write(const char* bytes, size_t length);
 
 private:
-    OwnedHandle file_;
+    win32::UniqueHandle file_;
 };

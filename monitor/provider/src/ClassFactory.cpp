@@ -2,17 +2,16 @@
 
 #include "ModuleLock.h"
 #include "QuelStdMsgProvider.h"
+#include "win32/ComPtr.h"
 
 namespace quelstd {
 namespace {
 
 HRESULT CreateProvider(REFIID riid, void** ppv)
 {
-    QuelStdMsgProvider* object = new QuelStdMsgProvider();
-    object->AddRef();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();  // destroys the object when the query failed
-    return hr;
+    // Destroys the object when the query failed.
+    const win32::ComPtr<QuelStdMsgProvider> object(new QuelStdMsgProvider());
+    return object->QueryInterface(riid, ppv);
 }
 
 }  // namespace

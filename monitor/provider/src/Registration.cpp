@@ -1,6 +1,7 @@
 #include "Registration.h"
 
 #include "IQuelMessageProvider.h"
+#include "win32/ComPtr.h"
 #include "win32/Handles.h"
 
 #include <shlwapi.h>
@@ -93,13 +94,11 @@ HRESULT WriteKeys(const wchar_t* modulePath)
 
 HRESULT RegisterEmbeddedTypeLib(const wchar_t* modulePath)
 {
-    ITypeLib* typeLib = nullptr;
-    HRESULT hr = LoadTypeLibEx(modulePath, REGKIND_NONE, &typeLib);
+    win32::ComPtr<ITypeLib> typeLib;
+    const HRESULT hr = LoadTypeLibEx(modulePath, REGKIND_NONE, typeLib.put());
     if (FAILED(hr))
         return hr;
-    hr = RegisterTypeLib(typeLib, const_cast<wchar_t*>(modulePath), nullptr);
-    typeLib->Release();
-    return hr;
+    return RegisterTypeLib(typeLib.get(), const_cast<wchar_t*>(modulePath), nullptr);
 }
 
 }  // namespace

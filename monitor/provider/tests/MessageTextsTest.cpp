@@ -39,13 +39,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server_.loaded());
-        provider_ = server_.CreateProvider();
-        ASSERT_NE(provider_, nullptr);
+        provider_ = win32::ComPtr<IQuelMessageProvider>::Adopt(server_.CreateProvider());
+        ASSERT_TRUE(provider_);
     }
     void TearDown() override
     {
-        if (provider_ != nullptr)
-            provider_->Release();
+        provider_.reset();
     }
 
     Reply Ask(long code, const void* data, long size)
@@ -79,7 +78,7 @@ protected:
     }
 
     ServerModule server_;
-    IQuelMessageProvider* provider_ = nullptr;
+    win32::ComPtr<IQuelMessageProvider> provider_;
 };
 
 }  // namespace
@@ -308,7 +307,7 @@ TEST_F(ProviderRulesTest, QueryInterfaceGivesOnePointerForBothInterfaces)
 {
     IUnknown* unknown = nullptr;
     ASSERT_EQ(provider_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
-    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(provider_));
+    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(provider_.get()));
     unknown->Release();
 
     void* other = reinterpret_cast<void*>(1);

@@ -123,12 +123,11 @@ protected:
     void SetUp() override
     {
         ComTest::SetUp();
-        ASSERT_EQ(LoadTypeLibEx(ServerPath().c_str(), REGKIND_NONE, &typeLib_), S_OK);
+        ASSERT_EQ(LoadTypeLibEx(ServerPath().c_str(), REGKIND_NONE, typeLib_.put()), S_OK);
     }
     void TearDown() override
     {
-        if (typeLib_ != nullptr)
-            typeLib_->Release();
+        typeLib_.reset();
         ComTest::TearDown();
     }
     ITypeInfo* InfoOf(REFGUID guid)
@@ -138,7 +137,7 @@ protected:
         return info;
     }
 
-    ITypeLib* typeLib_ = nullptr;
+    win32::ComPtr<ITypeLib> typeLib_;
 };
 
 TEST_F(TypeLibraryTest, LibraryAttributesAndHelpString)

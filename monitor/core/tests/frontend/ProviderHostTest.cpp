@@ -1,6 +1,5 @@
 // The message-provider host against the real standard provider and classes of
 // our own test provider: load order, ini parsing, range dispatch, release.
-#include "frontend/ComPtrAssign.h"
 #include "frontend/MessageProviderHost.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
@@ -275,33 +274,4 @@ TEST_F(ProviderHostTest, AFailedCreationAddsNoNodeAndKeepsNoReference)
     EXPECT_TRUE(ListIsEmpty(&list_.nodes));
     EXPECT_EQ(list_.nodes.count, 0u);
     EXPECT_EQ(module_.liveObjects(), 0);
-}
-
-namespace {
-
-struct CountedObject {
-    int references = 1;
-    unsigned long AddRef() { return ++references; }
-    unsigned long Release() { return --references; }
-};
-
-}  // namespace
-
-TEST(ComPtrAssignTest, TakesTheNewReferenceBeforeDroppingTheOld)
-{
-    CountedObject first;  // its one reference belongs to the slot
-    CountedObject second;
-    CountedObject* slot = &first;
-
-    ComPtrAssign(&slot, &first);  // the same object: a release first would free it
-    EXPECT_EQ(first.references, 1);
-
-    ComPtrAssign(&slot, &second);
-    EXPECT_EQ(slot, &second);
-    EXPECT_EQ(first.references, 0);
-    EXPECT_EQ(second.references, 2);
-
-    ComPtrAssign<CountedObject>(&slot, nullptr);
-    EXPECT_EQ(slot, nullptr);
-    EXPECT_EQ(second.references, 1);
 }

@@ -87,17 +87,11 @@ ScopedIniFile::~ScopedIniFile()
 
 TestProviderModule::TestProviderModule()
 {
-    module_ = LoadLibraryW(BesideProgram(L"core_test_provider.dll").c_str());
-    if (module_ == nullptr)
+    module_.reset(LoadLibraryW(BesideProgram(L"core_test_provider.dll").c_str()));
+    if (!module_)
         return;
-    liveObjects_ = reinterpret_cast<LONG(__cdecl*)()>(GetProcAddress(module_, "TestProviderLiveObjects"));
-    messageCalls_ = reinterpret_cast<LONG(__cdecl*)()>(GetProcAddress(module_, "TestProviderMessageCalls"));
-}
-
-TestProviderModule::~TestProviderModule()
-{
-    if (module_ != nullptr)
-        FreeLibrary(module_);
+    liveObjects_ = reinterpret_cast<LONG(__cdecl*)()>(GetProcAddress(module_.get(), "TestProviderLiveObjects"));
+    messageCalls_ = reinterpret_cast<LONG(__cdecl*)()>(GetProcAddress(module_.get(), "TestProviderMessageCalls"));
 }
 
 }  // namespace provider_host_test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "TestProgram.h"
+#include "win32/Handles.h"
 
 #include <windows.h>
 
@@ -63,14 +64,13 @@ public:
     TestProviderModule();
     TestProviderModule(const TestProviderModule&) = delete;
     TestProviderModule& operator=(const TestProviderModule&) = delete;
-    ~TestProviderModule();
 
     bool loaded() const { return liveObjects_ != nullptr && messageCalls_ != nullptr; }
     LONG liveObjects() const { return liveObjects_(); }
     LONG messageCalls() const { return messageCalls_(); }
 
 private:
-    HMODULE module_ = nullptr;
+    win32::UniqueModule module_;
     LONG(__cdecl* liveObjects_)() = nullptr;
     LONG(__cdecl* messageCalls_)() = nullptr;
 };

@@ -8,7 +8,7 @@
 //   autorun KEY            SetAutorun(on) under HKEY_CURRENT_USER\KEY
 // A failed open exits with kOpenFailed.
 #include "Autorun.h"
-#include "OwnedHandle.h"
+#include "win32/Handles.h"
 #include "RegistryKey.h"
 #include "SharedMemory.h"
 
@@ -47,12 +47,12 @@ int Stay(const char* name, const char* ready, const char* quit)
     CSharedMemory region;
     if (!region.SharedMemoryOpen(name))
         return kOpenFailed;
-    OwnedHandle readyEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
-    OwnedHandle quitEvent(OpenEventA(SYNCHRONIZE, FALSE, quit));
-    if (!readyEvent.IsSet() || !quitEvent.IsSet())
+    win32::UniqueHandle readyEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
+    win32::UniqueHandle quitEvent(OpenEventA(SYNCHRONIZE, FALSE, quit));
+    if (!readyEvent || !quitEvent)
         return kUsage;
-    SetEvent(readyEvent.Get());
-    return WaitForSingleObject(quitEvent.Get(), 20000) == WAIT_OBJECT_0 ? 0 : 3;
+    SetEvent(readyEvent.get());
+    return WaitForSingleObject(quitEvent.get(), 20000) == WAIT_OBJECT_0 ? 0 : 3;
 }
 
 int Create(const char* name, const char* size)

@@ -20,8 +20,8 @@ public:
     explicit RawRegion(const std::string& name)
         : mapping_(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()))
     {
-        if (mapping_.IsSet())
-            view_ = MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0);
+        if (mapping_)
+            view_ = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
     }
     ~RawRegion()
     {
@@ -38,7 +38,7 @@ public:
     }
 
 private:
-    OwnedHandle mapping_;
+    win32::UniqueHandle mapping_;
     void* view_ = nullptr;
 };
 
@@ -93,8 +93,8 @@ TEST(SharedMemory, ASecondCreateFailsAndLeavesTheFirstRegionAsItWas)
 TEST(SharedMemory, CreateFailsWhileTheGuardNameIsTaken)
 {
     const std::string name = UniqueName("region");
-    OwnedHandle foreignGuard(CreateMutexA(nullptr, FALSE, (name + "GUARD").c_str()));
-    ASSERT_TRUE(foreignGuard.IsSet());
+    win32::UniqueHandle foreignGuard(CreateMutexA(nullptr, FALSE, (name + "GUARD").c_str()));
+    ASSERT_TRUE(foreignGuard);
 
     CSharedMemory region;
     EXPECT_FALSE(region.SharedMemoryCreate(name.c_str(), 4));
@@ -108,9 +108,9 @@ TEST(SharedMemory, OpenFailsWithoutBothTheMappingAndTheGuard)
     EXPECT_FALSE(region.SharedMemoryOpen(UniqueName("missing").c_str()));
 
     const std::string name = UniqueName("region");
-    OwnedHandle mappingAlone(
+    win32::UniqueHandle mappingAlone(
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name.c_str()));
-    ASSERT_TRUE(mappingAlone.IsSet());
+    ASSERT_TRUE(mappingAlone);
     EXPECT_FALSE(region.SharedMemoryOpen(name.c_str()));
     EXPECT_FALSE(region.SharedMemoryIsValid());
     EXPECT_EQ(region.Name(), "");
@@ -153,14 +153,14 @@ TEST(SharedMemory, AnotherProcessSharesThePayloadAndTheUserCount)
 
     const std::string ready = UniqueName("ready");
     const std::string quit = UniqueName("quit");
-    OwnedHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
-    OwnedHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, quit.c_str()));
+    win32::UniqueHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
+    win32::UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, quit.c_str()));
     HelperProcess helper("stay " + Quoted(name) + " " + Quoted(ready) + " " + Quoted(quit));
     ASSERT_TRUE(helper.Started());
-    ASSERT_EQ(WaitForSingleObject(readyEvent.Get(), 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(readyEvent.get(), 20000), WAIT_OBJECT_0);
     RawRegion raw(name);
     EXPECT_EQ(raw.Header().users, 2u);
-    SetEvent(quitEvent.Get());
+    SetEvent(quitEvent.get());
     EXPECT_EQ(helper.Finish(), 0u);
     EXPECT_EQ(raw.Header().users, 1u);
 }

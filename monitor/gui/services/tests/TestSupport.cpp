@@ -47,20 +47,20 @@ HelperProcess::HelperProcess(const std::string& arguments, const std::string& pr
                         &startup, &process))
         return;
     CloseHandle(process.hThread);
-    process_.Reset(process.hProcess);
+    process_.reset(process.hProcess);
 }
 
 DWORD HelperProcess::Finish(DWORD timeoutMs)
 {
     if (!Started())
         return kNotStarted;
-    if (WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.Get(), kTimedOut);
-        WaitForSingleObject(process_.Get(), 5000);
+    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), kTimedOut);
+        WaitForSingleObject(process_.get(), 5000);
         return kTimedOut;
     }
     DWORD code = kNotStarted;
-    GetExitCodeProcess(process_.Get(), &code);
+    GetExitCodeProcess(process_.get(), &code);
     return code;
 }
 

@@ -1,6 +1,6 @@
 // Unique names, scratch registry keys and the helper program of the services tests.
 #pragma once
-#include "OwnedHandle.h"
+#include "win32/Handles.h"
 
 #include <windows.h>
 #include <string>
@@ -42,7 +42,7 @@ class HelperProcess {
 public:
     explicit HelperProcess(const std::string& arguments,
                            const std::string& program = BesideProgram("quel_services_helper.exe"));
-    bool Started() const { return process_.IsSet(); }
+    bool Started() const { return static_cast<bool>(process_); }
     // The exit code once the process ended within the time; otherwise the
     // process is killed and kTimedOut returned.
     DWORD Finish(DWORD timeoutMs = 20000);
@@ -51,7 +51,7 @@ public:
     static constexpr DWORD kNotStarted = 0xDEAD0002;
 
 private:
-    OwnedHandle process_;
+    win32::UniqueHandle process_;
 };
 
 // The helper's exit code for `arguments`, bounded as Finish is.

@@ -98,12 +98,12 @@ TEST_F(TextLogFileTest, OthersMayReadButNotWriteWhileOpen)
 {
     CTextLogFile log;
     ASSERT_TRUE(log.Open(path_));
-    OwnedHandle reader(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_TRUE(reader.IsSet());
-    OwnedHandle writer(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(writer.IsSet());
+    win32::UniqueHandle reader(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(reader);
+    win32::UniqueHandle writer(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer);
 }
 
 }  // namespace

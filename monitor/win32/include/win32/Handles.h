@@ -1,4 +1,4 @@
-// Owners of the kernel, registry, GDI, BSTR and service handles.
+// Owners of the kernel, module, registry, GDI, icon, cursor, BSTR and service handles.
 #pragma once
 
 #include <windows.h>
@@ -27,8 +27,11 @@ struct NullNoneTraits {
 };
 
 using UniqueHandle = UniqueResource<HandleTraits>;
+using UniqueModule = UniqueResource<NullNoneTraits<HMODULE, BOOL, FreeLibrary>>;
 using UniqueRegKey = UniqueResource<NullNoneTraits<HKEY, LONG, RegCloseKey>>;
 using UniqueGdiObject = UniqueResource<NullNoneTraits<HGDIOBJ, BOOL, DeleteObject>>;
+using UniqueIcon = UniqueResource<NullNoneTraits<HICON, BOOL, DestroyIcon>>;
+using UniqueCursor = UniqueResource<NullNoneTraits<HCURSOR, BOOL, DestroyCursor>>;
 using UniqueBstr = UniqueResource<NullNoneTraits<BSTR, void, SysFreeString>>;
 using UniqueServiceHandle = UniqueResource<NullNoneTraits<SC_HANDLE, BOOL, CloseServiceHandle>>;
 

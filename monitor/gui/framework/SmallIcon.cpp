@@ -1,4 +1,4 @@
-#include "OwnedIcon.h"
+#include "SmallIcon.h"
 
 #include "Wnd.h"
 
