@@ -152,9 +152,20 @@ TEST_F(QuelEndToEnd, ShowsTheDemosColouredLinesWhileConnectedAndDisconnectedWhen
 TEST_F(QuelEndToEnd, EndsWithinMomentsOfItsWindowClosingWhileRecordsStreamIn)
 {
     ASSERT_TRUE(WaitFor([&] { return Pane() == "CONNECTED"; })) << Pane();
-    std::atomic<bool> flooding{true};
-    std::thread flood([&] {
-        for (uint32_t n = 0; flooding; ++n)
+    // Stopped and joined however the test ends: a failed assertion returns
+    // early, and a joinable thread would terminate the test program.
+    struct Flood {
+        std::atomic<bool> on{true};
+        std::thread thread;
+        ~Flood()
+        {
+            on = false;
+            if (thread.joinable())
+                thread.join();
+        }
+    } flood;
+    flood.thread = std::thread([&] {
+        for (uint32_t n = 0; flood.on; ++n)
             link->SendRecord(1, "COM" + std::to_string(n % 8), {});
     });
     ASSERT_TRUE(WaitFor([&] { return QuelProcess::LogText(window).size() > 2000; }));
@@ -164,8 +175,8 @@ TEST_F(QuelEndToEnd, EndsWithinMomentsOfItsWindowClosingWhileRecordsStreamIn)
     const DWORD closed = GetTickCount();
     const long code = quel.WaitExit(kWaitMs);
     const DWORD exitMs = GetTickCount() - closed;
-    flooding = false;
-    flood.join();
+    flood.on = false;
+    flood.thread.join();
     EXPECT_EQ(code, 0);
     // Queued records held the link's objects: the core's shut-down waited its full 15 seconds.
     EXPECT_LT(exitMs, 5000u);
