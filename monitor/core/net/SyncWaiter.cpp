@@ -4,13 +4,11 @@
 SyncWaiter::SyncWaiter() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
     BufferHandle self = {this, nullptr, 0, 0};
-    ClosureInit(&closure_, Store, nullptr, &self);
+    ClosureInit(closure_.put(), Store, nullptr, &self);
 }
 
 SyncWaiter::~SyncWaiter()
 {
-    ClosureRelease(&closure_);
-    BufHandleRelease(&message_);
     if (event_)
         CloseHandle(event_);
 }
@@ -18,8 +16,7 @@ SyncWaiter::~SyncWaiter()
 void SyncWaiter::Store(BufferHandle* bound, BufferHandle* message)
 {
     auto* self = static_cast<SyncWaiter*>(bound->data);
-    BufHandleRelease(&self->message_);
-    BufHandleCopy(&self->message_, message);
+    self->message_ = HandleOwner::Copy(message);
     SetEvent(self->event_);
 }
 
@@ -27,13 +24,13 @@ const BufferHandle& SyncWaiter::Wait()
 {
     if (event_)
         WaitForSingleObject(event_, INFINITE);
-    return message_;
+    return *message_.get();
 }
 
 NtStatus SyncWaiter::Status() const
 {
     NtStatus status = kStatusNoMemory;
-    if (message_.data && message_.size >= sizeof(status))
-        std::memcpy(&status, message_.data, sizeof(status));
+    if (message_->data && message_->size >= sizeof(status))
+        std::memcpy(&status, message_->data, sizeof(status));
     return status;
 }

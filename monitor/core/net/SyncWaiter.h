@@ -1,5 +1,6 @@
 #pragma once
-#include "exec/Closure.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/HandleOwner.h"
 #include <windows.h>
 
 // The closure of a synchronous form: stores a copy of the completion message
@@ -12,7 +13,7 @@ public:
     SyncWaiter(const SyncWaiter&) = delete;
     SyncWaiter& operator=(const SyncWaiter&) = delete;
 
-    const Closure* closure() const { return &closure_; }
+    const Closure* closure() const { return closure_.get(); }
     // Blocks until the message has come; it stays valid while the waiter lives.
     const BufferHandle& Wait();
     // The message's leading status word (kStatusNoMemory when none could be waited for).
@@ -21,7 +22,7 @@ public:
 private:
     static void Store(BufferHandle* bound, BufferHandle* message);
 
-    Closure closure_ = {};
+    ClosureOwner closure_;
     HANDLE event_;
-    BufferHandle message_ = {};
+    HandleOwner message_;
 };
