@@ -9,7 +9,7 @@
 #include "runtime/Framework.h"
 #include "runtime/Platform.h"
 #include "runtime/RefOwner.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 #include "Win32ConsoleScreen.h"
 
 #include <objbase.h>
@@ -26,9 +26,8 @@ constexpr DWORD kKeyPollMs = 500;
 void ConnectToLogService(CConsoleMonitor* monitor, const CommandLine& line)
 {
     if (IsNtPlatform()) {
-        AddressRecord* pipe = PipeAddressFromNameA(kLogServicePipe, nullptr, 0);
-        monitor->Connect(line.device.c_str(), line.WantsDump(), pipe);
-        BlockRelease(pipe);
+        BlockOwner<AddressRecord> pipe(PipeAddressFromNameA(kLogServicePipe, nullptr, 0));
+        monitor->Connect(line.device.c_str(), line.WantsDump(), pipe.get());
         return;
     }
     // {size 14, TCP stream, u32 address, u16 port}, host order.

@@ -4,8 +4,8 @@
 // while the monitor's output is slow.
 #include "ConsoleMonitor.h"
 #include "runtime/Framework.h"
-#include "runtime/ObjRef.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/RefOwner.h"
+#include "runtime/BlockOwner.h"
 #include "Win32ConsoleScreen.h"
 
 #include "Frame.h"
@@ -155,12 +155,11 @@ RoadResult Road(logpeer::LogPeer& peer, const char* outputPath, uint32_t code, u
     {
         CountingScreen screen(file, delayMs);
         SystemDateTime clock;
-        ObjRef monitor{CConsoleMonitor::Create(screen, clock)};
-        AddressRecord* address = PipeAddressFromNameA(peer.pipePath().c_str(), nullptr, 0);
+        RefOwner<CConsoleMonitor> monitor = RefOwner<CConsoleMonitor>::Adopt(CConsoleMonitor::Create(screen, clock));
+        BlockOwner<AddressRecord> address(PipeAddressFromNameA(peer.pipePath().c_str(), nullptr, 0));
         screen.ExpectMore(1);  // the connect line
-        if (monitor.object && address)
-            static_cast<CConsoleMonitor*>(monitor.object)->Connect("", true, address);
-        BlockRelease(address);
+        if (monitor && address)
+            monitor->Connect("", true, address.get());
         std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(10000);
         if (link && link->WaitOpeningRequest(10000) && screen.Wait(10000)) {
             // A first record opens the dump header, so every record after it
@@ -182,10 +181,10 @@ RoadResult Road(logpeer::LogPeer& peer, const char* outputPath, uint32_t code, u
             }
             if (complete)
                 result.rate = RateOf(count, WireBytes(size) * count, Clock::now() - start);
-            ObjRefRelease(&monitor);  // a stalled road lets the sender go
+            monitor.reset();  // a stalled road lets the sender go
             sender.join();
         }
-        ObjRefRelease(&monitor);
+        monitor.reset();
         ObjWaitAllFreed(15000);
         if (link)
             link->WaitClosed(10000);

@@ -1,5 +1,6 @@
 #include "net/CompletionCounter.h"
 #include "net/CompletionMessage.h"
+#include "runtime/HandleOwner.h"
 #include <cstring>
 
 void CompletionCounterInit(CompletionCounter* counter, uint32_t count, const Closure* done)
@@ -30,8 +31,7 @@ void CompletionCounterComplete(BufferHandle* bound, BufferHandle* message)
 
 void CompletionCounterBind(CompletionCounter* counter, ControlBlock* owner, Closure* out)
 {
-    BufferHandle bound;
-    BufHandleInit(&bound, owner, counter, 0, 0);
-    ClosureInit(out, CompletionCounterComplete, nullptr, &bound);
-    BufHandleRelease(&bound);
+    HandleOwner bound;
+    BufHandleInit(bound.put(), owner, counter, 0, 0);
+    ClosureInit(out, CompletionCounterComplete, nullptr, bound.get());
 }

@@ -1,4 +1,5 @@
 #include "net/CompletionMessage.h"
+#include "runtime/HandleOwner.h"
 #include <algorithm>
 #include <initializer_list>
 
@@ -14,6 +15,7 @@ Field RecordField(const AddressRecord* record)
     return {record, record ? record->size : 0u};
 }
 
+// Payload destroy routines: the message's object word is released with the message.
 void ReleaseObjectAtWord0(void* payload) { ObjRefRelease(static_cast<ObjRef*>(payload)); }
 void ReleaseObjectAtWord1(void* payload) { ObjRefRelease(static_cast<ObjRef*>(payload) + 1); }
 
@@ -35,26 +37,24 @@ constexpr int kNoObject = -1;
     PayloadRoutine destroy = objectWord == 0   ? ReleaseObjectAtWord0
                              : objectWord == 1 ? ReleaseObjectAtWord1
                                                : nullptr;
-    BufferHandle message;
-    NtStatus status = BufAlloc(&message, nullptr, destroy, uint32_t(total));
+    HandleOwner message;
+    NtStatus status = BufAlloc(message.put(), nullptr, destroy, uint32_t(total));
     if (status != kStatusSuccess)
         return status;
-    auto* out = static_cast<char*>(message.data);
+    auto* out = static_cast<char*>(message->data);
     for (const Field& f : fields) {
         if (f.length)
             std::memcpy(out, f.data, f.length);
         out += f.length;
     }
     if (objectWord != kNoObject) {
-        ObjRef* slot = static_cast<ObjRef*>(message.data) + objectWord;
+        ObjRef* slot = static_cast<ObjRef*>(message->data) + objectWord;
         slot->object = nullptr;
         ObjRefAssign(slot, object);
     }
     // The invoke only passes the bound handle through to the routine.
     Closure* target = const_cast<Closure*>(closure);
-    status = ClosureCall(target, &message);
-    BufHandleRelease(&message);
-    return status;
+    return ClosureCall(target, message.get());
 }
 
 const uint32_t kNullWord = 0;

@@ -2,6 +2,7 @@
 #include "net/TransportProvider.h"
 #include "runtime/TrackedBlock.h"
 
+// The fields stay plain words (the layout of the class), so they are released by hand.
 DataSocket::~DataSocket()
 {
     BlockRelease(local);

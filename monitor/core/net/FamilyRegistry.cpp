@@ -29,7 +29,7 @@ OnceFlag g_netInit;
 void RegistryClose()
 {
     while (!ListIsEmpty(&g_registry.entries))
-        BlockRelease(ListPopFront(&g_registry.entries));
+        BlockRelease(ListPopFront(&g_registry.entries));  // an intrusive list owns its entries
     DeleteCriticalSection(&g_registry.lock);
     OnceReset(g_netInit);
     OnceReset(g_registry.built);

@@ -11,6 +11,7 @@ struct ListenerBase {
     AddressRecord* record = nullptr;  // the caller's, copied
     ObjRef provider = {};
 
+    // The fields stay plain words (the layout above), so they are released by hand.
     ~ListenerBase()
     {
         BlockRelease(record);

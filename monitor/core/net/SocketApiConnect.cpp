@@ -1,9 +1,11 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/datagram/DatagramSocket.h"
 #include "net/DataSocket.h"
 #include "net/SocketApi.h"
 #include "net/SocketDispatch.h"
 #include "net/TransportProvider.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 
 namespace {
@@ -20,7 +22,7 @@ void ReportConnect(StreamSocket* socket, NtStatus status)
 // whatever record the caller gave.
 void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
 {
-    BlockRelease(socket->local);
+    BlockRelease(socket->local);  // the socket's fixed-layout field
     socket->local = nullptr;
     ReportConnect(socket, status);
 }
@@ -45,14 +47,13 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
         return;
     }
     if (actual) {
-        BlockRelease(socket->local);
+        BlockRelease(socket->local);  // the socket's fixed-layout field
         socket->local = actual;
     }
     ObjRefAssign(&socket->provider, made->object.object);
-    Closure connected;
-    ClosureInitForObject(&connected, OnConnected, nullptr, ObjectRefOf(socket), 0, 0);
-    ProviderFromRef(socket->provider.object)->Connect(socket->remote, socket->option, &connected);
-    ClosureRelease(&connected);
+    ClosureOwner connected;
+    ClosureInitForObject(connected.put(), OnConnected, nullptr, ObjectRefOf(socket), 0, 0);
+    ProviderFromRef(socket->provider.object)->Connect(socket->remote, socket->option, connected.get());
 }
 
 }  // namespace
@@ -70,14 +71,14 @@ void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32
         DatagramConnect(remote, local, factory, result);
         return;
     }
+    RefOwner<ControlBlock> held;
     StreamSocket* socket = status == kStatusSuccess ? ManagedNew<StreamSocket>() : nullptr;
     if (socket) {
+        held.reset(socket->cb);
         socket->remote = RecordDuplicate(remote);
         socket->local = RecordDuplicate(local);
-        if (!socket->remote || !socket->local) {
-            ObjRelease(socket->cb);
+        if (!socket->remote || !socket->local)
             socket = nullptr;
-        }
     }
     if (!socket) {
         (void)NotifyConnect(result, status == kStatusSuccess ? kStatusNoMemory : status, remote, nullptr, nullptr);
@@ -85,9 +86,7 @@ void SockConnect(const AddressRecord* remote, const AddressRecord* local, uint32
     }
     socket->option = option;
     ClosureCopy(&socket->result, result);
-    Closure made;
-    ClosureInitForObject(&made, OnProviderMade, nullptr, ObjectRefOf(socket), 0, 0);
-    factory(socket->local, &made);
-    ClosureRelease(&made);
-    ObjRelease(socket->cb);
+    ClosureOwner made;
+    ClosureInitForObject(made.put(), OnProviderMade, nullptr, ObjectRefOf(socket), 0, 0);
+    factory(socket->local, made.get());
 }

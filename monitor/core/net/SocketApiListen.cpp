@@ -1,3 +1,4 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/datagram/DatagramSocket.h"
 #include "net/DataSocket.h"
@@ -6,6 +7,8 @@
 #include "net/SocketDispatch.h"
 #include "net/SyncWaiter.h"
 #include "net/TransportProvider.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 
 namespace {
@@ -17,7 +20,7 @@ struct SocketListener : ListenerBase {
 
     ~SocketListener()
     {
-        ClosureRelease(&accept);
+        ClosureRelease(&accept);  // the listener's fixed-layout fields
         ClosureRelease(&result);
     }
 };
@@ -33,21 +36,20 @@ void ReportListen(SocketListener* listener, NtStatus status)
 // On the provider's I/O thread; the listener is held weakly.
 void OnAccepted(BufferHandle* bound, BufferHandle* message)
 {
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, bound))
+    HandleOwner held = HandleLockCopy(bound);
+    if (!held)
         return;  // the listener is gone: the message takes the connection with it
-    auto* listener = static_cast<SocketListener*>(held.data);
+    auto* listener = static_cast<SocketListener*>(held->data);
     auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
     StreamSocket* socket = ManagedNew<StreamSocket>();
     if (socket) {
+        RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(socket->cb);
         socket->local = RecordDuplicate(listener->record);
         socket->remote = RecordDuplicate(&accepted->record);
         ObjRefAssign(&socket->provider, accepted->object.object);
         if (socket->local && socket->remote)
             (void)NotifyObjectAddress(&listener->accept, socket->remote, ObjectRefOf(socket));
-        ObjRelease(socket->cb);
     }
-    BufHandleRelease(&held);
 }
 
 void OnListening(BufferHandle* bound, BufferHandle* message)
@@ -65,12 +67,10 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
         return;
     }
     ObjRefAssign(&listener->provider, made->object.object);
-    Closure accept, listening;
-    ClosureInitForObject(&accept, OnAccepted, nullptr, listener, 0, 1);
-    ClosureInitForObject(&listening, OnListening, nullptr, listener, 0, 0);
-    ProviderFromRef(listener->provider.object)->Listen(&accept, listener->backlog, &listening);
-    ClosureRelease(&accept);
-    ClosureRelease(&listening);
+    ClosureOwner accept, listening;
+    ClosureInitForObject(accept.put(), OnAccepted, nullptr, listener, 0, 1);
+    ClosureInitForObject(listening.put(), OnListening, nullptr, listener, 0, 0);
+    ProviderFromRef(listener->provider.object)->Listen(accept.get(), listener->backlog, listening.get());
 }
 
 }  // namespace
@@ -88,10 +88,12 @@ void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog
         DatagramListen(record, factory, accept, result, ended);
         return;
     }
+    RefOwner<ControlBlock> held;
     SocketListener* listener = status == kStatusSuccess ? ManagedNew<SocketListener>() : nullptr;
-    if (listener && !(listener->record = RecordDuplicate(record))) {
-        ObjRelease(listener->cb);
-        listener = nullptr;
+    if (listener) {
+        held.reset(listener->cb);
+        if (!(listener->record = RecordDuplicate(record)))
+            listener = nullptr;
     }
     if (!listener) {
         (void)NotifyStatusObjectAddress(result, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, record);
@@ -100,11 +102,9 @@ void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog
     ClosureCopy(&listener->accept, accept);
     ClosureCopy(&listener->result, result);
     listener->backlog = backlog;
-    Closure made;
-    ClosureInitForObject(&made, OnProviderMade, nullptr, listener, 0, 0);
-    factory(record, &made);
-    ClosureRelease(&made);
-    ObjRelease(listener->cb);
+    ClosureOwner made;
+    ClosureInitForObject(made.put(), OnProviderMade, nullptr, listener, 0, 0);
+    factory(record, made.get());
 }
 
 }  // namespace

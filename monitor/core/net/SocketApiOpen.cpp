@@ -1,8 +1,10 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
 #include "net/SocketDispatch.h"
 #include "net/SyncWaiter.h"
 #include "net/TransportProvider.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 
 namespace {
@@ -14,6 +16,7 @@ struct RawEndpoint {
     ObjRef provider = {};
     Closure result = {};
 
+    // Fields in 32-bit words as the listeners' and sockets', released by hand here.
     ~RawEndpoint()
     {
         BlockRelease(local);
@@ -42,7 +45,7 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
             ReportOpen(raw, kStatusNoMemory);
             return;
         }
-        BlockRelease(raw->local);
+        BlockRelease(raw->local);  // the endpoint's fixed-layout field
         raw->local = actual;
     }
     ObjRefAssign(&raw->provider, made->object.object);
@@ -61,21 +64,21 @@ void SockOpen(const AddressRecord* local, const Closure* closure)
     FamilyFactory factory;
     uint32_t kind;
     NtStatus status = SocketDispatch(local, &factory, &kind);
+    RefOwner<ControlBlock> held;
     RawEndpoint* raw = status == kStatusSuccess ? ManagedNew<RawEndpoint>() : nullptr;
-    if (raw && !(raw->local = RecordDuplicate(local))) {
-        ObjRelease(raw->cb);
-        raw = nullptr;
+    if (raw) {
+        held.reset(raw->cb);
+        if (!(raw->local = RecordDuplicate(local)))
+            raw = nullptr;
     }
     if (!raw) {
         (void)NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, local);
         return;
     }
     ClosureCopy(&raw->result, closure);
-    Closure made;
-    ClosureInitForObject(&made, OnProviderMade, nullptr, raw, 0, 0);
-    factory(local, &made);
-    ClosureRelease(&made);
-    ObjRelease(raw->cb);
+    ClosureOwner made;
+    ClosureInitForObject(made.put(), OnProviderMade, nullptr, raw, 0, 0);
+    factory(local, made.get());
 }
 
 void SockOpenFamily(uint32_t type, const Closure* closure)

@@ -1,5 +1,6 @@
 #pragma once
-#include "exec/Closure.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/HandleOwner.h"
 #include <windows.h>
 
 #include "win32/Handles.h"
@@ -10,11 +11,10 @@
 class SyncWaiter {
 public:
     SyncWaiter();
-    ~SyncWaiter();
     SyncWaiter(const SyncWaiter&) = delete;
     SyncWaiter& operator=(const SyncWaiter&) = delete;
 
-    const Closure* closure() const { return &closure_; }
+    const Closure* closure() const { return closure_.get(); }
     // Blocks until the message has come; it stays valid while the waiter lives.
     const BufferHandle& Wait();
     // The message's leading status word (kStatusNoMemory when none could be waited for).
@@ -23,7 +23,7 @@ public:
 private:
     static void Store(BufferHandle* bound, BufferHandle* message);
 
-    Closure closure_ = {};
+    ClosureOwner closure_;
     win32::UniqueHandle event_;
-    BufferHandle message_ = {};
+    HandleOwner message_;
 };

@@ -1,7 +1,6 @@
 #include "LogServiceAddress.h"
 
 #include "runtime/Platform.h"
-#include "runtime/TrackedBlock.h"
 
 namespace {
 
@@ -14,19 +13,13 @@ constexpr uint16_t kLogServicePort = 50001;
 LogServiceAddress::LogServiceAddress()
 {
     if (IsNtPlatform())
-        m_pipe = PipeAddressFromNameA(kLogServicePipe, nullptr, 0);
+        m_pipe.reset(PipeAddressFromNameA(kLogServicePipe, nullptr, 0));
     else
         m_tcp = Ipv4RecordMake(kAddressTypeTcp, kLoopback, kLogServicePort);
-}
-
-LogServiceAddress::~LogServiceAddress()
-{
-    if (m_pipe)
-        BlockRelease(m_pipe);
 }
 
 const AddressRecord* LogServiceAddress::Get() const
 {
     const bool tcp = m_tcp.header.size != 0;  // set on systems without pipes
-    return tcp ? &m_tcp.header : m_pipe;
+    return tcp ? &m_tcp.header : m_pipe.get();
 }

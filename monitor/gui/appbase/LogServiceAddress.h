@@ -1,13 +1,13 @@
 #pragma once
 #include "net/AddressRecord.h"
 #include "net/ipv4/Ipv4Record.h"
+#include "runtime/BlockOwner.h"
 
 // Where the monitors reach the log service on this system: the named pipe
 // "vororado_log_server" on NT, TCP 127.0.0.1 port 50001 elsewhere.
 class LogServiceAddress {
 public:
     LogServiceAddress();
-    ~LogServiceAddress();
     LogServiceAddress(const LogServiceAddress&) = delete;
     LogServiceAddress& operator=(const LogServiceAddress&) = delete;
 
@@ -15,6 +15,6 @@ public:
     const AddressRecord* Get() const;
 
 private:
-    AddressRecord* m_pipe = nullptr;  // a tracked block, on NT
+    BlockOwner<AddressRecord> m_pipe;  // on NT
     Ipv4Record m_tcp{};
 };

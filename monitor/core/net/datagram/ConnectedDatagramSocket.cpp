@@ -1,9 +1,15 @@
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "exec/Strand.h"
 #include "net/CompletionMessage.h"
 #include "net/datagram/DatagramSocket.h"
 #include "net/datagram/ReadQueue.h"
 #include "net/TransportProvider.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/MemberEmbedding.h"
+#include "runtime/RefOwner.h"
+#include <cassert>
+#include <utility>
 
 namespace {
 
@@ -13,8 +19,8 @@ struct ConnectedDatagramSocket final : DatagramSocket {
     Strand strand;  // a member of its own: the closures on it hold it strongly
     uint8_t strandBuilt = 0;
     ReadQueue queue;
-    BufferHandle current = {};  // the read being served
-    Closure currentClosure = {};
+    HandleOwner current;  // the read being served
+    ClosureOwner currentClosure;
     bool receivePosted = false;
     NtStatus failed = kStatusSuccess;  // the failure that ended the receiving, once one has
 
@@ -23,29 +29,29 @@ struct ConnectedDatagramSocket final : DatagramSocket {
     void Read(const BufferHandle* buffer, const Closure* closure) override;
 };
 
+// For the routines that run on the socket's strand.
 ConnectedDatagramSocket* SocketOf(BufferHandle* bound)
 {
-    return static_cast<ConnectedDatagramSocket*>(DataSocketFromRef(bound->data));
+    auto* s = static_cast<ConnectedDatagramSocket*>(DataSocketFromRef(bound->data));
+    assert(RunsOnStrand(&s->strand) && "the socket's reads are served on its strand only");
+    return s;
 }
 
 void CompleteCurrent(ConnectedDatagramSocket* s, NtStatus status, uint32_t count)
 {
-    Closure c = s->currentClosure;
-    s->currentClosure = {};
-    BufHandleRelease(&s->current);
-    s->current = {};
-    (void)CompleteWithStatusCount(&c, status, count);
-    ClosureRelease(&c);
+    ClosureOwner c = std::move(s->currentClosure);
+    s->current.reset();
+    (void)CompleteWithStatusCount(c.get(), status, count);
 }
 
 void Pump(ConnectedDatagramSocket* s);
 
 void OnReceived(BufferHandle* bound, BufferHandle* message)
 {
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, bound))
+    HandleOwner held = HandleLockCopy(bound);
+    if (!held)
         return;  // the socket is gone; its destruction completed the read
-    ConnectedDatagramSocket* s = SocketOf(&held);
+    ConnectedDatagramSocket* s = SocketOf(held.get());
     auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
     s->receivePosted = false;
     // A failure is the read's outcome whatever its source record says: posting
@@ -58,35 +64,31 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
         CompleteCurrent(s, kStatusSuccess, m->count);
     }  // else a stranger's datagram: dropped, and the read stays current
     Pump(s);
-    BufHandleRelease(&held);
 }
 
-// On the strand.
 void Pump(ConnectedDatagramSocket* s)
 {
+    assert(RunsOnStrand(&s->strand) && "the socket's reads are served on its strand only");
     if (s->failed != kStatusSuccess) {
         ReadQueueCancel(&s->queue, s->failed);
         return;
     }
     if (s->receivePosted)
         return;
-    if (!s->currentClosure.routine && !ReadQueuePop(&s->queue, &s->current, &s->currentClosure))
+    if (!s->currentClosure && !ReadQueuePop(&s->queue, s->current.put(), s->currentClosure.put()))
         return;
     s->receivePosted = true;
-    Closure received;
-    ClosureInitForObject(&received, OnReceived, &s->strand.exec, ObjectRefOf(s), 0, 1);
-    ProviderFromRef(s->provider.object)->ReceiveFrom(&s->current, &received);
-    ClosureRelease(&received);
+    ClosureOwner received;
+    ClosureInitForObject(received.put(), OnReceived, &s->strand.exec, ObjectRefOf(s), 0, 1);
+    ProviderFromRef(s->provider.object)->ReceiveFrom(s->current.get(), received.get());
 }
 
 void RunPump(BufferHandle* bound, BufferHandle*) { Pump(SocketOf(bound)); }
 
 ConnectedDatagramSocket::~ConnectedDatagramSocket()
 {
-    if (currentClosure.routine)
+    if (currentClosure)
         CompleteCurrent(this, kStatusCancelled, 0);
-    ClosureRelease(&currentClosure);
-    BufHandleRelease(&current);
     ReadQueueDestroy(&queue);
     MemberRelease(&strand, &strandBuilt);
 }
@@ -107,7 +109,7 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     if (status == kStatusSuccess && message->size > 8) {
         AddressRecord* actual = RecordDuplicate(&made->record);
         if (actual) {
-            BlockRelease(s->local);
+            BlockRelease(s->local);  // the socket's fixed-layout field
             s->local = actual;
         } else {
             status = kStatusNoMemory;
@@ -116,12 +118,11 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     const bool connected = status == kStatusSuccess;
     if (connected)
         ObjRefAssign(&s->provider, made->object.object);
-    Closure result = s->result;
+    ClosureOwner result = ClosureOwner::Adopt(s->result);
     s->result = {};
     // Without an endpoint nothing is bound: the default local record stands in.
-    (void)NotifyConnect(&result, status, s->remote, connected ? s->local : nullptr,
+    (void)NotifyConnect(result.get(), status, s->remote, connected ? s->local : nullptr,
                         connected ? ObjectRefOf(s) : nullptr);
-    ClosureRelease(&result);
 }
 
 }  // namespace
@@ -130,24 +131,21 @@ void DatagramConnect(const AddressRecord* remote, const AddressRecord* local, Fa
                      const Closure* result)
 {
     ConnectedDatagramSocket* s = ManagedNew<ConnectedDatagramSocket>();
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(s ? s->cb : nullptr);
     if (s) {
         s->remote = RecordDuplicate(remote);
         s->local = RecordDuplicate(local);
         if (!s->remote || !s->local ||
             MemberCreate(&s->strand, &s->strandBuilt, kStrandType.construct, kStrandType.destroy,
-                         s->cb) != kStatusSuccess) {
-            ObjRelease(s->cb);
+                         s->cb) != kStatusSuccess)
             s = nullptr;
-        }
     }
     if (!s) {
         (void)NotifyConnect(result, kStatusNoMemory, remote, nullptr, nullptr);
         return;
     }
     ClosureCopy(&s->result, result);
-    Closure made;
-    ClosureInitForObject(&made, OnProviderMade, &s->strand.exec, ObjectRefOf(s), 0, 0);
-    factory(s->local, &made);
-    ClosureRelease(&made);
-    ObjRelease(s->cb);
+    ClosureOwner made;
+    ClosureInitForObject(made.put(), OnProviderMade, &s->strand.exec, ObjectRefOf(s), 0, 0);
+    factory(s->local, made.get());
 }

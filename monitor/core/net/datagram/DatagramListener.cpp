@@ -1,3 +1,5 @@
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "exec/ReleaseNotifier.h"
 #include "exec/Strand.h"
 #include "net/CompletionMessage.h"
@@ -5,9 +7,14 @@
 #include "net/datagram/ReadQueue.h"
 #include "net/ListenerBase.h"
 #include "net/TransportProvider.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/IntrusiveList.h"
 #include "runtime/MemberEmbedding.h"
+#include "runtime/RefOwner.h"
+#include <cassert>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -25,9 +32,9 @@ struct PeerNode {
 // one datagram at a time: the next is received only when every holder of the
 // last has let it go. Everything runs on its strand.
 struct DatagramListener : ListenerBase {
-    Closure accept = {};
-    Closure result = {};
-    Closure ended = {};
+    ClosureOwner accept;
+    ClosureOwner result;
+    ClosureOwner ended;
     Strand strand;  // a member of its own: the closures on it hold it strongly
     uint8_t strandBuilt = 0;
     uint8_t area[kReceiveAreaSize];
@@ -51,7 +58,13 @@ struct DatagramPeer final : DatagramSocket {
     }
 };
 
-DatagramListener* ListenerOf(BufferHandle* bound) { return static_cast<DatagramListener*>(bound->data); }
+// For the routines that run on the listener's strand.
+DatagramListener* ListenerOf(BufferHandle* bound)
+{
+    auto* l = static_cast<DatagramListener*>(bound->data);
+    assert(RunsOnStrand(&l->strand) && "the listener's state is touched on its strand only");
+    return l;
+}
 
 void ReceiveNext(DatagramListener* l);
 
@@ -63,16 +76,15 @@ void RemoveNode(BufferHandle* bound, BufferHandle*)
     auto* node = reinterpret_cast<PeerNode*>(bound->size);
     ListRemove(&l->peers, &node->links);
     ObjWeakRelease(node->peer->cb);
-    BlockRelease(node);
+    BlockRelease(node);  // an intrusive list's entry, unlinked above
 }
 
 DatagramPeer::~DatagramPeer()
 {
-    if (listener && ObjTryLock(listener->cb)) {
+    if (RefOwner<ControlBlock> held = RefOwner<ControlBlock>::TryLock(listener ? listener->cb : nullptr)) {
         BufferHandle bound = {listener, listener->cb, 0, reinterpret_cast<uint32_t>(node)};
         // Refused only for want of memory: the node then stays until the listener goes.
         (void)ClosureInvoke(RemoveNode, &listener->strand.exec, &bound, nullptr);
-        ObjRelease(listener->cb);
     }
     if (listener)
         ObjWeakRelease(listener->cb);
@@ -85,9 +97,11 @@ DatagramPeer* FindPeer(DatagramListener* l, const AddressRecord* source)
         DatagramPeer* peer = reinterpret_cast<PeerNode*>(n)->peer;
         if (!ObjTryLock(peer->cb))
             continue;  // going away: its node is being removed
-        if (RecordCompare(peer->remote, source) == 0)
+        RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(peer->cb);
+        if (RecordCompare(peer->remote, source) == 0) {
+            held.release();  // the caller's
             return peer;
-        ObjRelease(peer->cb);
+        }
     }
     return nullptr;
 }
@@ -96,17 +110,14 @@ DatagramPeer* FindPeer(DatagramListener* l, const AddressRecord* source)
 DatagramPeer* NewPeer(DatagramListener* l, const AddressRecord* source)
 {
     DatagramPeer* peer = ManagedNew<DatagramPeer>();
-    auto* node = static_cast<PeerNode*>(BlockAlloc(sizeof(PeerNode)));
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(peer ? peer->cb : nullptr);
+    BlockOwner<PeerNode> node(static_cast<PeerNode*>(BlockAlloc(sizeof(PeerNode))));
     if (peer) {
         peer->local = RecordDuplicate(l->record);
         peer->remote = RecordDuplicate(source);
     }
-    if (!peer || !node || !peer->local || !peer->remote) {
-        BlockRelease(node);
-        if (peer)
-            ObjRelease(peer->cb);
+    if (!peer || !node || !peer->local || !peer->remote)
         return nullptr;
-    }
     ObjRefAssign(&peer->provider, l->provider.object);
     ObjWeakAddRef(peer->cb);
     node->peer = peer;
@@ -114,8 +125,9 @@ DatagramPeer* NewPeer(DatagramListener* l, const AddressRecord* source)
     ++l->peers.count;
     ObjWeakAddRef(l->cb);
     peer->listener = l;
-    peer->node = node;
-    (void)NotifyObjectAddress(&l->accept, peer->remote, ObjectRefOf(peer));
+    peer->node = node.release();  // the listener's list owns it now
+    (void)NotifyObjectAddress(l->accept.get(), peer->remote, ObjectRefOf(peer));
+    held.release();  // the caller's
     return peer;
 }
 
@@ -123,17 +135,15 @@ DatagramPeer* NewPeer(DatagramListener* l, const AddressRecord* source)
 
 void OnDatagramReleased(BufferHandle* bound, BufferHandle*)
 {
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, bound))
-        return;
-    ReceiveNext(ListenerOf(&held));
-    BufHandleRelease(&held);
+    HandleOwner held = HandleLockCopy(bound);
+    if (held)
+        ReceiveNext(ListenerOf(held.get()));
 }
 
 void FireAndFree(void* notifier)
 {
     ReleaseNotifierFire(notifier);
-    BlockRelease(notifier);
+    BlockRelease(notifier);  // the buffer's payload, given back by its destroy routine
 }
 
 // The bytes go out as a handle over the receive area whose control block is a
@@ -141,43 +151,40 @@ void FireAndFree(void* notifier)
 // keeps the area's memory while the bytes are queued.
 void GiveDatagram(DatagramListener* l, DatagramPeer* peer, uint32_t count)
 {
-    void* notifier = BlockAlloc(sizeof(ReleaseNotifier));
-    BufferHandle datagram;
-    if (!notifier || BufWrap(&datagram, notifier, ReleaseNotifierInit, FireAndFree, l->cb) != kStatusSuccess) {
-        BlockRelease(notifier);
+    BlockOwner<ReleaseNotifier> notifier(static_cast<ReleaseNotifier*>(BlockAlloc(sizeof(ReleaseNotifier))));
+    HandleOwner datagram;
+    if (!notifier ||
+        BufWrap(datagram.put(), notifier.get(), ReleaseNotifierInit, FireAndFree, l->cb) != kStatusSuccess) {
         ReceiveNext(l);  // without memory the datagram is lost, not the listener
         return;
     }
-    ClosureInitForObject(&static_cast<ReleaseNotifier*>(notifier)->closure, OnDatagramReleased,
-                         &l->strand.exec, l, 0, 1);
-    datagram.data = l->area;
-    datagram.size = count;
-    ReadQueueDeliver(&peer->queue, &datagram);
-    BufHandleRelease(&datagram);
+    ReleaseNotifier* wrapped = notifier.release();  // the buffer's destroy routine gives it back
+    ClosureInitForObject(&wrapped->closure, OnDatagramReleased, &l->strand.exec, l, 0, 1);
+    datagram->data = l->area;
+    datagram->size = count;
+    ReadQueueDeliver(&peer->queue, datagram.get());
 }
 
 void EndReceiving(DatagramListener* l, NtStatus status)
 {
-    Closure ended = l->ended;
-    l->ended = {};
-    (void)NotifyStatusObjectAddress(&ended, status, nullptr, l->record);
-    ClosureRelease(&ended);
+    ClosureOwner ended = std::move(l->ended);
+    (void)NotifyStatusObjectAddress(ended.get(), status, nullptr, l->record);
 }
 
 void OnReceived(BufferHandle* bound, BufferHandle* message)
 {
-    BufferHandle held;
-    if (!BufHandleLockCopy(&held, bound))
+    HandleOwner held = HandleLockCopy(bound);
+    if (!held)
         return;  // the listener is gone
-    DatagramListener* l = ListenerOf(&held);
+    DatagramListener* l = ListenerOf(held.get());
     auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
     if (m->status == kStatusSuccess) {
         DatagramPeer* peer = FindPeer(l, &m->source);
         if (!peer)
             peer = NewPeer(l, &m->source);
         if (peer) {
+            RefOwner<ControlBlock> found = RefOwner<ControlBlock>::Adopt(peer->cb);
             GiveDatagram(l, peer, m->count);
-            ObjRelease(peer->cb);
         } else {
             ReceiveNext(l);
         }
@@ -186,37 +193,32 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     } else {
         EndReceiving(l, m->status);
     }
-    BufHandleRelease(&held);
 }
 
 // The pending receive holds the listener weakly through both its area and its
 // closure: the area outlives a listener destroyed while the receive is out.
 void ReceiveNext(DatagramListener* l)
 {
-    BufferHandle area;
-    BufHandleInit(&area, l->cb, l->area, kReceiveAreaSize, 1);
-    Closure received;
-    ClosureInitForObject(&received, OnReceived, &l->strand.exec, l, 0, 1);
-    ProviderFromRef(l->provider.object)->ReceiveFrom(&area, &received);
-    ClosureRelease(&received);
-    BufHandleRelease(&area);
+    HandleOwner area;
+    BufHandleInit(area.put(), l->cb, l->area, kReceiveAreaSize, 1);
+    ClosureOwner received;
+    ClosureInitForObject(received.put(), OnReceived, &l->strand.exec, l, 0, 1);
+    ProviderFromRef(l->provider.object)->ReceiveFrom(area.get(), received.get());
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     DatagramListener* l = ListenerOf(bound);
     auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
-    Closure result = l->result;
-    l->result = {};
+    ClosureOwner result = std::move(l->result);
     if (made->status != kStatusSuccess) {
-        (void)NotifyStatusObjectAddress(&result, made->status, nullptr, l->record);
-        ClosureReset(&l->ended);
+        (void)NotifyStatusObjectAddress(result.get(), made->status, nullptr, l->record);
+        l->ended.reset();
     } else {
         ObjRefAssign(&l->provider, made->object.object);
-        (void)NotifyStatusObjectAddress(&result, kStatusSuccess, l, l->record);
+        (void)NotifyStatusObjectAddress(result.get(), kStatusSuccess, l, l->record);
         ReceiveNext(l);
     }
-    ClosureRelease(&result);
 }
 
 DatagramListener::~DatagramListener()
@@ -224,11 +226,8 @@ DatagramListener::~DatagramListener()
     while (!ListIsEmpty(&peers)) {
         auto* node = reinterpret_cast<PeerNode*>(ListPopFront(&peers));
         ObjWeakRelease(node->peer->cb);
-        BlockRelease(node);
+        BlockRelease(node);  // an intrusive list's entry, unlinked above
     }
-    ClosureRelease(&accept);
-    ClosureRelease(&result);
-    ClosureRelease(&ended);
     MemberRelease(&strand, &strandBuilt);
 }
 
@@ -238,22 +237,19 @@ void DatagramListen(const AddressRecord* record, FamilyFactory factory, const Cl
                     const Closure* result, const Closure* ended)
 {
     DatagramListener* l = ManagedNew<DatagramListener>();
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(l ? l->cb : nullptr);
     if (l && (!(l->record = RecordDuplicate(record)) ||
               MemberCreate(&l->strand, &l->strandBuilt, kStrandType.construct, kStrandType.destroy,
-                           l->cb) != kStatusSuccess)) {
-        ObjRelease(l->cb);
+                           l->cb) != kStatusSuccess))
         l = nullptr;
-    }
     if (!l) {
         (void)NotifyStatusObjectAddress(result, kStatusNoMemory, nullptr, record);
         return;
     }
-    ClosureCopy(&l->accept, accept);
-    ClosureCopy(&l->result, result);
-    ClosureCopy(&l->ended, ended);
-    Closure made;
-    ClosureInitForObject(&made, OnProviderMade, &l->strand.exec, l, 0, 0);
-    factory(record, &made);
-    ClosureRelease(&made);
-    ObjRelease(l->cb);
+    l->accept = ClosureOwner::Copy(accept);
+    l->result = ClosureOwner::Copy(result);
+    l->ended = ClosureOwner::Copy(ended);
+    ClosureOwner made;
+    ClosureInitForObject(made.put(), OnProviderMade, &l->strand.exec, l, 0, 0);
+    factory(record, made.get());
 }

@@ -27,6 +27,7 @@ void Append(ListHead* list, ListNode* node)
     ++list->count;
 }
 
+// Queue entries are plain records in intrusive lists, so they are released by hand.
 void FreeRequest(ReadRequest* r)
 {
     BufHandleRelease(&r->buffer);
@@ -140,7 +141,7 @@ bool ReadQueuePop(ReadQueue* q, BufferHandle* buffer, Closure* closure)
     }
     *buffer = r->buffer;
     *closure = r->closure;
-    BlockRelease(r);
+    BlockRelease(r);  // its references went to the caller
     return true;
 }
 

@@ -14,11 +14,11 @@ WinsockProvider* WinsockProvider::Create(SOCKET socket, uint32_t type, NtStatus*
         *status = kStatusNoMemory;
         return nullptr;
     }
-    provider->worker_ = WsWorker::Create(socket, type, status);
-    if (!provider->worker_) {
-        ObjRelease(provider->cb);
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(provider->cb);
+    provider->worker_.reset(WsWorker::Create(socket, type, status));
+    if (!provider->worker_)
         return nullptr;
-    }
+    held.release();  // the caller's
     return provider;
 }
 
@@ -26,46 +26,45 @@ WinsockProvider::~WinsockProvider()
 {
     if (!worker_)
         return;
-    WsPostClose(worker_, nullptr);
-    ObjRelease(worker_->cb);
+    WsPostClose(worker_.get(), nullptr);
 }
 
-void WinsockProvider::Close(const Closure* closure) { WsPostClose(worker_, closure); }
+void WinsockProvider::Close(const Closure* closure) { WsPostClose(worker_.get(), closure); }
 
 // Runs here rather than on the I/O thread: the accept closure is in place
 // before FD_ACCEPT is selected, so the thread never sees an accept without it.
 void WinsockProvider::Listen(const Closure* accept, uint32_t backlog, const Closure* result)
 {
-    (void)CompleteWithStatus(result, WsListen(worker_, accept, backlog), nullptr, 0);
+    (void)CompleteWithStatus(result, WsListen(worker_.get(), accept, backlog), nullptr, 0);
 }
 
 // The option word is not used by this transport.
 void WinsockProvider::Connect(const AddressRecord* remote, uint32_t, const Closure* closure)
 {
-    WsPostConnect(worker_, remote, closure);
+    WsPostConnect(worker_.get(), remote, closure);
 }
 
-void WinsockProvider::Disconnect(uint32_t, const Closure* closure) { WsPostDisconnect(worker_, closure); }
+void WinsockProvider::Disconnect(uint32_t, const Closure* closure) { WsPostDisconnect(worker_.get(), closure); }
 
 void WinsockProvider::Write(const BufferHandle* buffer, const Closure* closure)
 {
-    WsPostWrite(worker_, buffer, closure);
+    WsPostWrite(worker_.get(), buffer, closure);
 }
 
 void WinsockProvider::Read(const BufferHandle* buffer, const Closure* closure)
 {
-    WsPostRead(worker_, buffer, closure);
+    WsPostRead(worker_.get(), buffer, closure);
 }
 
 void WinsockProvider::SendTo(const BufferHandle* buffer, const AddressRecord* destination,
                              const Closure* closure)
 {
-    WsPostSendTo(worker_, buffer, destination, closure);
+    WsPostSendTo(worker_.get(), buffer, destination, closure);
 }
 
 void WinsockProvider::ReceiveFrom(const BufferHandle* buffer, const Closure* closure)
 {
-    WsPostReceiveFrom(worker_, buffer, closure);
+    WsPostReceiveFrom(worker_.get(), buffer, closure);
 }
 
 NtStatus WsCreateSocket(const AddressRecord* record, SOCKET* out)
@@ -110,9 +109,7 @@ NtStatus WinsockProviderFactory(const AddressRecord* record, const Closure* clos
     WinsockProvider* provider = WinsockProvider::Create(s, record->type, &status);
     if (!provider)
         return NotifyStatusObjectAddress(closure, status, nullptr, record);
-    status = NotifyStatusObjectAddress(closure, kStatusSuccess,
-                                       ObjectRefOf(static_cast<TransportProvider*>(provider)),
-                                       &local.header);
-    ObjRelease(provider->cb);
-    return status;
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(provider->cb);
+    return NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(static_cast<TransportProvider*>(provider)),
+                                     &local.header);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "net/TransportProvider.h"
+#include "runtime/RefOwner.h"
 #include <winsock2.h>
 
 class WsWorker;
@@ -26,7 +27,7 @@ public:
     void ReceiveFrom(const BufferHandle* buffer, const Closure* closure) override;
 
 private:
-    WsWorker* worker_ = nullptr;  // strong
+    RefOwner<WsWorker> worker_;
 };
 
 // Creates, binds and (for UDP) enables broadcast on a socket for the record's

@@ -1,14 +1,18 @@
 #include "net/ipv4/WsWorker.h"
+#include "exec/CurrentExecutor.h"
 #include "net/CompletionMessage.h"
 #include "net/ipv4/Ipv4Record.h"
 #include "net/ipv4/WinsockProvider.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/ErrorMap.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/ManagedObject.h"
 #include "runtime/Platform.h"
+#include "runtime/RefOwner.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include <cassert>
-#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -18,26 +22,28 @@ enum class IoKind { kSend, kReceive, kSendTo, kReceiveFrom };
 // OVERLAPPED holds the block's own address, through which its completion
 // routine finds it.
 struct PendingWsIo {
-    ListNode links;
-    WsWorker* worker;  // strong
-    WSAOVERLAPPED overlapped;
-    DWORD bytes;
-    DWORD flags;
-    BufferHandle buffer;
-    Closure closure;
-    sockaddr_in peer;
-    INT peerLength;
-    IoKind kind;
-    bool deferred;  // finish from the command queue, not inside the completion routine
+    ListNode links = {};
+    RefOwner<WsWorker> worker;
+    WSAOVERLAPPED overlapped = {};
+    DWORD bytes = 0;
+    DWORD flags = 0;
+    HandleOwner buffer;
+    ClosureOwner closure;
+    sockaddr_in peer = {};
+    INT peerLength = sizeof(peer);
+    IoKind kind = IoKind::kSend;
+    bool deferred = false;  // finish from the command queue, not inside the completion routine
 };
 
 // A command's arguments, carried to the I/O thread as the bound handle.
 struct WsRequest {
-    WsWorker* worker;  // strong
-    Closure closure;
-    BufferHandle buffer;
-    AddressRecord* record;  // own copy, or none
+    RefOwner<WsWorker> worker;
+    ClosureOwner closure;
+    HandleOwner buffer;
+    BlockOwner<AddressRecord> record;  // own copy, or none
 };
+
+bool RunsOnIoThread(const WsWorker* w) { return RunsOnThread(w->ioThread); }
 
 // A completion routine's results, carried to the command queue on systems
 // other than NT.
@@ -63,14 +69,7 @@ void Reject(const Closure* closure, Reply reply, NtStatus status, uint32_t type)
     }
 }
 
-void DestroyRequest(void* payload)
-{
-    auto* r = static_cast<WsRequest*>(payload);
-    ClosureRelease(&r->closure);
-    BufHandleRelease(&r->buffer);
-    BlockRelease(r->record);
-    ObjRelease(r->worker->cb);
-}
+void DestroyRequest(void* payload) { static_cast<WsRequest*>(payload)->~WsRequest(); }
 
 // Queues the command, or runs it at once on the I/O thread (unless the queue
 // is forced). Refused once the thread has left: it would never run.
@@ -88,60 +87,58 @@ void DestroyRequest(void* payload)
 void Post(WsWorker* w, ClosureRoutine command, Reply reply, const Closure* closure,
           const BufferHandle* buffer, const AddressRecord* record)
 {
-    BufferHandle request;
-    NtStatus status = BufAlloc(&request, nullptr, DestroyRequest, sizeof(WsRequest));
+    HandleOwner request;
+    NtStatus status = BufAlloc(request.put(), nullptr, DestroyRequest, sizeof(WsRequest));
     if (status == kStatusSuccess) {
-        auto* r = static_cast<WsRequest*>(request.data);
-        std::memset(r, 0, sizeof(*r));
-        ObjAddRef(w->cb);
-        r->worker = w;
-        ClosureCopy(&r->closure, closure);
-        BufHandleCopy(&r->buffer, buffer);
-        if (record && !(r->record = RecordDuplicate(record)))
+        auto* r = new (request->data) WsRequest();
+        r->worker = RefOwner<WsWorker>::AddRef(w);
+        r->closure = ClosureOwner::Copy(closure);
+        r->buffer = HandleOwner::Copy(buffer);
+        if (record && !(r->record = BlockOwner<AddressRecord>(RecordDuplicate(record))))
             status = kStatusNoMemory;
         if (status == kStatusSuccess)
-            status = Carry(w, command, &request);
-        BufHandleRelease(&request);
+            status = Carry(w, command, request.get());
     }
     if (!StatusAccepted(status))
         Reject(closure, reply, status, w->type);
 }
 
-WsRequest* RequestOf(BufferHandle* bound) { return static_cast<WsRequest*>(bound->data); }
+WsRequest* RequestOf(BufferHandle* bound)
+{
+    auto* r = static_cast<WsRequest*>(bound->data);
+    assert(RunsOnIoThread(r->worker.get()) && "commands run on the endpoint's I/O thread");
+    return r;
+}
 
 // Empties the closure before completing it, so that the receiver may set it anew.
-void CompleteAndClear(Closure* pending, NtStatus status)
+void CompleteAndClear(ClosureOwner& pending, NtStatus status)
 {
-    assert(pending->routine && "a connect or disconnect completes once, while it is pending");
-    Closure c = *pending;
-    *pending = {};
-    (void)CompleteWithStatus(&c, status, nullptr, 0);
-    ClosureRelease(&c);
+    assert(pending && "a connect or disconnect completes once, while it is pending");
+    ClosureOwner c = std::move(pending);
+    (void)CompleteWithStatus(c.get(), status, nullptr, 0);
 }
 
 // ---- completions ----------------------------------------------------------
 
 void FinishIo(PendingWsIo* io, DWORD error, DWORD bytes)
 {
-    WsWorker* w = io->worker;
+    RefOwner<WsWorker> w = std::move(io->worker);  // the worker goes last
     assert(w && "each transfer completes exactly once");
-    io->worker = nullptr;
+    assert(RunsOnIoThread(w.get()) && "completions run on the endpoint's I/O thread");
     ListRemove(&w->outstanding, &io->links);
     NtStatus status = MapErrorToStatus(static_cast<int32_t>(error));
+    Closure* closure = io->closure.get();
     switch (io->kind) {
     case IoKind::kSend:
-    case IoKind::kSendTo: (void)CompleteWithStatus(&io->closure, status, nullptr, 0); break;
-    case IoKind::kReceive: (void)CompleteWithStatusCount(&io->closure, status, bytes); break;
+    case IoKind::kSendTo: (void)CompleteWithStatus(closure, status, nullptr, 0); break;
+    case IoKind::kReceive: (void)CompleteWithStatusCount(closure, status, bytes); break;
     case IoKind::kReceiveFrom: {
         Ipv4Record source = SockaddrToRecord(io->peer, w->type);
-        (void)NotifyStatusCountAddress(&io->closure, status, bytes, &source.header);
+        (void)NotifyStatusCountAddress(closure, status, bytes, &source.header);
         break;
     }
     }
-    ClosureRelease(&io->closure);
-    BufHandleRelease(&io->buffer);
-    BlockRelease(io);
-    ObjRelease(w->cb);
+    BlockDelete(io);
 }
 
 void CALLBACK WsIoDone(DWORD error, DWORD bytes, LPWSAOVERLAPPED overlapped, DWORD flags);
@@ -159,13 +156,11 @@ void RunDeferred(BufferHandle* bound, BufferHandle*)
 // there. Without memory for the command the completion is finished at once.
 bool Defer(PendingWsIo* io, DWORD error, DWORD bytes, DWORD flags)
 {
-    BufferHandle command;
-    if (BufAlloc(&command, nullptr, nullptr, sizeof(DeferredCompletion)) != kStatusSuccess)
+    HandleOwner command;
+    if (BufAlloc(command.put(), nullptr, nullptr, sizeof(DeferredCompletion)) != kStatusSuccess)
         return false;
-    *static_cast<DeferredCompletion*>(command.data) = {io, error, bytes, flags};
-    NtStatus status = IoCommandQueuePost(&io->worker->commands, RunDeferred, &command, nullptr);
-    BufHandleRelease(&command);
-    return StatusAccepted(status);
+    *static_cast<DeferredCompletion*>(command->data) = {io, error, bytes, flags};
+    return StatusAccepted(IoCommandQueuePost(&io->worker->commands, RunDeferred, command.get(), nullptr));
 }
 
 void CALLBACK WsIoDone(DWORD error, DWORD bytes, LPWSAOVERLAPPED overlapped, DWORD flags)
@@ -181,25 +176,22 @@ void CALLBACK WsIoDone(DWORD error, DWORD bytes, LPWSAOVERLAPPED overlapped, DWO
 void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
 {
     WsRequest* r = RequestOf(bound);
-    WsWorker* w = r->worker;
-    auto* io = static_cast<PendingWsIo*>(BlockAlloc(sizeof(PendingWsIo)));
+    WsWorker* w = r->worker.get();
+    auto* io = BlockNew<PendingWsIo>();
     if (!io) {
-        Reject(&r->closure, reply, kStatusNoMemory, w->type);
+        Reject(r->closure.get(), reply, kStatusNoMemory, w->type);
         return;
     }
-    std::memset(io, 0, sizeof(*io));
     ListPushBack(&w->outstanding, &io->links);
     ++w->outstanding.count;
-    ObjAddRef(w->cb);
-    io->worker = w;
-    BufHandleCopy(&io->buffer, &r->buffer);
-    ClosureCopy(&io->closure, &r->closure);
+    io->worker = RefOwner<WsWorker>::AddRef(w);
+    io->buffer = HandleOwner::Copy(r->buffer.get());
+    io->closure = ClosureOwner::Copy(r->closure.get());
     io->overlapped.hEvent = reinterpret_cast<WSAEVENT>(io);
-    io->peerLength = sizeof(io->peer);
     io->kind = kind;
     io->deferred = w->notNt;
 
-    WSABUF b = {io->buffer.size, static_cast<char*>(io->buffer.data)};
+    WSABUF b = {io->buffer->size, static_cast<char*>(io->buffer->data)};
     int result = SOCKET_ERROR;
     switch (kind) {
     case IoKind::kSend:
@@ -209,7 +201,7 @@ void StartIo(BufferHandle* bound, IoKind kind, Reply reply)
         result = WSARecv(w->socket, &b, 1, &io->bytes, &io->flags, &io->overlapped, WsIoDone);
         break;
     case IoKind::kSendTo: {
-        sockaddr_in to = RecordToSockaddr(r->record);
+        sockaddr_in to = RecordToSockaddr(r->record.get());
         result = WSASendTo(w->socket, &b, 1, &io->bytes, 0, reinterpret_cast<sockaddr*>(&to),
                            sizeof(to), &io->overlapped, WsIoDone);
         break;
@@ -246,32 +238,32 @@ void ReceiveFromCommand(BufferHandle* bound, BufferHandle*)
 
 // A second connect or disconnect while the first is pending is refused: the
 // first keeps its closure and completes once, when its network event comes.
-bool RefuseWhilePending(const Closure& pending, const WsRequest* r)
+bool RefuseWhilePending(const ClosureOwner& pending, const WsRequest* r)
 {
-    if (!pending.routine)
+    if (!pending)
         return false;
-    (void)CompleteWithStatus(&r->closure, kStatusInvalidState, nullptr, 0);
+    (void)CompleteWithStatus(r->closure.get(), kStatusInvalidState, nullptr, 0);
     return true;
 }
 
 void ConnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
-    WsWorker* w = r->worker;
+    WsWorker* w = r->worker.get();
     if (RefuseWhilePending(w->connect, r))
         return;
-    ClosureCopy(&w->connect, &r->closure);
+    w->connect = ClosureOwner::Copy(r->closure.get());
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CONNECT) == SOCKET_ERROR) {
-        CompleteAndClear(&w->connect, MapErrorToStatus(WSAGetLastError()));
+        CompleteAndClear(w->connect, MapErrorToStatus(WSAGetLastError()));
         return;
     }
-    sockaddr_in to = RecordToSockaddr(r->record);
+    sockaddr_in to = RecordToSockaddr(r->record.get());
     int result = WSAConnect(w->socket, reinterpret_cast<sockaddr*>(&to), sizeof(to), nullptr,
                             nullptr, nullptr, nullptr);
     int error = result == SOCKET_ERROR ? WSAGetLastError() : 0;
     if (error == WSAEWOULDBLOCK)
         return;  // FD_CONNECT completes it
-    CompleteAndClear(&w->connect, MapErrorToStatus(error));
+    CompleteAndClear(w->connect, MapErrorToStatus(error));
 }
 
 // Shuts down the sending side only, not both: our FIN goes out while the
@@ -282,15 +274,15 @@ void ConnectCommand(BufferHandle* bound, BufferHandle*)
 void DisconnectCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
-    WsWorker* w = r->worker;
+    WsWorker* w = r->worker.get();
     if (RefuseWhilePending(w->disconnect, r))
         return;
     if (WSAEventSelect(w->socket, w->networkEvent, FD_CLOSE) == SOCKET_ERROR ||
         shutdown(w->socket, SD_SEND) == SOCKET_ERROR) {
-        (void)CompleteWithStatus(&r->closure, MapErrorToStatus(WSAGetLastError()), nullptr, 0);
+        (void)CompleteWithStatus(r->closure.get(), MapErrorToStatus(WSAGetLastError()), nullptr, 0);
         return;
     }
-    ClosureCopy(&w->disconnect, &r->closure);
+    w->disconnect = ClosureOwner::Copy(r->closure.get());
 }
 
 // Cancelling first makes the pending operations complete as cancelled (995);
@@ -298,18 +290,18 @@ void DisconnectCommand(BufferHandle* bound, BufferHandle*)
 void CloseCommand(BufferHandle* bound, BufferHandle*)
 {
     WsRequest* r = RequestOf(bound);
-    WsWorker* w = r->worker;
+    WsWorker* w = r->worker.get();
     if (w->socket != INVALID_SOCKET) {
         CancelIo(reinterpret_cast<HANDLE>(w->socket));
         closesocket(w->socket);
         w->socket = INVALID_SOCKET;
     }
     // No FD_CONNECT or FD_CLOSE can come any more.
-    if (w->connect.routine)
-        CompleteAndClear(&w->connect, kStatusConnectionReset);
-    if (w->disconnect.routine)
-        CompleteAndClear(&w->disconnect, kStatusConnectionReset);
-    (void)CompleteWithStatus(&r->closure, kStatusSuccess, nullptr, 0);
+    if (w->connect)
+        CompleteAndClear(w->connect, kStatusConnectionReset);
+    if (w->disconnect)
+        CompleteAndClear(w->disconnect, kStatusConnectionReset);
+    (void)CompleteWithStatus(r->closure.get(), kStatusSuccess, nullptr, 0);
 }
 
 // ---- network events --------------------------------------------------------
@@ -327,22 +319,23 @@ void AcceptOne(WsWorker* w)
     WinsockProvider* provider = WinsockProvider::Create(accepted, w->type, &status);
     if (!provider)
         return;
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(provider->cb);  // Create's reference
     Ipv4Record remote = SockaddrToRecord(peer, w->type);
-    (void)NotifyObjectAddress(&w->accept, &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
-    ObjRelease(provider->cb);
+    (void)NotifyObjectAddress(w->accept.get(), &remote.header, ObjectRefOf(static_cast<TransportProvider*>(provider)));
 }
 
 void OnNetworkEvents(WsWorker* w)
 {
+    assert(RunsOnIoThread(w) && "network events are taken on the endpoint's I/O thread");
     WSANETWORKEVENTS events;
     if (WSAEnumNetworkEvents(w->socket, nullptr, &events) == SOCKET_ERROR)
         return;
     if (events.lNetworkEvents & FD_ACCEPT)
         AcceptOne(w);
-    if ((events.lNetworkEvents & FD_CONNECT) && w->connect.routine)
-        CompleteAndClear(&w->connect, MapErrorToStatus(events.iErrorCode[FD_CONNECT_BIT]));
-    if ((events.lNetworkEvents & FD_CLOSE) && w->disconnect.routine)
-        CompleteAndClear(&w->disconnect, MapErrorToStatus(events.iErrorCode[FD_CLOSE_BIT]));
+    if ((events.lNetworkEvents & FD_CONNECT) && w->connect)
+        CompleteAndClear(w->connect, MapErrorToStatus(events.iErrorCode[FD_CONNECT_BIT]));
+    if ((events.lNetworkEvents & FD_CLOSE) && w->disconnect)
+        CompleteAndClear(w->disconnect, MapErrorToStatus(events.iErrorCode[FD_CLOSE_BIT]));
 }
 
 // ---- the thread -------------------------------------------------------------
@@ -350,6 +343,7 @@ void OnNetworkEvents(WsWorker* w)
 DWORD WINAPI WsIoThreadProc(void* argument)
 {
     auto* w = static_cast<WsWorker*>(argument);
+    RefOwner<WsWorker> held = RefOwner<WsWorker>::Adopt(w);  // taken by Create for this thread
     WSAEVENT events[2] = {w->commands.event, w->networkEvent};
     do {
         DWORD result = WSAWaitForMultipleEvents(2, events, FALSE, WSA_INFINITE, TRUE);
@@ -374,7 +368,6 @@ DWORD WINAPI WsIoThreadProc(void* argument)
     // What was queued before the refusal still runs, and fails on the closed socket.
     while (IoCommandQueueDrain(&w->commands) != 0) {
     }
-    ObjRelease(w->cb);
     return 0;
 }
 
@@ -384,7 +377,7 @@ void AttachQueue(void* payload, ControlBlock* cb) { kIoCommandQueueType.construc
 
 WsWorker* WsWorker::Create(SOCKET socket, uint32_t type, NtStatus* status)
 {
-    WsWorker* w = ManagedNew<WsWorker>();
+    RefOwner<WsWorker> w = RefOwner<WsWorker>::Adopt(ManagedNew<WsWorker>());
     if (!w) {
         closesocket(socket);
         *status = kStatusNoMemory;
@@ -401,39 +394,36 @@ WsWorker* WsWorker::Create(SOCKET socket, uint32_t type, NtStatus* status)
     if (w->networkEvent != WSA_INVALID_EVENT && w->commandsBuilt && w->commands.event) {
         if (w->notNt)
             w->commands.forceQueue = 1;
-        ObjAddRef(w->cb);  // the thread's
+        RefOwner<WsWorker> forThread = w;
         DWORD id = 0;
-        HANDLE thread = CreateThread(nullptr, 0, WsIoThreadProc, w, CREATE_SUSPENDED, &id);
+        HANDLE thread = CreateThread(nullptr, 0, WsIoThreadProc, w.get(), CREATE_SUSPENDED, &id);
         if (thread) {
+            forThread.release();  // the thread's own, dropped when it ends
             w->commands.owner = id;
+            w->ioThread = id;
             ResumeThread(thread);
             CloseHandle(thread);
             *status = kStatusSuccess;
-            return w;
+            return w.release();
         }
         *status = MapErrorToStatus(static_cast<int32_t>(GetLastError()));
-        ObjRelease(w->cb);
     }
-    ObjRelease(w->cb);
     return nullptr;
 }
 
 WsWorker::~WsWorker()
 {
     assert(ListIsEmpty(&outstanding) && "each transfer in flight holds its worker");
-    if (connect.routine)
-        CompleteAndClear(&connect, kStatusConnectionReset);
-    if (disconnect.routine)
-        CompleteAndClear(&disconnect, kStatusConnectionReset);
-    ClosureRelease(&connect);
-    ClosureRelease(&disconnect);
-    ClosureRelease(&accept);
+    if (connect)
+        CompleteAndClear(connect, kStatusConnectionReset);
+    if (disconnect)
+        CompleteAndClear(disconnect, kStatusConnectionReset);
     if (socket != INVALID_SOCKET)
         closesocket(socket);  // never reached its thread
     if (networkEvent != WSA_INVALID_EVENT)
         WSACloseEvent(networkEvent);
     if (commandsBuilt)
-        ObjRelease(commands.exec.cb);
+        ObjRelease(commands.exec.cb);  // the embedded queue's own control block, made by Create
 }
 
 NtStatus WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
@@ -445,7 +435,7 @@ NtStatus WsListen(WsWorker* w, const Closure* accept, uint32_t backlog)
     int depth = backlog > SOMAXCONN ? SOMAXCONN : static_cast<int>(backlog);
     if (listen(w->socket, depth) == SOCKET_ERROR)
         return MapErrorToStatus(WSAGetLastError());
-    ClosureCopy(&w->accept, accept);
+    w->accept = ClosureOwner::Copy(accept);
     if (WSAEventSelect(w->socket, w->networkEvent, FD_ACCEPT) == SOCKET_ERROR)
         return MapErrorToStatus(WSAGetLastError());
     return kStatusSuccess;

@@ -1,5 +1,5 @@
 #pragma once
-#include "exec/Closure.h"
+#include "exec/ClosureOwner.h"
 #include "exec/IoCommandQueue.h"
 #include "net/AddressRecord.h"
 #include "runtime/IntrusiveList.h"
@@ -15,15 +15,16 @@ public:
     WSAEVENT networkEvent = WSA_INVALID_EVENT;  // shared by all event selections of the socket
     IoCommandQueue commands = {};               // own control block, parent this worker
     bool commandsBuilt = false;
-    Closure connect = {};     // until FD_CONNECT or an immediate result
-    Closure disconnect = {};  // until FD_CLOSE
-    Closure accept = {};      // set by listen
+    ClosureOwner connect;       // until FD_CONNECT or an immediate result
+    ClosureOwner disconnect;    // until FD_CLOSE
+    ClosureOwner accept;        // set by listen
     ListHead outstanding = {};  // PendingWsIo in flight, with their count
     bool notNt = false;
     bool ended = false;       // the thread has left: posts are refused (under the queue's lock)
     volatile LONG listenClaimed = 0;  // the one listen of the endpoint has begun
     uint32_t type = 0;        // type word of the endpoint's record
     SOCKET socket = INVALID_SOCKET;
+    DWORD ioThread = 0;  // runs every command and completion, also after the queue lost its owner
 
     // Takes ownership of the socket (closed on failure) and starts the thread.
     // The new worker holds one strong reference for the caller; none on failure.

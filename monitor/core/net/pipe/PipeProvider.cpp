@@ -13,7 +13,6 @@ PipeProvider::~PipeProvider()
         return;
     const Closure none = {};
     worker->PostClose(&none);
-    ObjRelease(worker->cb);
 }
 
 void PipeProvider::Close(const Closure* closure) { worker->PostClose(closure); }
@@ -47,11 +46,11 @@ PipeProvider* PipeProviderCreate()
     PipeProvider* provider = ManagedNew<PipeProvider>();
     if (!provider)
         return nullptr;
-    provider->worker = ManagedNew<PipeWorker>();
-    if (!provider->worker || !provider->worker->Start()) {
-        ObjRelease(provider->cb);
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(provider->cb);
+    provider->worker.reset(ManagedNew<PipeWorker>());
+    if (!provider->worker || !provider->worker->Start())
         return nullptr;
-    }
+    held.release();  // the caller's
     return provider;
 }
 
@@ -99,7 +98,6 @@ NtStatus PipeProviderFactory(const AddressRecord* record, const Closure* closure
     }
     provider->worker->name = std::move(name);
     provider->worker->extra = extra;
-    status = NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), record);
-    ObjRelease(provider->cb);
-    return status;
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(provider->cb);
+    return NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), record);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "net/pipe/PipeWorker.h"
 #include "net/TransportProvider.h"
+#include "runtime/RefOwner.h"
 
 // The transport of address family 65: one provider is one named-pipe
 // endpoint (a listener with up to eight waiting instances, an accepted pipe,
@@ -9,7 +10,7 @@
 // busy, 109 or 233 the other end is gone, 995 cancelled by a close).
 class PipeProvider final : public TransportProvider {
 public:
-    PipeWorker* worker = nullptr;  // strong
+    RefOwner<PipeWorker> worker;
 
     // Posts a close and lets the worker go; it ends once its I/O has completed.
     ~PipeProvider();

@@ -1,14 +1,19 @@
 #include "net/pipe/PipeWorker.h"
 #include "containers/CountedArray.h"
+#include "exec/ClosureOwner.h"
+#include "exec/CurrentExecutor.h"
 #include "net/AddressRecordReader.h"
 #include "net/CompletionMessage.h"
 #include "net/pipe/PipeName.h"
 #include "net/pipe/PipeProvider.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/FixedWaits.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include <cassert>
-#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -21,39 +26,33 @@ constexpr DWORD kPipeDefaultTimeoutMs = 3000;
 enum CommandKind : uint32_t { kClose, kListen, kConnect, kDisconnect, kWrite, kRead };
 
 struct PipeCommand {
-    PipeWorker* worker;  // strong
-    uint32_t kind;
-    Closure closure;
-    Closure result;  // listen: the outcome
-    uint32_t backlog;
-    BufferHandle buffer;
-    AddressRecord* record;
+    RefOwner<PipeWorker> worker;
+    uint32_t kind = kClose;
+    ClosureOwner closure;
+    ClosureOwner result;  // listen: the outcome
+    uint32_t backlog = 0;
+    HandleOwner buffer;
+    BlockOwner<AddressRecord> record;
 };
 
 struct PendingPipeIo {
-    ListNode links;
-    PipeWorker* worker;      // strong
-    OVERLAPPED overlapped;   // hEvent: this block
-    BufferHandle buffer;
-    Closure closure;
+    ListNode links = {};
+    RefOwner<PipeWorker> worker;
+    OVERLAPPED overlapped = {};  // hEvent: this block
+    HandleOwner buffer;
+    ClosureOwner closure;
 };
 
-void DestroyCommand(void* payload)
-{
-    auto* c = static_cast<PipeCommand*>(payload);
-    ClosureRelease(&c->closure);
-    ClosureRelease(&c->result);
-    BufHandleRelease(&c->buffer);
-    BlockRelease(c->record);
-    ObjRelease(c->worker->cb);
-}
+void DestroyCommand(void* payload) { static_cast<PipeCommand*>(payload)->~PipeCommand(); }
+
+bool RunsOnIoThread(const PipeWorker* w) { return RunsOnThread(w->commands->owner); }
 
 void Complete(PipeCommand* c, NtStatus status)
 {
     if (c->kind == kRead)
-        (void)CompleteWithStatusCount(&c->closure, status, 0);
+        (void)CompleteWithStatusCount(c->closure.get(), status, 0);
     else
-        (void)CompleteWithStatus(c->kind == kListen ? &c->result : &c->closure, status, nullptr, 0);
+        (void)CompleteWithStatus(c->kind == kListen ? c->result.get() : c->closure.get(), status, nullptr, 0);
 }
 
 const char* NameText(const Str& name) { return name.data ? name.data : ""; }
@@ -83,7 +82,7 @@ void CloseInstances(PipeWorker* w)
             WaitForSingleObject(instance->overlapped.hEvent, elapsed < limit ? limit - elapsed : 0) != WAIT_OBJECT_0)
             continue;
         CloseHandle(instance->overlapped.hEvent);
-        BlockRelease(instance);
+        BlockRelease(instance);  // the array holds it, and the system its OVERLAPPED until here
     }
     // Shrinking never allocates.
     (void)ArrayResize(reinterpret_cast<void**>(&w->instances), 0, sizeof(PipeInstance*));
@@ -128,13 +127,11 @@ void Accept(PipeWorker* w, uint32_t i)
     instance->pipe = INVALID_HANDLE_VALUE;
     instance->state = kInstanceIdle;
     if (void* provider = PipeProviderAdopt(pipe)) {
+        RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(ObjControlBlockOf(provider));
         // A copy, because the receiver may close this very endpoint.
-        Closure listen;
-        ClosureCopy(&listen, &w->listen);
+        ClosureOwner listen = ClosureOwner::Copy(&w->listen);
         const AddressRecord peer = {sizeof(AddressRecord), kAddressTypePipe};
-        (void)NotifyObjectAddress(&listen, &peer, provider);
-        ClosureRelease(&listen);
-        ObjRelease(ObjControlBlockOf(provider));
+        (void)NotifyObjectAddress(listen.get(), &peer, provider);
     }
     if (!w->closed)
         CreateInstance(w, i);
@@ -166,8 +163,8 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
 [[nodiscard]] NtStatus Listen(PipeWorker* w, PipeCommand* c)
 {
     CloseInstances(w);
-    ClosureRelease(&w->listen);
-    ClosureCopy(&w->listen, &c->closure);
+    ClosureRelease(&w->listen);  // the worker's record keeps one listen closure
+    ClosureCopy(&w->listen, c->closure.get());
     const uint32_t count = c->backlog;
     if (ArrayReserve(reinterpret_cast<void**>(&w->instances), count, sizeof(PipeInstance*)) ||
         ArrayReserve(reinterpret_cast<void**>(&w->waits), count + 1, sizeof(HANDLE)))
@@ -177,7 +174,7 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
         auto* instance = static_cast<PipeInstance*>(BlockAlloc(sizeof(PipeInstance)));
         HANDLE event = instance ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
         if (!event) {
-            BlockRelease(instance);
+            BlockRelease(instance);  // never handed to the system
             break;
         }
         *instance = {};
@@ -201,21 +198,18 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
 
 void Finish(PendingPipeIo* io)
 {
-    PipeWorker* w = io->worker;
+    RefOwner<PipeWorker> w = std::move(io->worker);  // the worker goes last
     assert(w && "each read or write completes exactly once");
-    io->worker = nullptr;
     ListRemove(&w->outstanding, &io->links);
-    BufHandleRelease(&io->buffer);
-    ClosureRelease(&io->closure);
-    BlockRelease(io);
-    ObjRelease(w->cb);
+    BlockDelete(io);
 }
 
 void CALLBACK WriteDone(DWORD error, DWORD, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
+    assert(RunsOnIoThread(io->worker.get()) && "completions run in the I/O thread's alertable waits");
     try {
-        (void)CompleteWithStatus(&io->closure, error, nullptr, 0);
+        (void)CompleteWithStatus(io->closure.get(), error, nullptr, 0);
     } catch (...) {
     }
     Finish(io);
@@ -224,8 +218,9 @@ void CALLBACK WriteDone(DWORD error, DWORD, OVERLAPPED* overlapped)
 void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 {
     auto* io = static_cast<PendingPipeIo*>(overlapped->hEvent);
+    assert(RunsOnIoThread(io->worker.get()) && "completions run in the I/O thread's alertable waits");
     try {
-        (void)CompleteWithStatusCount(&io->closure, error, bytes);
+        (void)CompleteWithStatusCount(io->closure.get(), error, bytes);
     } catch (...) {
     }
     Finish(io);
@@ -234,23 +229,21 @@ void CALLBACK ReadDone(DWORD error, DWORD bytes, OVERLAPPED* overlapped)
 void Transfer(PipeWorker* w, PipeCommand* c)
 {
     assert(!w->closed && "commands queued past the close are cancelled, not run");
-    auto* io = static_cast<PendingPipeIo*>(BlockAlloc(sizeof(PendingPipeIo)));
+    auto* io = BlockNew<PendingPipeIo>();
     if (!io) {
         Complete(c, kStatusNoMemory);
         return;
     }
-    std::memset(io, 0, sizeof(*io));
     ListPushBack(&w->outstanding, &io->links);
     ++w->outstanding.count;
-    io->worker = w;
-    ObjAddRef(w->cb);
-    BufHandleCopy(&io->buffer, &c->buffer);
-    ClosureCopy(&io->closure, &c->closure);
+    io->worker = RefOwner<PipeWorker>::AddRef(w);
+    io->buffer = HandleOwner::Copy(c->buffer.get());
+    io->closure = ClosureOwner::Copy(c->closure.get());
     io->overlapped.hEvent = io;
     const bool write = c->kind == kWrite;
     LPOVERLAPPED_COMPLETION_ROUTINE done = write ? WriteDone : ReadDone;
-    BOOL started = write ? WriteFileEx(w->pipe, io->buffer.data, io->buffer.size, &io->overlapped, done)
-                         : ReadFileEx(w->pipe, io->buffer.data, io->buffer.size, &io->overlapped, done);
+    BOOL started = write ? WriteFileEx(w->pipe, io->buffer->data, io->buffer->size, &io->overlapped, done)
+                         : ReadFileEx(w->pipe, io->buffer->data, io->buffer->size, &io->overlapped, done);
     if (!started) {
         DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING)
@@ -265,7 +258,7 @@ void Connect(PipeWorker* w, PipeCommand* c)
         return;
     }
     PipeRecordView view;
-    if (PipeRecordRead(c->record, c->record->size, &view) != kStatusSuccess) {
+    if (PipeRecordRead(c->record.get(), c->record->size, &view) != kStatusSuccess) {
         Complete(c, kStatusInvalidAddress);
         return;
     }
@@ -296,7 +289,8 @@ void Close(PipeWorker* w, PipeCommand* c)
 void RunCommand(BufferHandle* bound, BufferHandle*)
 {
     auto* c = static_cast<PipeCommand*>(bound->data);
-    PipeWorker* w = c->worker;
+    PipeWorker* w = c->worker.get();
+    assert(RunsOnIoThread(w) && "the endpoint's handles are used on its I/O thread only");
     if (w->closed) {
         Complete(c, kStatusCancelled);  // still queued when the endpoint closed
         return;
@@ -346,11 +340,11 @@ void RunLoop(PipeWorker* w)
 DWORD WINAPI PipeIoThreadProc(void* argument)
 {
     auto* w = static_cast<PipeWorker*>(argument);
+    RefOwner<PipeWorker> held = RefOwner<PipeWorker>::Adopt(w);  // taken by Start for this thread
     try {
         RunLoop(w);
     } catch (...) {
     }
-    ObjRelease(w->cb);
     return 0;
 }
 
@@ -359,36 +353,29 @@ DWORD WINAPI PipeIoThreadProc(void* argument)
 // a command that would never run.
 void Post(PipeWorker* w, PipeCommand fields)
 {
-    BufferHandle command;
-    if (BufAlloc(&command, nullptr, DestroyCommand, sizeof(PipeCommand)) != kStatusSuccess) {
+    HandleOwner command;
+    if (BufAlloc(command.put(), nullptr, DestroyCommand, sizeof(PipeCommand)) != kStatusSuccess) {
         Complete(&fields, kStatusNoMemory);
-        ClosureRelease(&fields.closure);
-        ClosureRelease(&fields.result);
-        BufHandleRelease(&fields.buffer);
-        BlockRelease(fields.record);
         return;
     }
-    auto* c = static_cast<PipeCommand*>(command.data);
-    *c = fields;
-    c->worker = w;
-    ObjAddRef(w->cb);
+    auto* c = new (command->data) PipeCommand(std::move(fields));
+    c->worker = RefOwner<PipeWorker>::AddRef(w);
     NtStatus status;
-    if (GetCurrentThreadId() == w->commands->owner) {
-        status = w->closed ? kStatusInvalidState : IoCommandQueuePost(w->commands, RunCommand, &command, nullptr);
+    if (RunsOnIoThread(w)) {
+        status = w->closed ? kStatusInvalidState : IoCommandQueuePost(w->commands, RunCommand, command.get(), nullptr);
     } else {
         ScopedLock hold(w->postLock);
-        status = w->closed ? kStatusInvalidState : IoCommandQueuePost(w->commands, RunCommand, &command, nullptr);
+        status = w->closed ? kStatusInvalidState : IoCommandQueuePost(w->commands, RunCommand, command.get(), nullptr);
     }
     if (!StatusAccepted(status))
         Complete(c, status);
-    BufHandleRelease(&command);
 }
 
 PipeCommand NewCommand(uint32_t kind, const Closure* closure)
 {
-    PipeCommand c = {};
+    PipeCommand c;
     c.kind = kind;
-    ClosureCopy(&c.closure, closure);
+    c.closure = ClosureOwner::Copy(closure);
     return c;
 }
 
@@ -409,9 +396,9 @@ PipeWorker::~PipeWorker()
     ArrayFree(reinterpret_cast<void**>(&instances));
     ArrayFree(reinterpret_cast<void**>(&waits));
     ArrayFree(&extra);
-    ClosureRelease(&listen);
+    ClosureRelease(&listen);  // the worker's record, torn down here
     if (commands)
-        ObjRelease(commands->exec.cb);
+        ObjRelease(commands->exec.cb);  // made by Start for this worker
     DeleteCriticalSection(&postLock);
 }
 
@@ -426,15 +413,17 @@ bool PipeWorker::Start()
         return false;
     waits[0] = commands->event;
     closed = 0;
-    ObjAddRef(cb);
+    RefOwner<PipeWorker> forThread = RefOwner<PipeWorker>::AddRef(this);
     DWORD id;
-    HANDLE thread = CreateThread(nullptr, 0, PipeIoThreadProc, this, 0, &id);
+    // Suspended until the queue knows its owner, which the thread's routines assert.
+    HANDLE thread = CreateThread(nullptr, 0, PipeIoThreadProc, this, CREATE_SUSPENDED, &id);
     if (!thread) {
         closed = 1;
-        ObjRelease(cb);
         return false;
     }
+    forThread.release();  // the thread's own, dropped when it ends
     commands->owner = id;
+    ResumeThread(thread);
     CloseHandle(thread);
     return true;
 }
@@ -444,21 +433,20 @@ void PipeWorker::PostClose(const Closure* closure) { Post(this, NewCommand(kClos
 void PipeWorker::PostListen(const Closure* accept, uint32_t backlog, const Closure* result)
 {
     PipeCommand c = NewCommand(kListen, accept);
-    ClosureCopy(&c.result, result);
+    c.result = ClosureOwner::Copy(result);
     c.backlog = backlog < 8 ? backlog : 8;
-    Post(this, c);
+    Post(this, std::move(c));
 }
 
 void PipeWorker::PostConnect(const AddressRecord* remote, const Closure* closure)
 {
     PipeCommand c = NewCommand(kConnect, closure);
-    c.record = RecordDuplicate(remote);
+    c.record.reset(RecordDuplicate(remote));
     if (!c.record) {
         (void)CompleteWithStatus(closure, remote ? kStatusNoMemory : kStatusInvalidAddress, nullptr, 0);
-        ClosureRelease(&c.closure);
         return;
     }
-    Post(this, c);
+    Post(this, std::move(c));
 }
 
 void PipeWorker::PostDisconnect(const Closure* closure) { Post(this, NewCommand(kDisconnect, closure)); }
@@ -466,13 +454,13 @@ void PipeWorker::PostDisconnect(const Closure* closure) { Post(this, NewCommand(
 void PipeWorker::PostWrite(const BufferHandle* buffer, const Closure* closure)
 {
     PipeCommand c = NewCommand(kWrite, closure);
-    BufHandleCopy(&c.buffer, buffer);
-    Post(this, c);
+    c.buffer = HandleOwner::Copy(buffer);
+    Post(this, std::move(c));
 }
 
 void PipeWorker::PostRead(const BufferHandle* buffer, const Closure* closure)
 {
     PipeCommand c = NewCommand(kRead, closure);
-    BufHandleCopy(&c.buffer, buffer);
-    Post(this, c);
+    c.buffer = HandleOwner::Copy(buffer);
+    Post(this, std::move(c));
 }

@@ -1,4 +1,7 @@
 #include "channel/ReconnectingClient.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/FakeTransport.h"
 #include "net/SocketApi.h"
@@ -13,6 +16,47 @@ namespace {
 constexpr uint32_t kTick = 20;
 constexpr uint32_t kRetry = 200;
 constexpr uint32_t kNever = 600000;
+constexpr NtStatus kConnectFailure = 0xC0000034;  // no such endpoint
+constexpr NtStatus kAddressInUse = 0xC000020A;
+constexpr uint32_t kFakeRecordSize = 12;  // what event 2 carries first
+
+// The log's notes of client events: every event of a code, or those whose
+// first word (a status, a reason, a record size) begins with `word`'s digits.
+const std::string kAnyEvent = "event";
+std::string Event(ClientEventCode code) { return kAnyEvent + " " + std::to_string(code); }
+std::string Event(ClientEventCode code, uint32_t word) { return Event(code) + " " + std::to_string(word); }
+
+// The client's clocks for one test: a short tick, no reconnect, no idle
+// time-out, no flush delay, no re-listen delay, unless the test names one.
+class Clocks {
+public:
+    Clocks()
+    {
+        settings_.tickPeriod = kTick;
+        settings_.reconnectDelay = kNever;
+        settings_.idleTimeout = 0;
+        settings_.flushDelay = 0;
+        settings_.relistenDelay = 0;
+    }
+    Clocks& Tick(uint32_t ms) { return Set(&ClientSettings::tickPeriod, ms); }
+    Clocks& Reconnect(uint32_t ms) { return Set(&ClientSettings::reconnectDelay, ms); }
+    Clocks& Idle(uint32_t ms) { return Set(&ClientSettings::idleTimeout, ms); }
+    Clocks& Flush(uint32_t ms) { return Set(&ClientSettings::flushDelay, ms); }
+    Clocks& Relisten(uint32_t ms) { return Set(&ClientSettings::relistenDelay, ms); }
+    const ClientSettings& settings() const { return settings_; }
+
+private:
+    Clocks& Set(uint32_t ClientSettings::*field, uint32_t ms)
+    {
+        settings_.*field = ms;
+        return *this;
+    }
+
+    ClientSettings settings_ = kClientDefaultSettings;
+};
+
+// No clock runs within a test: nothing is retried or timed out by itself.
+Clocks Stopped() { return Clocks().Tick(kNever); }
 
 class Client : public CoreTest {
 protected:
@@ -27,9 +71,8 @@ protected:
         void* object = nullptr;
         ASSERT_EQ(ObjCreateFromDescriptor(&object, kReconnectingClientType), kStatusSuccess);
         client = static_cast<ReconnectingClient*>(object);
-        Closure logger = net->EventLogger();
-        EventHubSubscribeAll(&client->hub, &logger);
-        ClosureRelease(&logger);
+        ClosureOwner logger = ClosureOwner::Adopt(net->EventLogger());
+        EventHubSubscribeAll(&client->hub, logger.get());
     }
     void TearDown() override
     {
@@ -57,16 +100,9 @@ protected:
             ObjRelease(client->stage.cb);
         client = nullptr;
     }
-    void Settings(uint32_t reconnect, uint32_t idle = 0, uint32_t flush = 0, uint32_t tick = kTick,
-                  uint32_t relisten = 0)
+    void Settings(const Clocks& clocks)
     {
-        ClientSettings s = kClientDefaultSettings;
-        s.tickPeriod = tick;
-        s.reconnectDelay = reconnect;
-        s.idleTimeout = idle;
-        s.flushDelay = flush;
-        s.relistenDelay = relisten;
-        ASSERT_TRUE(StatusAccepted(ClientSetParameters(client, &s)));
+        ASSERT_TRUE(StatusAccepted(ClientSetParameters(client, &clocks.settings())));
     }
     void KeepConnected()
     {
@@ -111,8 +147,8 @@ protected:
     }
     void DropNextStage(StreamStage* next)
     {
+        RefOwner<ControlBlock> created = RefOwner<ControlBlock>::Adopt(next->cb);
         EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
-        ObjRelease(next->cb);
     }
 };
 
@@ -120,21 +156,21 @@ protected:
 // local record) and retried only after the reconnect delay, on the tick.
 TEST_F(Client, FailedConnectIsPublishedAndRetriedAfterTheDelay)
 {
-    Settings(kRetry);
+    Settings(Clocks().Reconnect(kRetry));
     KeepConnected();
     ASSERT_TRUE(net->WaitCount("connect", 1));
     DWORD failedAt = GetTickCount();
-    net->CompleteConnect(0xC0000034);
+    net->CompleteConnect(kConnectFailure);
     ASSERT_TRUE(net->WaitCount("connect", 2));
     DWORD retriedAt = GetTickCount();
     EXPECT_GE(retriedAt - failedAt + 16, kRetry);  // 16: the resolution of the tick count
 
-    const std::string expected = Word(0xC0000034) + Record(12, kFakeStream, 1) + Record(8, kFakeStream);
+    const std::string expected = Word(kConnectFailure) + Record(12, kFakeStream, 1) + Record(8, kFakeStream);
     ASSERT_FALSE(net->EventPayloads().empty());
     EXPECT_EQ(net->EventPayloads()[0], expected);
-    net->CompleteConnect(0xC0000034);
+    net->CompleteConnect(kConnectFailure);
     ASSERT_TRUE(net->WaitCount("connect", 3));
-    EXPECT_EQ(net->Count("event 3 3221225524"), 2);
+    EXPECT_EQ(net->Count(Event(ClientEventConnect, kConnectFailure)), 2);
 }
 
 // A connection that ends is published with its reason and both records, and
@@ -149,7 +185,7 @@ TEST_F(Client, ConnectionEndsArePublishedWithTheirReasonAndReconnectAtOnce)
         {"peer ended", kStatusSuccess, kDisconnectPeerEnded},
         {"read failed", 0xC000020D, kDisconnectReadFailed},
     };
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Connect();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -167,9 +203,9 @@ TEST_F(Client, ConnectionEndsArePublishedWithTheirReasonAndReconnectAtOnce)
 // The idle timeout ends the connection with reason 18 and makes no close call.
 TEST_F(Client, IdleTimeoutDropsTheConnectionWithoutClosing)
 {
-    Settings(kNever, 100);
+    Settings(Clocks().Idle(100));
     Connect();
-    ASSERT_TRUE(net->WaitCount("event 5 18", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectIdle), 1));
     EXPECT_EQ(net->Count("disconnect"), 0);
     EXPECT_TRUE(net->WaitCount("connect", 2));
 }
@@ -178,7 +214,7 @@ TEST_F(Client, IdleTimeoutDropsTheConnectionWithoutClosing)
 // attempt in flight, whose late completion publishes nothing.
 TEST_F(Client, AddressChangesAndSupersededAttempts)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     KeepConnected();
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));
     ASSERT_TRUE(net->WaitCount("connect", 1));
@@ -188,10 +224,10 @@ TEST_F(Client, AddressChangesAndSupersededAttempts)
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, other.record(), nullptr)));
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(kStatusSuccess);  // the first, superseded attempt
-    EXPECT_EQ(net->Count("event"), 0);
+    EXPECT_EQ(net->Count(kAnyEvent), 0);
     EXPECT_EQ(State().connection, kConnecting);
     net->CompleteConnect(kStatusSuccess);
-    ASSERT_TRUE(net->WaitCount("event 3 0", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventConnect, kStatusSuccess), 1));
     EXPECT_EQ(net->EventPayloads().back(), Word(0) + Record(12, kFakeStream, 2) + Record(8, kFakeStream));
     EXPECT_EQ(net->Count("connect"), 2);
 }
@@ -200,40 +236,35 @@ TEST_F(Client, AddressChangesAndSupersededAttempts)
 // it succeeds; with flush delay 0 a failed attempt drops them.
 TEST_F(Client, DataWrittenWhileDisconnectedWaitsForTheConnection)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt
     EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, nullptr)));
     EXPECT_EQ(net->Count("connect"), 0);
 
-    BufferHandle a = Chunk("first "), b = Chunk("second");
-    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &a)));
-    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &b)));
+    HandleOwner a = HandleOwner::Adopt(Chunk("first ")), b = HandleOwner::Adopt(Chunk("second"));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, a.get())));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, b.get())));
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(kStatusSuccess);
     ASSERT_TRUE(net->WaitUntil([&] { return net->sent == "first second"; }));
-    EXPECT_EQ(net->Count("event 256"), 2);
+    EXPECT_EQ(net->Count(Event(ClientEventData)), 2);
 
     EXPECT_TRUE(StatusAccepted(ClientDisconnect(client, 0)));
-    ASSERT_TRUE(net->WaitCount("event 5 0", 1));
-    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &a)));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectClosed), 1));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, a.get())));
     ASSERT_TRUE(net->WaitCount("connect", 2));
-    net->CompleteConnect(0xC0000034);
+    net->CompleteConnect(kConnectFailure);
     EXPECT_TRUE(StageFlushWait(&client->stage, 20000));  // dropped, not waiting
     EXPECT_EQ(net->sent, "first second");
-    BufHandleRelease(&a);
-    BufHandleRelease(&b);
 }
 
 // The client reads again only after the next stage has consumed the chunk it handed on.
 TEST_F(Client, ReadsAgainOnlyAfterTheChunkIsConsumed)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Sink sink;
-    sink.script = {0};  // the first offer is refused: the chunk stays queued
-    Closure consumer = ConsumerFor(sink);
-    StreamStage* next = nullptr;
-    ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
-    EXPECT_TRUE(StatusAccepted(StageSetNext(&client->stage, next)));
+    StreamStage* next = HoldingNextStage(sink);  // the first offer is refused: the chunk stays queued
+    ASSERT_NE(next, nullptr);
     Connect();
     net->Deliver("hello");
     ASSERT_TRUE(sink.wasOffered.Wait());
@@ -242,20 +273,19 @@ TEST_F(Client, ReadsAgainOnlyAfterTheChunkIsConsumed)
     EXPECT_TRUE(StatusAccepted(StageResume(next)));
     ASSERT_TRUE(net->WaitCount("read", 2));
     EXPECT_EQ(sink.taken, "hello");
-    EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
-    ObjRelease(next->cb);
+    DropNextStage(next);
 }
 
 // A reset forgets the connection without closing or publishing, and leaves
 // the client able to connect again; the old read's late completion is ignored.
 TEST_F(Client, ResetLeavesNoConnectionBehind)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Connect();
     ASSERT_TRUE(StatusAccepted(ClientReset(client)));
     ASSERT_TRUE(net->WaitCount("connect", 2));  // keep-connected: a fresh attempt
     EXPECT_EQ(net->Count("disconnect"), 0);
-    EXPECT_EQ(net->Count("event 5"), 0);
+    EXPECT_EQ(net->Count(Event(ClientEventDisconnect)), 0);
     EXPECT_EQ(State().connection, kConnecting);
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_OBJECT_0);
     net->CompleteConnect(kStatusSuccess);
@@ -269,19 +299,16 @@ TEST_F(Client, ResetLeavesNoConnectionBehind)
 // it is back, so a chunk handed on keeps the new connection's bytes.
 TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     net->lateDroppedReads = true;
     Sink sink;
-    sink.script = {0};  // the first chunk is held in the next stage
-    Closure consumer = ConsumerFor(sink);
-    StreamStage* next = nullptr;
-    ASSERT_EQ(StageCreate(&next, &consumer), kStatusSuccess);
-    EXPECT_TRUE(StatusAccepted(StageSetNext(&client->stage, next)));
+    StreamStage* next = HoldingNextStage(sink);  // the first chunk is held in the next stage
+    ASSERT_NE(next, nullptr);
     Connect();
     ASSERT_TRUE(StatusAccepted(ClientReset(client)));
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(kStatusSuccess);
-    ASSERT_TRUE(net->WaitCount("event 3 0", 2));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventConnect, kStatusSuccess), 2));
     EXPECT_EQ(State().connection, kConnected);
     EXPECT_EQ(net->ReadsInFlight(), 1) << "a read went into the receive area while the dropped one was out";
 
@@ -292,18 +319,17 @@ TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
     EXPECT_TRUE(StatusAccepted(StageResume(next)));
     ASSERT_TRUE(net->WaitCount("read", 3));
     EXPECT_EQ(sink.taken, "new!");
-    EXPECT_TRUE(StatusAccepted(StageClearNext(&client->stage)));
-    ObjRelease(next->cb);
+    DropNextStage(next);
 }
 
 // A graceful close goes through the socket and the idle event waits for it.
 TEST_F(Client, CloseRequestsAndTheIdleEvent)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Connect();
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_TIMEOUT);
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // close and forget
-    ASSERT_TRUE(net->WaitCount("event 5 0", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectClosed), 1));
     EXPECT_EQ(net->Count("disconnect"), 1);
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 20000), WAIT_OBJECT_0);
     EXPECT_EQ(net->Count("connect"), 1);  // no address: no reconnect
@@ -312,7 +338,7 @@ TEST_F(Client, CloseRequestsAndTheIdleEvent)
 // A read that overran its buffer (0xC0000206) still brought the bytes that fit: data, not an end.
 TEST_F(Client, AReadLongerThanTheBufferCountsAsData)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Sink sink;
     StreamStage* next = HoldingNextStage(sink);
     sink.script.clear();
@@ -320,7 +346,7 @@ TEST_F(Client, AReadLongerThanTheBufferCountsAsData)
     net->Deliver("more than fits", 0xC0000206);
     ASSERT_TRUE(net->WaitCount("read", 2));
     EXPECT_EQ(sink.taken, "more than fits");
-    EXPECT_EQ(net->Count("event 5"), 0);
+    EXPECT_EQ(net->Count(Event(ClientEventDisconnect)), 0);
     EXPECT_EQ(State().connection, kConnected);
     DropNextStage(next);
 }
@@ -337,7 +363,7 @@ TEST_F(Client, AbortiveClosesGiveReason16AndCloseNothing)
         {"abort requested", kClientKeepConnected, 1},
         {"never gracefully", kClientKeepConnected | kClientNeverCloseGracefully, 0},
     };
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Connect();
     int closes = 0;
     for (const auto& c : cases) {
@@ -345,7 +371,7 @@ TEST_F(Client, AbortiveClosesGiveReason16AndCloseNothing)
         ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, c.flags)));
         int connects = net->Count("connect");
         ASSERT_TRUE(StatusAccepted(ClientDisconnect(client, c.abort)));
-        ASSERT_TRUE(net->WaitCount("event 5 16", ++closes));
+        ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectAborted), ++closes));
         EXPECT_EQ(net->EventPayloads().back(), Word(16) + Record(12, kFakeStream, 1) + Record(8, kFakeStream));
         EXPECT_EQ(net->Count("disconnect"), 0);
         ASSERT_TRUE(net->WaitCount("connect", connects + 1));
@@ -358,25 +384,24 @@ TEST_F(Client, AbortiveClosesGiveReason16AndCloseNothing)
 // drops it: after a failed attempt, or when there is nowhere to send it.
 TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
 {
-    Settings(kNever, 0, 400);
-    BufferHandle data = Chunk("pending");
+    Settings(Clocks().Flush(400));
+    HandleOwner data = HandleOwner::Adopt(Chunk("pending"));
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt yet
-    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &data)));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, data.get())));
     ASSERT_TRUE(net->WaitCount("connect", 1));
-    net->CompleteConnect(0xC0000034);
-    ASSERT_TRUE(net->WaitCount("event 3", 1));
+    net->CompleteConnect(kConnectFailure);
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventConnect), 1));
     EXPECT_EQ(StageFlushWait(&client->stage, 0), 0) << "dropped at once although a flush delay is set";
-    ASSERT_TRUE(net->WaitCount("event 6", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventFlushTimeout), 1));
     EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
 
     ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // no address at all
-    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, &data)));
+    EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, data.get())));
     EXPECT_EQ(StageFlushWait(&client->stage, 0), 0);
-    ASSERT_TRUE(net->WaitCount("event 6", 2));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventFlushTimeout), 2));
     EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
     EXPECT_EQ(net->sent, "");
     EXPECT_EQ(net->Count("connect"), 1);
-    BufHandleRelease(&data);
 }
 
 // Listening: each accepted connection becomes the connection (event 4) and
@@ -384,35 +409,35 @@ TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
 // the current connection with a graceful close, unless bit 2 keeps it.
 TEST_F(Client, ListeningAcceptsConnectionsAndListensOnAfterALoss)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     const FakeAddress here(7);
     ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
-    ASSERT_TRUE(net->WaitCount("event 1 0", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 1));
     EXPECT_EQ(net->Count("listen 2"), 1) << "backlog 2";
     EXPECT_EQ(State().listen, kListenActive);
 
     net->Accept(8);
-    ASSERT_TRUE(net->WaitCount("event 4", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventAccept), 1));
     ASSERT_TRUE(net->WaitRead());
     EXPECT_EQ(State().connection, kConnected);
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_TIMEOUT);
     net->Deliver("");  // the peer ends
-    ASSERT_TRUE(net->WaitCount("event 5 1", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectPeerEnded), 1));
     EXPECT_EQ(net->EventPayloads().back(), Word(1) + Record(12, kFakeStream, 8) + Record(12, kFakeStream, 7))
         << "remote: the peer; local: the listener's record";
 
     net->Accept(9);
-    ASSERT_TRUE(net->WaitCount("event 4", 2));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventAccept), 2));
     ASSERT_TRUE(net->WaitRead());
     net->Accept(10);
-    ASSERT_TRUE(net->WaitCount("event 4", 3));
-    EXPECT_EQ(net->Count("event 5 0"), 1);
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventAccept), 3));
+    EXPECT_EQ(net->Count(Event(ClientEventDisconnect, kDisconnectClosed)), 1);
     EXPECT_EQ(net->Count("disconnect"), 1);
     ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, kClientKeepOnAccept)));
     net->Accept(11);
     EXPECT_EQ(State().connection, kConnected);
-    EXPECT_EQ(net->Count("event 4"), 3) << "bit 2 keeps the current connection";
-    EXPECT_EQ(net->Count("event 5"), 2);
+    EXPECT_EQ(net->Count(Event(ClientEventAccept)), 3) << "bit 2 keeps the current connection";
+    EXPECT_EQ(net->Count(Event(ClientEventDisconnect)), 2);
     EXPECT_EQ(net->Count("connect"), 0);
 }
 
@@ -420,23 +445,23 @@ TEST_F(Client, ListeningAcceptsConnectionsAndListensOnAfterALoss)
 // the old listener (event 2) and listens there; stopping forgets the address.
 TEST_F(Client, ListenRetriesMovesAndStops)
 {
-    Settings(kNever, 0, 0, kTick, kRetry);
-    net->SetListenStatus(0xC000020A);  // address in use
+    Settings(Clocks().Relisten(kRetry));
+    net->SetListenStatus(kAddressInUse);
     const FakeAddress here(7), there(8);
     ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
-    ASSERT_TRUE(net->WaitCount("event 1 " + std::to_string(0xC000020Au), 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kAddressInUse), 1));
     EXPECT_EQ(State().listen, kListenNone);
     net->SetListenStatus(kStatusSuccess);
-    ASSERT_TRUE(net->WaitCount("event 1 0", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 1));
 
     ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));  // the same: nothing
     ASSERT_TRUE(StatusAccepted(ClientListen(client, there.record())));
-    ASSERT_TRUE(net->WaitCount("event 1 0", 2));
-    EXPECT_EQ(net->Count("event 2 12"), 1);
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 2));
+    EXPECT_EQ(net->Count(Event(ClientEventListenClosed, kFakeRecordSize)), 1);
     EXPECT_EQ(net->Count("listen"), 3);
 
     ASSERT_TRUE(StatusAccepted(ClientStopListen(client)));
-    ASSERT_TRUE(net->WaitCount("event 2 12", 2));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventListenClosed, kFakeRecordSize), 2));
     EXPECT_EQ(State().listen, kListenActive) << "stopping does not change the listen state";
     EXPECT_EQ(client->listenAddress, nullptr);
 }
@@ -446,7 +471,7 @@ TEST_F(Client, ListenRetriesMovesAndStops)
 // switch turns receiving on.
 TEST_F(Client, AdoptedSocketIsReadOnlyOnceTheReceiveSwitchIsOn)
 {
-    Settings(kNever, 0, 0, kNever);
+    Settings(Stopped());
     Connect();
     MessageWaiter made(4);
     const FakeAddress other(5);
@@ -454,15 +479,15 @@ TEST_F(Client, AdoptedSocketIsReadOnlyOnceTheReceiveSwitchIsOn)
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(kStatusSuccess);
     ASSERT_TRUE(made.WaitFor(1));
-    const int eventsBefore = net->Count("event");
+    const int eventsBefore = net->Count(kAnyEvent);
 
     ASSERT_TRUE(StatusAccepted(ClientAdoptSocket(client, made.Object(0))));
-    ASSERT_TRUE(net->WaitCount("event 5 16", 1));
+    ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectAborted), 1));
     EXPECT_EQ(net->Count("disconnect"), 0);
     ClientState s = State();
     EXPECT_EQ(s.connection, kConnected);
     EXPECT_EQ(s.receiveEnabled, 0);
-    EXPECT_EQ(net->Count("event"), eventsBefore + 1);
+    EXPECT_EQ(net->Count(kAnyEvent), eventsBefore + 1);
     EXPECT_EQ(net->Count("read"), 1) << "read before the switch";
 
     BufferHandle on = {nullptr, nullptr, 0, 1}, off = {};
@@ -481,7 +506,7 @@ TEST_F(Client, AdoptedSocketIsReadOnlyOnceTheReceiveSwitchIsOn)
 // it while connected with a read in flight destroys it and its endpoint.
 TEST_F(Client, ReleasingTheClientEndsItsConnection)
 {
-    Settings(kRetry);
+    Settings(Clocks().Reconnect(kRetry));
     Connect();
     Release();
     EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));

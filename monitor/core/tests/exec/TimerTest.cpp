@@ -1,4 +1,6 @@
+#include "exec/ClosureOwner.h"
 #include "exec/OneShotTimer.h"
+#include "runtime/HandleOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/TestThreads.h"
 #include <memory>
@@ -23,44 +25,49 @@ void Fire(BufferHandle* bound, BufferHandle* message)
 }
 
 // Bound data: a Shot; size word: nothing. The closure holds no reference.
-Closure ClosureFor(Shot* shot)
+ClosureOwner ClosureFor(Shot* shot)
 {
-    Closure c;
+    ClosureOwner c;
     BufferHandle bound = {shot, nullptr, 0, 0};
-    ClosureInit(&c, Fire, nullptr, &bound);
+    ClosureInit(c.put(), Fire, nullptr, &bound);
     return c;
 }
 
+// A timer for one test, destroyed when the test ends, also when it skips.
+class TestTimer {
+public:
+    TestTimer() { EXPECT_EQ(TimerCreate(&timer_), kStatusSuccess); }
+    ~TestTimer() { TimerDestroy(&timer_); }
+    TestTimer(const TestTimer&) = delete;
+    TestTimer& operator=(const TestTimer&) = delete;
+
+    OneShotTimer* get() { return &timer_; }
+
+private:
+    OneShotTimer timer_;
+};
+
 class Timers : public CoreTest {
 protected:
-    // Arms a fresh timer with delay 0 and waits for it: every expiry queued on
-    // the timer thread before this call has run (or been withdrawn) afterwards.
-    static DWORD Barrier()
+    // Arms a fresh timer with `delayMs` and waits for it: every expiry due on
+    // the timer thread before that one has run (or been withdrawn) afterwards.
+    static DWORD Barrier(int32_t delayMs = 0)
     {
-        OneShotTimer t;
-        EXPECT_EQ(TimerCreate(&t), kStatusSuccess);
+        TestTimer t;
         Shot shot;
-        Closure c = ClosureFor(&shot);
-        EXPECT_EQ(TimerSet(&t, 0, &c, nullptr), kStatusSuccess);
-        ClosureRelease(&c);
+        EXPECT_EQ(TimerSet(t.get(), delayMs, ClosureFor(&shot).get(), nullptr), kStatusSuccess);
         EXPECT_TRUE(shot.fired.Wait());
-        TimerDestroy(&t);
         return shot.thread;
     }
 };
 
 TEST_F(Timers, DelayZeroFiresOnceOnTheTimerThreadWithItsArgument)
 {
-    OneShotTimer a, b;
-    ASSERT_EQ(TimerCreate(&a), kStatusSuccess);
-    ASSERT_EQ(TimerCreate(&b), kStatusSuccess);
+    auto a = std::make_unique<TestTimer>(), b = std::make_unique<TestTimer>();
     Shot shotA, shotB;
-    Closure ca = ClosureFor(&shotA), cb = ClosureFor(&shotB);
     BufferHandle argument = {nullptr, nullptr, 0, 41};
-    ASSERT_EQ(TimerSet(&a, 0, &ca, &argument), kStatusSuccess);
-    ASSERT_EQ(TimerSet(&b, 0, &cb, nullptr), kStatusSuccess);
-    ClosureRelease(&ca);
-    ClosureRelease(&cb);
+    ASSERT_EQ(TimerSet(a->get(), 0, ClosureFor(&shotA).get(), &argument), kStatusSuccess);
+    ASSERT_EQ(TimerSet(b->get(), 0, ClosureFor(&shotB).get(), nullptr), kStatusSuccess);
     ASSERT_TRUE(shotA.fired.Wait());
     ASSERT_TRUE(shotB.fired.Wait());
     DWORD timerThread = Barrier();
@@ -72,54 +79,42 @@ TEST_F(Timers, DelayZeroFiresOnceOnTheTimerThreadWithItsArgument)
     EXPECT_EQ(shotB.thread, timerThread);
 
     // Destroying every timer leaves the thread running: only shut-down stops it.
-    TimerDestroy(&a);
-    TimerDestroy(&b);
+    a.reset();
+    b.reset();
     EXPECT_EQ(Barrier(), timerThread);
 }
 
 TEST_F(Timers, CancelAndResetReleaseTheReplacedClosureAndInvokeOnlyTheLastSet)
 {
-    OneShotTimer t;
-    ASSERT_EQ(TimerCreate(&t), kStatusSuccess);
-    BufferHandle held;
-    ASSERT_EQ(BufAlloc(&held, nullptr, nullptr, 4), kStatusSuccess);
+    HandleOwner held;
+    ASSERT_EQ(BufAlloc(held.put(), nullptr, nullptr, 4), kStatusSuccess);
     Shot first, second;
-    Closure c1 = ClosureFor(&first), c2 = ClosureFor(&second);
+    ClosureOwner c1 = ClosureFor(&first), c2 = ClosureFor(&second);
+    TestTimer t;
 
     // Cancel before expiry: nothing runs, though the arming's delay passes,
     // and the argument's reference is dropped.
     DWORD armed = GetTickCount();
-    ASSERT_EQ(TimerSet(&t, 200, &c1, &held), kStatusSuccess);
-    EXPECT_EQ(held.cb->strong, 2);
-    TimerCancel(&t);
-    if (GetTickCount() - armed >= 100) {
-        ClosureRelease(&c1);
-        ClosureRelease(&c2);
-        BufHandleRelease(&held);
-        TimerDestroy(&t);
+    ASSERT_EQ(TimerSet(t.get(), 200, c1.get(), held.get()), kStatusSuccess);
+    EXPECT_EQ(held->cb->strong, 2);
+    TimerCancel(t.get());
+    if (GetTickCount() - armed >= 100)
         GTEST_SKIP() << "the machine was too slow to cancel before the expiry";
-    }
-    EXPECT_EQ(held.cb->strong, 1);
-    Sleep(400);
-    Barrier();
+    EXPECT_EQ(held->cb->strong, 1);
+    Barrier(400);  // past the cancelled arming's expiry
     EXPECT_EQ(first.count, 0);
 
     // Set twice, the second before the first delay ends: the first arming is
     // replaced, only the second closure runs, once, after the second delay.
     armed = GetTickCount();
-    ASSERT_EQ(TimerSet(&t, 200, &c1, &held), kStatusSuccess);
-    ASSERT_EQ(TimerSet(&t, 400, &c2, nullptr), kStatusSuccess);
-    EXPECT_EQ(held.cb->strong, 1);
+    ASSERT_EQ(TimerSet(t.get(), 200, c1.get(), held.get()), kStatusSuccess);
+    ASSERT_EQ(TimerSet(t.get(), 400, c2.get(), nullptr), kStatusSuccess);
+    EXPECT_EQ(held->cb->strong, 1);
     ASSERT_TRUE(second.fired.Wait());
     EXPECT_GE(GetTickCount() - armed + 16, 400u) << "fired before the second delay";  // 16: the tick count's resolution
     Barrier();
     EXPECT_EQ(first.count, 0);
     EXPECT_EQ(second.count, 1);
-
-    ClosureRelease(&c1);
-    ClosureRelease(&c2);
-    BufHandleRelease(&held);
-    TimerDestroy(&t);
 }
 
 // The argument of an arming that is about to be replaced: releasing it takes
@@ -139,25 +134,21 @@ void ReleaseSlowly(void* payload)
 
 TEST_F(Timers, AnArmingThatExpiresWhileItIsReplacedFiresNothing)
 {
-    OneShotTimer t;
-    ASSERT_EQ(TimerCreate(&t), kStatusSuccess);
     Shot first, second;
     SlowArgument slow = {&second, -1};
-    BufferHandle argument;
-    ASSERT_EQ(BufAlloc(&argument, nullptr, ReleaseSlowly, sizeof(SlowArgument*)), kStatusSuccess);
-    *static_cast<SlowArgument**>(argument.data) = &slow;
-    Closure c1 = ClosureFor(&first), c2 = ClosureFor(&second);
-    ASSERT_EQ(TimerSet(&t, 50, &c1, &argument), kStatusSuccess);
-    BufHandleRelease(&argument);  // the timer holds the last reference
-    ASSERT_EQ(TimerSet(&t, 500, &c2, nullptr), kStatusSuccess);
+    TestTimer t;
+    {
+        HandleOwner argument;
+        ASSERT_EQ(BufAlloc(argument.put(), nullptr, ReleaseSlowly, sizeof(SlowArgument*)), kStatusSuccess);
+        *static_cast<SlowArgument**>(argument->data) = &slow;
+        ASSERT_EQ(TimerSet(t.get(), 50, ClosureFor(&first).get(), argument.get()), kStatusSuccess);
+    }  // the timer holds the argument's last reference
+    ASSERT_EQ(TimerSet(t.get(), 500, ClosureFor(&second).get(), nullptr), kStatusSuccess);
     EXPECT_EQ(slow.firedDuringRelease, 0) << "the replaced arming's expiry fired the new closure at once";
     ASSERT_TRUE(second.fired.Wait());
     Barrier();
     EXPECT_EQ(first.count, 0);
     EXPECT_EQ(second.count, 1);
-    ClosureRelease(&c1);
-    ClosureRelease(&c2);
-    TimerDestroy(&t);
 }
 
 // Keeps the timer thread inside one expiry until released.
@@ -192,13 +183,11 @@ protected:
     // one. False when the machine was too slow to order it that way.
     bool QueueExpiryBehindBlockedThread(OneShotTimer* t, Shot* first)
     {
-        Closure c = ClosureFor(first), block;
+        ClosureOwner block;
         BufferHandle bound = {&gate_, nullptr, 0, 0};
-        ClosureInit(&block, Block, nullptr, &bound);
-        EXPECT_EQ(TimerSet(t, 200, &c, nullptr), kStatusSuccess);
-        EXPECT_EQ(TimerSet(&blocker_, 0, &block, nullptr), kStatusSuccess);
-        ClosureRelease(&c);
-        ClosureRelease(&block);
+        ClosureInit(block.put(), Block, nullptr, &bound);
+        EXPECT_EQ(TimerSet(t, 200, ClosureFor(first).get(), nullptr), kStatusSuccess);
+        EXPECT_EQ(TimerSet(&blocker_, 0, block.get(), nullptr), kStatusSuccess);
         EXPECT_TRUE(gate_.inside.Wait());
         EXPECT_EQ(WaitForSingleObject(t->waitable, 30000), WAIT_OBJECT_0);
         return first->count == 0;
@@ -210,21 +199,15 @@ protected:
 
 TEST_F(BlockedTimerThread, AnExpiryQueuedBeforeAResetDoesNotFireTheNewClosure)
 {
-    OneShotTimer t;
-    ASSERT_EQ(TimerCreate(&t), kStatusSuccess);
+    TestTimer t;
     Shot first, second;
-    if (!QueueExpiryBehindBlockedThread(&t, &first)) {
-        TimerDestroy(&t);
+    if (!QueueExpiryBehindBlockedThread(t.get(), &first))
         GTEST_SKIP() << "the timer expired before the timer thread was held";
-    }
-    Closure c2 = ClosureFor(&second);
-    ASSERT_EQ(TimerSet(&t, 60000, &c2, nullptr), kStatusSuccess);
-    ClosureRelease(&c2);
+    ASSERT_EQ(TimerSet(t.get(), 60000, ClosureFor(&second).get(), nullptr), kStatusSuccess);
     gate_.release.Set();
     Barrier();
     EXPECT_EQ(first.count, 0) << "the replaced closure ran";
     EXPECT_EQ(second.count, 0) << "the stale expiry fired the new closure at once";
-    TimerDestroy(&t);
 }
 
 TEST_F(BlockedTimerThread, AnExpiryQueuedBeforeDestroyLeavesTheFreedMemoryAlone)
@@ -240,9 +223,7 @@ TEST_F(BlockedTimerThread, AnExpiryQueuedBeforeDestroyLeavesTheFreedMemoryAlone)
     }
     TimerDestroy(memory.get());
     ASSERT_EQ(TimerCreate(memory.get()), kStatusSuccess);
-    Closure c = ClosureFor(&reused);
-    ASSERT_EQ(TimerSet(memory.get(), 60000, &c, nullptr), kStatusSuccess);
-    ClosureRelease(&c);
+    ASSERT_EQ(TimerSet(memory.get(), 60000, ClosureFor(&reused).get(), nullptr), kStatusSuccess);
     gate_.release.Set();
     Barrier();
     EXPECT_EQ(first.count, 0);
@@ -256,34 +237,26 @@ TEST_F(Timers, CancelOrDestroyRacingExpiryReleasesEveryHandle)
     // shows that each was released exactly once, fired or not.
     constexpr int kRounds = 300;
     Shot shot;
-    BufferHandle bound, argument;
-    ASSERT_EQ(BufAlloc(&bound, nullptr, nullptr, 4), kStatusSuccess);
-    ASSERT_EQ(BufAlloc(&argument, nullptr, nullptr, 4), kStatusSuccess);
-    bound.data = &shot;  // the handle keeps the buffer alive; its data word points at the Shot
-    Closure c;
-    ClosureInit(&c, Fire, nullptr, &bound);
-    OneShotTimer kept;
-    ASSERT_EQ(TimerCreate(&kept), kStatusSuccess);
+    HandleOwner bound, argument;
+    ASSERT_EQ(BufAlloc(bound.put(), nullptr, nullptr, 4), kStatusSuccess);
+    ASSERT_EQ(BufAlloc(argument.put(), nullptr, nullptr, 4), kStatusSuccess);
+    bound->data = &shot;  // the handle keeps the buffer alive; its data word points at the Shot
+    ClosureOwner c;
+    ClosureInit(c.put(), Fire, nullptr, bound.get());
+    TestTimer kept;
     for (int i = 0; i < kRounds; ++i) {
-        ASSERT_EQ(TimerSet(&kept, i % 3, &c, &argument), kStatusSuccess);
-        TimerCancel(&kept);
+        ASSERT_EQ(TimerSet(kept.get(), i % 3, c.get(), argument.get()), kStatusSuccess);
+        TimerCancel(kept.get());
         // Destroy right after the set and give the memory back at once.
-        auto* fresh = new OneShotTimer;
-        ASSERT_EQ(TimerCreate(fresh), kStatusSuccess);
-        ASSERT_EQ(TimerSet(fresh, i % 2, &c, &argument), kStatusSuccess);
+        auto fresh = std::make_unique<TestTimer>();
+        ASSERT_EQ(TimerSet(fresh->get(), i % 2, c.get(), argument.get()), kStatusSuccess);
         if (i % 2)
             Sleep(0);
-        TimerDestroy(fresh);
-        delete fresh;
     }
     Barrier();
     EXPECT_LE(shot.count, 2 * kRounds);
-    EXPECT_EQ(bound.cb->strong, 2) << "only the local closure and handle remain";
-    EXPECT_EQ(argument.cb->strong, 1);
-    TimerDestroy(&kept);
-    ClosureRelease(&c);
-    BufHandleRelease(&bound);
-    BufHandleRelease(&argument);
+    EXPECT_EQ(bound->cb->strong, 2) << "only the local closure and handle remain";
+    EXPECT_EQ(argument->cb->strong, 1);
 }
 
 }  // namespace

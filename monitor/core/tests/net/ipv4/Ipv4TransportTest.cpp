@@ -1,3 +1,4 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "net/ipv4/Ipv4Record.h"
@@ -6,13 +7,16 @@
 #include "net/SocketApi.h"
 #include "net/TransportProvider.h"
 #include "runtime/FixedWaits.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "support/BothPlatformsTest.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageWaiter.h"
 #include "support/StuckIo.h"
 #include "support/TestThreads.h"
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace {
@@ -21,6 +25,21 @@ constexpr uint32_t kLoopback = 0x7F000001;
 constexpr NtStatus kStatusRefused = 0xC0000236;    // 10061
 constexpr NtStatus kStatusAborted = 0xC0000240;    // 995, what a cancelled operation reports
 constexpr NtStatus kStatusBadArgument = 0xC0000010;  // 10022, what a bare closesocket gives
+
+// The fields of the first completion message a waiter got.
+NtStatus StatusOf(MessageWaiter& m) { return m.U32(0, offsetof(StatusMessage, status)); }
+uint32_t BytesDone(MessageWaiter& m) { return m.U32(0, offsetof(StatusCountMessage, count)); }
+
+// The IPv4 record that ends a message at `offset`.
+Ipv4Record RecordAt(const std::string& message, size_t offset)
+{
+    constexpr size_t kRecordBytes = 14;  // size, type, address, port
+    Ipv4Record record = {};
+    EXPECT_EQ(message.size(), offset + kRecordBytes);
+    if (message.size() >= offset + kRecordBytes)
+        std::memcpy(&record, message.data() + offset, kRecordBytes);
+    return record;
+}
 
 TEST(Ipv4Records, SockaddrConversions)
 {
@@ -74,14 +93,13 @@ TEST_F(Ipv4Socket, AClosedEndpointGivesUpOnIoThatNeverComesBack)
     SOCKET s;
     ASSERT_EQ(WsCreateSocket(&any, &s), kStatusSuccess);
     NtStatus status;
-    WsWorker* worker = WsWorker::Create(s, kAddressTypeTcp, &status);
-    ASSERT_NE(worker, nullptr) << status;
+    RefOwner<WsWorker> worker = RefOwner<WsWorker>::Adopt(WsWorker::Create(s, kAddressTypeTcp, &status));
+    ASSERT_TRUE(worker) << status;
     StuckIo stuck;
     ASSERT_TRUE(stuck.Start(&worker->commands, &worker->outstanding));
-    WsPostClose(worker, nullptr);
+    WsPostClose(worker.get(), nullptr);
     EXPECT_TRUE(StuckIo::WaitStrongCount(worker->cb, 1)) << "the I/O thread waited for ever";
     stuck.Unlink();
-    ObjRelease(worker->cb);
 }
 
 // Plain blocking WinSock peer for the cases the transport must meet from the
@@ -127,6 +145,14 @@ private:
     SOCKET s_;
 };
 
+// A client socket connected to the listener, and the server end accepted for it.
+struct ConnectedPair {
+    MessageWaiter accepts{offsetof(ObjectRecordMessage, object)};
+    MessageWaiter connected{offsetof(StatusObjectRemoteLocalMessage, object)};
+    void* client = nullptr;
+    TransportProvider* server = nullptr;
+};
+
 // Every TCP case runs twice: as on NT (completions finished inside the
 // completion routines) and as on Windows 9x (finished from the command queue).
 class Ipv4Tcp : public BothPlatformsTest {
@@ -136,21 +162,37 @@ protected:
         BothPlatformsTest::SetUp();
         ASSERT_TRUE(NetInit());
     }
+    // Everything a test holds goes before the fixture counts what is left.
+    void TearDown() override
+    {
+        pair_.reset();
+        DropListener();
+        BothPlatformsTest::TearDown();
+    }
 
-    // A provider bound to the record; its local record in `local`.
+    // A provider bound to the record, with a reference of its own; its local record in `local`.
     TransportProvider* Endpoint(const AddressRecord& record, Ipv4Record* local)
     {
-        MessageWaiter made(4);
+        MessageWaiter made(offsetof(StatusObjectRecordMessage, object));
         FindFamilyProvider(kFamilyIpv4)(&record, &made.closure);
         EXPECT_TRUE(made.WaitFor(1));
-        EXPECT_EQ(made.U32(0, 0), kStatusSuccess);
-        std::string m = made.At(0);
-        EXPECT_EQ(m.size(), 8u + 14u);
-        std::memcpy(local, m.data() + 8, sizeof(*local));
+        EXPECT_EQ(StatusOf(made), kStatusSuccess);
+        *local = RecordAt(made.At(0), offsetof(StatusObjectRecordMessage, record));
         void* ref = made.Object(0);
         if (ref)
             ObjAddRef(ObjControlBlockOf(ref));
         return ProviderFromRef(ref);
+    }
+
+    // Listens, connects a client and waits for its server end: `pair_`.
+    void ConnectPair()
+    {
+        pair_ = std::make_unique<ConnectedPair>();
+        ASSERT_NO_FATAL_FAILURE(Listen(&pair_->accepts));
+        pair_->client = Connect(&pair_->connected);
+        ASSERT_NE(pair_->client, nullptr);
+        ASSERT_TRUE(pair_->accepts.WaitFor(1));
+        pair_->server = ProviderFromRef(pair_->accepts.Object(0));
     }
 
     // Listens on 127.0.0.1 with the port the system chooses.
@@ -163,7 +205,7 @@ protected:
         MessageWaiter result;
         listener_->Listen(&accepts->closure, 5, &result.closure);
         ASSERT_TRUE(result.WaitFor(1));
-        ASSERT_EQ(result.U32(0, 0), kStatusSuccess);
+        ASSERT_EQ(StatusOf(result), kStatusSuccess);
     }
 
     void DropListener()
@@ -177,33 +219,39 @@ protected:
     {
         SockConnect(&listening_.header, nullptr, 0, &result->closure);
         EXPECT_TRUE(result->WaitFor(1));
-        EXPECT_EQ(result->U32(0, 0), kStatusSuccess);
+        EXPECT_EQ(StatusOf(*result), kStatusSuccess);
         return result->Object(0);
     }
 
-    static BufferHandle Bytes(const std::string& text)
+    static HandleOwner Bytes(const std::string& text)
     {
-        BufferHandle h;
-        EXPECT_TRUE(StatusAccepted(BufAllocCopy(&h, text.data(), static_cast<uint32_t>(text.size()))));
+        HandleOwner h;
+        EXPECT_TRUE(StatusAccepted(BufAllocCopy(h.put(), text.data(), static_cast<uint32_t>(text.size()))));
         return h;
     }
 
-    static std::string Received(const BufferHandle& area, MessageWaiter& read)
+    static HandleOwner Area(uint32_t size)
     {
-        return std::string(static_cast<const char*>(area.data), read.U32(0, 4));
+        HandleOwner h;
+        EXPECT_EQ(BufAlloc(h.put(), nullptr, nullptr, size), kStatusSuccess);
+        return h;
+    }
+
+    static std::string Received(const HandleOwner& area, MessageWaiter& read)
+    {
+        return std::string(static_cast<const char*>(area->data), BytesDone(read));
     }
 
     TransportProvider* listener_ = nullptr;
     Ipv4Record listening_ = {};
+    std::unique_ptr<ConnectedPair> pair_;
 };
 
 TEST_P(Ipv4Tcp, ConnectAcceptDataBothWaysAndOrderlyClose)
 {
-    MessageWaiter accepts(0);
-    Listen(&accepts);
-    MessageWaiter connected(4);
-    void* client = Connect(&connected);
-    ASSERT_NE(client, nullptr);
+    ASSERT_NO_FATAL_FAILURE(ConnectPair());
+    void* client = pair_->client;
+    TransportProvider* server = pair_->server;
 
     // The client's local record is the address bound before connecting.
     const AddressRecord* local = SockLocalRecord(client);
@@ -211,177 +259,142 @@ TEST_P(Ipv4Tcp, ConnectAcceptDataBothWaysAndOrderlyClose)
     EXPECT_EQ(Ipv4RecordAddress(local), 0u);
     EXPECT_NE(Ipv4RecordPort(local), 0);
 
-    ASSERT_TRUE(accepts.WaitFor(1));
-    std::string accepted = accepts.At(0);
-    ASSERT_EQ(accepted.size(), 4u + 14u);
-    Ipv4Record peer;
-    std::memcpy(&peer, accepted.data() + 4, sizeof(peer));
+    Ipv4Record peer = RecordAt(pair_->accepts.At(0), offsetof(ObjectRecordMessage, record));
     EXPECT_EQ(peer.header.type, kAddressTypeTcp);
     EXPECT_EQ(peer.address, kLoopback);
     EXPECT_EQ(peer.port, Ipv4RecordPort(local));
-    TransportProvider* server = ProviderFromRef(accepts.Object(0));
 
-    BufferHandle serverArea;
-    ASSERT_EQ(BufAlloc(&serverArea, nullptr, nullptr, 64), kStatusSuccess);
+    HandleOwner serverArea = Area(64);
     MessageWaiter serverRead;
-    server->Read(&serverArea, &serverRead.closure);
-    BufferHandle hello = Bytes("hello");
+    server->Read(serverArea.get(), &serverRead.closure);
+    HandleOwner hello = Bytes("hello");
     MessageWaiter sent;
-    SockSend(client, &hello, &sent.closure);
+    SockSend(client, hello.get(), &sent.closure);
     ASSERT_TRUE(sent.WaitFor(1));
-    EXPECT_EQ(sent.At(0).size(), 4u);
-    EXPECT_EQ(sent.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(sent.At(0).size(), sizeof(StatusMessage));
+    EXPECT_EQ(StatusOf(sent), kStatusSuccess);
     ASSERT_TRUE(serverRead.WaitFor(1));
-    EXPECT_EQ(serverRead.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(serverRead), kStatusSuccess);
     EXPECT_EQ(Received(serverArea, serverRead), "hello");
 
-    BufferHandle clientArea;
-    ASSERT_EQ(BufAlloc(&clientArea, nullptr, nullptr, 64), kStatusSuccess);
+    HandleOwner clientArea = Area(64);
     MessageWaiter clientRead;
-    SockReceive(client, &clientArea, &clientRead.closure);
-    BufferHandle world = Bytes("world!");
+    SockReceive(client, clientArea.get(), &clientRead.closure);
+    HandleOwner world = Bytes("world!");
     MessageWaiter serverSent;
-    server->Write(&world, &serverSent.closure);
+    server->Write(world.get(), &serverSent.closure);
     ASSERT_TRUE(clientRead.WaitFor(1));
-    EXPECT_EQ(clientRead.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(clientRead), kStatusSuccess);
     EXPECT_EQ(Received(clientArea, clientRead), "world!");
     ASSERT_TRUE(serverSent.WaitFor(1));
-    EXPECT_EQ(serverSent.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(serverSent), kStatusSuccess);
 
     // Orderly close: the client's shut-down reaches the server as the end of
     // the stream; the server's own shut-down then completes both disconnects.
     MessageWaiter endOfStream;
-    server->Read(&serverArea, &endOfStream.closure);
+    server->Read(serverArea.get(), &endOfStream.closure);
     MessageWaiter clientClosed;
     SockClose(client, 0, &clientClosed.closure);
     ASSERT_TRUE(endOfStream.WaitFor(1));
-    EXPECT_EQ(endOfStream.U32(0, 0), kStatusSuccess);
-    EXPECT_EQ(endOfStream.U32(0, 4), 0u);
+    EXPECT_EQ(StatusOf(endOfStream), kStatusSuccess);
+    EXPECT_EQ(BytesDone(endOfStream), 0u);
     MessageWaiter serverClosed;
     server->Disconnect(0, &serverClosed.closure);
     ASSERT_TRUE(clientClosed.WaitFor(1));
-    EXPECT_EQ(clientClosed.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(clientClosed), kStatusSuccess);
     ASSERT_TRUE(serverClosed.WaitFor(1));
-    EXPECT_EQ(serverClosed.U32(0, 0), kStatusSuccess);
-
-    for (BufferHandle* h : {&serverArea, &clientArea, &hello, &world})
-        BufHandleRelease(h);
-    DropListener();
+    EXPECT_EQ(StatusOf(serverClosed), kStatusSuccess);
 }
 
 TEST_P(Ipv4Tcp, PeerResetReachesTheCallerAsConnectionReset)
 {
-    MessageWaiter accepts(0);
-    Listen(&accepts);
+    MessageWaiter accepts(offsetof(ObjectRecordMessage, object));
+    ASSERT_NO_FATAL_FAILURE(Listen(&accepts));
     PlainSocket peer;
     ASSERT_TRUE(peer.Connect(listening_.port));
     ASSERT_TRUE(accepts.WaitFor(1));
     TransportProvider* server = ProviderFromRef(accepts.Object(0));
 
-    BufferHandle area;
-    ASSERT_EQ(BufAlloc(&area, nullptr, nullptr, 16), kStatusSuccess);
+    HandleOwner area = Area(16);
     // Bytes the peer never reads make its close a reset on every system.
-    BufferHandle unread = Bytes("unread");
+    HandleOwner unread = Bytes("unread");
     MessageWaiter sent;
-    server->Write(&unread, &sent.closure);
+    server->Write(unread.get(), &sent.closure);
     ASSERT_TRUE(sent.WaitFor(1));
     char first;
     ASSERT_EQ(recv(peer.get(), &first, 1, 0), 1);
     MessageWaiter read;
-    server->Read(&area, &read.closure);
+    server->Read(area.get(), &read.closure);
     peer.Reset();
     // Windows fails the pending read with 10054; Wine ends it like the end of
     // the stream and reports the reset to the next call. Either way the reset
     // reaches the caller as 0xC000020D.
     ASSERT_TRUE(read.WaitFor(1));
-    EXPECT_EQ(read.U32(0, 4), 0u);
-    NtStatus readStatus = read.U32(0, 0);
+    EXPECT_EQ(BytesDone(read), 0u);
+    NtStatus readStatus = StatusOf(read);
     if (readStatus != kStatusConnectionReset) {
         EXPECT_EQ(readStatus, kStatusSuccess);
         MessageWaiter failed;
-        server->Write(&unread, &failed.closure);
+        server->Write(unread.get(), &failed.closure);
         ASSERT_TRUE(failed.WaitFor(1));
-        EXPECT_EQ(failed.U32(0, 0), kStatusConnectionReset);
+        EXPECT_EQ(StatusOf(failed), kStatusConnectionReset);
     }
-    BufHandleRelease(&area);
-    BufHandleRelease(&unread);
-    DropListener();
 }
 
 TEST_P(Ipv4Tcp, RefusedConnectReportsNoSocket)
 {
     PlainSocket unused;  // bound, never listening: connects to its port are refused
     Ipv4Record remote = Ipv4RecordMake(kAddressTypeTcp, kLoopback, unused.BindLoopback());
-    MessageWaiter result(4);
+    MessageWaiter result(offsetof(StatusObjectRemoteLocalMessage, object));
     SockConnect(&remote.header, nullptr, 0, &result.closure);
     ASSERT_TRUE(result.WaitFor(1));
-    EXPECT_EQ(result.U32(0, 0), kStatusRefused);
+    EXPECT_EQ(StatusOf(result), kStatusRefused);
     EXPECT_EQ(result.Object(0), nullptr);
 }
 
 TEST_P(Ipv4Tcp, CloseWithReadPendingCompletesTheReadAsCancelled)
 {
-    MessageWaiter accepts(0);
-    Listen(&accepts);
-    MessageWaiter connected(4);
-    void* client = Connect(&connected);
-    ASSERT_NE(client, nullptr);
-    ASSERT_TRUE(accepts.WaitFor(1));
-    TransportProvider* server = ProviderFromRef(accepts.Object(0));
+    ASSERT_NO_FATAL_FAILURE(ConnectPair());
+    TransportProvider* server = pair_->server;
 
-    BufferHandle area;
-    ASSERT_EQ(BufAlloc(&area, nullptr, nullptr, 16), kStatusSuccess);
+    HandleOwner area = Area(16);
     MessageWaiter read;
-    server->Read(&area, &read.closure);
+    server->Read(area.get(), &read.closure);
     MessageWaiter closed;
     server->Close(&closed.closure);
     ASSERT_TRUE(closed.WaitFor(1));
-    EXPECT_EQ(closed.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(closed), kStatusSuccess);
     ASSERT_TRUE(read.WaitFor(1));
-    EXPECT_EQ(read.U32(0, 0), kStatusAborted) << "not " << kStatusBadArgument << " as without CancelIo";
-    EXPECT_EQ(read.U32(0, 4), 0u);
+    EXPECT_EQ(StatusOf(read), kStatusAborted) << "not " << kStatusBadArgument << " as without CancelIo";
+    EXPECT_EQ(BytesDone(read), 0u);
 
     // Commands after the close still complete (the thread may have ended).
     MessageWaiter late;
-    server->Read(&area, &late.closure);
+    server->Read(area.get(), &late.closure);
     ASSERT_TRUE(late.WaitFor(1));
-    EXPECT_NE(late.U32(0, 0), kStatusSuccess);
-    BufHandleRelease(&area);
-    DropListener();
+    EXPECT_NE(StatusOf(late), kStatusSuccess);
 }
 
 TEST_P(Ipv4Tcp, DroppingOpenConnectionsEndsEveryThreadBeforeShutDown)
 {
-    MessageWaiter accepts(0);
-    Listen(&accepts);
-    MessageWaiter connected(4);
-    void* client = Connect(&connected);
-    ASSERT_NE(client, nullptr);
-    ASSERT_TRUE(accepts.WaitFor(1));
-    TransportProvider* server = ProviderFromRef(accepts.Object(0));
-
-    BufferHandle clientArea, serverArea;
-    ASSERT_EQ(BufAlloc(&clientArea, nullptr, nullptr, 16), kStatusSuccess);
-    ASSERT_EQ(BufAlloc(&serverArea, nullptr, nullptr, 16), kStatusSuccess);
+    ASSERT_NO_FATAL_FAILURE(ConnectPair());
     MessageWaiter clientRead, serverRead;
-    SockReceive(client, &clientArea, &clientRead.closure);
-    server->Read(&serverArea, &serverRead.closure);
-    BufHandleRelease(&clientArea);
-    BufHandleRelease(&serverArea);
+    SockReceive(pair_->client, Area(16).get(), &clientRead.closure);
+    pair_->server->Read(Area(16).get(), &serverRead.closure);
 
     // The front end lets go of everything without closing anything.
-    connected.DropObjects();
-    accepts.DropObjects();
+    pair_->connected.DropObjects();
+    pair_->accepts.DropObjects();
     DropListener();
     ASSERT_TRUE(clientRead.WaitFor(1));
     ASSERT_TRUE(serverRead.WaitFor(1));
     // Both ends are dropped at once: each read hears its own cancellation or
     // the other end's close first, and carries no bytes.
     for (MessageWaiter* read : {&clientRead, &serverRead}) {
-        NtStatus status = read->U32(0, 0);
+        NtStatus status = StatusOf(*read);
         EXPECT_TRUE(status == kStatusSuccess || status == kStatusAborted || status == kStatusConnectionReset)
             << std::hex << status;
-        EXPECT_EQ(read->U32(0, 4), 0u);
+        EXPECT_EQ(BytesDone(*read), 0u);
     }
     // The fixture's shut-down then fails the test unless every thread let go
     // of its endpoint and every block came back.
@@ -391,14 +404,13 @@ TEST_P(Ipv4Tcp, DroppingOpenConnectionsEndsEveryThreadBeforeShutDown)
 struct OnCompletion {
     std::function<void()> action;
     TestEvent done;
-    Closure closure = {};
+    ClosureOwner closure;
 
     explicit OnCompletion(std::function<void()> a) : action(std::move(a))
     {
         BufferHandle self = {this, nullptr, 0, 0};
-        ClosureInit(&closure, Run, nullptr, &self);
+        ClosureInit(closure.put(), Run, nullptr, &self);
     }
-    ~OnCompletion() { ClosureRelease(&closure); }
     static void Run(BufferHandle* bound, BufferHandle*)
     {
         auto* self = static_cast<OnCompletion*>(bound->data);
@@ -414,53 +426,50 @@ struct OnCompletion {
 // before the second arrives.
 TEST_P(Ipv4Tcp, ASecondConnectDisconnectOrListenIsRefusedAndTheFirstStands)
 {
-    MessageWaiter accepts(0);
-    Listen(&accepts);
+    MessageWaiter accepts(offsetof(ObjectRecordMessage, object));
+    ASSERT_NO_FATAL_FAILURE(Listen(&accepts));
     Ipv4Record local;
     TransportProvider* client = Endpoint(Ipv4RecordMake(kAddressTypeTcp, 0, 0).header, &local);
     ASSERT_NE(client, nullptr);
+    RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(client->cb);
 
     MessageWaiter first, second;
     OnCompletion connectTwice([&] {
         client->Connect(&listening_.header, 0, &first.closure);
         client->Connect(&listening_.header, 0, &second.closure);
     });
-    client->Disconnect(0, &connectTwice.closure);  // fails at once: not connected
+    client->Disconnect(0, connectTwice.closure.get());  // fails at once: not connected
     ASSERT_TRUE(connectTwice.done.Wait());
     ASSERT_TRUE(first.WaitFor(1));
-    EXPECT_EQ(first.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(first), kStatusSuccess);
     ASSERT_TRUE(second.WaitFor(1));
-    EXPECT_EQ(second.U32(0, 0), kStatusInvalidState);
+    EXPECT_EQ(StatusOf(second), kStatusInvalidState);
     ASSERT_TRUE(accepts.WaitFor(1));
 
     MessageWaiter closing, closingAgain;
-    BufferHandle bytes = Bytes("bye");
+    HandleOwner bytes = Bytes("bye");
     OnCompletion disconnectTwice([&] {
         client->Disconnect(0, &closing.closure);
         client->Disconnect(0, &closingAgain.closure);
     });
-    client->Write(&bytes, &disconnectTwice.closure);
+    client->Write(bytes.get(), disconnectTwice.closure.get());
     ASSERT_TRUE(disconnectTwice.done.Wait());
     ASSERT_TRUE(closingAgain.WaitFor(1));
-    EXPECT_EQ(closingAgain.U32(0, 0), kStatusInvalidState);
+    EXPECT_EQ(StatusOf(closingAgain), kStatusInvalidState);
     EXPECT_EQ(closing.Count(), 0u) << "pending until the peer closes";
     accepts.DropObjects();  // the peer closes
     ASSERT_TRUE(closing.WaitFor(1));
-    EXPECT_EQ(closing.U32(0, 0), kStatusSuccess);
+    EXPECT_EQ(StatusOf(closing), kStatusSuccess);
     EXPECT_EQ(closingAgain.Count(), 1u);
 
-    MessageWaiter otherAccepts(0), listenAgain;
+    MessageWaiter otherAccepts(offsetof(ObjectRecordMessage, object)), listenAgain;
     listener_->Listen(&otherAccepts.closure, 5, &listenAgain.closure);
     ASSERT_TRUE(listenAgain.WaitFor(1));
-    EXPECT_EQ(listenAgain.U32(0, 0), kStatusInvalidState);
-    MessageWaiter connected(4);
+    EXPECT_EQ(StatusOf(listenAgain), kStatusInvalidState);
+    MessageWaiter connected(offsetof(StatusObjectRemoteLocalMessage, object));
     ASSERT_NE(Connect(&connected), nullptr);
     ASSERT_TRUE(accepts.WaitFor(2));
     EXPECT_EQ(otherAccepts.Count(), 0u) << "the first listen's closure hears every accept";
-
-    BufHandleRelease(&bytes);
-    ObjRelease(client->cb);
-    DropListener();
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, Ipv4Tcp, ::testing::Values(false, true), PlatformName);

@@ -359,7 +359,7 @@ TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
 PipeWorker* ListenerWorker(void* listener)
 {
     auto* provider = ProviderFromRef(static_cast<ListenerBase*>(listener)->provider.object);
-    return static_cast<PipeProvider*>(provider)->worker;
+    return static_cast<PipeProvider*>(provider)->worker.get();
 }
 
 // A waiting instance whose connect fails is started afresh on its slot: with
