@@ -95,6 +95,16 @@ protected:
         return nullptr;
     }
 
+    // A window for `port` with its connection, the link's own records done with.
+    void OpenConnected(const char* port, CRxTxFrame** frame, std::shared_ptr<Connection>* connection)
+    {
+        *frame = Open(port);
+        ASSERT_TRUE(*frame);
+        *connection = ConnectionFor(port);
+        ASSERT_TRUE(*connection);
+        PumpFor(200);
+    }
+
     static size_t Listed() { return TestApp().RxTxFrames().Count(); }
 
     // The view's text as Save writes it.
@@ -246,11 +256,9 @@ bool WaitUnpumped(const std::function<bool()>& done)
 
 TEST_F(RxTxFrameTest, DataTheWindowCannotTakeYetWaitsAtTheServiceAndAllOfItIsShownInOrder)
 {
-    CRxTxFrame* frame = Open("COM1");
-    ASSERT_TRUE(frame);
-    auto c1 = ConnectionFor("COM1");
-    ASSERT_TRUE(c1);
-    PumpFor(200);
+    CRxTxFrame* frame = nullptr;
+    std::shared_ptr<Connection> c1;
+    ASSERT_NO_FATAL_FAILURE(OpenConnected("COM1", &frame, &c1));
     constexpr size_t kRecords = 1024;  // four times what the link queues before it waits
     PortFeeder feeder(*c1, kRecords);
     // Far more than the link's bound goes out while the window's thread is busy elsewhere.
@@ -268,11 +276,9 @@ TEST_F(RxTxFrameTest, DataTheWindowCannotTakeYetWaitsAtTheServiceAndAllOfItIsSho
 
 TEST_F(RxTxFrameTest, ClosingTheWindowWhileDataIsQueuedAndHeldBackLeavesNothingBehind)
 {
-    CRxTxFrame* frame = Open("COM1");
-    ASSERT_TRUE(frame);
-    auto c1 = ConnectionFor("COM1");
-    ASSERT_TRUE(c1);
-    PumpFor(200);
+    CRxTxFrame* frame = nullptr;
+    std::shared_ptr<Connection> c1;
+    ASSERT_NO_FATAL_FAILURE(OpenConnected("COM1", &frame, &c1));
     PortFeeder feeder(*c1, 2048);
     ASSERT_TRUE(WaitUnpumped([&] { return feeder.sent() >= 1024; }));
     frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_RXTX_CLOSE, 0));
