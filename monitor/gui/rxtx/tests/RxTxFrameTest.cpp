@@ -294,7 +294,9 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     TestApp().RxTxFrameListAdd(frame);
     auto c1 = ConnectionFor("COM1");
     ASSERT_TRUE(c1);
-    PumpFor(200);  // the link's own records are in and done with
+    // The first data are shown: the window's thread takes calls from the link.
+    c1->SendRecord(kRxData, "COM1", Text("early"));
+    ASSERT_TRUE(PumpUntil([&] { return frame->View().used() == 5; }));
     ObjRef monitor{};
     ObjRefAssign(&monitor, frame->Monitor());
 
@@ -310,7 +312,7 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     EXPECT_EQ(Listed(), 0u);
     EXPECT_EQ(static_cast<CRxTxMonitor*>(monitor.object)->view(), nullptr);
     PumpFor(200);
-    EXPECT_EQ(frame->View().used(), 0u);
+    EXPECT_EQ(frame->View().used(), 5u);
 
     ObjRefRelease(&monitor);
     delete frame;
