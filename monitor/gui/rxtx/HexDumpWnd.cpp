@@ -103,8 +103,21 @@ BOOL CHexDumpWnd::PreCreateWindow(CREATESTRUCTA& cs)
 uint32_t CHexDumpWnd::HexViewAppend(HexDirection direction, const uint8_t* bytes, uint32_t length)
 {
     const uint32_t taken = m_model.Append(direction, bytes, length);
-    if (taken == 0)
-        return 0;
+    if (taken != 0)
+        ShowAppended();
+    return taken;
+}
+
+uint32_t CHexDumpWnd::HexViewAppend(const HexBatch& batch)
+{
+    const uint32_t taken = batch.AppendTo(m_model);
+    if (taken != 0)
+        ShowAppended();
+    return taken;
+}
+
+void CHexDumpWnd::ShowAppended()
+{
     const HexScrollBar bar = HexNewestScrollBar(m_model.totalLines(), m_linesPerPage);
     m_model.GoTo(bar.pos);
     // The bar's numbers at once; its pixels and the page's now or with the next show.
@@ -115,7 +128,6 @@ uint32_t CHexDumpWnd::HexViewAppend(HexDirection direction, const uint8_t* bytes
     SetScrollBar(bar, !m_showPending);
     if (!m_showPending)
         ShowNewest();
-    return taken;
 }
 
 void CHexDumpWnd::OnTimer(UINT_PTR id)

@@ -6,6 +6,7 @@
 // GUI thread only.
 #include <cstdint>
 
+#include "HexBatch.h"
 #include "HexDumpModel.h"
 #include "HexScroll.h"
 #include "Wnd.h"
@@ -21,6 +22,8 @@ public:
     // faster are shown together at the end of the interval, with the pixels
     // that showing each one would leave.
     uint32_t HexViewAppend(HexDirection direction, const uint8_t* bytes, uint32_t length);
+    // The batch's records appended in order, as each would be, and shown once.
+    uint32_t HexViewAppend(const HexBatch& batch);
     // Empty again and erased; the scroll bar stays until the next append or resize.
     void HexViewClear();
     // The dump as a text file (created or truncated). On failure the system's
@@ -51,6 +54,9 @@ private:
     // changed or when forced.
     void GoTo(int position, bool force);
 
+    // After an append that took bytes: the bar to the last page, and the page
+    // onto the screen now or with the show timer.
+    void ShowAppended();
     // The newest data and the bar onto the screen.
     void ShowNewest();
 

@@ -1,13 +1,17 @@
 #pragma once
 // The link of one RX/TX window: a channel "device_channel" to the log service
 // for one port with the dump flag set, whose TX and RX data records are
-// appended to the window's hex-dump view on the view's thread. Reference
-// counted (ObjCreateWithPayload with ConstructRxTxMonitor and
-// DestroyRxTxMonitor); the control block sits in the first word.
+// queued on the link's strand and taken in batches to the window's hex-dump
+// view on the view's thread. Reference counted (ObjCreateWithPayload with
+// ConstructRxTxMonitor and DestroyRxTxMonitor); the control block sits in the
+// first word.
 #include <cstdint>
 
+#include "RxTxQueue.h"
 #include "channel/ChannelClient.h"
 #include "containers/Str.h"
+#include "exec/ClosureOwner.h"
+#include "exec/Strand.h"
 #include "gui/ThreadBinding.h"
 #include "net/AddressRecord.h"
 
@@ -21,16 +25,19 @@ public:
     CRxTxMonitor& operator=(const CRxTxMonitor&) = delete;
 
     // Feeds `view` (whose window exists) with the data of port `deviceName`
-    // from `server`; records are delivered on the thread of the view's window.
-    // The link reconnects by itself; a monitor whose members could not be
-    // made stays silent.
+    // from `server`; the view takes the data on its window's thread. The link
+    // reconnects by itself; a monitor whose members could not be made stays
+    // silent.
     void Connect(CHexDumpWnd* view, const char* deviceName, const AddressRecord* server);
-    // A record from the channel, on the view's thread: TX (9) and RX (10)
-    // data go to the view, every other record and every record that is cut
-    // short or has no terminated name is dropped, and so is everything once
-    // the view is gone.
+    // A record from the channel, on the link's strand: the bytes of TX (9) and
+    // RX (10) records are queued for the view, and a take is asked of the
+    // view's thread unless one is on its way; every other record and every
+    // record that is cut short or has no terminated name is dropped.
     void OnMessage(BufferHandle* record);
-    // The window is being destroyed: records still in flight are dropped.
+    // On the view's thread: everything queued goes to the view in one append
+    // (nowhere once the view is gone), then a message kept back is released.
+    void OnTake(BufferHandle*);
+    // The window is being destroyed: data still queued or in flight is dropped.
     void DetachView() { m_view = nullptr; }
 
     CHexDumpWnd* view() const { return m_view; }
@@ -39,7 +46,11 @@ private:
     ControlBlock* m_cb;
     ChannelClient m_channel;
     uint8_t m_channelBuilt = 0;
-    BindingMember m_binding{};  // its own control block: the message closure holds it strongly
+    Strand m_strand;            // a member of its own: the message closure holds it strongly
+    uint8_t m_strandBuilt = 0;
+    BindingMember m_binding{};  // its own control block: the take closure holds it strongly
+    ClosureOwner m_take;        // OnTake on the view's thread
+    RxTxQueue m_queue;
     CHexDumpWnd* m_view = nullptr;
     Str m_deviceName;
 };

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "CommonDialogs.h"
+#include "HexTestBytes.h"
 #include "HexTestFiles.h"
 #include "LogPeer.h"
 #include "Records.h"
@@ -92,6 +93,16 @@ protected:
                 return c;
         }
         return nullptr;
+    }
+
+    // A window for `port` with its connection, the link's own records done with.
+    void OpenConnected(const char* port, CRxTxFrame** frame, std::shared_ptr<Connection>* connection)
+    {
+        *frame = Open(port);
+        ASSERT_TRUE(*frame);
+        *connection = ConnectionFor(port);
+        ASSERT_TRUE(*connection);
+        PumpFor(200);
     }
 
     static size_t Listed() { return TestApp().RxTxFrames().Count(); }
@@ -191,6 +202,91 @@ TEST_F(RxTxFrameTest, ClosingOneWindowWhileDataFlowsLeavesTheOtherWorking)
     EXPECT_EQ(TestApp().RxTxFrames().First(), com2);
 }
 
+// Feeds one port with 1 KiB records, each of its own byte and of alternating
+// direction, from a thread of its own: the stand-in waits for room rather
+// than discarding, so whatever the window misses was lost by the window.
+class PortFeeder {
+public:
+    static constexpr size_t kRecordBytes = 1024;
+
+    PortFeeder(Connection& connection, size_t records)
+        : thread_([this, &connection, records] {
+              for (size_t n = 0; n < records && !stop_; ++n)
+                  if (connection.SendRecord(n % 2 ? kRxData : kTxData, "COM1", Record(n)))
+                      ++sent_;
+          })
+    {
+    }
+    ~PortFeeder()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+    static Bytes Record(size_t n) { return Bytes(kRecordBytes, static_cast<uint8_t>(n * 7 + 1)); }
+    // What a view of `capacity` bytes shows once the first `records` are in: the newest ones.
+    static Bytes Newest(size_t records, size_t capacity)
+    {
+        Bytes bytes;
+        for (size_t n = records - capacity / kRecordBytes; n < records; ++n) {
+            const Bytes record = Record(n);
+            bytes.insert(bytes.end(), record.begin(), record.end());
+        }
+        return bytes;
+    }
+    size_t sent() const { return sent_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<size_t> sent_{0};
+    std::thread thread_;
+};
+
+// Waits without handling the thread's messages: the window takes nothing meanwhile.
+bool WaitUnpumped(const std::function<bool()>& done)
+{
+    const DWORD start = GetTickCount();
+    while (!done())
+        if (GetTickCount() - start > 20000)
+            return false;
+        else
+            Sleep(5);
+    return true;
+}
+
+TEST_F(RxTxFrameTest, DataTheWindowCannotTakeYetWaitsAtTheServiceAndAllOfItIsShownInOrder)
+{
+    CRxTxFrame* frame = nullptr;
+    std::shared_ptr<Connection> c1;
+    ASSERT_NO_FATAL_FAILURE(OpenConnected("COM1", &frame, &c1));
+    constexpr size_t kRecords = 1024;  // four times what the link queues before it waits
+    PortFeeder feeder(*c1, kRecords);
+    // Far more than the link's bound goes out while the window's thread is busy elsewhere.
+    ASSERT_TRUE(WaitUnpumped([&] { return feeder.sent() >= kRecords / 2; }));
+
+    const uint32_t capacity = frame->View().model().capacity();
+    const Bytes newest = PortFeeder::Newest(kRecords, capacity);
+    ASSERT_TRUE(PumpUntil([&] {
+        return feeder.sent() == kRecords && frame->View().used() == capacity &&
+               hexview_test::HeldBytes(frame->View().model()) == newest;
+    }));
+    EXPECT_EQ(frame->View().model().runs().size(), capacity / PortFeeder::kRecordBytes);
+    EXPECT_EQ(c1->discarded(), 0u);
+}
+
+TEST_F(RxTxFrameTest, ClosingTheWindowWhileDataIsQueuedAndHeldBackLeavesNothingBehind)
+{
+    CRxTxFrame* frame = nullptr;
+    std::shared_ptr<Connection> c1;
+    ASSERT_NO_FATAL_FAILURE(OpenConnected("COM1", &frame, &c1));
+    PortFeeder feeder(*c1, 2048);
+    ASSERT_TRUE(WaitUnpumped([&] { return feeder.sent() >= 1024; }));
+    frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_RXTX_CLOSE, 0));
+    EXPECT_EQ(Listed(), 0u);
+    // The link goes with its window; the fixture finds every block released.
+    EXPECT_TRUE(PumpUntil([&] { return c1->closed(); }));
+}
+
 TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
 {
     auto* frame = new KeptRxTxFrame("COM1");
@@ -198,7 +294,9 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     TestApp().RxTxFrameListAdd(frame);
     auto c1 = ConnectionFor("COM1");
     ASSERT_TRUE(c1);
-    PumpFor(200);  // the link's own records are in and done with
+    // The first data are shown: the window's thread takes calls from the link.
+    c1->SendRecord(kRxData, "COM1", Text("early"));
+    ASSERT_TRUE(PumpUntil([&] { return frame->View().used() == 5; }));
     ObjRef monitor{};
     ObjRefAssign(&monitor, frame->Monitor());
 
@@ -214,7 +312,7 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     EXPECT_EQ(Listed(), 0u);
     EXPECT_EQ(static_cast<CRxTxMonitor*>(monitor.object)->view(), nullptr);
     PumpFor(200);
-    EXPECT_EQ(frame->View().used(), 0u);
+    EXPECT_EQ(frame->View().used(), 5u);
 
     ObjRefRelease(&monitor);
     delete frame;
