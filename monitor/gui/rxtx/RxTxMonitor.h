@@ -2,12 +2,11 @@
 // The link of one RX/TX window: a channel "device_channel" to the log service
 // for one port with the dump flag set, whose TX and RX data records are
 // appended to the window's hex-dump view on the view's thread. Reference
-// counted (ObjCreateWithPayload with ConstructRxTxMonitor and
-// DestroyRxTxMonitor); the control block sits in the first word.
+// counted (CreateMonitorObject); the control block sits in the first word.
 #include <cstdint>
 
-#include "channel/ChannelClient.h"
 #include "containers/Str.h"
+#include "frontend/MonitorGlue.h"
 #include "gui/ThreadBinding.h"
 #include "net/AddressRecord.h"
 
@@ -37,14 +36,9 @@ public:
 
 private:
     ControlBlock* m_cb;
-    ChannelClient m_channel;
-    uint8_t m_channelBuilt = 0;
-    BindingMember m_binding{};  // its own control block: the message closure holds it strongly
+    MonitorLink<ThreadBinding> m_link;
     CHexDumpWnd* m_view = nullptr;
     Str m_deviceName;
 };
 
 static_assert(sizeof(void*) == 4, "the monitor object keeps its control block in its first 32-bit word");
-
-void ConstructRxTxMonitor(void* payload, ControlBlock* cb);
-void DestroyRxTxMonitor(void* payload);
