@@ -28,13 +28,13 @@ void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
 void OnConnected(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    ReportConnect(socket, MessageView<const StatusMessage>(message)->status);
+    ReportConnect(socket, static_cast<const StatusMessage*>(message->data)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    MessageView<const StatusObjectRecordMessage> made(message);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (made->status != kStatusSuccess) {
         ReportNoEndpoint(socket, made->status);
         return;

@@ -37,7 +37,7 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
     if (!BufHandleLockCopy(&held, bound))
         return;  // the listener is gone: the message takes the connection with it
     auto* listener = static_cast<SocketListener*>(held.data);
-    MessageView<const ObjectRecordMessage> accepted(message);
+    auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
     StreamSocket* socket = ManagedNew<StreamSocket>();
     if (socket) {
         socket->local = RecordDuplicate(listener->record);
@@ -52,13 +52,14 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
 
 void OnListening(BufferHandle* bound, BufferHandle* message)
 {
-    ReportListen(static_cast<SocketListener*>(bound->data), MessageView<const StatusMessage>(message)->status);
+    ReportListen(static_cast<SocketListener*>(bound->data),
+                 static_cast<const StatusMessage*>(message->data)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* listener = static_cast<SocketListener*>(bound->data);
-    MessageView<const StatusObjectRecordMessage> made(message);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (made->status != kStatusSuccess) {
         ReportListen(listener, made->status);
         return;
@@ -124,7 +125,7 @@ NtStatus SockListenSync(void** listener, const AddressRecord* record, const Clos
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
     if (status == kStatusSuccess) {
-        *listener = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
+        *listener = static_cast<const StatusObjectRecordMessage*>(message.data)->object.object;
         ObjAddRef(ObjControlBlockOf(*listener));
     }
     return status;

@@ -31,7 +31,7 @@ void ReportOpen(RawEndpoint* raw, NtStatus status)
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* raw = static_cast<RawEndpoint*>(bound->data);
-    MessageView<const StatusObjectRecordMessage> made(message);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     if (made->status != kStatusSuccess) {
         ReportOpen(raw, made->status);
         return;
@@ -90,16 +90,15 @@ namespace {
 {
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
+    auto* opened = static_cast<const StatusObjectRecordMessage*>(message.data);
     if (status == kStatusSuccess) {
-        *raw = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
+        *raw = opened->object.object;
         ObjAddRef(ObjControlBlockOf(*raw));
     }
     if (actual) {
         *actual = {};
-        if (message.size > 8) {
-            MessageView<const StatusObjectRecordMessage> opened(&message);
+        if (message.size > 8)
             (void)BufAllocCopy(actual, &opened->record, opened->record.size);  // left empty without memory
-        }
     }
     return status;
 }

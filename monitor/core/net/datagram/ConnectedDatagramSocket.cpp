@@ -46,7 +46,7 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     if (!BufHandleLockCopy(&held, bound))
         return;  // the socket is gone; its destruction completed the read
     ConnectedDatagramSocket* s = SocketOf(&held);
-    MessageView<const StatusCountRecordMessage> m(message);
+    auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
     s->receivePosted = false;
     // A failure is the read's outcome whatever its source record says: posting
     // the same read again would repeat a lasting failure for ever.
@@ -102,7 +102,7 @@ void ConnectedDatagramSocket::Read(const BufferHandle* buffer, const Closure* cl
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     ConnectedDatagramSocket* s = SocketOf(bound);
-    MessageView<const StatusObjectRecordMessage> made(message);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     NtStatus status = made->status;
     if (status == kStatusSuccess && message->size > 8) {
         AddressRecord* actual = RecordDuplicate(&made->record);

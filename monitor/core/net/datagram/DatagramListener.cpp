@@ -170,7 +170,7 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     if (!BufHandleLockCopy(&held, bound))
         return;  // the listener is gone
     DatagramListener* l = ListenerOf(&held);
-    MessageView<const StatusCountRecordMessage> m(message);
+    auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
     if (m->status == kStatusSuccess) {
         DatagramPeer* peer = FindPeer(l, &m->source);
         if (!peer)
@@ -205,7 +205,7 @@ void ReceiveNext(DatagramListener* l)
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     DatagramListener* l = ListenerOf(bound);
-    MessageView<const StatusObjectRecordMessage> made(message);
+    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
     Closure result = l->result;
     l->result = {};
     if (made->status != kStatusSuccess) {
