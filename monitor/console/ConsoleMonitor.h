@@ -1,8 +1,8 @@
 #pragma once
 #include "net/AddressRecord.h"
-#include "channel/ChannelClient.h"
 #include "ConsolePrinter.h"
 #include "frontend/MessageProviderHost.h"
+#include "frontend/MonitorGlue.h"
 #include "ProviderTexts.h"
 #include "exec/Strand.h"
 
@@ -29,10 +29,7 @@ public:
 
 private:
     ControlBlock* cb_;
-    Strand strand_;  // a member of its own: the message closure holds it strongly
-    uint8_t strandBuilt_ = 0;
-    ChannelClient channel_;
-    uint8_t channelBuilt_ = 0;
+    MonitorLink<Strand> link_;
     ProviderList providers_;
     ProviderTexts texts_;
     ConsolePrinter printer_;

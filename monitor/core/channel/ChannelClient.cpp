@@ -3,6 +3,7 @@
 #include "exec/CurrentExecutor.h"
 #include <cassert>
 #include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
 #include <cstring>
 
 namespace {
@@ -64,7 +65,7 @@ NtStatus ChannelOpen(ChannelClient* channel, const char* name, const char* devic
 void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
 {
     assert(RunsOnStrand(&channel->client.stage.strand) && "client events are published on the client's strand");
-    auto* event = static_cast<const EventHubMessage*>(message->data);
+    MessageView<const EventHubMessage> event(message);
     const BufferHandle& payload = event->payload;
     uint32_t code;
     switch (event->code) {

@@ -3,6 +3,7 @@
 #include "exec/CurrentExecutor.h"
 #include "exec/ReleaseNotifier.h"
 #include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
 #include <cassert>
 #include <cstdarg>
 #include <cstddef>
@@ -30,7 +31,7 @@ void WriteFrame(BufferHandle* bound, BufferHandle* message)
 {
     auto* stage = static_cast<StreamStage*>(bound->data);
     assert(RunsOnExecutor(StageExecutor(stage)) && "a frame is written on the downstream's executor");
-    auto* record = static_cast<FrameRecord*>(message->data);
+    MessageView<FrameRecord> record(message);
     BufferHandle header = {record->header, message->cb, 0, kFrameHeaderSize};
     StageWriteNow(stage, &header);
     for (uint32_t i = 0; i < record->count; ++i)
@@ -221,7 +222,7 @@ NtStatus MsgStreamReset(MsgStream* stream) { return StrandPost(stream, nullptr, 
 
 void MsgStreamOnData(BufferHandle* bound, BufferHandle* message)
 {
-    auto* offer = static_cast<StageOffer*>(message->data);
+    MessageView<StageOffer> offer(message);
     HandleOwner self = HandleLockCopy(bound);
     if (!self)
         return;  // the stream is gone: every byte counts as consumed

@@ -4,6 +4,7 @@
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
 #include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
 #include "runtime/TrackedBlock.h"
 #include <cassert>
 #include <cstring>
@@ -249,7 +250,7 @@ void RunConnectDone(BufferHandle* bound, BufferHandle* message)
     Client* c = ClientOf(bound);
     if (IssuedSequence(bound) != c->connectSequence)
         return;  // superseded: its socket goes with the message
-    auto* m = static_cast<const StatusObjectRemoteLocalMessage*>(message->data);
+    MessageView<const StatusObjectRemoteLocalMessage> m(message);
     if (m->status != kStatusSuccess) {
         c->state.connection = kConnectionNone;
         StartClock(c->connectRetryStart);
@@ -264,7 +265,7 @@ void RunConnectDone(BufferHandle* bound, BufferHandle* message)
         TakeConnection(c, m->object.object);
         PostRead(c);
     }
-    PublishWithRecords(c, ClientEventConnect, m->status, &m->remote, ConnectMessageLocal(m));
+    PublishWithRecords(c, ClientEventConnect, m->status, &m->remote, ConnectMessageLocal(m.get()));
 }
 
 void HandOn(Client* c, uint32_t count)
@@ -303,7 +304,7 @@ void RunReadDone(BufferHandle* bound, BufferHandle* message)
         return;
     }
     c->state.receive = kReceiveIdle;
-    auto* m = static_cast<const StatusCountMessage*>(message->data);
+    MessageView<const StatusCountMessage> m(message);
     bool failed = m->status != kStatusSuccess && m->status != kStatusMessageLonger;
     if (failed || m->count == 0) {
         LoseConnection(c, failed ? kDisconnectReadFailed : kDisconnectPeerEnded);
@@ -338,7 +339,7 @@ void RunListenDone(BufferHandle* bound, BufferHandle* message)
     Client* c = ClientOf(bound);
     if (IssuedSequence(bound) != c->listenSequence)
         return;
-    auto* m = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> m(message);
     if (m->status != kStatusSuccess) {
         c->state.listen = kListenNone;
         StartClock(c->listenRetryStart);
@@ -355,7 +356,7 @@ void RunAccepted(BufferHandle* bound, BufferHandle* message)
     Client* c = ClientOf(bound);
     if (IssuedSequence(bound) != c->listenSequence)
         return;
-    auto* m = static_cast<const ObjectRecordMessage*>(message->data);
+    MessageView<const ObjectRecordMessage> m(message);
     if (c->connection.object) {
         if (c->flags & kClientKeepOnAccept)
             return;  // the new connection goes with the message
@@ -391,7 +392,7 @@ void RunTick(BufferHandle* bound, BufferHandle*)
 void RunSendPath(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    auto* offer = static_cast<StageOffer*>(message->data);
+    MessageView<StageOffer> offer(message);
     if (c->state.connection == kConnected) {
         StartClock(c->activityStart);
         EventHubPublishHandle(&c->hub, ClientEventData, offer->offered);
@@ -447,8 +448,8 @@ void RunConnect(BufferHandle* bound, BufferHandle* message)
         Close(c, 0);
         return;
     }
-    auto* remote = static_cast<const AddressRecord*>(message->data);
-    auto* local = reinterpret_cast<const AddressRecord*>(static_cast<const char*>(message->data) + remote->size);
+    const AddressRecord* remote = MessageView<const AddressRecord>(message).get();
+    const AddressRecord* local = RecordFollowing(remote);
     if (RecordCompare(remote, c->remoteAddress) == 0 && RecordCompare(local, c->localAddress) == 0)
         return;
     // Replaced before the close, whose reconnect then reaches the new address.
@@ -481,7 +482,7 @@ void RunReset(BufferHandle* bound, BufferHandle*)
 void RunListen(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
-    auto* record = static_cast<const AddressRecord*>(message->data);
+    const AddressRecord* record = MessageView<const AddressRecord>(message).get();
     if (RecordCompare(record, c->listenAddress) != 0)
         ReplaceRecord(c->listenAddress, record);
     else if (c->listener.object)

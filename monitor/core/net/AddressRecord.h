@@ -24,6 +24,11 @@ constexpr uint32_t kAddressTypePipe = 0x00060141;
 inline uint32_t AddressFamily(const AddressRecord* r) { return r->type & 0xFF; }
 inline uint32_t AddressKind(const AddressRecord* r) { return (r->type >> 8) & 0xFF; }
 inline uint32_t AddressProtocol(const AddressRecord* r) { return r->type >> 16; }
+// The record laid out right behind `r` (messages carry records back to back).
+inline const AddressRecord* RecordFollowing(const AddressRecord* r)
+{
+    return reinterpret_cast<const AddressRecord*>(reinterpret_cast<const char*>(r) + r->size);
+}
 
 // IPv4 family data: u32 address at 8 and u16 port at 12, both in host order
 // (a full record is 14 bytes). A shorter record stands for 0.0.0.0 port 0.

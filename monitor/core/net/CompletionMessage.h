@@ -1,7 +1,9 @@
 #pragma once
 #include "exec/Closure.h"
 #include "net/AddressRecord.h"
+#include "runtime/MessageView.h"
 #include "runtime/ObjRef.h"
+#include <cstddef>
 
 // The message of an asynchronous completion: a buffer handed to the
 // operation's closure, in one of six layouts (u32 fields, little-endian; a
@@ -51,14 +53,19 @@ struct StatusObjectRemoteLocalMessage {
     // then the local record, at 8 + remote.size
 };
 
+// Receive-from and open results may come without their record.
+template <>
+constexpr uint32_t kMessageFixedSize<StatusCountRecordMessage> = offsetof(StatusCountRecordMessage, source);
+template <>
+constexpr uint32_t kMessageFixedSize<StatusObjectRecordMessage> = offsetof(StatusObjectRecordMessage, record);
+
 static_assert(sizeof(void*) == 4, "object references are 32-bit words in messages");
 static_assert(sizeof(StatusObjectRecordMessage) == 16 && sizeof(ObjectRecordMessage) == 12,
               "completion message layouts");
 
 inline const AddressRecord* ConnectMessageLocal(const StatusObjectRemoteLocalMessage* m)
 {
-    return reinterpret_cast<const AddressRecord*>(reinterpret_cast<const char*>(&m->remote) +
-                                                  m->remote.size);
+    return RecordFollowing(&m->remote);
 }
 
 // Builders: allocate the message, fill it, invoke the closure, release the

@@ -3,9 +3,7 @@
 #include "EventLine.h"
 #include "EventLogFile.h"
 #include "FrameWnd.h"
-#include "exec/ClosureOwner.h"
 #include "exec/CurrentExecutor.h"
-#include "frontend/MonitorGlue.h"
 #include "LogView.h"
 #include "StatusBar.h"
 #include "win32/Handles.h"
@@ -13,62 +11,35 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 namespace {
 
 constexpr char kChannelName[] = "main_channel";
 constexpr int kConnectionPane = 1;
 
-void ConstructMainMonitor(void* payload, ControlBlock* cb)
-{
-    *static_cast<ControlBlock**>(payload) = cb;  // the rest is built by Create, with its arguments
-}
-
-void DestroyMainMonitor(void* payload)
-{
-    static_cast<CMainMonitor*>(payload)->~CMainMonitor();
-}
 
 }  // namespace
 
 CMainMonitor* CMainMonitor::Create(ProviderList* providers, const MonitorSettings* settings)
 {
-    void* payload = nullptr;
-    if (ObjCreateWithPayload(&payload, ConstructMainMonitor, DestroyMainMonitor, sizeof(CMainMonitor)) !=
-        kStatusSuccess)
-        return nullptr;
-    return new (payload) CMainMonitor(ObjControlBlockOf(payload), providers, settings);
+    return CreateMonitorObject<CMainMonitor>(providers, settings);
 }
 
 CMainMonitor::CMainMonitor(ControlBlock* cb, ProviderList* providers, const MonitorSettings* settings)
-    : m_cb(cb), m_providers(providers), m_settings(settings)
+    : m_cb(cb), m_link(cb, kThreadBindingType), m_providers(providers), m_settings(settings)
 {
-    // The built flags keep the outcome; Connect looks at them.
-    (void)ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
-    (void)BindingMemberCreate(this, &m_binding);
-}
-
-CMainMonitor::~CMainMonitor()
-{
-    BindingMemberRelease(&m_binding);
-    ChannelMemberRelease(&m_channel, &m_channelBuilt);
 }
 
 void CMainMonitor::Connect(CLogView* view, const AddressRecord* server)
 {
     m_window = view;
-    if (!m_channelBuilt || !m_binding.constructed || !server)
-        return;
-    m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
-    ClosureOwner onMessage;
-    BindMember<CMainMonitor, &CMainMonitor::OnMessage>(onMessage.put(), this, &m_binding.binding.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, nullptr, 0, server, onMessage.get());  // silent if it cannot open
+    m_link.executor().threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
+    m_link.Open<CMainMonitor, &CMainMonitor::OnMessage>(this, kChannelName, nullptr, 0, server);
 }
 
 void CMainMonitor::OnMessage(BufferHandle* record)
 {
-    assert(RunsOnThread(m_binding.binding.threadId) && "records are shown on the window's thread");
+    assert(RunsOnThread(m_link.executor().threadId) && "records are shown on the window's thread");
     MonitorRecordView view;
     if (!m_window || !SplitMonitorRecord(record->data, record->size, &view))
         return;

@@ -1,6 +1,6 @@
 #pragma once
-#include "channel/ChannelClient.h"
 #include "frontend/MessageProviderHost.h"
+#include "frontend/MonitorGlue.h"
 #include "frontend/MonitorRecordView.h"
 #include "gui/ThreadBinding.h"
 #include "MonitorSettings.h"
@@ -21,7 +21,6 @@ public:
     static CMainMonitor* Create(ProviderList* providers, const MonitorSettings* settings);
 
     CMainMonitor(ControlBlock* cb, ProviderList* providers, const MonitorSettings* settings);
-    ~CMainMonitor();
     CMainMonitor(const CMainMonitor&) = delete;
     CMainMonitor& operator=(const CMainMonitor&) = delete;
 
@@ -38,9 +37,7 @@ private:
     void ShowEvent(const MonitorRecordView& record);
 
     ControlBlock* m_cb;
-    ChannelClient m_channel;
-    uint8_t m_channelBuilt = 0;
-    BindingMember m_binding{};  // a member of its own: the record closure holds it strongly
+    MonitorLink<ThreadBinding> m_link;
     CLogView* m_window = nullptr;
     ProviderList* m_providers;
     const MonitorSettings* m_settings;

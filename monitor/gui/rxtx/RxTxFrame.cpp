@@ -92,12 +92,10 @@ int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
     // Without its link the window opens all the same and stays empty; the
     // link reconnects by itself whatever its first connect gives.
     ObjRefRelease(&m_linkObject);
-    if (ObjCreateWithPayload(&m_linkObject.object, ConstructRxTxMonitor, DestroyRxTxMonitor,
-                             sizeof(CRxTxMonitor)) == kStatusSuccess) {
+    m_linkObject.object = CreateMonitorObject<CRxTxMonitor>();
+    if (CRxTxMonitor* monitor = Monitor()) {
         LogServiceAddress server;
-        Monitor()->Connect(&m_view, m_deviceName.c_str(), server.Get());
-    } else {
-        m_linkObject.object = nullptr;
+        monitor->Connect(&m_view, m_deviceName.c_str(), server.Get());
     }
     return 0;
 }

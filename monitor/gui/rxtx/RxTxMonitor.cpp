@@ -1,12 +1,10 @@
 #include "RxTxMonitor.h"
 
 #include <cassert>
-#include <new>
 
 #include "HexDumpWnd.h"
 #include "exec/ClosureOwner.h"
 #include "exec/CurrentExecutor.h"
-#include "frontend/MonitorGlue.h"
 #include "frontend/MonitorRecordView.h"
 #include "runtime/MemberEmbedding.h"
 
@@ -17,22 +15,9 @@ constexpr uint32_t kDumpData = 1;
 
 }  // namespace
 
-void ConstructRxTxMonitor(void* payload, ControlBlock* cb)
+CRxTxMonitor::CRxTxMonitor(ControlBlock* cb) : m_cb(cb), m_link(cb, kStrandType)
 {
-    new (payload) CRxTxMonitor(cb);
-}
-
-void DestroyRxTxMonitor(void* payload)
-{
-    static_cast<CRxTxMonitor*>(payload)->~CRxTxMonitor();
-}
-
-CRxTxMonitor::CRxTxMonitor(ControlBlock* cb) : m_cb(cb)
-{
-    // The built flags keep the outcome; Connect looks at them.
-    (void)ChannelMemberCreate(&m_channel, &m_channelBuilt, m_cb);
-    (void)MemberCreate(&m_strand, &m_strandBuilt, kStrandType.construct, kStrandType.destroy, m_cb);
-    (void)BindingMemberCreate(this, &m_binding);
+    (void)BindingMemberCreate(this, &m_binding);  // Connect looks at the outcome
 }
 
 CRxTxMonitor::~CRxTxMonitor()
@@ -40,22 +25,17 @@ CRxTxMonitor::~CRxTxMonitor()
     StrFree(m_deviceName);
     m_take.reset();  // before the binding it holds
     BindingMemberRelease(&m_binding);
-    ChannelMemberRelease(&m_channel, &m_channelBuilt);
-    MemberRelease(&m_strand, &m_strandBuilt);
 }
 
 void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const AddressRecord* server)
 {
     m_view = view;
     StrAssign(m_deviceName, deviceName);
-    if (!m_channelBuilt || !m_strandBuilt || !m_binding.constructed || !server)
+    if (!m_binding.constructed || !server)
         return;
     m_binding.binding.threadId = GetWindowThreadProcessId(view->m_hWnd, nullptr);
     BindMember<CRxTxMonitor, &CRxTxMonitor::OnTake>(m_take.put(), this, &m_binding.binding.exec);
-    ClosureOwner onMessage;
-    BindMember<CRxTxMonitor, &CRxTxMonitor::OnMessage>(onMessage.put(), this, &m_strand.exec);
-    (void)ChannelOpen(&m_channel, kChannelName, deviceName, kDumpData, server,
-                      onMessage.get());  // silent if it cannot open
+    m_link.Open<CRxTxMonitor, &CRxTxMonitor::OnMessage>(this, kChannelName, deviceName, kDumpData, server);
 }
 
 // The message is released when this returns, unless the queue keeps it: the
@@ -63,7 +43,7 @@ void CRxTxMonitor::Connect(CHexDumpWnd* view, const char* deviceName, const Addr
 // all that comes before it takes.
 void CRxTxMonitor::OnMessage(BufferHandle* record)
 {
-    assert(RunsOnStrand(&m_strand) && "port data is queued on the link's strand");
+    assert(RunsOnStrand(&m_link.executor()) && "port data is queued on the link's strand");
     MonitorRecordView parts;
     if (!SplitMonitorRecord(record->data, record->size, &parts) || parts.payloadLength == 0 ||
         (parts.code != MonitorCodeRxData && parts.code != MonitorCodeTxData))

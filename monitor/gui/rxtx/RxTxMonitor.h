@@ -2,16 +2,15 @@
 // The link of one RX/TX window: a channel "device_channel" to the log service
 // for one port with the dump flag set, whose TX and RX data records are
 // queued on the link's strand and taken in batches to the window's hex-dump
-// view on the view's thread. Reference counted (ObjCreateWithPayload with
-// ConstructRxTxMonitor and DestroyRxTxMonitor); the control block sits in the
-// first word.
+// view on the view's thread. Reference counted (CreateMonitorObject); the
+// control block sits in the first word.
 #include <cstdint>
 
 #include "RxTxQueue.h"
-#include "channel/ChannelClient.h"
 #include "containers/Str.h"
 #include "exec/ClosureOwner.h"
 #include "exec/Strand.h"
+#include "frontend/MonitorGlue.h"
 #include "gui/ThreadBinding.h"
 #include "net/AddressRecord.h"
 
@@ -44,18 +43,12 @@ public:
 
 private:
     ControlBlock* m_cb;
-    ChannelClient m_channel;
-    uint8_t m_channelBuilt = 0;
-    Strand m_strand;            // a member of its own: the message closure holds it strongly
-    uint8_t m_strandBuilt = 0;
+    RxTxQueue m_queue;          // destroyed after the link: a message kept back is released last
+    MonitorLink<Strand> m_link;
     BindingMember m_binding{};  // its own control block: the take closure holds it strongly
     ClosureOwner m_take;        // OnTake on the view's thread
-    RxTxQueue m_queue;
     CHexDumpWnd* m_view = nullptr;
     Str m_deviceName;
 };
 
 static_assert(sizeof(void*) == 4, "the monitor object keeps its control block in its first 32-bit word");
-
-void ConstructRxTxMonitor(void* payload, ControlBlock* cb);
-void DestroyRxTxMonitor(void* payload);
