@@ -26,6 +26,9 @@ public:
     // A record from the channel, on the strand: port data is dumped, any other
     // record printed with its provider text.
     void OnMessage(BufferHandle* record);
+    // The program's last line: no record is printed after it, even one that
+    // the strand is printing as the program ends.
+    void PrintLast(const char* text) { printer_.PrintLast(text); }
 
 private:
     ControlBlock* cb_;

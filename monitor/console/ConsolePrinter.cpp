@@ -45,6 +45,9 @@ void ConsolePrinter::PrintLine(const char* device, const wchar_t* text)
 
 void ConsolePrinter::PrintRecord(const void* record, uint32_t size, MessageTexts& texts)
 {
+    std::lock_guard<std::mutex> hold(endLock_);
+    if (ended_)
+        return;
     MonitorRecordView view;
     if (!SplitMonitorRecord(record, size, &view))
         return;
@@ -72,6 +75,9 @@ void ConsolePrinter::PrintText(const char* device, uint32_t code, const wchar_t*
 
 void ConsolePrinter::PrintProviderFailure(const char* progId, long result)
 {
+    std::lock_guard<std::mutex> hold(endLock_);
+    if (ended_)
+        return;
     char line[400];  // a ProgID has at most 260 characters
     const int length = std::snprintf(line, sizeof line, "Cannot create message provider %s (0x%08lx)\n",
                                      progId, static_cast<unsigned long>(result));
@@ -128,4 +134,11 @@ void ConsolePrinter::DumpPiece(const uint8_t* bytes, int piece, bool console)
     AppendHex(text, bytes, piece);
     text += L'\n';
     Write(text);
+}
+
+void ConsolePrinter::PrintLast(const char* text)
+{
+    std::lock_guard<std::mutex> hold(endLock_);
+    ended_ = true;
+    Write(std::wstring(text, text + std::strlen(text)));
 }

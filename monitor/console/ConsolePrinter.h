@@ -3,6 +3,7 @@
 #include "MessageTexts.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 constexpr uint32_t kConsoleCodeTxData = 9;
@@ -12,7 +13,8 @@ constexpr uint32_t kConsoleCodeRxData = 10;
 // the port data of records 9 and 10 as dump lines of 16 bytes, characters in
 // columns 0-15 and "%02x " from column 20. A chunk of the same device and
 // direction continues an unfinished dump line; anything else in between
-// starts a new "TX"/"RX" header. Used on one thread at a time.
+// starts a new "TX"/"RX" header. Used on one thread at a time, but for
+// PrintLast, which may come from another.
 class ConsolePrinter {
 public:
     ConsolePrinter(ConsoleScreen& screen, DateTimeSource& clock);
@@ -28,6 +30,10 @@ public:
     // The line, once at start, that says why the records of a provider will
     // show as unknown messages: its ProgID and the HRESULT of its creation.
     void PrintProviderFailure(const char* progId, long result);
+    // The program's last line (ASCII), from any thread: records and failures
+    // that come after it, also one being printed as it is called, show
+    // nothing after it.
+    void PrintLast(const char* text);
     void Flush() { screen_.Flush(); }
 
     static constexpr int kBytesPerLine = 16;
@@ -43,4 +49,6 @@ private:
     uint32_t lastCode_ = 0;
     int dumpColumn_ = 0;  // bytes already printed on the current dump line
     std::string lastDevice_;
+    std::mutex endLock_;  // orders PrintLast against a line being printed
+    bool ended_ = false;
 };

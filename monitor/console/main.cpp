@@ -61,7 +61,10 @@ int main(int argc, char** argv)
     while (!IsEscapePressed() && !WaitForStopEvent(kKeyPollMs))
         continue;
 
-    screen.Print(kUninitializingText);
+    if (monitor)
+        monitor->PrintLast(kUninitializingText);
+    else
+        screen.Print(kUninitializingText);
     monitor.reset();
     FrameworkShutdown();
     CoUninitialize();

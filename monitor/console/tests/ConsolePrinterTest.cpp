@@ -56,6 +56,17 @@ TEST_F(ConsolePrinterTest, DeviceNamesAndTextsBeyondAscii)
     EXPECT_EQ(screen.Line(1), "Cannot create message provider Quelstd.StdMsgProvider (0x800401f3)");
 }
 
+// The program's last line stays last: a record or failure that comes after it
+// (a reconnect failure on the monitor's strand as the program ends) is not shown.
+TEST_F(ConsolePrinterTest, NothingIsPrintedAfterTheLastLine)
+{
+    printer.PrintText("COM2", 1, L"device opened");
+    printer.PrintLast("Uninitializing...\n");
+    printer.PrintProviderFailure("Quelstd.StdMsgProvider", static_cast<long>(0x800401F3));
+    EXPECT_EQ(screen.Line(1), "Uninitializing...");
+    EXPECT_EQ(screen.RowCount(), 2);
+}
+
 TEST_F(ConsolePrinterTest, TwentyBytesThenFourMoreCompleteTheSecondLineInPlace)
 {
     Dump("COM2", kConsoleCodeRxData, Sequence('A', 20));
