@@ -30,13 +30,13 @@ void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
 void OnConnected(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    ReportConnect(socket, static_cast<const StatusMessage*>(message->data)->status);
+    ReportConnect(socket, MessageView<const StatusMessage>(message)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportNoEndpoint(socket, made->status);
         return;

@@ -40,7 +40,7 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;  // the listener is gone: the message takes the connection with it
     auto* listener = static_cast<SocketListener*>(held->data);
-    auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
+    MessageView<const ObjectRecordMessage> accepted(message);
     StreamSocket* socket = ManagedNew<StreamSocket>();
     if (socket) {
         RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(socket->cb);
@@ -54,14 +54,13 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
 
 void OnListening(BufferHandle* bound, BufferHandle* message)
 {
-    ReportListen(static_cast<SocketListener*>(bound->data),
-                 static_cast<const StatusMessage*>(message->data)->status);
+    ReportListen(static_cast<SocketListener*>(bound->data), MessageView<const StatusMessage>(message)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* listener = static_cast<SocketListener*>(bound->data);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportListen(listener, made->status);
         return;
@@ -125,7 +124,7 @@ NtStatus SockListenSync(void** listener, const AddressRecord* record, const Clos
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
     if (status == kStatusSuccess) {
-        *listener = static_cast<const StatusObjectRecordMessage*>(message.data)->object.object;
+        *listener = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
         ObjAddRef(ObjControlBlockOf(*listener));
     }
     return status;

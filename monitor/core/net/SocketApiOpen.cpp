@@ -34,7 +34,7 @@ void ReportOpen(RawEndpoint* raw, NtStatus status)
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* raw = static_cast<RawEndpoint*>(bound->data);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportOpen(raw, made->status);
         return;
@@ -93,15 +93,16 @@ namespace {
 {
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
-    auto* opened = static_cast<const StatusObjectRecordMessage*>(message.data);
     if (status == kStatusSuccess) {
-        *raw = opened->object.object;
+        *raw = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
         ObjAddRef(ObjControlBlockOf(*raw));
     }
     if (actual) {
         *actual = {};
-        if (message.size > 8)
+        if (message.size > 8) {
+            MessageView<const StatusObjectRecordMessage> opened(&message);
             (void)BufAllocCopy(actual, &opened->record, opened->record.size);  // left empty without memory
+        }
     }
     return status;
 }

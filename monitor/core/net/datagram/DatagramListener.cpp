@@ -177,7 +177,7 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;  // the listener is gone
     DatagramListener* l = ListenerOf(held.get());
-    auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
+    MessageView<const StatusCountRecordMessage> m(message);
     if (m->status == kStatusSuccess) {
         DatagramPeer* peer = FindPeer(l, &m->source);
         if (!peer)
@@ -209,7 +209,7 @@ void ReceiveNext(DatagramListener* l)
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     DatagramListener* l = ListenerOf(bound);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     ClosureOwner result = std::move(l->result);
     if (made->status != kStatusSuccess) {
         (void)NotifyStatusObjectAddress(result.get(), made->status, nullptr, l->record);
