@@ -22,8 +22,7 @@ void ReportConnect(StreamSocket* socket, NtStatus status)
 // whatever record the caller gave.
 void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
 {
-    BlockRelease(socket->local);  // the socket's fixed-layout field
-    socket->local = nullptr;
+    RecordReplace(&socket->local, nullptr);
     ReportConnect(socket, status);
 }
 
@@ -46,10 +45,8 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
         ReportNoEndpoint(socket, kStatusNoMemory);
         return;
     }
-    if (actual) {
-        BlockRelease(socket->local);  // the socket's fixed-layout field
-        socket->local = actual;
-    }
+    if (actual)
+        RecordReplace(&socket->local, actual);
     ObjRefAssign(&socket->provider, made->object.object);
     ClosureOwner connected;
     ClosureInitForObject(connected.put(), OnConnected, nullptr, ObjectRefOf(socket), 0, 0);

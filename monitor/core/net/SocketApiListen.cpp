@@ -14,23 +14,17 @@
 namespace {
 
 struct SocketListener : ListenerBase {
-    Closure accept = {};
-    Closure result = {};
+    ClosureOwner accept;
+    ClosureOwner result;
     uint32_t backlog = 0;
-
-    ~SocketListener()
-    {
-        ClosureRelease(&accept);  // the listener's fixed-layout fields
-        ClosureRelease(&result);
-    }
 };
 
 // The result goes out once: the closure is emptied with it.
 void ReportListen(SocketListener* listener, NtStatus status)
 {
-    (void)NotifyStatusObjectAddress(&listener->result, status, status == kStatusSuccess ? listener : nullptr,
+    (void)NotifyStatusObjectAddress(listener->result.get(), status, status == kStatusSuccess ? listener : nullptr,
                                     listener->record);
-    ClosureReset(&listener->result);
+    listener->result.reset();
 }
 
 // On the provider's I/O thread; the listener is held weakly.
@@ -48,7 +42,7 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
         socket->remote = RecordDuplicate(&accepted->record);
         ObjRefAssign(&socket->provider, accepted->object.object);
         if (socket->local && socket->remote)
-            (void)NotifyObjectAddress(&listener->accept, socket->remote, ObjectRefOf(socket));
+            (void)NotifyObjectAddress(listener->accept.get(), socket->remote, ObjectRefOf(socket));
     }
 }
 
@@ -98,8 +92,8 @@ void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog
         (void)NotifyStatusObjectAddress(result, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, record);
         return;
     }
-    ClosureCopy(&listener->accept, accept);
-    ClosureCopy(&listener->result, result);
+    listener->accept = ClosureOwner::Copy(accept);
+    listener->result = ClosureOwner::Copy(result);
     listener->backlog = backlog;
     ClosureOwner made;
     ClosureInitForObject(made.put(), OnProviderMade, nullptr, listener, 0, 0);

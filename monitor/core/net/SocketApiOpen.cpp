@@ -14,21 +14,20 @@ struct RawEndpoint {
     ControlBlock* cb = nullptr;
     AddressRecord* local = nullptr;  // the caller's, then the actual one
     ObjRef provider = {};
-    Closure result = {};
+    ClosureOwner result;
 
-    // Fields in 32-bit words as the listeners' and sockets', released by hand here.
+    // Fields in 32-bit words as the listeners' and sockets'; this is their teardown.
     ~RawEndpoint()
     {
         BlockRelease(local);
         ObjRefRelease(&provider);
-        ClosureRelease(&result);
     }
 };
 
 void ReportOpen(RawEndpoint* raw, NtStatus status)
 {
-    (void)NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr, raw->local);
-    ClosureReset(&raw->result);
+    (void)NotifyStatusObjectAddress(raw->result.get(), status, status == kStatusSuccess ? raw : nullptr, raw->local);
+    raw->result.reset();
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
@@ -45,8 +44,7 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
             ReportOpen(raw, kStatusNoMemory);
             return;
         }
-        BlockRelease(raw->local);  // the endpoint's fixed-layout field
-        raw->local = actual;
+        RecordReplace(&raw->local, actual);
     }
     ObjRefAssign(&raw->provider, made->object.object);
     ReportOpen(raw, kStatusSuccess);
@@ -75,7 +73,7 @@ void SockOpen(const AddressRecord* local, const Closure* closure)
         (void)NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, local);
         return;
     }
-    ClosureCopy(&raw->result, closure);
+    raw->result = ClosureOwner::Copy(closure);
     ClosureOwner made;
     ClosureInitForObject(made.put(), OnProviderMade, nullptr, raw, 0, 0);
     factory(local, made.get());

@@ -108,12 +108,10 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
     NtStatus status = made->status;
     if (status == kStatusSuccess && message->size > 8) {
         AddressRecord* actual = RecordDuplicate(&made->record);
-        if (actual) {
-            BlockRelease(s->local);  // the socket's fixed-layout field
-            s->local = actual;
-        } else {
+        if (actual)
+            RecordReplace(&s->local, actual);
+        else
             status = kStatusNoMemory;
-        }
     }
     const bool connected = status == kStatusSuccess;
     if (connected)

@@ -129,7 +129,7 @@ void Accept(PipeWorker* w, uint32_t i)
     if (void* provider = PipeProviderAdopt(pipe)) {
         RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(ObjControlBlockOf(provider));
         // A copy, because the receiver may close this very endpoint.
-        ClosureOwner listen = ClosureOwner::Copy(&w->listen);
+        ClosureOwner listen = ClosureOwner::Copy(w->listen.get());
         const AddressRecord peer = {sizeof(AddressRecord), kAddressTypePipe};
         (void)NotifyObjectAddress(listen.get(), &peer, provider);
     }
@@ -163,8 +163,7 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
 [[nodiscard]] NtStatus Listen(PipeWorker* w, PipeCommand* c)
 {
     CloseInstances(w);
-    ClosureRelease(&w->listen);  // the worker's record keeps one listen closure
-    ClosureCopy(&w->listen, c->closure.get());
+    w->listen = ClosureOwner::Copy(c->closure.get());
     const uint32_t count = c->backlog;
     if (ArrayReserve(reinterpret_cast<void**>(&w->instances), count, sizeof(PipeInstance*)) ||
         ArrayReserve(reinterpret_cast<void**>(&w->waits), count + 1, sizeof(HANDLE)))
@@ -282,7 +281,7 @@ void Close(PipeWorker* w, PipeCommand* c)
     }
     CloseHandleCancelled(w->pipe);
     CloseInstances(w);
-    ClosureReset(&w->listen);
+    w->listen.reset();
     Complete(c, kStatusSuccess);
 }
 
@@ -396,7 +395,6 @@ PipeWorker::~PipeWorker()
     ArrayFree(reinterpret_cast<void**>(&instances));
     ArrayFree(reinterpret_cast<void**>(&waits));
     ArrayFree(&extra);
-    ClosureRelease(&listen);  // the worker's record, torn down here
     if (commands)
         ObjRelease(commands->exec.cb);  // made by Start for this worker
     DeleteCriticalSection(&postLock);
