@@ -170,19 +170,17 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
         return kStatusNoMemory;
     uint32_t made = 0;
     for (; made < count; ++made) {
-        auto* instance = static_cast<PipeInstance*>(BlockAlloc(sizeof(PipeInstance)));
+        BlockOwner<PipeInstance> instance(static_cast<PipeInstance*>(BlockAlloc(sizeof(PipeInstance))));
         HANDLE event = instance ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
-        if (!event) {
-            BlockRelease(instance);  // never handed to the system
+        if (!event)
             break;
-        }
         *instance = {};
         instance->overlapped.hEvent = event;
         instance->pipe = INVALID_HANDLE_VALUE;
         // Within what was reserved above: neither can fail.
         (void)ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
         (void)ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
-        w->instances[made] = instance;
+        w->instances[made] = instance.release();  // the system will hold its OVERLAPPED
         w->waits[made + 1] = event;
     }
     if (made < count && made == 0)
