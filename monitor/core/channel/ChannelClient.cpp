@@ -132,7 +132,7 @@ void ClientMemberInit(void* client, ControlBlock* cb)
 void DestroyChannelClient(void* payload)
 {
     auto* channel = static_cast<ChannelClient*>(payload);
-    BufHandleRelease(&channel->hello);
+    BufHandleRelease(&channel->hello);  // the channel's fixed-layout field, torn down here
     channel->hello = {};
     MemberRelease(&channel->stream, &channel->streamBuilt);
     MemberRelease(&channel->client, &channel->clientBuilt);
