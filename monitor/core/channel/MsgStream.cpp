@@ -66,7 +66,7 @@ void Deliver(void* context)
     (void)ClosureCall(&s->receiver, message.get());
 }
 
-// Empty unless a payload was being collected.
+// Lets go of the message being collected: there is one only while a payload is.
 void DropCurrent(MsgStream* s) { HandleOwner::Adopt(std::exchange(s->current, BufferHandle{})).reset(); }
 
 void DropPartialMessage(MsgStream* s)

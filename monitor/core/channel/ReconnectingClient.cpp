@@ -566,7 +566,7 @@ void ClientDestroy(void* client)
 
 void ClientUseReceiveArea(ReconnectingClient* client, void* area, uint32_t size, ControlBlock* owner)
 {
-    HandleOwner old = HandleOwner::Adopt(client->receiveHandle);  // the client's area, or an owner's
+    HandleOwner old = HandleOwner::Adopt(client->receiveHandle);  // let go once the new area is held
     BufHandleInit(&client->receiveHandle, owner, area, size, 1);
 }
 
