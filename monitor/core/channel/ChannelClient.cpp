@@ -71,7 +71,7 @@ void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
     switch (event->code) {
     case ClientEventConnect:
         code = MonitorCodeLogServiceConnect;
-        if (payload.size >= 4 && *static_cast<const NtStatus*>(payload.data) == kStatusSuccess) {
+        if (payload.size >= 4 && *MessageView<const NtStatus>(&payload) == kStatusSuccess) {
             // A frame the old connection cut off must not swallow the new one's first record.
             // Both posts fail only for want of memory, and then the connect record below
             // still reaches the front end.
