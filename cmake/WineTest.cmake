@@ -22,7 +22,8 @@ endif()
 
 function(quel_add_test)
   cmake_parse_arguments(T "NO_GTEST_MAIN;UNMANAGED_WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
+  # What a test program starts ends with it, also when the runner kills it.
+  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/testing/ChildrenEndWithTheTest.cpp)
   if(T_NO_GTEST_MAIN)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest)
   else()
