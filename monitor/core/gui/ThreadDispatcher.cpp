@@ -1,8 +1,9 @@
 #include "gui/ThreadDispatcher.h"
+#include "exec/CallQueue.h"
 #include "gui/DispatchGuard.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
-#include "runtime/TrackedBlock.h"
 #include <cassert>
 #include <cstring>
 
@@ -18,12 +19,14 @@ struct DispatchEntry {
 
 DWORD Stamp() { return GetTickCount() | 1; }
 
-void FreeEntry(DispatchEntry* e)
+// Moves the entry's call out and frees the entry.
+TakenCall TakeEntry(DispatchEntry* e)
 {
-    BufHandleRelease(&e->bound);
-    BufHandleRelease(&e->message);
-    BlockRelease(e);
+    BlockOwner<DispatchEntry> owned(e);
+    return TakenCall::Adopt(e->routine, e->bound, e->message);
 }
+
+void FreeEntry(DispatchEntry* e) { TakeEntry(e); }
 
 void FreeAll(ListHead* entries)
 {
@@ -104,16 +107,11 @@ void ThreadDispatcherDrain(ThreadDispatcher* d, HWND window)
         }
         auto* e = reinterpret_cast<DispatchEntry*>(ListPopFront(&d->queue));
         LeaveCriticalSection(&d->lock);
-        ClosureRoutine routine = e->routine;
-        BufferHandle bound = e->bound, message = e->message;
-        BlockRelease(e);
         try {
-            routine(&bound, &message);
+            TakeEntry(e).Run();
         } catch (...) {
             // Nothing may unwind into the hook or the window procedure's caller.
         }
-        BufHandleRelease(&bound);
-        BufHandleRelease(&message);
         // The routine may have outlived the dispatcher: find it again.
         d = DispatchLockForWindow(window);
         if (!d)
@@ -149,6 +147,7 @@ void ThreadDispatcherDiscardAll(ThreadDispatcher* d)
 
 void ThreadDispatcherDestroy(ThreadDispatcher* d)
 {
+    BlockOwner<ThreadDispatcher> owned(d);  // its block goes last
     HHOOK hook;
     HWND window;
     ListHead dropped;
@@ -179,7 +178,6 @@ void ThreadDispatcherDestroy(ThreadDispatcher* d)
     }
     FreeAll(&dropped);
     DeleteCriticalSection(&d->lock);
-    BlockRelease(d);
 }
 
 ThreadDispatcher* ThreadDispatcherLockIfServing(ThreadDispatcher* d)
