@@ -1,9 +1,8 @@
 #include "gui/ThreadDispatcher.h"
-#include "exec/CallQueue.h"
 #include "gui/DispatchGuard.h"
-#include "runtime/BlockOwner.h"
 #include "runtime/FixedWaits.h"
 #include "runtime/ScopedLock.h"
+#include "runtime/TrackedBlock.h"
 #include <cassert>
 #include <cstring>
 
@@ -19,14 +18,13 @@ struct DispatchEntry {
 
 DWORD Stamp() { return GetTickCount() | 1; }
 
-// Moves the entry's call out and frees the entry.
-TakenCall TakeEntry(DispatchEntry* e)
+// The entry's one teardown.
+void FreeEntry(DispatchEntry* e)
 {
-    BlockOwner<DispatchEntry> owned(e);
-    return TakenCall::Adopt(e->routine, e->bound, e->message);
+    BufHandleRelease(&e->bound);
+    BufHandleRelease(&e->message);
+    BlockRelease(e);
 }
-
-void FreeEntry(DispatchEntry* e) { TakeEntry(e); }
 
 void FreeAll(ListHead* entries)
 {
@@ -107,11 +105,16 @@ void ThreadDispatcherDrain(ThreadDispatcher* d, HWND window)
         }
         auto* e = reinterpret_cast<DispatchEntry*>(ListPopFront(&d->queue));
         LeaveCriticalSection(&d->lock);
+        ClosureRoutine routine = e->routine;
+        BufferHandle bound = e->bound, message = e->message;
+        BlockRelease(e);
         try {
-            TakeEntry(e).Run();
+            routine(&bound, &message);
         } catch (...) {
             // Nothing may unwind into the hook or the window procedure's caller.
         }
+        BufHandleRelease(&bound);
+        BufHandleRelease(&message);
         // The routine may have outlived the dispatcher: find it again.
         d = DispatchLockForWindow(window);
         if (!d)
@@ -147,7 +150,6 @@ void ThreadDispatcherDiscardAll(ThreadDispatcher* d)
 
 void ThreadDispatcherDestroy(ThreadDispatcher* d)
 {
-    BlockOwner<ThreadDispatcher> owned(d);  // its block goes last
     HHOOK hook;
     HWND window;
     ListHead dropped;
@@ -178,6 +180,7 @@ void ThreadDispatcherDestroy(ThreadDispatcher* d)
     }
     FreeAll(&dropped);
     DeleteCriticalSection(&d->lock);
+    BlockRelease(d);  // the dispatcher's one teardown
 }
 
 ThreadDispatcher* ThreadDispatcherLockIfServing(ThreadDispatcher* d)
