@@ -40,6 +40,23 @@ if [ ! -f "$WINEPREFIX/.no-crash-debugger" ]; then
     /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.no-crash-debugger"
 fi
+# Wine closes the desktop a second after its last program has gone and starts
+# it anew for the next, and a program that starts meanwhile gets no windows:
+# one program holds the desktop for the whole session (the server ends it).
+holder="$build/bin/session_desktop.exe"
+if [ -f "$holder" ]; then
+  held=""
+  for attempt in 1 2 3 4 5; do
+    coproc HOLDER { wine "$holder" </dev/null 2>/dev/null; }
+    if read -r -t 120 -u "${HOLDER[0]}" line && [[ "$line" == ready* ]]; then
+      held=yes
+      break
+    fi
+    wait "$HOLDER_PID" 2>/dev/null || true
+    sleep 2
+  done
+  [ -n "$held" ] || echo "wine-session: no program could hold the desktop; windows may fail now and then" >&2
+fi
 status=0
 "$@" || status=$?
 # The server writes the registry as it ends: wait for it (a virtual machine

@@ -168,15 +168,14 @@ std::string TOpenSslPeer::Errors() const
     return FileText(File("err"));
 }
 
-bool TOpenSslPeer::WaitForOutput(size_t size, DWORD timeoutMs)
+bool TOpenSslPeer::WaitForOutput(size_t size, DWORD stallMs)
 {
-    return xstest::WaitFor(
-        [&] {
+    return xstest::WaitForGrowth(
+        [&]() -> size_t {
             WIN32_FILE_ATTRIBUTE_DATA data;
-            return GetFileAttributesExA(File("out").c_str(), GetFileExInfoStandard, &data) &&
-                   data.nFileSizeLow >= size;
+            return GetFileAttributesExA(File("out").c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
         },
-        timeoutMs);
+        size, stallMs);
 }
 
 }  // namespace ssltest

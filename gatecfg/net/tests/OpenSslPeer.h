@@ -52,8 +52,9 @@ public:
     // What the command has written so far.
     std::string Output() const;
     std::string Errors() const;
-    // Waits, pumping messages, until the output holds at least size bytes.
-    bool WaitForOutput(size_t size, DWORD timeoutMs = 30000);
+    // Waits, pumping messages, until the output holds at least size bytes;
+    // false once it has not grown for stallMs.
+    bool WaitForOutput(size_t size, DWORD stallMs = 30000);
 
 private:
     std::string File(const char* name) const;

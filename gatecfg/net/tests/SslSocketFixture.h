@@ -18,6 +18,7 @@ namespace ssltest {
 
 using xstest::Settle;
 using xstest::WaitFor;
+using xstest::WaitForGrowth;
 
 struct SslSocketTest : ::testing::Test {
     void SetUp() override;

@@ -30,6 +30,15 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
     }
 }
 
+bool WaitForGrowth(const std::function<size_t()>& size, size_t target, DWORD stallMs)
+{
+    for (size_t seen = size(); seen < target; seen = size()) {
+        if (!WaitFor([&] { return size() != seen; }, stallMs))
+            return false;
+    }
+    return true;
+}
+
 void Settle()
 {
     WaitFor([] { return false; }, 200);

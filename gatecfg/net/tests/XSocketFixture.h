@@ -19,6 +19,10 @@ using namespace calyx;
 
 // Pumps this thread's messages until cond() holds; false after the time-out.
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 15000);
+// Pumps until size() reaches target, for as long as it keeps growing: false
+// once it stood still for stallMs. A transfer's verdict is then about a stall,
+// not about how fast a loaded machine moves the data.
+bool WaitForGrowth(const std::function<size_t()>& size, size_t target, DWORD stallMs = 60000);
 // Pumps for a short while so that anything already queued is handled.
 void Settle();
 

@@ -71,7 +71,7 @@ void ChannelOnClientEvent(ChannelClient* channel, BufferHandle* message)
     switch (event->code) {
     case ClientEventConnect:
         code = MonitorCodeLogServiceConnect;
-        if (payload.size >= 4 && *static_cast<const NtStatus*>(payload.data) == kStatusSuccess) {
+        if (payload.size >= 4 && *MessageView<const NtStatus>(&payload) == kStatusSuccess) {
             // A frame the old connection cut off must not swallow the new one's first record.
             // Both posts fail only for want of memory, and then the connect record below
             // still reaches the front end.
@@ -132,7 +132,7 @@ void ClientMemberInit(void* client, ControlBlock* cb)
 void DestroyChannelClient(void* payload)
 {
     auto* channel = static_cast<ChannelClient*>(payload);
-    BufHandleRelease(&channel->hello);
+    BufHandleRelease(&channel->hello);  // the channel's fixed-layout field, torn down here
     channel->hello = {};
     MemberRelease(&channel->stream, &channel->streamBuilt);
     MemberRelease(&channel->client, &channel->clientBuilt);

@@ -23,7 +23,7 @@ void DestroyFrameRecord(void* payload)
 {
     auto* record = static_cast<FrameRecord*>(payload);
     for (uint32_t i = 0; i < record->count; ++i)
-        BufHandleRelease(&record->pieces[i]);
+        BufHandleRelease(&record->pieces[i]);  // the record's own layout, torn down here
 }
 
 // Runs on the downstream's executor: every piece written back to back.
@@ -66,11 +66,13 @@ void Deliver(void* context)
     (void)ClosureCall(&s->receiver, message.get());
 }
 
+// Lets go of the message being collected: there is one only while a payload is.
+void DropCurrent(MsgStream* s) { HandleOwner::Adopt(std::exchange(s->current, BufferHandle{})).reset(); }
+
 void DropPartialMessage(MsgStream* s)
 {
     FrameDecoderReset(&s->decoder);
-    BufHandleRelease(&s->current);  // empty unless a payload was being collected
-    s->current = {};
+    DropCurrent(s);
     s->oldPieces = 0;
 }
 
@@ -113,14 +115,11 @@ void MsgStreamInit(void* stream, ControlBlock* cb)
 void MsgStreamDestroy(void* stream)
 {
     auto* s = static_cast<MsgStream*>(stream);
-    BufHandleRelease(&s->current);
-    s->current = {};
+    DropCurrent(s);
     if (s->receiveBuilt)
-        ObjRelease(s->receive.cb);
+        ObjRelease(s->receive.cb);  // the embedded stage's own control block, torn down here
     s->receiveBuilt = 0;
-    if (s->downstream)
-        ObjRelease(s->downstream->cb);
-    s->downstream = nullptr;
+    StageHold(s->downstream, nullptr);
     ClosureReset(&s->receiver);
     StrandDestroy(&s->strand);
 }
@@ -138,14 +137,8 @@ void MsgStreamSetReceiver(MsgStream* stream, const Closure* receiver)
 
 void MsgStreamSetDownstream(MsgStream* stream, StreamStage* downstream)
 {
-    if (stream->downstream == downstream)
-        return;
-    if (downstream)
-        ObjAddRef(downstream->cb);
-    StreamStage* old = stream->downstream;
-    stream->downstream = downstream;
-    if (old)
-        ObjRelease(old->cb);
+    if (stream->downstream != downstream)
+        StageHold(stream->downstream, downstream);
 }
 
 NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...)
@@ -169,7 +162,7 @@ NtStatus MsgStreamSend(MsgStream* stream, const BufferHandle* first, ...)
                                offsetof(FrameRecord, pieces) + (count ? count : 1) * sizeof(BufferHandle));
     if (status != kStatusSuccess)
         return status;
-    auto* record = static_cast<FrameRecord*>(frame->data);
+    MessageView<FrameRecord> record(frame.get());
     FrameHeaderWrite(record->header, static_cast<uint16_t>(total));
     record->count = 0;  // grows with each piece so that the destroyer releases only those
     bool alive = true;

@@ -3,9 +3,10 @@
 #include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/HandleOwner.h"
 #include "runtime/MessageView.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/RefOwner.h"
 #include <cassert>
 #include <cstring>
 
@@ -20,10 +21,13 @@ using Client = ReconnectingClient;
 constexpr NtStatus kStatusMessageLonger = 0xC0000206;
 const AddressRecord kNoRecord = {8, 0};
 
+// An entry of the pending closes; the list owns it (BlockNew, BlockDelete).
 struct PendingClose {
     ListNode links;
-    ObjRef endpoint;
+    RefOwner<void> endpoint;
 };
+
+static_assert(sizeof(PendingClose) == 12, "a list link and one endpoint reference");
 
 // Every step runs on the client's strand; bound names the client through its
 // control block (strongly while the step runs) and carries the step's word in
@@ -173,7 +177,7 @@ void LoseConnection(Client* c, uint32_t reason)
     PublishConnectionEnd(c, reason);
     c->activityStart = 0;
     c->state.connection = kConnectionNone;
-    ObjRefRelease(&c->connection);
+    ObjRefRelease(&c->connection);  // the client's fixed-layout field
     ++c->receiveSequence;
     SignalIdleIfQuiet(c);
     MaybeConnect(c);
@@ -184,11 +188,10 @@ void Close(Client* c, uint32_t abort)
     if (void* socket = c->connection.object) {
         bool graceful = !abort && !(c->flags & kClientNeverCloseGracefully);
         if (graceful) {
-            auto* entry = static_cast<PendingClose*>(BlockAlloc(sizeof(PendingClose)));
+            auto* entry = BlockNew<PendingClose>();
             ClosureOwner done;
             if (entry) {
-                entry->endpoint = {};
-                ObjRefAssign(&entry->endpoint, socket);
+                entry->endpoint = RefOwner<void>::AddRef(socket);
                 ListPushBack(&c->pendingCloses, &entry->links);
                 ++c->pendingCloses.count;
                 done = WeakClosure<RunCloseDone>(c, c->closeSequence, entry);
@@ -196,7 +199,7 @@ void Close(Client* c, uint32_t abort)
             SockClose(socket, c->settings.closeOption, done.get());
         }
         PublishConnectionEnd(c, graceful ? kDisconnectClosed : kDisconnectAborted);
-        ObjRefRelease(&c->connection);
+        ObjRefRelease(&c->connection);  // the client's fixed-layout field
     }
     c->activityStart = 0;
     c->state.connection = kConnectionNone;
@@ -208,18 +211,20 @@ void Close(Client* c, uint32_t abort)
 
 void FreePendingCloses(Client* c)
 {
-    while (!ListIsEmpty(&c->pendingCloses)) {
-        auto* entry = reinterpret_cast<PendingClose*>(ListPopFront(&c->pendingCloses));
-        ObjRefRelease(&entry->endpoint);
-        BlockRelease(entry);
-    }
+    while (!ListIsEmpty(&c->pendingCloses))
+        BlockDelete(reinterpret_cast<PendingClose*>(ListPopFront(&c->pendingCloses)));
+}
+
+// The client's address fields own their records; the one stored before goes.
+void StoreRecord(AddressRecord*& stored, AddressRecord* record)
+{
+    BlockOwner<AddressRecord> old(stored);
+    stored = record;
 }
 
 void ReplaceRecord(AddressRecord*& stored, const AddressRecord* record)
 {
-    AddressRecord* copy = RecordDuplicate(record);
-    BlockRelease(stored);
-    stored = copy;
+    StoreRecord(stored, RecordDuplicate(record));
 }
 
 void StopListening(Client* c)
@@ -228,7 +233,7 @@ void StopListening(Client* c)
         return;
     const AddressRecord* local = OrNoRecord(c->listenAddress);
     EventHubPublish(&c->hub, ClientEventListenClosed, local, local->size, nullptr);
-    ObjRefRelease(&c->listener);
+    ObjRefRelease(&c->listener);  // the client's fixed-layout field
 }
 
 void StartListening(Client* c)
@@ -329,8 +334,7 @@ void RunCloseDone(BufferHandle* bound, BufferHandle*)
         return;  // the entry was dropped by a reset
     auto* entry = static_cast<PendingClose*>(bound->data);
     ListRemove(&c->pendingCloses, &entry->links);
-    ObjRefRelease(&entry->endpoint);
-    BlockRelease(entry);
+    BlockDelete(entry);
     SignalIdleIfQuiet(c);
 }
 
@@ -427,7 +431,7 @@ void RunRead(BufferHandle* bound, BufferHandle*) { Read(ClientOf(bound)); }
 void RunSetParameters(BufferHandle* bound, BufferHandle* message)
 {
     if (message && message->size == sizeof(ClientSettings))
-        std::memcpy(&ClientOf(bound)->settings, message->data, sizeof(ClientSettings));
+        ClientOf(bound)->settings = *MessageView<const ClientSettings>(message);
 }
 
 void RunSetFlags(BufferHandle* bound, BufferHandle*)
@@ -442,9 +446,8 @@ void RunConnect(BufferHandle* bound, BufferHandle* message)
 {
     Client* c = ClientOf(bound);
     if (!message || !message->data) {
-        BlockRelease(c->remoteAddress);
-        BlockRelease(c->localAddress);
-        c->remoteAddress = c->localAddress = nullptr;
+        StoreRecord(c->remoteAddress, nullptr);
+        StoreRecord(c->localAddress, nullptr);
         Close(c, 0);
         return;
     }
@@ -464,7 +467,7 @@ void RunDisconnect(BufferHandle* bound, BufferHandle*) { Close(ClientOf(bound), 
 void RunReset(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
-    ObjRefRelease(&c->connection);
+    ObjRefRelease(&c->connection);  // the client's fixed-layout field
     FreePendingCloses(c);
     ++c->closeSequence;
     // Nothing is connected any more: the old connection's completions are
@@ -495,8 +498,7 @@ void RunStopListen(BufferHandle* bound, BufferHandle*)
 {
     Client* c = ClientOf(bound);
     StopListening(c);
-    BlockRelease(c->listenAddress);
-    c->listenAddress = nullptr;
+    StoreRecord(c->listenAddress, nullptr);
 }
 
 void RunAdopt(BufferHandle* bound, BufferHandle* message)
@@ -546,16 +548,16 @@ void ClientDestroy(void* client)
     if (c->timerBuilt)
         TimerDestroy(&c->timer);
     c->timerBuilt = 0;
+    // The client's fixed-layout fields, torn down here.
     ObjRefRelease(&c->listener);
     ObjRefRelease(&c->connection);
     FreePendingCloses(c);
     if (c->idleEvent)
         CloseHandle(c->idleEvent);
     c->idleEvent = nullptr;
-    BlockRelease(c->listenAddress);
-    BlockRelease(c->remoteAddress);
-    BlockRelease(c->localAddress);
-    c->listenAddress = c->remoteAddress = c->localAddress = nullptr;
+    StoreRecord(c->listenAddress, nullptr);
+    StoreRecord(c->remoteAddress, nullptr);
+    StoreRecord(c->localAddress, nullptr);
     BufHandleRelease(&c->receiveHandle);
     c->receiveHandle = {};
     EventHubDestroy(&c->hub);
@@ -564,7 +566,7 @@ void ClientDestroy(void* client)
 
 void ClientUseReceiveArea(ReconnectingClient* client, void* area, uint32_t size, ControlBlock* owner)
 {
-    BufHandleRelease(&client->receiveHandle);
+    HandleOwner old = HandleOwner::Adopt(client->receiveHandle);  // let go once the new area is held
     BufHandleInit(&client->receiveHandle, owner, area, size, 1);
 }
 

@@ -45,10 +45,10 @@ void CopyWithWeakTarget(Closure* destination, const Closure* source)
 
 void ReleaseWithWeakTarget(Closure* c)
 {
-    if (c->target && c->target->cb)
-        ObjWeakRelease(c->target->cb);
-    BufHandleRelease(&c->bound);
-    *c = {};
+    Closure old = std::exchange(*c, Closure{});
+    HandleOwner bound = HandleOwner::Adopt(old.bound);
+    if (old.target && old.target->cb)
+        ObjWeakRelease(old.target->cb);
 }
 
 // The closure's target is locked for the call: an executor that is gone takes no work.
@@ -90,7 +90,7 @@ void FreeFirstPiece(StreamStage* s)
 {
     auto* entry = reinterpret_cast<PendingPiece*>(ListPopFront(&s->queue));
     HandleOwner piece = HandleOwner::Adopt(entry->piece);  // dropped last: it may wake the writer
-    BlockRelease(entry);
+    BlockRelease(entry);  // a pool entry, unlinked above
 }
 
 void FreeQueue(StreamStage* s)
@@ -101,14 +101,17 @@ void FreeQueue(StreamStage* s)
 
 HANDLE& EventIn(const BufferHandle& h) { return *static_cast<HANDLE*>(h.data); }
 
+// The registered waiter's reference, leaving none registered.
+HandleOwner TakeFlushWaiter(StreamStage* s) { return HandleOwner::Adopt(std::exchange(s->flushWaiter, BufferHandle{})); }
+
 void SignalFlushWaiter(StreamStage* s)
 {
     if (!s->flushWaiter.cb)
         return;
-    SetEvent(EventIn(s->flushWaiter));
-    BufHandleRelease(&s->flushWaiter);
-    s->flushWaiter = {};
+    HandleOwner waiter = TakeFlushWaiter(s);
+    SetEvent(EventIn(*waiter.get()));
 }
+
 
 void CloseEventPayload(void* payload)
 {
@@ -129,14 +132,8 @@ void RunSetNext(BufferHandle* bound, BufferHandle* message)
 {
     StreamStage* s = StageOf(bound);
     auto* next = message ? static_cast<StreamStage*>(message->data) : nullptr;
-    if (s->next == next)
-        return;
-    if (next)
-        ObjAddRef(next->cb);
-    StreamStage* old = s->next;
-    s->next = next;
-    if (old)
-        ObjRelease(old->cb);
+    if (s->next != next)
+        StageHold(s->next, next);
 }
 
 // Message: the waiter buffer. An empty queue signals it (and any earlier one) at once.
@@ -155,10 +152,8 @@ void RunRegisterWaiter(BufferHandle* bound, BufferHandle* message)
 void RunWithdrawWaiter(BufferHandle* bound, BufferHandle* message)
 {
     StreamStage* s = StageOf(bound);
-    if (s->flushWaiter.cb && s->flushWaiter.cb == message->cb) {
-        BufHandleRelease(&s->flushWaiter);
-        s->flushWaiter = {};
-    }
+    if (s->flushWaiter.cb && s->flushWaiter.cb == message->cb)
+        TakeFlushWaiter(s).reset();
 }
 
 [[nodiscard]] NtStatus WriteAndWait(StreamStage* s, const void* data, uint32_t size, ClosureRoutine step)
@@ -188,6 +183,12 @@ void RunWithdrawWaiter(BufferHandle* bound, BufferHandle* message)
 
 const TypeDescriptor kStreamStageType = {sizeof(StreamStage), StageInit, StageDestroy};
 
+void StageHold(StreamStage*& field, StreamStage* stage)
+{
+    RefOwner<StreamStage> old = RefOwner<StreamStage>::Adopt(field);
+    field = RefOwner<StreamStage>::AddRef(stage).release();
+}
+
 void StageInit(void* stage, ControlBlock* cb)
 {
     auto* s = static_cast<StreamStage*>(stage);
@@ -202,13 +203,10 @@ void StageDestroy(void* stage)
 {
     auto* s = static_cast<StreamStage*>(stage);
     FreeQueue(s);
-    if (s->next)
-        ObjRelease(s->next->cb);
-    s->next = nullptr;
+    StageHold(s->next, nullptr);
     ReleaseWithWeakTarget(&s->consumer);
     ReleaseWithWeakTarget(&s->flowInput);
-    BufHandleRelease(&s->flushWaiter);
-    s->flushWaiter = {};
+    TakeFlushWaiter(s).reset();
     StrandDestroy(&s->strand);
 }
 

@@ -37,6 +37,10 @@ struct StageOffer {
 
 constexpr uint32_t kStageLastFlowNonEmpty = 1;  // flags bit 0
 
+// Keeps a strong reference on `stage` (or none) in a field of a fixed layout;
+// the one the field held before goes once the new one is taken.
+void StageHold(StreamStage*& field, StreamStage* stage);
+
 void StageInit(void* stage, ControlBlock* cb);
 void StageDestroy(void* stage);
 extern const TypeDescriptor kStreamStageType;

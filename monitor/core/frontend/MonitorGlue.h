@@ -55,6 +55,9 @@ public:
     MonitorLink& operator=(const MonitorLink&) = delete;
 
     Executor& executor() { return executor_; }
+    ChannelClient& channel() { return channel_; }
+    // Both members were made: only then can the link carry records.
+    bool built() const { return channelBuilt_ && executorBuilt_; }
 
     // Opens the channel to `server`; its records go to `Member` of `object`,
     // held weakly, on the executor. A link without its members or a server
@@ -62,7 +65,7 @@ public:
     template <class T, void (T::*Member)(BufferHandle*)>
     void Open(T* object, const char* name, const char* deviceFilter, uint32_t dumpFlag, const AddressRecord* server)
     {
-        if (!channelBuilt_ || !executorBuilt_ || !server)
+        if (!built() || !server)
             return;
         ClosureOwner onRecord;
         BindMember<T, Member>(onRecord.put(), object, &executor_.exec);

@@ -1,4 +1,5 @@
 #include "net/AddressRecord.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/TrackedBlock.h"
 #include <cwchar>
 
@@ -79,4 +80,10 @@ AddressRecord* RecordDuplicate(const AddressRecord* record)
     if (copy)
         std::memcpy(copy, record, record->size);
     return static_cast<AddressRecord*>(copy);
+}
+
+void RecordReplace(AddressRecord** field, AddressRecord* record)
+{
+    BlockOwner<AddressRecord> old(*field);
+    *field = record;
 }

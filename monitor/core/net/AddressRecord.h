@@ -94,3 +94,5 @@ AddressRecord* PipeAddressFromNameW(const wchar_t* name, const void* extra, uint
 int RecordCompare(const AddressRecord* a, const AddressRecord* b);
 // A tracked-block copy of exactly `size` bytes; none for none or when memory is short.
 AddressRecord* RecordDuplicate(const AddressRecord* record);
+// Puts `record` into a record field and gives back the record it held.
+void RecordReplace(AddressRecord** field, AddressRecord* record);

@@ -22,21 +22,20 @@ void ReportConnect(StreamSocket* socket, NtStatus status)
 // whatever record the caller gave.
 void ReportNoEndpoint(StreamSocket* socket, NtStatus status)
 {
-    BlockRelease(socket->local);  // the socket's fixed-layout field
-    socket->local = nullptr;
+    RecordReplace(&socket->local, nullptr);
     ReportConnect(socket, status);
 }
 
 void OnConnected(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    ReportConnect(socket, static_cast<const StatusMessage*>(message->data)->status);
+    ReportConnect(socket, MessageView<const StatusMessage>(message)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* socket = static_cast<StreamSocket*>(DataSocketFromRef(bound->data));
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportNoEndpoint(socket, made->status);
         return;
@@ -46,10 +45,8 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
         ReportNoEndpoint(socket, kStatusNoMemory);
         return;
     }
-    if (actual) {
-        BlockRelease(socket->local);  // the socket's fixed-layout field
-        socket->local = actual;
-    }
+    if (actual)
+        RecordReplace(&socket->local, actual);
     ObjRefAssign(&socket->provider, made->object.object);
     ClosureOwner connected;
     ClosureInitForObject(connected.put(), OnConnected, nullptr, ObjectRefOf(socket), 0, 0);

@@ -14,23 +14,17 @@
 namespace {
 
 struct SocketListener : ListenerBase {
-    Closure accept = {};
-    Closure result = {};
+    ClosureOwner accept;
+    ClosureOwner result;
     uint32_t backlog = 0;
-
-    ~SocketListener()
-    {
-        ClosureRelease(&accept);  // the listener's fixed-layout fields
-        ClosureRelease(&result);
-    }
 };
 
 // The result goes out once: the closure is emptied with it.
 void ReportListen(SocketListener* listener, NtStatus status)
 {
-    (void)NotifyStatusObjectAddress(&listener->result, status, status == kStatusSuccess ? listener : nullptr,
+    (void)NotifyStatusObjectAddress(listener->result.get(), status, status == kStatusSuccess ? listener : nullptr,
                                     listener->record);
-    ClosureReset(&listener->result);
+    listener->result.reset();
 }
 
 // On the provider's I/O thread; the listener is held weakly.
@@ -40,7 +34,7 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;  // the listener is gone: the message takes the connection with it
     auto* listener = static_cast<SocketListener*>(held->data);
-    auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
+    MessageView<const ObjectRecordMessage> accepted(message);
     StreamSocket* socket = ManagedNew<StreamSocket>();
     if (socket) {
         RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(socket->cb);
@@ -48,20 +42,19 @@ void OnAccepted(BufferHandle* bound, BufferHandle* message)
         socket->remote = RecordDuplicate(&accepted->record);
         ObjRefAssign(&socket->provider, accepted->object.object);
         if (socket->local && socket->remote)
-            (void)NotifyObjectAddress(&listener->accept, socket->remote, ObjectRefOf(socket));
+            (void)NotifyObjectAddress(listener->accept.get(), socket->remote, ObjectRefOf(socket));
     }
 }
 
 void OnListening(BufferHandle* bound, BufferHandle* message)
 {
-    ReportListen(static_cast<SocketListener*>(bound->data),
-                 static_cast<const StatusMessage*>(message->data)->status);
+    ReportListen(static_cast<SocketListener*>(bound->data), MessageView<const StatusMessage>(message)->status);
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* listener = static_cast<SocketListener*>(bound->data);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportListen(listener, made->status);
         return;
@@ -99,8 +92,8 @@ void Listen(const AddressRecord* record, const Closure* accept, uint32_t backlog
         (void)NotifyStatusObjectAddress(result, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, record);
         return;
     }
-    ClosureCopy(&listener->accept, accept);
-    ClosureCopy(&listener->result, result);
+    listener->accept = ClosureOwner::Copy(accept);
+    listener->result = ClosureOwner::Copy(result);
     listener->backlog = backlog;
     ClosureOwner made;
     ClosureInitForObject(made.put(), OnProviderMade, nullptr, listener, 0, 0);
@@ -125,7 +118,7 @@ NtStatus SockListenSync(void** listener, const AddressRecord* record, const Clos
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
     if (status == kStatusSuccess) {
-        *listener = static_cast<const StatusObjectRecordMessage*>(message.data)->object.object;
+        *listener = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
         ObjAddRef(ObjControlBlockOf(*listener));
     }
     return status;

@@ -14,27 +14,26 @@ struct RawEndpoint {
     ControlBlock* cb = nullptr;
     AddressRecord* local = nullptr;  // the caller's, then the actual one
     ObjRef provider = {};
-    Closure result = {};
+    ClosureOwner result;
 
-    // Fields in 32-bit words as the listeners' and sockets', released by hand here.
+    // Fields in 32-bit words as the listeners' and sockets'; this is their teardown.
     ~RawEndpoint()
     {
         BlockRelease(local);
         ObjRefRelease(&provider);
-        ClosureRelease(&result);
     }
 };
 
 void ReportOpen(RawEndpoint* raw, NtStatus status)
 {
-    (void)NotifyStatusObjectAddress(&raw->result, status, status == kStatusSuccess ? raw : nullptr, raw->local);
-    ClosureReset(&raw->result);
+    (void)NotifyStatusObjectAddress(raw->result.get(), status, status == kStatusSuccess ? raw : nullptr, raw->local);
+    raw->result.reset();
 }
 
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     auto* raw = static_cast<RawEndpoint*>(bound->data);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     if (made->status != kStatusSuccess) {
         ReportOpen(raw, made->status);
         return;
@@ -45,8 +44,7 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
             ReportOpen(raw, kStatusNoMemory);
             return;
         }
-        BlockRelease(raw->local);  // the endpoint's fixed-layout field
-        raw->local = actual;
+        RecordReplace(&raw->local, actual);
     }
     ObjRefAssign(&raw->provider, made->object.object);
     ReportOpen(raw, kStatusSuccess);
@@ -75,7 +73,7 @@ void SockOpen(const AddressRecord* local, const Closure* closure)
         (void)NotifyStatusObjectAddress(closure, status == kStatusSuccess ? kStatusNoMemory : status, nullptr, local);
         return;
     }
-    ClosureCopy(&raw->result, closure);
+    raw->result = ClosureOwner::Copy(closure);
     ClosureOwner made;
     ClosureInitForObject(made.put(), OnProviderMade, nullptr, raw, 0, 0);
     factory(local, made.get());
@@ -93,15 +91,16 @@ namespace {
 {
     const BufferHandle& message = waiter.Wait();
     NtStatus status = waiter.Status();
-    auto* opened = static_cast<const StatusObjectRecordMessage*>(message.data);
     if (status == kStatusSuccess) {
-        *raw = opened->object.object;
+        *raw = MessageView<const StatusObjectRecordMessage>(&message)->object.object;
         ObjAddRef(ObjControlBlockOf(*raw));
     }
     if (actual) {
         *actual = {};
-        if (message.size > 8)
+        if (message.size > 8) {
+            MessageView<const StatusObjectRecordMessage> opened(&message);
             (void)BufAllocCopy(actual, &opened->record, opened->record.size);  // left empty without memory
+        }
     }
     return status;
 }

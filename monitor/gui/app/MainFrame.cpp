@@ -27,11 +27,6 @@ constexpr DWORD kLogViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILIN
                                 ES_AUTOHSCROLL | ES_READONLY | ES_DISABLENOSCROLL;
 static_assert(kLogViewStyle == 0x502028C4, "the log view's style");
 
-CMainMonitor* MonitorOf(const ObjRef& ref)
-{
-    return static_cast<CMainMonitor*>(ref.object);
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame()
@@ -45,7 +40,6 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame()
 {
     DestroyWindowFromDestructor();  // still a main frame here: WM_DESTROY detaches the monitor
-    ObjRefRelease(&m_monitor);
 }
 
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
@@ -132,12 +126,12 @@ bool CMainFrame::CreateToolBar()
 void CMainFrame::ConnectMonitor()
 {
     CMonitorApp* app = GetMonitorApp();
-    ObjRefRelease(&m_monitor);
+    m_monitor.reset();  // the old monitor goes before a new one is made
     if (!app)
         return;
-    m_monitor.object = CMainMonitor::Create(app->Providers(), &app->Settings());
+    m_monitor.reset(CMainMonitor::Create(app->Providers(), &app->Settings()));
     LogServiceAddress server;
-    if (CMainMonitor* monitor = MonitorOf(m_monitor))
+    if (CMainMonitor* monitor = m_monitor.get())
         monitor->Connect(&m_wndLogView, server.Get());
 }
 
@@ -206,7 +200,7 @@ void CMainFrame::OnTimer(UINT_PTR id)
 void CMainFrame::OnDestroy()
 {
     m_destroying = true;
-    if (CMainMonitor* monitor = MonitorOf(m_monitor))
+    if (CMainMonitor* monitor = m_monitor.get())
         monitor->DetachWindow();
     m_trayIcon.Remove();
     CFrameWnd::OnDestroy();

@@ -5,12 +5,14 @@
 #include "MenuDrawManager.h"
 #include "SmallIcon.h"
 #include "win32/Handles.h"
-#include "runtime/ObjRef.h"
+#include "runtime/RefOwner.h"
 #include "StatusBar.h"
 #include "ToolBar.h"
 #include "TrayIcon.h"
 
 #include <windows.h>
+
+class CMainMonitor;
 
 // quel's main window: menu, toolbar, a status bar whose pane 1 shows the link
 // to the log service, and the read-only rich-edit log view as its client area,
@@ -71,8 +73,8 @@ private:
     CTrayIcon m_trayIcon;
     bool m_blinkPhase = false;
     bool m_destroying = false;  // from WM_DESTROY on: a hidden window stays hidden
-    ObjRef m_monitor{};
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     CLogView m_wndLogView;
+    RefOwner<CMainMonitor> m_monitor;  // last: let go first, once the window is gone
 };

@@ -34,6 +34,8 @@ public:
     uint32_t used() const { return m_model.used(); }
     const HexDumpModel& model() const { return m_model; }
     int linesPerPage() const { return m_linesPerPage; }
+    // Whether appended data still wait for the show timer to reach the screen.
+    bool showPending() const { return m_showPending; }
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;

@@ -35,7 +35,6 @@ CRxTxFrame* CRxTxFrame::Open(const std::string& deviceName)
 CRxTxFrame::~CRxTxFrame()
 {
     DestroyWindowFromDestructor();  // its WM_DESTROY still reaches this frame's handler
-    ObjRefRelease(&m_linkObject);
 }
 
 const MessageMap* CRxTxFrame::GetMessageMap() const
@@ -91,8 +90,8 @@ int CRxTxFrame::OnCreate(CREATESTRUCTA* cs)
 
     // Without its link the window opens all the same and stays empty; the
     // link reconnects by itself whatever its first connect gives.
-    ObjRefRelease(&m_linkObject);
-    m_linkObject.object = CreateMonitorObject<CRxTxMonitor>();
+    m_linkObject.reset();  // the old link goes before a new one is made
+    m_linkObject.reset(CreateMonitorObject<CRxTxMonitor>());
     if (CRxTxMonitor* monitor = Monitor()) {
         LogServiceAddress server;
         monitor->Connect(&m_view, m_deviceName.c_str(), server.Get());

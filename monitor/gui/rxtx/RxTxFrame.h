@@ -10,7 +10,7 @@
 #include "Menu.h"
 #include "RxTxFrameList.h"
 #include "ToolBar.h"
-#include "runtime/ObjRef.h"
+#include "runtime/RefOwner.h"
 
 class CRxTxMonitor;
 
@@ -26,7 +26,7 @@ public:
     CHexDumpWnd& View() { return m_view; }
     CToolBar& ToolBar() { return m_toolBar; }
     // The window's link, none when it could not be made.
-    CRxTxMonitor* Monitor() const { return static_cast<CRxTxMonitor*>(m_linkObject.object); }
+    CRxTxMonitor* Monitor() const { return m_linkObject.get(); }
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
@@ -46,5 +46,5 @@ private:
     CMenu m_menu;
     CToolBar m_toolBar;
     CHexDumpWnd m_view;
-    ObjRef m_linkObject{};
+    RefOwner<CRxTxMonitor> m_linkObject;  // last: let go as soon as the window is gone
 };

@@ -52,7 +52,7 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;  // the socket is gone; its destruction completed the read
     ConnectedDatagramSocket* s = SocketOf(held.get());
-    auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
+    MessageView<const StatusCountRecordMessage> m(message);
     s->receivePosted = false;
     // A failure is the read's outcome whatever its source record says: posting
     // the same read again would repeat a lasting failure for ever.
@@ -104,16 +104,14 @@ void ConnectedDatagramSocket::Read(const BufferHandle* buffer, const Closure* cl
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     ConnectedDatagramSocket* s = SocketOf(bound);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     NtStatus status = made->status;
     if (status == kStatusSuccess && message->size > 8) {
         AddressRecord* actual = RecordDuplicate(&made->record);
-        if (actual) {
-            BlockRelease(s->local);  // the socket's fixed-layout field
-            s->local = actual;
-        } else {
+        if (actual)
+            RecordReplace(&s->local, actual);
+        else
             status = kStatusNoMemory;
-        }
     }
     const bool connected = status == kStatusSuccess;
     if (connected)

@@ -28,6 +28,14 @@ struct PeerNode {
     DatagramPeer* peer;  // weak
 };
 
+// The removal of a node is bound to the listener with the node's address in the size word.
+BufferHandle NodeRemovalBound(ControlBlock* cb, void* listener, PeerNode* node)
+{
+    return {listener, cb, 0, reinterpret_cast<uint32_t>(node)};
+}
+
+PeerNode* NodeOfRemoval(const BufferHandle* bound) { return reinterpret_cast<PeerNode*>(bound->size); }
+
 // Receives on one endpoint and hands each datagram to the peer of its source,
 // one datagram at a time: the next is received only when every holder of the
 // last has let it go. Everything runs on its strand.
@@ -58,6 +66,13 @@ struct DatagramPeer final : DatagramSocket {
     }
 };
 
+// Unlinked already: drops the node's weak reference and the node.
+void FreeNode(PeerNode* node)
+{
+    BlockOwner<PeerNode> owned(node);
+    ObjWeakRelease(node->peer->cb);
+}
+
 // For the routines that run on the listener's strand.
 DatagramListener* ListenerOf(BufferHandle* bound)
 {
@@ -73,16 +88,15 @@ void ReceiveNext(DatagramListener* l);
 void RemoveNode(BufferHandle* bound, BufferHandle*)
 {
     DatagramListener* l = ListenerOf(bound);
-    auto* node = reinterpret_cast<PeerNode*>(bound->size);
+    PeerNode* node = NodeOfRemoval(bound);
     ListRemove(&l->peers, &node->links);
-    ObjWeakRelease(node->peer->cb);
-    BlockRelease(node);  // an intrusive list's entry, unlinked above
+    FreeNode(node);
 }
 
 DatagramPeer::~DatagramPeer()
 {
     if (RefOwner<ControlBlock> held = RefOwner<ControlBlock>::TryLock(listener ? listener->cb : nullptr)) {
-        BufferHandle bound = {listener, listener->cb, 0, reinterpret_cast<uint32_t>(node)};
+        BufferHandle bound = NodeRemovalBound(listener->cb, listener, node);
         // Refused only for want of memory: the node then stays until the listener goes.
         (void)ClosureInvoke(RemoveNode, &listener->strand.exec, &bound, nullptr);
     }
@@ -140,10 +154,11 @@ void OnDatagramReleased(BufferHandle* bound, BufferHandle*)
         ReceiveNext(ListenerOf(held.get()));
 }
 
+// The buffer's destroy routine: the notifier's block goes after it has fired.
 void FireAndFree(void* notifier)
 {
+    BlockOwner<ReleaseNotifier> owned(static_cast<ReleaseNotifier*>(notifier));
     ReleaseNotifierFire(notifier);
-    BlockRelease(notifier);  // the buffer's payload, given back by its destroy routine
 }
 
 // The bytes go out as a handle over the receive area whose control block is a
@@ -177,7 +192,7 @@ void OnReceived(BufferHandle* bound, BufferHandle* message)
     if (!held)
         return;  // the listener is gone
     DatagramListener* l = ListenerOf(held.get());
-    auto* m = static_cast<const StatusCountRecordMessage*>(message->data);
+    MessageView<const StatusCountRecordMessage> m(message);
     if (m->status == kStatusSuccess) {
         DatagramPeer* peer = FindPeer(l, &m->source);
         if (!peer)
@@ -209,7 +224,7 @@ void ReceiveNext(DatagramListener* l)
 void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 {
     DatagramListener* l = ListenerOf(bound);
-    auto* made = static_cast<const StatusObjectRecordMessage*>(message->data);
+    MessageView<const StatusObjectRecordMessage> made(message);
     ClosureOwner result = std::move(l->result);
     if (made->status != kStatusSuccess) {
         (void)NotifyStatusObjectAddress(result.get(), made->status, nullptr, l->record);
@@ -223,11 +238,8 @@ void OnProviderMade(BufferHandle* bound, BufferHandle* message)
 
 DatagramListener::~DatagramListener()
 {
-    while (!ListIsEmpty(&peers)) {
-        auto* node = reinterpret_cast<PeerNode*>(ListPopFront(&peers));
-        ObjWeakRelease(node->peer->cb);
-        BlockRelease(node);  // an intrusive list's entry, unlinked above
-    }
+    while (!ListIsEmpty(&peers))
+        FreeNode(reinterpret_cast<PeerNode*>(ListPopFront(&peers)));
     MemberRelease(&strand, &strandBuilt);
 }
 

@@ -1,21 +1,23 @@
 #include "net/datagram/ReadQueue.h"
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/ScopedLock.h"
-#include "runtime/TrackedBlock.h"
 #include <cstring>
 
 namespace {
 
 struct ReadRequest {
     ListNode links;
-    BufferHandle buffer;
-    Closure closure;
+    HandleOwner buffer;
+    ClosureOwner closure;
     uint32_t count;  // bytes given to it
 };
 
 struct DataPiece {
     ListNode links;
-    BufferHandle data;
+    HandleOwner data;
 };
 
 ReadRequest* RequestAt(ListNode* node) { return reinterpret_cast<ReadRequest*>(node); }
@@ -27,21 +29,10 @@ void Append(ListHead* list, ListNode* node)
     ++list->count;
 }
 
-// Queue entries are plain records in intrusive lists, so they are released by hand.
-void FreeRequest(ReadRequest* r)
-{
-    BufHandleRelease(&r->buffer);
-    ClosureRelease(&r->closure);
-    BlockRelease(r);
-}
-
 void FreePieces(ListHead* pieces)
 {
-    while (!ListIsEmpty(pieces)) {
-        DataPiece* p = PieceAt(ListPopFront(pieces));
-        BufHandleRelease(&p->data);
-        BlockRelease(p);
-    }
+    while (!ListIsEmpty(pieces))
+        BlockDelete(PieceAt(ListPopFront(pieces)));
 }
 
 // Outside the lock: each finished read hears of its bytes.
@@ -49,8 +40,8 @@ void CompleteAll(ListHead* done, NtStatus status)
 {
     while (!ListIsEmpty(done)) {
         ReadRequest* r = RequestAt(ListPopFront(done));
-        (void)CompleteWithStatusCount(&r->closure, status, status == kStatusSuccess ? r->count : 0);
-        FreeRequest(r);
+        (void)CompleteWithStatusCount(r->closure.get(), status, status == kStatusSuccess ? r->count : 0);
+        BlockDelete(r);
     }
 }
 
@@ -82,21 +73,20 @@ void ReadQueueRead(ReadQueue* q, const BufferHandle* buffer, const Closure* clos
     {
         ScopedLock hold(q->lock);
         if (ListIsEmpty(&q->pieces)) {
-            auto* r = static_cast<ReadRequest*>(BlockAlloc(sizeof(ReadRequest)));
+            auto* r = BlockNew<ReadRequest>();
             if (!r) {
                 status = kStatusNoMemory;
             } else {
-                std::memset(r, 0, sizeof(*r));
-                BufHandleCopy(&r->buffer, buffer);
-                ClosureCopy(&r->closure, closure);
+                r->buffer = HandleOwner::Copy(buffer);
+                r->closure = ClosureOwner::Copy(closure);
                 Append(&q->requests, &r->links);
                 return;
             }
         }
         while (copied < buffer->size && !ListIsEmpty(&q->pieces)) {
             DataPiece* p = PieceAt(q->pieces.first);
-            copied += Take(&p->data, static_cast<char*>(buffer->data) + copied, buffer->size - copied);
-            if (p->data.size != 0)
+            copied += Take(p->data.get(), static_cast<char*>(buffer->data) + copied, buffer->size - copied);
+            if (p->data->size != 0)
                 break;
             ListRemove(&q->pieces, &p->links);
             Append(&taken, &p->links);
@@ -115,14 +105,14 @@ void ReadQueueDeliver(ReadQueue* q, const BufferHandle* data)
         BufferHandle rest = *data;  // a view: the piece below takes its own reference
         while (rest.size != 0 && !ListIsEmpty(&q->requests)) {
             ReadRequest* r = RequestAt(q->requests.first);
-            r->count = Take(&rest, r->buffer.data, r->buffer.size);
+            r->count = Take(&rest, r->buffer->data, r->buffer->size);
             ListRemove(&q->requests, &r->links);
             Append(&done, &r->links);
         }
         if (rest.size != 0) {
-            auto* p = static_cast<DataPiece*>(BlockAlloc(sizeof(DataPiece)));
+            auto* p = BlockNew<DataPiece>();
             if (p) {  // without memory the rest of the datagram is lost
-                BufHandleCopy(&p->data, &rest);
+                p->data = HandleOwner::Copy(&rest);
                 Append(&q->pieces, &p->links);
             }
         }
@@ -139,9 +129,9 @@ bool ReadQueuePop(ReadQueue* q, BufferHandle* buffer, Closure* closure)
             return false;
         r = RequestAt(ListPopFront(&q->requests));
     }
-    *buffer = r->buffer;
-    *closure = r->closure;
-    BlockRelease(r);  // its references went to the caller
+    *buffer = r->buffer.release();
+    *closure = r->closure.release();
+    BlockDelete(r);
     return true;
 }
 

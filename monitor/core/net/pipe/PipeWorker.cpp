@@ -129,7 +129,7 @@ void Accept(PipeWorker* w, uint32_t i)
     if (void* provider = PipeProviderAdopt(pipe)) {
         RefOwner<ControlBlock> held = RefOwner<ControlBlock>::Adopt(ObjControlBlockOf(provider));
         // A copy, because the receiver may close this very endpoint.
-        ClosureOwner listen = ClosureOwner::Copy(&w->listen);
+        ClosureOwner listen = ClosureOwner::Copy(w->listen.get());
         const AddressRecord peer = {sizeof(AddressRecord), kAddressTypePipe};
         (void)NotifyObjectAddress(listen.get(), &peer, provider);
     }
@@ -163,27 +163,24 @@ void OnInstanceSignalled(PipeWorker* w, uint32_t i)
 [[nodiscard]] NtStatus Listen(PipeWorker* w, PipeCommand* c)
 {
     CloseInstances(w);
-    ClosureRelease(&w->listen);  // the worker's record keeps one listen closure
-    ClosureCopy(&w->listen, c->closure.get());
+    w->listen = ClosureOwner::Copy(c->closure.get());
     const uint32_t count = c->backlog;
     if (ArrayReserve(reinterpret_cast<void**>(&w->instances), count, sizeof(PipeInstance*)) ||
         ArrayReserve(reinterpret_cast<void**>(&w->waits), count + 1, sizeof(HANDLE)))
         return kStatusNoMemory;
     uint32_t made = 0;
     for (; made < count; ++made) {
-        auto* instance = static_cast<PipeInstance*>(BlockAlloc(sizeof(PipeInstance)));
+        BlockOwner<PipeInstance> instance(static_cast<PipeInstance*>(BlockAlloc(sizeof(PipeInstance))));
         HANDLE event = instance ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
-        if (!event) {
-            BlockRelease(instance);  // never handed to the system
+        if (!event)
             break;
-        }
         *instance = {};
         instance->overlapped.hEvent = event;
         instance->pipe = INVALID_HANDLE_VALUE;
         // Within what was reserved above: neither can fail.
         (void)ArrayResize(reinterpret_cast<void**>(&w->instances), made + 1, sizeof(PipeInstance*));
         (void)ArrayResize(reinterpret_cast<void**>(&w->waits), made + 2, sizeof(HANDLE));
-        w->instances[made] = instance;
+        w->instances[made] = instance.release();  // the system will hold its OVERLAPPED
         w->waits[made + 1] = event;
     }
     if (made < count && made == 0)
@@ -282,7 +279,7 @@ void Close(PipeWorker* w, PipeCommand* c)
     }
     CloseHandleCancelled(w->pipe);
     CloseInstances(w);
-    ClosureReset(&w->listen);
+    w->listen.reset();
     Complete(c, kStatusSuccess);
 }
 
@@ -396,7 +393,6 @@ PipeWorker::~PipeWorker()
     ArrayFree(reinterpret_cast<void**>(&instances));
     ArrayFree(reinterpret_cast<void**>(&waits));
     ArrayFree(&extra);
-    ClosureRelease(&listen);  // the worker's record, torn down here
     if (commands)
         ObjRelease(commands->exec.cb);  // made by Start for this worker
     DeleteCriticalSection(&postLock);

@@ -1,6 +1,6 @@
 #pragma once
 #include "containers/Str.h"
-#include "exec/Closure.h"
+#include "exec/ClosureOwner.h"
 #include "exec/IoCommandQueue.h"
 #include "net/AddressRecord.h"
 #include "runtime/IntrusiveList.h"
@@ -19,7 +19,7 @@ struct PipeInstance {
 struct PipeWorker {
     ControlBlock* cb = nullptr;
     IoCommandQueue* commands = nullptr;  // its own control block
-    Closure listen = {};                 // receives every accepted connection
+    ClosureOwner listen;                 // receives every accepted connection
     ListHead outstanding = {};           // reads and writes in flight
     PipeInstance** instances = nullptr;  // counted array
     HANDLE* waits = nullptr;             // counted array: the queue's event, then one per instance

@@ -1,4 +1,8 @@
 #include "channel/ChannelClient.h"
+#include "exec/ClosureOwner.h"
+#include "frontend/MonitorGlue.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/FakeTransport.h"
 #include <memory>
@@ -25,16 +29,14 @@ struct Seen {
 // channel and an embedded strand of its own on which its records arrive.
 struct TestMonitor {
     ControlBlock* cb;
-    ChannelClient channel;
-    uint8_t channelBuilt;
-    Strand strand;
-    uint8_t strandBuilt;
+    MonitorLink<Strand> link;
     Seen* seen;
     FakeNet* net;
 
+    TestMonitor(ControlBlock* own, Seen* s, FakeNet* n) : cb(own), link(own, kStrandType), seen(s), net(n) {}
     void OnRecord(BufferHandle* message)
     {
-        seen->allOnStrand = seen->allOnStrand && strand.busy != 0;
+        seen->allOnStrand = seen->allOnStrand && link.executor().busy != 0;
         seen->records.emplace_back(static_cast<const char*>(message->data), message->size);
         net->Note("record " + std::to_string(U32(message)));
     }
@@ -44,27 +46,12 @@ struct TestMonitor {
         std::memcpy(&v, m->data, 4);
         return v;
     }
-
-    static void Construct(void* payload, ControlBlock* cb)
-    {
-        auto* m = static_cast<TestMonitor*>(payload);
-        m->cb = cb;
-        EXPECT_TRUE(StatusAccepted(ChannelMemberCreate(&m->channel, &m->channelBuilt, cb)));
-        EXPECT_TRUE(
-            StatusAccepted(MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb)));
-    }
-    static void Destroy(void* payload)
-    {
-        auto* m = static_cast<TestMonitor*>(payload);
-        ChannelMemberRelease(&m->channel, &m->channelBuilt);
-        MemberRelease(&m->strand, &m->strandBuilt);
-    }
 };
 
 class Channel : public CoreTest {
 protected:
     std::unique_ptr<FakeNet> net;
-    TestMonitor* monitor = nullptr;
+    RefOwner<TestMonitor> monitor;
     Seen seen;
     const FakeAddress server{1};
 
@@ -76,21 +63,16 @@ protected:
     }
     void Create()
     {
-        void* object = nullptr;
-        ASSERT_EQ(ObjCreateWithPayload(&object, TestMonitor::Construct, TestMonitor::Destroy, sizeof(TestMonitor)),
-                  kStatusSuccess);
-        monitor = static_cast<TestMonitor*>(object);
-        monitor->seen = &seen;
-        monitor->net = net.get();
-        ASSERT_EQ(monitor->channelBuilt, 1);
-        ASSERT_EQ(monitor->strandBuilt, 1);
+        monitor = RefOwner<TestMonitor>::Adopt(CreateMonitorObject<TestMonitor>(&seen, net.get()));
+        ASSERT_TRUE(monitor);
+        ASSERT_TRUE(monitor->link.built());
         ClientSettings s = kClientDefaultSettings;
         s.tickPeriod = s.reconnectDelay = 600000;
-        EXPECT_TRUE(StatusAccepted(ClientSetParameters(&monitor->channel.client, &s)));
-        Closure events = net->EventLogger();
-        EventHubSubscribeAll(&monitor->channel.client.hub, &events);
-        ClosureRelease(&events);
+        EXPECT_TRUE(StatusAccepted(ClientSetParameters(&Client(), &s)));
+        ClosureOwner events = ClosureOwner::Adopt(net->EventLogger());
+        EventHubSubscribeAll(&Client().hub, events.get());
     }
+    ReconnectingClient& Client() { return monitor->link.channel().client; }
     void TearDown() override
     {
         ReleaseAndWaitDestroyed();
@@ -98,12 +80,6 @@ protected:
         EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
         net.reset();
         CoreTest::TearDown();
-    }
-    void Release()
-    {
-        if (monitor)
-            ObjRelease(monitor->cb);
-        monitor = nullptr;
     }
     // A step on the client's strand holds the client until it is done and may
     // still publish to net's logger, and a record in flight may still reach
@@ -113,13 +89,13 @@ protected:
         ControlBlock* held[2] = {};
         if (monitor) {
             held[0] = monitor->cb;
-            if (monitor->channelBuilt && monitor->channel.clientBuilt)
-                held[1] = monitor->channel.client.stage.cb;
+            if (monitor->link.built() && monitor->link.channel().clientBuilt)
+                held[1] = Client().stage.cb;
         }
         for (ControlBlock* cb : held)
             if (cb)
                 ObjWeakAddRef(cb);
-        Release();
+        monitor.reset();
         for (ControlBlock* cb : held) {
             if (!cb)
                 continue;
@@ -129,11 +105,16 @@ protected:
     }
     void Open(const char* filter, uint32_t dump)
     {
-        Closure receiver;
-        BindMember<TestMonitor, &TestMonitor::OnRecord>(&receiver, monitor, &monitor->strand.exec);
-        ASSERT_EQ(ChannelOpen(&monitor->channel, "master_channel", filter, dump, server.record(), &receiver),
+        ASSERT_EQ(ChannelOpen(&monitor->link.channel(), "master_channel", filter, dump, server.record(),
+                              Receiver().get()),
                   kStatusSuccess);
-        ClosureRelease(&receiver);
+    }
+    // The monitor's records, on its strand.
+    ClosureOwner Receiver()
+    {
+        ClosureOwner receiver;
+        BindMember<TestMonitor, &TestMonitor::OnRecord>(receiver.put(), monitor.get(), &monitor->link.executor().exec);
+        return receiver;
     }
     void Connect(int n)
     {
@@ -174,7 +155,7 @@ TEST_F(Channel, SendsTheOpeningRequestAfterEveryConnect)
         net->CompleteConnect(0xC0000034);
         ASSERT_TRUE(net->WaitCount("record 6", 1));
         EXPECT_EQ(net->sent, "");
-        EXPECT_TRUE(StatusAccepted(ClientConnectNow(&monitor->channel.client)));
+        EXPECT_TRUE(StatusAccepted(ClientConnectNow(&Client())));
         Connect(1);
         EXPECT_EQ(net->sent, Frame(c.hello));
         net->Deliver("");  // lost: reconnects at once and opens again
@@ -196,7 +177,7 @@ TEST_F(Channel, DeliversRecordsOnTheMonitorStrand)
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(0xC0000034);
     ASSERT_TRUE(net->WaitCount("record 6", 1));
-    EXPECT_TRUE(StatusAccepted(ClientConnectNow(&monitor->channel.client)));
+    EXPECT_TRUE(StatusAccepted(ClientConnectNow(&Client())));
     Connect(1);
     ASSERT_TRUE(net->WaitCount("record 6", 2));
     const std::string service = Word(1) + Word(77) + std::string("COM1\0", 5);
@@ -236,13 +217,10 @@ TEST_F(Channel, AFrameCutOffByALostConnectionIsDropped)
 TEST_F(Channel, RefusesAnOpeningRequestAboveTheFrameLimit)
 {
     std::string filter(65535 - 4, 'x');  // with its NUL one byte too many
-    Closure receiver;
-    BindMember<TestMonitor, &TestMonitor::OnRecord>(&receiver, monitor, &monitor->strand.exec);
-    EXPECT_EQ(ChannelOpen(&monitor->channel, "c", filter.c_str(), 0, server.record(), &receiver),
+    EXPECT_EQ(ChannelOpen(&monitor->link.channel(), "c", filter.c_str(), 0, server.record(), Receiver().get()),
               kStatusInvalidParameter);
-    ClosureRelease(&receiver);
     filter.pop_back();
-    Release();
+    monitor.reset();
     Create();
     Open(filter.c_str(), 0);
     Connect(1);
@@ -256,16 +234,17 @@ TEST_F(Channel, ReleasingTheMonitorEndsEverythingAndDropsLateRecords)
 {
     Open("COM1", 1);
     Connect(1);
-    Closure late;
-    BindMember<TestMonitor, &TestMonitor::OnRecord>(&late, monitor, nullptr);
-    Release();
+    ClosureOwner late;
+    BindMember<TestMonitor, &TestMonitor::OnRecord>(late.put(), monitor.get(), nullptr);
+    monitor.reset();
     EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
     size_t before = seen.records.size();
-    BufferHandle record;
-    ASSERT_EQ(BufAllocCopy(&record, "\1\0\0\0\0\0\0\0x", 9), kStatusSuccess);
-    EXPECT_TRUE(StatusAccepted(ClosureCall(&late, &record)));
-    BufHandleRelease(&record);
-    ClosureRelease(&late);
+    {
+        HandleOwner record;
+        ASSERT_EQ(BufAllocCopy(record.put(), "\1\0\0\0\0\0\0\0x", 9), kStatusSuccess);
+        EXPECT_TRUE(StatusAccepted(ClosureCall(late.get(), record.get())));
+    }
+    late.reset();
     EXPECT_EQ(seen.records.size(), before);
     EXPECT_EQ(ObjWaitAllFreed(5000), 1);
 }

@@ -3,9 +3,12 @@
 // and what the peer sees must match byte for byte, across peer losses.
 #include "channel/ChannelClient.h"
 #include "Records.h"
+#include "exec/ClosureOwner.h"
+#include "frontend/MonitorGlue.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/FixedWaits.h"
 #include "runtime/Framework.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/RefOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/PipeLogPeer.h"
 #include "support/PipeTestSupport.h"
@@ -77,28 +80,11 @@ struct Inbox {
 // strand of its own on which its records arrive.
 struct PeerMonitor {
     ControlBlock* cb;
-    ChannelClient channel;
-    uint8_t channelBuilt;
-    Strand strand;
-    uint8_t strandBuilt;
+    MonitorLink<Strand> link;
     Inbox* inbox;
 
+    PeerMonitor(ControlBlock* own, Inbox* in) : cb(own), link(own, kStrandType), inbox(in) {}
     void OnRecord(BufferHandle* message) { inbox->Add(std::string(static_cast<const char*>(message->data), message->size)); }
-
-    static void Construct(void* payload, ControlBlock* cb)
-    {
-        auto* m = static_cast<PeerMonitor*>(payload);
-        m->cb = cb;
-        EXPECT_TRUE(StatusAccepted(ChannelMemberCreate(&m->channel, &m->channelBuilt, cb)));
-        EXPECT_TRUE(
-            StatusAccepted(MemberCreate(&m->strand, &m->strandBuilt, kStrandType.construct, kStrandType.destroy, cb)));
-    }
-    static void Destroy(void* payload)
-    {
-        auto* m = static_cast<PeerMonitor*>(payload);
-        ChannelMemberRelease(&m->channel, &m->channelBuilt);
-        MemberRelease(&m->strand, &m->strandBuilt);
-    }
 };
 
 class ChannelPeer : public CoreTest {
@@ -107,34 +93,24 @@ protected:
     {
         CoreTest::SetUp();
         peer_ = StartPipeLogPeer();
-        remote_ = Record(peer_->pipePath());
+        remote_.reset(Record(peer_->pipePath()));
 
-        void* object = nullptr;
-        ASSERT_EQ(ObjCreateWithPayload(&object, PeerMonitor::Construct, PeerMonitor::Destroy, sizeof(PeerMonitor)),
+        monitor_ = MonitorRef::Adopt(CreateMonitorObject<PeerMonitor>(&inbox_));
+        ASSERT_TRUE(monitor_);
+        ASSERT_TRUE(monitor_->link.built());
+        ClosureOwner receiver;
+        BindMember<PeerMonitor, &PeerMonitor::OnRecord>(receiver.put(), monitor_.get(),
+                                                        &monitor_->link.executor().exec);
+        ASSERT_EQ(ChannelOpen(&monitor_->link.channel(), kChannelName, kDevice, 1, remote_.get(), receiver.get()),
                   kStatusSuccess);
-        monitor_ = static_cast<PeerMonitor*>(object);
-        monitor_->inbox = &inbox_;
-        ASSERT_EQ(monitor_->channelBuilt, 1);
-        ASSERT_EQ(monitor_->strandBuilt, 1);
-        Closure receiver;
-        BindMember<PeerMonitor, &PeerMonitor::OnRecord>(&receiver, monitor_, &monitor_->strand.exec);
-        ASSERT_EQ(ChannelOpen(&monitor_->channel, kChannelName, kDevice, 1, remote_, &receiver), kStatusSuccess);
-        ClosureRelease(&receiver);
     }
 
     void TearDown() override
     {
-        ReleaseMonitor();
-        BlockRelease(remote_);
+        monitor_.reset();
+        remote_.reset();
         CoreTest::TearDown();
         peer_.reset();
-    }
-
-    void ReleaseMonitor()
-    {
-        if (monitor_)
-            ObjRelease(monitor_->cb);
-        monitor_ = nullptr;
     }
 
     // The next connection, once its opening request has come; checks its bytes.
@@ -153,9 +129,11 @@ protected:
     static std::string Own(uint32_t code) { return Word(code) + Word(0) + std::string(kChannelName, sizeof kChannelName); }
     static size_t OwnPayloadOffset() { return 8 + sizeof kChannelName; }
 
+    using MonitorRef = RefOwner<PeerMonitor>;
+
     std::unique_ptr<logpeer::LogPeer> peer_;
-    AddressRecord* remote_ = nullptr;
-    PeerMonitor* monitor_ = nullptr;
+    BlockOwner<AddressRecord> remote_;
+    MonitorRef monitor_;
     Inbox inbox_;
 };
 
@@ -170,7 +148,7 @@ TEST_F(ChannelPeer, OpensWithItsRequestAndDeliversThePeersRecords)
     const std::string connected = inbox_.WaitNth(MonitorCodeLogServiceConnect, 1);
     EXPECT_EQ(connected.substr(0, OwnPayloadOffset()), Own(MonitorCodeLogServiceConnect));
     EXPECT_EQ(WordAt(connected, OwnPayloadOffset()), kStatusSuccess);
-    EXPECT_EQ(connected.substr(OwnPayloadOffset() + 4, remote_->size), RecordBytes(remote_));
+    EXPECT_EQ(connected.substr(OwnPayloadOffset() + 4, remote_->size), RecordBytes(remote_.get()));
 
     struct Sent {
         uint32_t code;
@@ -204,7 +182,7 @@ TEST_F(ChannelPeer, ReconnectsAfterThePeerComesBackAndOpensAgain)
     EXPECT_EQ(closed.substr(0, OwnPayloadOffset()), Own(MonitorCodeLogServiceClose));
     EXPECT_EQ(WordAt(closed, OwnPayloadOffset()) & kDisconnectPeerEnded, kDisconnectPeerEnded)
         << "the end came from the other side";
-    EXPECT_EQ(closed.substr(OwnPayloadOffset() + 4, remote_->size), RecordBytes(remote_));
+    EXPECT_EQ(closed.substr(OwnPayloadOffset() + 4, remote_->size), RecordBytes(remote_.get()));
 
     const std::string refused = inbox_.WaitNth(MonitorCodeLogServiceConnect, 2);
     EXPECT_EQ(refused.substr(0, OwnPayloadOffset()), Own(MonitorCodeLogServiceConnect));
@@ -249,10 +227,9 @@ TEST_F(ChannelPeer, ReleasingTheMonitorLetsTheShutDownFinishAtOnce)
     auto connection = Opened();
     ASSERT_TRUE(connection);
     ASSERT_NE(inbox_.WaitNth(MonitorCodeLogServiceConnect, 1), "");
-    ReleaseMonitor();
+    monitor_.reset();
 
-    BlockRelease(remote_);  // the shut-down waits for every block too
-    remote_ = nullptr;
+    remote_.reset();  // the shut-down waits for every block too
     CoreFixedWaits().shutdownMs = FixedWaits().shutdownMs;
     const auto start = Clock::now();
     FrameworkShutdown();

@@ -3,6 +3,8 @@
 #include "channel/MsgStream.h"
 #include "support/CoreTestFixture.h"
 #include "support/StageTestSupport.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include <string>
 #include <thread>
 #include <vector>
@@ -146,7 +148,7 @@ TEST(FrameCodec, PausedAfterADeliveryAndResetDropsOnlyAPartFrame)
 // Receives messages from a stream; keeps them while `hold` is set.
 struct Receiver {
     std::vector<std::string> messages;
-    std::vector<BufferHandle> held;
+    std::vector<HandleOwner> held;
     bool hold = false;
 };
 
@@ -154,65 +156,66 @@ void OnMessage(BufferHandle* bound, BufferHandle* message)
 {
     auto* r = static_cast<Receiver*>(bound->data);
     r->messages.emplace_back(static_cast<const char*>(message->data), message->size);
-    if (r->hold) {
-        BufferHandle kept;
-        BufHandleCopy(&kept, message);
-        r->held.push_back(kept);
-    }
+    if (r->hold)
+        r->held.push_back(HandleOwner::Copy(message));
 }
+
+using StreamRef = RefOwner<MsgStream>;
+using StageRef = RefOwner<StreamStage>;
 
 class Streams : public CoreTest {
 protected:
-    MsgStream* MakeStream(Receiver& receiver)
+    StreamRef MakeStream(Receiver& receiver)
     {
         void* object = nullptr;
         EXPECT_EQ(ObjCreateFromDescriptor(&object, kMsgStreamType), kStatusSuccess);
-        auto* s = static_cast<MsgStream*>(object);
-        EXPECT_NE(MsgStreamReceiveStage(s), nullptr);
+        StreamRef s = StreamRef::Adopt(static_cast<MsgStream*>(object));
+        EXPECT_NE(MsgStreamReceiveStage(s.get()), nullptr);
         Closure c = {OnMessage, nullptr, {&receiver, nullptr, 0, 0}};
-        MsgStreamSetReceiver(s, &c);
+        MsgStreamSetReceiver(s.get(), &c);
         return s;
     }
-    static StreamStage* MakeCapture(Sink& sink)
+    static StageRef MakeCapture(Sink& sink)
     {
         StreamStage* s = nullptr;
         Closure consumer = ConsumerFor(sink);
         EXPECT_EQ(StageCreate(&s, &consumer), kStatusSuccess);
-        return s;
+        return StageRef::Adopt(s);
     }
     static void Receive(MsgStream* s, const std::string& bytes, Releases* releases = nullptr)
     {
-        BufferHandle h = Chunk(bytes, releases);
-        EXPECT_TRUE(StatusAccepted(StageWrite(MsgStreamReceiveStage(s), &h)));
-        BufHandleRelease(&h);
+        HandleOwner h = HandleOwner::Adopt(Chunk(bytes, releases));
+        EXPECT_TRUE(StatusAccepted(StageWrite(MsgStreamReceiveStage(s), h.get())));
     }
+    // In the order they were held; a release may hold the next message.
     static void ReleaseHeld(Receiver& r)
     {
-        std::vector<BufferHandle> held;
+        std::vector<HandleOwner> held;
         held.swap(r.held);
-        for (BufferHandle& h : held)
-            BufHandleRelease(&h);
+        for (HandleOwner& h : held)
+            h.reset();
     }
 };
 
-BufferHandle Bytes(const std::string& s)
+HandleOwner Bytes(const std::string& s)
 {
-    BufferHandle h;
-    EXPECT_EQ(BufAllocCopy(&h, s.data(), static_cast<uint32_t>(s.size())), kStatusSuccess);
+    HandleOwner h;
+    EXPECT_EQ(BufAllocCopy(h.put(), s.data(), static_cast<uint32_t>(s.size())), kStatusSuccess);
     return h;
 }
 
 TEST_F(Streams, SentFramesDecodeAgainAndOversizedPayloadsAreRefused)
 {
     Receiver none;
-    MsgStream* sender = MakeStream(none);
-    EXPECT_EQ(MsgStreamSendBytes(sender, "x", 1, nullptr), kStatusInvalidState) << "no downstream yet";
     Sink wire;
-    StreamStage* capture = MakeCapture(wire);
-    MsgStreamSetDownstream(sender, capture);
+    StreamRef senderRef = MakeStream(none);
+    MsgStream* sender = senderRef.get();
+    EXPECT_EQ(MsgStreamSendBytes(sender, "x", 1, nullptr), kStatusInvalidState) << "no downstream yet";
+    StageRef capture = MakeCapture(wire);
+    MsgStreamSetDownstream(sender, capture.get());
 
-    BufferHandle four = Bytes("1234"), six = Bytes("567890");
-    EXPECT_EQ(MsgStreamSend(sender, &four, &six, nullptr), kStatusSuccess);
+    HandleOwner four = Bytes("1234"), six = Bytes("567890");
+    EXPECT_EQ(MsgStreamSend(sender, four.get(), six.get(), nullptr), kStatusSuccess);
     EXPECT_EQ(wire.taken, Frame("1234567890"));
     EXPECT_EQ(wire.offered, (std::vector<uint32_t>{8, 4, 6})) << "header, then each handle, not copied";
 
@@ -222,38 +225,33 @@ TEST_F(Streams, SentFramesDecodeAgainAndOversizedPayloadsAreRefused)
     EXPECT_EQ(MsgStreamSendBytes(sender, "ab", 2, "c", 1, nullptr), kStatusSuccess);
     const std::string sent = wire.taken;
 
-    BufferHandle big = Bytes(largest), one = Bytes("!");
-    EXPECT_EQ(MsgStreamSend(sender, &big, &one, nullptr), kStatusInvalidParameter);
+    HandleOwner big = Bytes(largest), one = Bytes("!");
+    EXPECT_EQ(MsgStreamSend(sender, big.get(), one.get(), nullptr), kStatusInvalidParameter);
     EXPECT_EQ(MsgStreamSendBytes(sender, largest.data(), kFrameMaxPayload, "!", 1, nullptr),
               kStatusInvalidParameter);
     EXPECT_EQ(wire.taken, sent) << "nothing of a refused frame is sent";
-    for (BufferHandle* h : {&four, &six, &big, &one})
-        BufHandleRelease(h);
 
     Receiver r;
-    MsgStream* receiver = MakeStream(r);
+    StreamRef receiver = MakeStream(r);
     for (size_t at = 0; at < sent.size(); at += 1000)
-        Receive(receiver, sent.substr(at, 1000));
+        Receive(receiver.get(), sent.substr(at, 1000));
     EXPECT_EQ(r.messages, (std::vector<std::string>{"1234567890", "", largest, "abc"}));
-    ObjRelease(receiver->cb);
-    ObjRelease(sender->cb);
-    ObjRelease(capture->cb);
 }
 
 TEST_F(Streams, AHeldMessageStopsAllParsingAndHoldsBackTheChunkUntilReleased)
 {
     Receiver r;
     r.hold = true;
-    MsgStream* s = MakeStream(r);
-    Releases chunk;
+    Releases chunk, later;
+    StreamRef stream = MakeStream(r);
+    MsgStream* s = stream.get();
     Receive(s, "zz" + Frame("first") + Frame("second") + Frame("third"), &chunk);
     EXPECT_EQ(r.messages, std::vector<std::string>{"first"});
     ASSERT_EQ(r.held.size(), 1u);
-    EXPECT_EQ(r.held[0].size, 5u) << "the handle covers exactly the payload";
+    EXPECT_EQ(r.held[0]->size, 5u) << "the handle covers exactly the payload";
     EXPECT_EQ(s->receive.queue.count, 1u) << "the rest waits in the receive stage";
     EXPECT_EQ(chunk.count, 0) << "so the reader in front does not read again";
 
-    Releases later;
     Receive(s, Frame("fourth"), &later);
     EXPECT_EQ(r.messages.size(), 1u);
 
@@ -272,14 +270,16 @@ TEST_F(Streams, AHeldMessageStopsAllParsingAndHoldsBackTheChunkUntilReleased)
     // Released while it is still collecting a payload and while a message is out: nothing leaks.
     r.hold = true;
     Receive(s, Frame("out") + Frame("partial payload").substr(0, 11));
-    ObjRelease(s->cb);
+    stream.reset();
     ReleaseHeld(r);
 }
 
 TEST_F(Streams, ANewConnectionNeverCompletesAFrameCutOffByTheOldOne)
 {
     Receiver r;
-    MsgStream* s = MakeStream(r);
+    Releases old;
+    StreamRef stream = MakeStream(r);
+    MsgStream* s = stream.get();
     Receive(s, Frame("one") + Frame("cut off by the loss").substr(0, 14));
     EXPECT_EQ(MsgStreamReset(s), kStatusSuccess);
     Receive(s, Frame("two"));
@@ -288,7 +288,6 @@ TEST_F(Streams, ANewConnectionNeverCompletesAFrameCutOffByTheOldOne)
     // Reconnected while old bytes still wait behind a held message: their whole
     // frames still arrive, their cut frame does not swallow the new bytes.
     r.hold = true;
-    Releases old;
     Receive(s, Frame("held") + Frame("whole") + Frame("cut again").substr(0, 10), &old);
     EXPECT_EQ(MsgStreamReset(s), kStatusSuccess);
     r.hold = false;
@@ -318,30 +317,27 @@ TEST_F(Streams, ANewConnectionNeverCompletesAFrameCutOffByTheOldOne)
     ReleaseHeld(r);
     Receive(s, Frame("after the drop"));
     EXPECT_EQ(r.messages.back(), "after the drop");
-    ObjRelease(s->cb);
 }
 
 TEST_F(Streams, FramesOfConcurrentSendersNeverInterleave)
 {
     Receiver none;
-    MsgStream* sender = MakeStream(none);
     Sink wire;
-    StreamStage* capture = MakeCapture(wire);
-    MsgStreamSetDownstream(sender, capture);
+    StreamRef sender = MakeStream(none);
+    StageRef capture = MakeCapture(wire);
+    MsgStreamSetDownstream(sender.get(), capture.get());
     constexpr int kFrames = 300;
     auto send = [&](char who) {
         for (int i = 0; i < kFrames; ++i) {
-            BufferHandle a = Bytes(std::string(1, who)), b = Bytes(std::to_string(i)), c = Bytes(":end");
-            EXPECT_TRUE(StatusAccepted(MsgStreamSend(sender, &a, &b, &c, nullptr)));
-            for (BufferHandle* h : {&a, &b, &c})
-                BufHandleRelease(h);
+            HandleOwner a = Bytes(std::string(1, who)), b = Bytes(std::to_string(i)), c = Bytes(":end");
+            EXPECT_TRUE(StatusAccepted(MsgStreamSend(sender.get(), a.get(), b.get(), c.get(), nullptr)));
         }
     };
     std::thread first(send, 'A'), second(send, 'B');
     first.join();
     second.join();
-    ObjRelease(sender->cb);
-    ObjRelease(capture->cb);
+    sender.reset();
+    capture.reset();
 
     std::vector<std::string> messages = Decode({wire.taken});
     ASSERT_EQ(messages.size(), 2u * kFrames);

@@ -61,7 +61,7 @@ Clocks Stopped() { return Clocks().Tick(kNever); }
 class Client : public CoreTest {
 protected:
     std::unique_ptr<FakeNet> net;
-    ReconnectingClient* client = nullptr;
+    RefOwner<ReconnectingClient> client;
     const FakeAddress server{1};
 
     void SetUp() override
@@ -70,7 +70,7 @@ protected:
         net.reset(new FakeNet);
         void* object = nullptr;
         ASSERT_EQ(ObjCreateFromDescriptor(&object, kReconnectingClientType), kStatusSuccess);
-        client = static_cast<ReconnectingClient*>(object);
+        client.reset(static_cast<ReconnectingClient*>(object));
         ClosureOwner logger = ClosureOwner::Adopt(net->EventLogger());
         EventHubSubscribeAll(&client->hub, logger.get());
     }
@@ -82,7 +82,7 @@ protected:
         ControlBlock* cb = client ? client->stage.cb : nullptr;
         if (cb)
             ObjWeakAddRef(cb);
-        Release();
+        client.reset();
         if (cb) {
             EXPECT_TRUE(WaitDestroyed(cb)) << "the client outlived its owner";
             ObjWeakRelease(cb);
@@ -93,21 +93,14 @@ protected:
         net.reset();
         CoreTest::TearDown();
     }
-
-    void Release()
-    {
-        if (client)
-            ObjRelease(client->stage.cb);
-        client = nullptr;
-    }
     void Settings(const Clocks& clocks)
     {
-        ASSERT_TRUE(StatusAccepted(ClientSetParameters(client, &clocks.settings())));
+        ASSERT_TRUE(StatusAccepted(ClientSetParameters(client.get(), &clocks.settings())));
     }
     void KeepConnected()
     {
-        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, kClientKeepConnected)));
-        ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));
+        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client.get(), kClientKeepConnected)));
+        ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), server.record(), nullptr)));
     }
     // Connected with a read in flight.
     void Connect()
@@ -216,12 +209,12 @@ TEST_F(Client, AddressChangesAndSupersededAttempts)
 {
     Settings(Stopped());
     KeepConnected();
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), server.record(), nullptr)));
     ASSERT_TRUE(net->WaitCount("connect", 1));
     EXPECT_EQ(State().connection, kConnecting);
 
     const FakeAddress other(2);
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, other.record(), nullptr)));
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), other.record(), nullptr)));
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(kStatusSuccess);  // the first, superseded attempt
     EXPECT_EQ(net->Count(kAnyEvent), 0);
@@ -237,7 +230,7 @@ TEST_F(Client, AddressChangesAndSupersededAttempts)
 TEST_F(Client, DataWrittenWhileDisconnectedWaitsForTheConnection)
 {
     Settings(Stopped());
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), server.record(), nullptr)));  // flags 0: no attempt
     EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, nullptr)));
     EXPECT_EQ(net->Count("connect"), 0);
 
@@ -249,7 +242,7 @@ TEST_F(Client, DataWrittenWhileDisconnectedWaitsForTheConnection)
     ASSERT_TRUE(net->WaitUntil([&] { return net->sent == "first second"; }));
     EXPECT_EQ(net->Count(Event(ClientEventData)), 2);
 
-    EXPECT_TRUE(StatusAccepted(ClientDisconnect(client, 0)));
+    EXPECT_TRUE(StatusAccepted(ClientDisconnect(client.get(), 0)));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectClosed), 1));
     EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, a.get())));
     ASSERT_TRUE(net->WaitCount("connect", 2));
@@ -282,7 +275,7 @@ TEST_F(Client, ResetLeavesNoConnectionBehind)
 {
     Settings(Stopped());
     Connect();
-    ASSERT_TRUE(StatusAccepted(ClientReset(client)));
+    ASSERT_TRUE(StatusAccepted(ClientReset(client.get())));
     ASSERT_TRUE(net->WaitCount("connect", 2));  // keep-connected: a fresh attempt
     EXPECT_EQ(net->Count("disconnect"), 0);
     EXPECT_EQ(net->Count(Event(ClientEventDisconnect)), 0);
@@ -305,7 +298,7 @@ TEST_F(Client, ResetKeepsTheReceiveAreaUntilTheDroppedReadIsBack)
     StreamStage* next = HoldingNextStage(sink);  // the first chunk is held in the next stage
     ASSERT_NE(next, nullptr);
     Connect();
-    ASSERT_TRUE(StatusAccepted(ClientReset(client)));
+    ASSERT_TRUE(StatusAccepted(ClientReset(client.get())));
     ASSERT_TRUE(net->WaitCount("connect", 2));
     net->CompleteConnect(kStatusSuccess);
     ASSERT_TRUE(net->WaitCount(Event(ClientEventConnect, kStatusSuccess), 2));
@@ -328,7 +321,7 @@ TEST_F(Client, CloseRequestsAndTheIdleEvent)
     Settings(Stopped());
     Connect();
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 0), WAIT_TIMEOUT);
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // close and forget
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), nullptr, nullptr)));  // close and forget
     ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectClosed), 1));
     EXPECT_EQ(net->Count("disconnect"), 1);
     EXPECT_EQ(WaitForSingleObject(client->idleEvent, 20000), WAIT_OBJECT_0);
@@ -368,9 +361,9 @@ TEST_F(Client, AbortiveClosesGiveReason16AndCloseNothing)
     int closes = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, c.flags)));
+        ASSERT_TRUE(StatusAccepted(ClientSetFlags(client.get(), c.flags)));
         int connects = net->Count("connect");
-        ASSERT_TRUE(StatusAccepted(ClientDisconnect(client, c.abort)));
+        ASSERT_TRUE(StatusAccepted(ClientDisconnect(client.get(), c.abort)));
         ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectAborted), ++closes));
         EXPECT_EQ(net->EventPayloads().back(), Word(16) + Record(12, kFakeStream, 1) + Record(8, kFakeStream));
         EXPECT_EQ(net->Count("disconnect"), 0);
@@ -386,7 +379,7 @@ TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
 {
     Settings(Clocks().Flush(400));
     HandleOwner data = HandleOwner::Adopt(Chunk("pending"));
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, server.record(), nullptr)));  // flags 0: no attempt yet
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), server.record(), nullptr)));  // flags 0: no attempt yet
     EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, data.get())));
     ASSERT_TRUE(net->WaitCount("connect", 1));
     net->CompleteConnect(kConnectFailure);
@@ -395,7 +388,7 @@ TEST_F(Client, FlushDelayKeepsUnsendableDataThenDropsItWithEvent6)
     ASSERT_TRUE(net->WaitCount(Event(ClientEventFlushTimeout), 1));
     EXPECT_EQ(StageFlushWait(&client->stage, 20000), 1);
 
-    ASSERT_TRUE(StatusAccepted(ClientConnect(client, nullptr, nullptr)));  // no address at all
+    ASSERT_TRUE(StatusAccepted(ClientConnect(client.get(), nullptr, nullptr)));  // no address at all
     EXPECT_TRUE(StatusAccepted(StageWrite(&client->stage, data.get())));
     EXPECT_EQ(StageFlushWait(&client->stage, 0), 0);
     ASSERT_TRUE(net->WaitCount(Event(ClientEventFlushTimeout), 2));
@@ -411,7 +404,7 @@ TEST_F(Client, ListeningAcceptsConnectionsAndListensOnAfterALoss)
 {
     Settings(Stopped());
     const FakeAddress here(7);
-    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
+    ASSERT_TRUE(StatusAccepted(ClientListen(client.get(), here.record())));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 1));
     EXPECT_EQ(net->Count("listen 2"), 1) << "backlog 2";
     EXPECT_EQ(State().listen, kListenActive);
@@ -433,7 +426,7 @@ TEST_F(Client, ListeningAcceptsConnectionsAndListensOnAfterALoss)
     ASSERT_TRUE(net->WaitCount(Event(ClientEventAccept), 3));
     EXPECT_EQ(net->Count(Event(ClientEventDisconnect, kDisconnectClosed)), 1);
     EXPECT_EQ(net->Count("disconnect"), 1);
-    ASSERT_TRUE(StatusAccepted(ClientSetFlags(client, kClientKeepOnAccept)));
+    ASSERT_TRUE(StatusAccepted(ClientSetFlags(client.get(), kClientKeepOnAccept)));
     net->Accept(11);
     EXPECT_EQ(State().connection, kConnected);
     EXPECT_EQ(net->Count(Event(ClientEventAccept)), 3) << "bit 2 keeps the current connection";
@@ -448,19 +441,19 @@ TEST_F(Client, ListenRetriesMovesAndStops)
     Settings(Clocks().Relisten(kRetry));
     net->SetListenStatus(kAddressInUse);
     const FakeAddress here(7), there(8);
-    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));
+    ASSERT_TRUE(StatusAccepted(ClientListen(client.get(), here.record())));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kAddressInUse), 1));
     EXPECT_EQ(State().listen, kListenNone);
     net->SetListenStatus(kStatusSuccess);
     ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 1));
 
-    ASSERT_TRUE(StatusAccepted(ClientListen(client, here.record())));  // the same: nothing
-    ASSERT_TRUE(StatusAccepted(ClientListen(client, there.record())));
+    ASSERT_TRUE(StatusAccepted(ClientListen(client.get(), here.record())));  // the same: nothing
+    ASSERT_TRUE(StatusAccepted(ClientListen(client.get(), there.record())));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventListen, kStatusSuccess), 2));
     EXPECT_EQ(net->Count(Event(ClientEventListenClosed, kFakeRecordSize)), 1);
     EXPECT_EQ(net->Count("listen"), 3);
 
-    ASSERT_TRUE(StatusAccepted(ClientStopListen(client)));
+    ASSERT_TRUE(StatusAccepted(ClientStopListen(client.get())));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventListenClosed, kFakeRecordSize), 2));
     EXPECT_EQ(State().listen, kListenActive) << "stopping does not change the listen state";
     EXPECT_EQ(client->listenAddress, nullptr);
@@ -481,7 +474,7 @@ TEST_F(Client, AdoptedSocketIsReadOnlyOnceTheReceiveSwitchIsOn)
     ASSERT_TRUE(made.WaitFor(1));
     const int eventsBefore = net->Count(kAnyEvent);
 
-    ASSERT_TRUE(StatusAccepted(ClientAdoptSocket(client, made.Object(0))));
+    ASSERT_TRUE(StatusAccepted(ClientAdoptSocket(client.get(), made.Object(0))));
     ASSERT_TRUE(net->WaitCount(Event(ClientEventDisconnect, kDisconnectAborted), 1));
     EXPECT_EQ(net->Count("disconnect"), 0);
     ClientState s = State();
@@ -508,7 +501,7 @@ TEST_F(Client, ReleasingTheClientEndsItsConnection)
 {
     Settings(Clocks().Reconnect(kRetry));
     Connect();
-    Release();
+    client.reset();
     EXPECT_TRUE(net->WaitUntil([&] { return net->alive == 0; }));
     EXPECT_EQ(ObjWaitAllFreed(5000), 1);
 }

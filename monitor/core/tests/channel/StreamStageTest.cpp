@@ -1,5 +1,8 @@
 #include "support/CoreTestFixture.h"
 #include "support/StageTestSupport.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include <algorithm>
 #include <string>
 #include <thread>
@@ -10,9 +13,8 @@ namespace {
 // Writes a chunk and drops the writer's own reference, as a reader does.
 void WriteChunk(StreamStage* s, const std::string& bytes, Releases* releases = nullptr)
 {
-    BufferHandle h = Chunk(bytes, releases);
-    EXPECT_TRUE(StatusAccepted(StageWrite(s, &h)));
-    BufHandleRelease(&h);
+    HandleOwner h = HandleOwner::Adopt(Chunk(bytes, releases));
+    EXPECT_TRUE(StatusAccepted(StageWrite(s, h.get())));
 }
 
 uint32_t QueuedBytes(StreamStage* s)
@@ -33,22 +35,25 @@ bool WaitUntil(Condition done)
     return true;
 }
 
+using StageRef = RefOwner<StreamStage>;
+
 class Stages : public CoreTest {
 protected:
-    static StreamStage* Make(Sink& sink)
+    static StageRef Make(Sink& sink)
     {
         StreamStage* s = nullptr;
         Closure consumer = ConsumerFor(sink);
         EXPECT_EQ(StageCreate(&s, &consumer), kStatusSuccess);
-        return s;
+        return StageRef::Adopt(s);
     }
-    static void Drop(StreamStage* s) { ObjRelease(s->cb); }
 };
 
 TEST_F(Stages, PartlyTakenBytesWaitAndLaterWritesQueueBehindThem)
 {
     Sink sink;
-    StreamStage* s = Make(sink);
+    Releases released;
+    StageRef stage = Make(sink);
+    StreamStage* s = stage.get();
     EXPECT_EQ(s->flags, kStageLastFlowNonEmpty);
 
     sink.script = {3};
@@ -66,23 +71,19 @@ TEST_F(Stages, PartlyTakenBytesWaitAndLaterWritesQueueBehindThem)
     EXPECT_EQ(s->queue.count, 0u);
 
     // Nothing to write changes nothing.
-    BufferHandle empty = Chunk("");
-    EXPECT_EQ(StageWrite(s, &empty), kStatusSuccess);
-    BufHandleRelease(&empty);
+    EXPECT_EQ(StageWrite(s, HandleOwner::Adopt(Chunk("")).get()), kStatusSuccess);
     EXPECT_EQ(StageWrite(s, nullptr), kStatusSuccess);
     EXPECT_EQ(sink.offered.size(), 3u);
     EXPECT_EQ(s->queue.count, 0u);
 
     // A consumer that claims more than it was offered took the whole buffer, no more.
     sink.script = {0xFFFFFFFF, 9};
-    Releases released;
     WriteChunk(s, "wxyz", &released);
     EXPECT_EQ(released.count, 1);
     EXPECT_EQ(s->queue.count, 0u);
     WriteChunk(s, "123");
     EXPECT_EQ(s->queue.count, 0u);
     EXPECT_EQ(sink.taken, "0123456789abcdewxyz123");
-    Drop(s);
 }
 
 TEST_F(Stages, EverySplitOfAChunkArrivesOnceInOrderAndFreesItAfterTheLastByte)
@@ -93,9 +94,10 @@ TEST_F(Stages, EverySplitOfAChunkArrivesOnceInOrderAndFreesItAfterTheLastByte)
         for (uint32_t j = i; j <= n; ++j) {
             SCOPED_TRACE("taken " + std::to_string(i) + ", then up to " + std::to_string(j));
             Sink sink;
-            StreamStage* s = Make(sink);
-            sink.script = {i, j - i};
             Releases released;
+            StageRef stage = Make(sink);
+            StreamStage* s = stage.get();
+            sink.script = {i, j - i};
             WriteChunk(s, bytes, &released);
             EXPECT_EQ(sink.taken, bytes.substr(0, i));
             EXPECT_EQ(released.count, i == n ? 1 : 0);
@@ -106,7 +108,6 @@ TEST_F(Stages, EverySplitOfAChunkArrivesOnceInOrderAndFreesItAfterTheLastByte)
             EXPECT_EQ(sink.taken, bytes);
             EXPECT_EQ(released.count, 1);
             EXPECT_EQ(s->queue.count, 0u);
-            Drop(s);
         }
     }
 }
@@ -125,9 +126,8 @@ void ReadNext(BufferHandle* bound, BufferHandle*);
 
 void ReadOne(Reader* r)
 {
-    BufferHandle h = Chunk(r->chunks[r->read++], ReadNext, r);
-    EXPECT_TRUE(StatusAccepted(StageWrite(r->stage, &h)));
-    BufHandleRelease(&h);
+    HandleOwner h = HandleOwner::Adopt(Chunk(r->chunks[r->read++], ReadNext, r));
+    EXPECT_TRUE(StatusAccepted(StageWrite(r->stage, h.get())));
 }
 
 void ReadNext(BufferHandle* bound, BufferHandle*)
@@ -141,8 +141,10 @@ void ReadNext(BufferHandle* bound, BufferHandle*)
 TEST_F(Stages, UpstreamReadsAgainOnlyAfterItsChunkWasConsumed)
 {
     Sink sink;
-    StreamStage* s = Make(sink);
-    Reader reader{s, &sink, {"abcde", "fg", "hijklmn", "o"}, 0, {}};
+    // The reader outlives the stage: a chunk still queued calls it back as it goes.
+    Reader reader{nullptr, &sink, {"abcde", "fg", "hijklmn", "o"}, 0, {}};
+    StageRef stage = Make(sink);
+    StreamStage* s = reader.stage = stage.get();
     // The consumer takes 2 bytes per offer, then waits to be resumed.
     for (int k = 0; k < 20; ++k)
         sink.script.push_back(2);
@@ -156,13 +158,14 @@ TEST_F(Stages, UpstreamReadsAgainOnlyAfterItsChunkWasConsumed)
     EXPECT_EQ(sink.taken, "abcdefghijklmno");
     // Each release came exactly when the chunk's last byte was taken, never earlier.
     EXPECT_EQ(reader.takenAtEachRelease, (std::vector<size_t>{5, 7, 14, 15}));
-    Drop(s);
 }
 
 TEST_F(Stages, DropEmptiesEveryQueueDownTheChainAndWakesTheFlushWaiter)
 {
     Sink a, b, c;
-    StreamStage* first = Make(a);
+    Releases released;
+    StageRef head = Make(a);  // the chain goes with its head
+    StreamStage* first = head.get();
     Closure cb = ConsumerFor(b), cc = ConsumerFor(c);
     StreamStage* second = StageCreateNext(first, &cb);
     ASSERT_NE(second, nullptr);
@@ -172,14 +175,12 @@ TEST_F(Stages, DropEmptiesEveryQueueDownTheChainAndWakesTheFlushWaiter)
     EXPECT_EQ(second->next, third);
 
     // Forwarding goes to the next stage; a stage without one refuses it.
-    BufferHandle h = Chunk("fwd");
-    EXPECT_EQ(StageForward(first, &h), kStatusSuccess);
-    EXPECT_EQ(StageForward(third, &h), kStatusInvalidState);
-    BufHandleRelease(&h);
+    HandleOwner h = HandleOwner::Adopt(Chunk("fwd"));
+    EXPECT_EQ(StageForward(first, h.get()), kStatusSuccess);
+    EXPECT_EQ(StageForward(third, h.get()), kStatusInvalidState);
     EXPECT_EQ(b.taken, "fwd");
 
     a.script = b.script = c.script = {0, 0, 0};
-    Releases released;
     WriteChunk(first, "one", &released);
     WriteChunk(second, "two", &released);
     WriteChunk(third, "three", &released);
@@ -198,13 +199,13 @@ TEST_F(Stages, DropEmptiesEveryQueueDownTheChainAndWakesTheFlushWaiter)
 
     EXPECT_EQ(StageClearNext(second), kStatusSuccess);
     EXPECT_EQ(second->next, nullptr);
-    Drop(first);  // the chain goes with its head
 }
 
 TEST_F(Stages, FlushWaitReportsWhetherTheQueueEmptiedInTime)
 {
     Sink sink;
-    StreamStage* s = Make(sink);
+    StageRef stage = Make(sink);
+    StreamStage* s = stage.get();
     EXPECT_EQ(StageFlushWait(s, 30000), 1) << "an empty queue is flushed at once";
 
     sink.script = {0, 0};
@@ -222,13 +223,13 @@ TEST_F(Stages, FlushWaitReportsWhetherTheQueueEmptiedInTime)
     waiter.join();
     EXPECT_EQ(flushed, 1);
     EXPECT_EQ(sink.taken, "stuck");
-    Drop(s);
 }
 
 TEST_F(Stages, SyncWritesReturnOnlyOnceTheCallersBytesAreConsumed)
 {
     Sink sink, after;
-    StreamStage* s = Make(sink);
+    StageRef stage = Make(sink);
+    StreamStage* s = stage.get();
     Closure next = ConsumerFor(after);
     ASSERT_NE(StageCreateNext(s, &next), nullptr);
     sink.script = {4, 0};
@@ -256,7 +257,6 @@ TEST_F(Stages, SyncWritesReturnOnlyOnceTheCallersBytesAreConsumed)
     EXPECT_EQ(status, kStatusSuccess);
     EXPECT_EQ(after.taken, "on");
     EXPECT_EQ(sink.taken, "synchronous") << "forwarding skips the stage's own consumer";
-    Drop(s);
 }
 
 // An owner whose strand runs its stage's consumer, as the message stream's
@@ -283,17 +283,16 @@ void ConstructOwner(void* payload, ControlBlock* cb)
     o->cb = cb;
     StrandInit(&o->strand, cb);
     o->stageBuilt = ObjAttachPayload(&o->stage, StageInit, StageDestroy, cb) == kStatusSuccess;
-    Closure consumer;
-    ClosureInitForObject(&consumer, OwnerTakes, &o->strand.exec, o, 0, 1);
-    StageSetConsumer(&o->stage, &consumer);
-    ClosureRelease(&consumer);
+    ClosureOwner consumer;
+    ClosureInitForObject(consumer.put(), OwnerTakes, &o->strand.exec, o, 0, 1);
+    StageSetConsumer(&o->stage, consumer.get());
 }
 
 void DestroyOwner(void* payload)
 {
     auto* o = static_cast<Owner*>(payload);
     if (o->stageBuilt)
-        ObjRelease(o->stage.cb);
+        ObjRelease(o->stage.cb);  // the embedded stage's own control block, torn down here
     StrandDestroy(&o->strand);
 }
 
@@ -307,6 +306,7 @@ TEST_F(Stages, WorkRunsOnTheConsumersExecutorWhichTheStageDoesNotKeepAlive)
     void* object;
     ASSERT_EQ(ObjCreateWithPayload(&object, ConstructOwner, DestroyOwner, sizeof(Owner)), kStatusSuccess);
     auto* owner = static_cast<Owner*>(object);
+    RefOwner<Owner> ownerRef = RefOwner<Owner>::Adopt(owner);
     ASSERT_TRUE(owner->stageBuilt);
     Sink sink;
     owner->sink = &sink;
@@ -336,13 +336,10 @@ TEST_F(Stages, WorkRunsOnTheConsumersExecutorWhichTheStageDoesNotKeepAlive)
     EXPECT_EQ(flows, (std::vector<uint32_t>{0, 1}));
 
     // The stage outlives its owner only as memory the owner's executor no longer serves.
-    ObjAddRef(stage->cb);
-    ObjRelease(owner->cb);
-    BufferHandle h = Chunk("gone");
-    EXPECT_EQ(StageWrite(stage, &h), kStatusInvalidState);
-    BufHandleRelease(&h);
+    StageRef kept = StageRef::AddRef(stage);
+    ownerRef.reset();
+    EXPECT_EQ(StageWrite(stage, HandleOwner::Adopt(Chunk("gone")).get()), kStatusInvalidState);
     EXPECT_EQ(sink.taken, "later");
-    ObjRelease(stage->cb);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #include "net/AddressRecord.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 #include "support/CoreTestFixture.h"
 #include <iterator>
 #include <memory>
@@ -14,10 +14,7 @@ std::string Bytes(const AddressRecord* r)
     return std::string(reinterpret_cast<const char*>(r), r->size);
 }
 
-struct RecordDeleter {
-    void operator()(AddressRecord* r) const { BlockRelease(r); }
-};
-using RecordPtr = std::unique_ptr<AddressRecord, RecordDeleter>;
+using RecordPtr = BlockOwner<AddressRecord>;
 
 TEST_F(AddressRecords, NarrowPipeRecordLayout)
 {

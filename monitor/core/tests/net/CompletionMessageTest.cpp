@@ -1,4 +1,7 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageRecorder.h"
@@ -10,11 +13,10 @@ class CompletionMessages : public CoreTest {};
 
 // A pipe record "\\.\pipe\p" (23 bytes) and a 14-byte IPv4 record.
 struct Records {
-    AddressRecord* pipe = PipeAddressFromNameA("p", nullptr, 0);
+    BlockOwner<AddressRecord> pipe{PipeAddressFromNameA("p", nullptr, 0)};
     uint8_t ipv4Bytes[14] = {14, 0, 0, 0, 0x02, 0x01, 0x06, 0x00, 1, 0, 0, 127, 0x51, 0xC3};
     const AddressRecord* ipv4 = reinterpret_cast<const AddressRecord*>(ipv4Bytes);
-    ~Records() { BlockRelease(pipe); }
-    std::string PipeBytes() const { return std::string(reinterpret_cast<char*>(pipe), pipe->size); }
+    std::string PipeBytes() const { return std::string(reinterpret_cast<char*>(pipe.get()), pipe->size); }
     std::string Ipv4Bytes() const { return std::string(reinterpret_cast<const char*>(ipv4Bytes), 14); }
 };
 
@@ -61,9 +63,10 @@ TEST_F(CompletionMessages, ObjectLayouts)
     Records records;
     g_probesDestroyed = 0;
     void* probe = NewProbe();
+    RefOwner<void> held = RefOwner<void>::Adopt(probe);
     const uint32_t probeWord = uint32_t(reinterpret_cast<uintptr_t>(probe));
 
-    EXPECT_TRUE(StatusAccepted(NotifyStatusObjectAddress(&rec.closure, kStatusSuccess, probe, records.pipe)));
+    EXPECT_TRUE(StatusAccepted(NotifyStatusObjectAddress(&rec.closure, kStatusSuccess, probe, records.pipe.get())));
     ASSERT_EQ(rec.Last().size(), 8u + 23);
     EXPECT_EQ(U32At(rec.Last(), 0), 0u);
     EXPECT_EQ(U32At(rec.Last(), 4), probeWord);
@@ -77,14 +80,14 @@ TEST_F(CompletionMessages, ObjectLayouts)
     EXPECT_EQ(U32At(rec.Last(), 0), probeWord) << "an accept carries no status";
     EXPECT_EQ(rec.Last().substr(4), records.Ipv4Bytes());
 
-    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusSuccess, records.pipe, records.ipv4, probe)));
+    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusSuccess, records.pipe.get(), records.ipv4, probe)));
     ASSERT_EQ(rec.Last().size(), 8u + 23 + 14);
     EXPECT_EQ(U32At(rec.Last(), 4), probeWord);
     EXPECT_EQ(rec.Last().substr(8, 23), records.PipeBytes());
     EXPECT_EQ(rec.Last().substr(31), records.Ipv4Bytes());
 
     // A failed connect still carries both records; the local one defaults to {8, remote type}.
-    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusConnectionReset, records.pipe, nullptr, nullptr)));
+    EXPECT_TRUE(StatusAccepted(NotifyConnect(&rec.closure, kStatusConnectionReset, records.pipe.get(), nullptr, nullptr)));
     ASSERT_EQ(rec.Last().size(), 8u + 23 + 8);
     EXPECT_EQ(U32At(rec.Last(), 0), kStatusConnectionReset);
     EXPECT_EQ(U32At(rec.Last(), 4), 0u);
@@ -94,7 +97,7 @@ TEST_F(CompletionMessages, ObjectLayouts)
     EXPECT_EQ(ConnectMessageLocal(decoded)->size, 8u);
 
     EXPECT_EQ(g_probesDestroyed, 0);
-    ObjRelease(ObjControlBlockOf(probe));
+    held.reset();
     EXPECT_EQ(g_probesDestroyed, 1) << "the messages gave back their references";
 }
 
@@ -119,10 +122,11 @@ TEST_F(CompletionMessages, ObjectStaysAliveUntilTheReceiverReleasesTheMessage)
     rec.keepLast = true;
     g_probesDestroyed = 0;
     void* probe = NewProbe();
+    RefOwner<void> held = RefOwner<void>::Adopt(probe);
     EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(&rec.closure, nullptr, probe)));
-    ObjRelease(ObjControlBlockOf(probe));  // the sender's own reference
+    held.reset();  // the sender's own reference
     EXPECT_EQ(g_probesDestroyed, 0) << "the kept message still holds the object";
-    auto* kept = static_cast<ObjectRecordMessage*>(rec.kept.data);
+    auto* kept = static_cast<const ObjectRecordMessage*>(rec.kept->data);  // no record: only the object word
     EXPECT_EQ(kept->object.object, probe);
     EXPECT_EQ(ObjControlBlockOf(probe)->strong, 1);
     rec.DropKept();
@@ -150,6 +154,7 @@ TEST_F(CompletionMessages, AbsentClosureReceivesNothingAndAllocatesNothing)
     Records records;
     g_probesDestroyed = 0;
     void* probe = NewProbe();
+    RefOwner<void> held = RefOwner<void>::Adopt(probe);
     char space[2];
     BufferHandle destination = {space, nullptr, 0, 2};
     Closure empty = {};
@@ -160,7 +165,6 @@ TEST_F(CompletionMessages, AbsentClosureReceivesNothingAndAllocatesNothing)
         EXPECT_EQ(LiveBlockCount(), blocks);
     }
     EXPECT_EQ(ObjControlBlockOf(probe)->strong, 1);
-    ObjRelease(ObjControlBlockOf(probe));
 }
 
 TEST_F(CompletionMessages, UnallocatableMessageIsNotDeliveredAndLeaksNoReference)
@@ -168,6 +172,7 @@ TEST_F(CompletionMessages, UnallocatableMessageIsNotDeliveredAndLeaksNoReference
     MessageRecorder rec;
     Records records;
     void* probe = NewProbe();
+    RefOwner<void> held = RefOwner<void>::Adopt(probe);
     char space[2];
     BufferHandle destination = {space, nullptr, 0, 2};
     for (auto& build : AllBuilders(probe, records.ipv4, &destination)) {
@@ -177,7 +182,6 @@ TEST_F(CompletionMessages, UnallocatableMessageIsNotDeliveredAndLeaksNoReference
     }
     EXPECT_TRUE(rec.messages.empty());
     EXPECT_EQ(ObjControlBlockOf(probe)->strong, 1);
-    ObjRelease(ObjControlBlockOf(probe));
 }
 
 // An executor that records the message and reports it queued.
@@ -194,13 +198,12 @@ struct QueueingExecutor {
 TEST_F(CompletionMessages, BuilderReturnsTheInvokeResultAndKeepsTheClosure)
 {
     QueueingExecutor executor;
-    Closure closure;
+    ClosureOwner closure;
     BufferHandle none = {};
-    ClosureInit(&closure, MessageRecorder::Record, &executor.record, &none);
-    EXPECT_EQ(CompleteWithStatusCount(&closure, kStatusSuccess, 7), kStatusPending);
+    ClosureInit(closure.put(), MessageRecorder::Record, &executor.record, &none);
+    EXPECT_EQ(CompleteWithStatusCount(closure.get(), kStatusSuccess, 7), kStatusPending);
     EXPECT_EQ(U32At(executor.seen, 4), 7u);
-    EXPECT_EQ(closure.target, &executor.record) << "the caller's closure is left as it was";
-    ClosureRelease(&closure);
+    EXPECT_EQ(closure->target, &executor.record) << "the caller's closure is left as it was";
 }
 
 }  // namespace

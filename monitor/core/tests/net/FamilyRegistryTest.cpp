@@ -1,7 +1,7 @@
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "runtime/Framework.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageRecorder.h"
 #include "support/TestThreads.h"
@@ -23,11 +23,11 @@ TEST_F(FamilyRegistry, NetInitRegistersBothFamilies)
     EXPECT_TRUE(NetInit());
     EXPECT_TRUE(NetInit()) << "later calls return at once";
     MessageRecorder rec;
-    AddressRecord* pipe = PipeAddressFromNameA("x", nullptr, 0);
+    BlockOwner<AddressRecord> pipe(PipeAddressFromNameA("x", nullptr, 0));
     for (uint32_t family : {kFamilyIpv4, kFamilyPipe}) {
         FamilyFactory factory = FindFamilyProvider(family);
         ASSERT_NE(factory, nullptr) << family;
-        factory(pipe, &rec.closure);
+        factory(pipe.get(), &rec.closure);
         ASSERT_EQ(rec.Last().size(), 8u + pipe->size);
         // The pipe transport makes its endpoint; the IPv4 one cannot make a
         // socket of family 65 and hands out nothing.
@@ -35,7 +35,6 @@ TEST_F(FamilyRegistry, NetInitRegistersBothFamilies)
         EXPECT_EQ(U32At(rec.Last(), 4) != 0, family == kFamilyPipe);
     }
     EXPECT_EQ(FindFamilyProvider(3), nullptr);
-    BlockRelease(pipe);
 }
 
 TEST_F(FamilyRegistry, LaterRegistrationHidesEarlierOne)

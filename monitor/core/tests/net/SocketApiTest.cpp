@@ -1,8 +1,11 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionCounter.h"
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "net/SocketApi.h"
 #include "net/TransportProvider.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
 #include "support/MessageRecorder.h"
@@ -21,14 +24,10 @@ struct FakeFamily {
     NtStatus listenStatus = kStatusSuccess;
     NtStatus connectStatus = kStatusSuccess;
     std::vector<std::string> calls;
-    Closure accept = {};  // of the last listen
+    ClosureOwner accept;  // of the last listen
     int alive = 0;
 
-    void Reset()
-    {
-        ClosureRelease(&accept);
-        *this = FakeFamily();
-    }
+    void Reset() { *this = FakeFamily(); }
 };
 FakeFamily g_fake;
 
@@ -46,8 +45,7 @@ public:
     void Listen(const Closure* accept, uint32_t backlog, const Closure* result) override
     {
         g_fake.calls.push_back("listen " + std::to_string(backlog));
-        ClosureRelease(&g_fake.accept);
-        ClosureCopy(&g_fake.accept, accept);
+        g_fake.accept = ClosureOwner::Copy(accept);
         (void)CompleteWithStatus(result, g_fake.listenStatus, nullptr, 0);
     }
     void Connect(const AddressRecord* remote, uint32_t option, const Closure* c) override
@@ -89,9 +87,9 @@ NtStatus FakeFactory(const AddressRecord* record, const Closure* closure)
     if (g_fake.factoryStatus != kStatusSuccess)
         return NotifyStatusObjectAddress(closure, g_fake.factoryStatus, nullptr, record);
     FakeProvider* provider = ManagedNew<FakeProvider>();
+    RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(provider->cb);
     BoundRecord actual;
     (void)NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &actual.header);
-    ObjRelease(provider->cb);
     return kStatusSuccess;
 }
 
@@ -99,9 +97,9 @@ NtStatus FakeFactory(const AddressRecord* record, const Closure* closure)
 void FakeAccept()
 {
     FakeProvider* provider = ManagedNew<FakeProvider>();
+    RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(provider->cb);
     const AddressRecord peer = {8, kFakeStream};
-    EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(&g_fake.accept, &peer, ObjectRefOf(provider))));
-    ObjRelease(provider->cb);
+    EXPECT_TRUE(StatusAccepted(NotifyObjectAddress(g_fake.accept.get(), &peer, ObjectRefOf(provider))));
 }
 
 class SocketApi : public CoreTest {
@@ -203,13 +201,13 @@ TEST_F(SocketApi, AcceptedSocketCarriesTheListenersRecordAndForwardsToItsProvide
     EXPECT_EQ(Bytes(SockLocalRecord(socket)), Bytes(record));
     EXPECT_EQ(Bytes(SockRemoteRecord(socket)), Bytes(&peer));
 
-    BufferHandle data;
-    ASSERT_EQ(BufAllocCopy(&data, "ping", 4), kStatusSuccess);
+    HandleOwner data;
+    ASSERT_EQ(BufAllocCopy(data.put(), "ping", 4), kStatusSuccess);
     MessageRecorder io;
-    SockSend(socket, &data, nullptr);
-    SockReceive(socket, &data, &io.closure);
+    SockSend(socket, data.get(), nullptr);
+    SockReceive(socket, data.get(), &io.closure);
     SockClose(socket, 9, &io.closure);
-    BufHandleRelease(&data);
+    data.reset();
     EXPECT_EQ(g_fake.calls.back(), "disconnect 9");
     ASSERT_EQ(io.messages.size(), 2u) << "a send without closure completes silently";
     EXPECT_EQ(io.messages[0], std::string("\0\0\0\0\4\0\0\0", 8));
@@ -258,21 +256,23 @@ TEST_F(SocketApi, SynchronousFormsReturnTheStatusAndHandOverTheirObject)
     EXPECT_EQ(SockOpenSync(&object, &unknown), kStatusNotImplemented);
 
     ASSERT_EQ(SockListenSync(&object, &fake, nullptr, 1), kStatusSuccess);
-    SockListenerCloseSync(object);
-    ObjRelease(ObjControlBlockOf(object));
+    {
+        RefOwner<void> listener = RefOwner<void>::Adopt(object);
+        SockListenerCloseSync(listener.get());
+    }
 
-    BufferHandle actual = {};
-    ASSERT_EQ(SockOpenFamilySync(&object, kFakeStream, &actual), kStatusSuccess);
+    HandleOwner actual;
+    ASSERT_EQ(SockOpenFamilySync(&object, kFakeStream, actual.put()), kStatusSuccess);
+    RefOwner<void> raw = RefOwner<void>::Adopt(object);
     const BoundRecord bound;
-    EXPECT_EQ(std::string(static_cast<const char*>(actual.data), actual.size), Bytes(&bound.header));
-    BufHandleRelease(&actual);
-    RawEndpointCloseSync(object);
+    EXPECT_EQ(std::string(static_cast<const char*>(actual->data), actual->size), Bytes(&bound.header));
+    actual.reset();
+    RawEndpointCloseSync(raw.get());
     MessageRecorder io;
-    RawEndpointReceiveFrom(object, &actual, &io.closure);
-    RawEndpointSendTo(object, &actual, &fake, &io.closure);
+    RawEndpointReceiveFrom(raw.get(), actual.get(), &io.closure);
+    RawEndpointSendTo(raw.get(), actual.get(), &fake, &io.closure);
     EXPECT_EQ(io.messages.size(), 2u);
     EXPECT_EQ(g_fake.calls.back(), "send-to");
-    ObjRelease(ObjControlBlockOf(object));
 }
 
 TEST_F(SocketApi, CompletionCounterCompletesOnceAtZeroWithTheFirstFailure)
@@ -280,17 +280,17 @@ TEST_F(SocketApi, CompletionCounterCompletesOnceAtZeroWithTheFirstFailure)
     MessageRecorder done;
     CompletionCounter counter;
     CompletionCounterInit(&counter, 3, &done.closure);
-    Closure each;
-    CompletionCounterBind(&counter, nullptr, &each);
-    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, kStatusSuccess, nullptr, 0)));
-    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, 0xC0000236, nullptr, 0)));
+    ClosureOwner each;
+    CompletionCounterBind(&counter, nullptr, each.put());
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(each.get(), kStatusSuccess, nullptr, 0)));
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(each.get(), 0xC0000236, nullptr, 0)));
     EXPECT_TRUE(done.messages.empty());
-    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, 0xC000020D, nullptr, 0)));
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(each.get(), 0xC000020D, nullptr, 0)));
     ASSERT_EQ(done.messages.size(), 1u);
     EXPECT_EQ(U32At(done.Last(), 0), 0xC0000236u);
-    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(&each, kStatusSuccess, nullptr, 0)));
+    EXPECT_TRUE(StatusAccepted(CompleteWithStatus(each.get(), kStatusSuccess, nullptr, 0)));
     EXPECT_EQ(done.messages.size(), 1u) << "a surplus completion reports nothing";
-    ClosureRelease(&each);
+    each.reset();
     CompletionCounterRelease(&counter);
 }
 

@@ -1,15 +1,19 @@
 #pragma once
+#include "exec/ClosureOwner.h"
 #include "exec/EventHub.h"
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "net/TransportProvider.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/ManagedObject.h"
+#include "runtime/RefOwner.h"
 #include <windows.h>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A transport family whose connects and reads complete only when the test
@@ -32,13 +36,8 @@ struct FakeAddress {
 class FakeNet {
 public:
     struct Pending {
-        Closure closure = {};
-        BufferHandle buffer = {};
-        void Release()
-        {
-            ClosureRelease(&closure);
-            BufHandleRelease(&buffer);
-        }
+        ClosureOwner closure;
+        HandleOwner buffer;
     };
 
     std::vector<std::string> log;   // "connect 12", "read", "write <bytes>", "disconnect", "event 3 0"...
@@ -61,11 +60,13 @@ public:
     }
     ~FakeNet()
     {
-        for (Pending& p : connects)
-            ClosureRelease(&p.closure);
-        for (Read& r : reads_)
-            r.pending.Release();
-        ClosureRelease(&accept_);
+        {
+            // Dropped while this net is still current: the last reference may
+            // take a provider with it, which reports here.
+            ClosureOwner accept = std::move(accept_);
+            std::vector<Read> pendingReads = std::move(reads_);
+            std::vector<Pending> pendingConnects = std::move(connects);
+        }
         if (Current() == this)
             Current() = nullptr;
     }
@@ -100,12 +101,11 @@ public:
     void CompleteConnect(NtStatus status)
     {
         Pending p = Take([&] { return !connects.empty(); }, [&] {
-            Pending first = connects.front();
+            Pending first = std::move(connects.front());
             connects.erase(connects.begin());
             return first;
         });
-        (void)CompleteWithStatus(&p.closure, status, nullptr, 0);
-        ClosureRelease(&p.closure);
+        (void)CompleteWithStatus(p.closure.get(), status, nullptr, 0);
     }
     // Completes every connect still pending, as a transport does when it goes away.
     void CancelConnects()
@@ -141,16 +141,15 @@ public:
     // A connection from the peer `id` arrives at the last endpoint that listened.
     void Accept(uint32_t id)
     {
-        Closure accept;
+        ClosureOwner accept;
         {
             std::lock_guard<std::mutex> hold(lock_);
-            ClosureCopy(&accept, &accept_);
+            accept = ClosureOwner::Copy(accept_.get());
         }
         Provider* provider = ManagedNew<Provider>();
+        RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(provider->cb);
         const FakeAddress peer(id);
-        (void)NotifyObjectAddress(&accept, peer.record(), ObjectRefOf(provider));
-        ObjRelease(provider->cb);
-        ClosureRelease(&accept);
+        (void)NotifyObjectAddress(accept.get(), peer.record(), ObjectRefOf(provider));
     }
     int ReadsInFlight()
     {
@@ -159,6 +158,7 @@ public:
     }
 
     // A subscriber that logs "event <code> <first word>" for every client event.
+    // The caller owns the closure.
     Closure EventLogger()
     {
         Closure c;
@@ -182,7 +182,7 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Read> reads_;  // in flight, oldest first
-    Closure accept_ = {};      // of the last successful listen
+    ClosureOwner accept_;      // of the last successful listen
     NtStatus listenStatus = kStatusSuccess;  // what the next listens answer
 
     Read* FindRead(bool live)
@@ -196,18 +196,17 @@ private:
     {
         return Take([&] { return FindRead(live) != nullptr; }, [&] {
             Read* r = FindRead(live);
-            Pending p = r->pending;
+            Pending p = std::move(r->pending);
             reads_.erase(reads_.begin() + (r - reads_.data()));
             return p;
         });
     }
     static void Complete(Pending p, const std::string& bytes, NtStatus status)
     {
-        uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer.size ? bytes.size() : p.buffer.size);
+        uint32_t n = static_cast<uint32_t>(bytes.size() < p.buffer->size ? bytes.size() : p.buffer->size);
         if (n)
-            std::memcpy(p.buffer.data, bytes.data(), n);
-        (void)CompleteWithStatusCount(&p.closure, status, n);
-        p.Release();
+            std::memcpy(p.buffer->data, bytes.data(), n);
+        (void)CompleteWithStatusCount(p.closure.get(), status, n);
     }
     Pending Take(const std::function<bool()>& ready, const std::function<Pending()>& take)
     {
@@ -245,13 +244,13 @@ private:
                     } else if (Net()->lateDroppedReads) {
                         reads[i++].owner = nullptr;
                     } else {
-                        cancelled.push_back(reads[i].pending);
+                        cancelled.push_back(std::move(reads[i].pending));
                         reads.erase(reads.begin() + i);
                     }
                 }
             }
             for (Pending& p : cancelled)
-                Complete(p, "", kStatusCancelled);
+                Complete(std::move(p), "", kStatusCancelled);
             Net()->Add(-1);
         }
         void Close(const Closure* c) override { Done("close", c); }
@@ -261,21 +260,18 @@ private:
             {
                 std::lock_guard<std::mutex> hold(Net()->lock_);
                 status = Net()->listenStatus;
-                if (status == kStatusSuccess) {
-                    ClosureRelease(&Net()->accept_);
-                    ClosureCopy(&Net()->accept_, accept);
-                }
+                if (status == kStatusSuccess)
+                    Net()->accept_ = ClosureOwner::Copy(accept);
             }
             Net()->Note("listen " + std::to_string(backlog));
             (void)CompleteWithStatus(result, status, nullptr, 0);
         }
         void Connect(const AddressRecord* remote, uint32_t, const Closure* c) override
         {
-            Pending p;
-            ClosureCopy(&p.closure, c);
+            Pending p = {ClosureOwner::Copy(c), {}};
             {
                 std::lock_guard<std::mutex> hold(Net()->lock_);
-                Net()->connects.push_back(p);
+                Net()->connects.push_back(std::move(p));
             }
             Net()->Note("connect " + std::to_string(remote->size));
         }
@@ -293,10 +289,7 @@ private:
         {
             {
                 std::lock_guard<std::mutex> hold(Net()->lock_);
-                FakeNet::Read r = {{}, this};
-                ClosureCopy(&r.pending.closure, c);
-                BufHandleCopy(&r.pending.buffer, b);
-                Net()->reads_.push_back(r);
+                Net()->reads_.push_back({{ClosureOwner::Copy(c), HandleOwner::Copy(b)}, this});
                 if (static_cast<int>(Net()->reads_.size()) > Net()->maxReads)
                     Net()->maxReads = static_cast<int>(Net()->reads_.size());
             }
@@ -324,9 +317,9 @@ private:
     static NtStatus Factory(const AddressRecord* record, const Closure* closure)
     {
         Provider* provider = ManagedNew<Provider>();
+        RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(provider->cb);
         const AddressRecord bound = {8, record->type};
         (void)NotifyStatusObjectAddress(closure, kStatusSuccess, ObjectRefOf(provider), &bound);
-        ObjRelease(provider->cb);
         return kStatusSuccess;
     }
 };

@@ -1,5 +1,6 @@
 #pragma once
 #include "exec/Closure.h"
+#include "runtime/HandleOwner.h"
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,7 +11,7 @@
 struct MessageRecorder {
     std::vector<std::string> messages;
     bool keepLast = false;
-    BufferHandle kept = {};
+    HandleOwner kept;
     Closure closure = {};
 
     MessageRecorder()
@@ -22,11 +23,7 @@ struct MessageRecorder {
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
-    void DropKept()
-    {
-        BufHandleRelease(&kept);
-        kept = {};
-    }
+    void DropKept() { kept.reset(); }
 
     const std::string& Last() const { return messages.back(); }
 
@@ -35,8 +32,7 @@ struct MessageRecorder {
         auto* self = static_cast<MessageRecorder*>(bound->data);
         self->messages.emplace_back(static_cast<const char*>(message->data), message->size);
         if (self->keepLast) {
-            self->DropKept();
-            BufHandleCopy(&self->kept, message);
+            self->kept = HandleOwner::Copy(message);
         }
     }
 };

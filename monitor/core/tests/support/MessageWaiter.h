@@ -1,6 +1,6 @@
 #pragma once
 #include "exec/Closure.h"
-#include "runtime/ObjRef.h"
+#include "runtime/RefOwner.h"
 #include "runtime/ScopedLock.h"
 #include <windows.h>
 #include <cstdint>
@@ -25,7 +25,7 @@ public:
     }
     ~MessageWaiter()
     {
-        ClosureRelease(&closure);
+        ClosureRelease(&closure);  // a plain field: the tests hand out its address
         DropObjects();
         DeleteCriticalSection(&lock_);
         CloseHandle(event_);
@@ -71,17 +71,15 @@ public:
     void* Object(size_t i)
     {
         ScopedLock hold(lock_);
-        return objects_.at(i).object;
+        return objects_.at(i).get();
     }
     void DropObjects()
     {
-        std::vector<ObjRef> objects;
+        std::vector<RefOwner<void>> objects;
         {
             ScopedLock hold(lock_);
             objects.swap(objects_);
         }
-        for (ObjRef& ref : objects)
-            ObjRefRelease(&ref);
     }
 
     Closure closure = {};
@@ -96,9 +94,7 @@ private:
             void* object = nullptr;
             if (message->size >= static_cast<uint32_t>(self->objectOffset_) + 4)
                 std::memcpy(&object, static_cast<const char*>(message->data) + self->objectOffset_, 4);
-            ObjRef ref = {};
-            ObjRefAssign(&ref, object);
-            self->objects_.push_back(ref);
+            self->objects_.push_back(RefOwner<void>::AddRef(object));
         }
         SetEvent(self->event_);
     }
@@ -107,5 +103,5 @@ private:
     HANDLE event_;
     CRITICAL_SECTION lock_;
     std::vector<std::string> messages_;
-    std::vector<ObjRef> objects_;
+    std::vector<RefOwner<void>> objects_;
 };

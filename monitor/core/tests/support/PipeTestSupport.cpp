@@ -2,7 +2,9 @@
 #include "net/CompletionMessage.h"
 #include "net/SocketApi.h"
 #include "net/SyncWaiter.h"
-#include "runtime/ControlBlock.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -15,9 +17,7 @@ std::string UniquePipeName()
 
 void Held::Drop()
 {
-    if (object)
-        ObjRelease(ObjControlBlockOf(object));
-    object = nullptr;
+    RefOwner<void> dropped = RefOwner<void>::Adopt(std::exchange(object, nullptr));
 }
 
 AddressRecord* Record(const std::string& name) { return PipeAddressFromNameA(name.c_str(), nullptr, 0); }
@@ -30,7 +30,7 @@ NtStatus ConnectSync(const AddressRecord* remote, Held* socket)
     SockConnect(remote, nullptr, 0, waiter.closure());
     const BufferHandle& message = waiter.Wait();
     if (waiter.Status() == kStatusSuccess) {
-        socket->object = static_cast<const StatusObjectRemoteLocalMessage*>(message.data)->object.object;
+        socket->object = MessageView<const StatusObjectRemoteLocalMessage>(&message)->object.object;
         ObjAddRef(ObjControlBlockOf(socket->object));
     }
     return waiter.Status();
@@ -38,33 +38,29 @@ NtStatus ConnectSync(const AddressRecord* remote, Held* socket)
 
 std::string ReceiveSync(void* socket, uint32_t bufferBytes)
 {
-    BufferHandle buffer;
-    EXPECT_TRUE(StatusAccepted(BufAlloc(&buffer, nullptr, nullptr, bufferBytes)));
+    HandleOwner buffer;
+    EXPECT_TRUE(StatusAccepted(BufAlloc(buffer.put(), nullptr, nullptr, bufferBytes)));
     SyncWaiter waiter;
-    SockReceive(socket, &buffer, waiter.closure());
-    auto* done = static_cast<const StatusCountMessage*>(waiter.Wait().data);
-    std::string result = done->status ? "error " + std::to_string(done->status)
-                                      : std::string(static_cast<const char*>(buffer.data), done->count);
-    BufHandleRelease(&buffer);
-    return result;
+    SockReceive(socket, buffer.get(), waiter.closure());
+    MessageView<const StatusCountMessage> done(&waiter.Wait());
+    return done->status ? "error " + std::to_string(done->status)
+                        : std::string(static_cast<const char*>(buffer->data), done->count);
 }
 
 void ReceivePending(void* socket, uint32_t bufferBytes, const Closure* closure)
 {
-    BufferHandle buffer;
-    EXPECT_TRUE(StatusAccepted(BufAlloc(&buffer, nullptr, nullptr, bufferBytes)));
-    SockReceive(socket, &buffer, closure);
-    BufHandleRelease(&buffer);
+    HandleOwner buffer;
+    EXPECT_TRUE(StatusAccepted(BufAlloc(buffer.put(), nullptr, nullptr, bufferBytes)));
+    SockReceive(socket, buffer.get(), closure);
 }
 
 NtStatus SendSync(void* socket, const std::string& bytes)
 {
-    BufferHandle buffer;
-    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&buffer, bytes.data(), uint32_t(bytes.size()))));
+    HandleOwner buffer;
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(buffer.put(), bytes.data(), uint32_t(bytes.size()))));
     SyncWaiter waiter;
-    SockSend(socket, &buffer, waiter.closure());
+    SockSend(socket, buffer.get(), waiter.closure());
     waiter.Wait();
-    BufHandleRelease(&buffer);
     return waiter.Status();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "net/ipv4/Ipv4Record.h"
 #include "net/SocketApi.h"
-#include "runtime/BufferHandle.h"
+#include "runtime/HandleOwner.h"
 #include "support/MessageWaiter.h"
 #include <gtest/gtest.h>
 #include <cstring>
@@ -24,22 +24,21 @@ inline void* OpenUdp(MessageWaiter* opened, Ipv4Record* local)
     return opened->Object(0);
 }
 
-inline BufferHandle Area(uint32_t size)
+inline HandleOwner Area(uint32_t size)
 {
-    BufferHandle h;
-    EXPECT_TRUE(StatusAccepted(BufAlloc(&h, nullptr, nullptr, size)));
+    HandleOwner h;
+    EXPECT_TRUE(StatusAccepted(BufAlloc(h.put(), nullptr, nullptr, size)));
     return h;
 }
 
 inline void SendTo(void* from, const std::string& bytes, const Ipv4Record& to)
 {
-    BufferHandle h;
-    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&h, bytes.data(), static_cast<uint32_t>(bytes.size()))));
+    HandleOwner h;
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(h.put(), bytes.data(), static_cast<uint32_t>(bytes.size()))));
     MessageWaiter sent;
-    RawEndpointSendTo(from, &h, &to.header, &sent.closure);
+    RawEndpointSendTo(from, h.get(), &to.header, &sent.closure);
     EXPECT_TRUE(sent.WaitFor(1));
     EXPECT_EQ(sent.U32(0, 0), kStatusSuccess);
-    BufHandleRelease(&h);
 }
 
 // The record at `offset` of message i.

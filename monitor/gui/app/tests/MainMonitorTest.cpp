@@ -7,7 +7,8 @@
 #include "MainMonitor.h"
 #include "LogPeer.h"
 #include "Records.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/RefOwner.h"
 #include "WindowHook.h"
 
 #include <commctrl.h>
@@ -51,14 +52,13 @@ protected:
         settings.MessagePrefix = "%p (%m): ";
         host = ViewHost::Make();
         ASSERT_NE(host, nullptr);
-        monitor = CMainMonitor::Create(&providers, &settings);
-        ASSERT_NE(monitor, nullptr);
+        monitor.reset(CMainMonitor::Create(&providers, &settings));
+        ASSERT_TRUE(monitor);
         monitor->Connect(&host->view, nullptr);  // records are handed in by the test
     }
     void TearDown() override
     {
-        if (monitor)
-            ObjRelease(ObjControlBlockOf(monitor));
+        monitor.reset();
         if (host)
             host->DestroyWindow();
         ProviderListDestroy(&providers);
@@ -82,7 +82,7 @@ protected:
     ProviderList providers{};
     MonitorSettings settings{};
     ViewHost* host = nullptr;
-    CMainMonitor* monitor = nullptr;
+    RefOwner<CMainMonitor> monitor;
 };
 
 struct LineCase {
@@ -278,11 +278,10 @@ TEST_F(MainMonitorTest, TheChannelsRecordsReachTheViewOnItsThreadAndThePaneFollo
     PaneLog panes;
     panes.SubclassHook(host->status.m_hWnd);
 
-    CMainMonitor* linked = CMainMonitor::Create(&providers, &settings);
-    ASSERT_NE(linked, nullptr);
-    AddressRecord* server = PipeAddressFromNameA(options.pipeName.c_str(), nullptr, 0);
-    linked->Connect(&host->view, server);
-    BlockRelease(server);
+    RefOwner<CMainMonitor> linked = RefOwner<CMainMonitor>::Adopt(CMainMonitor::Create(&providers, &settings));
+    ASSERT_TRUE(linked);
+    linked->Connect(&host->view,
+                    BlockOwner<AddressRecord>(PipeAddressFromNameA(options.pipeName.c_str(), nullptr, 0)).get());
     std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(20000);
     ASSERT_TRUE(link && link->WaitOpeningRequest(20000));
     EXPECT_EQ(link->frames().at(0), (Bytes{0, 0, 0, 0})) << "all devices, no port data";
@@ -298,7 +297,7 @@ TEST_F(MainMonitorTest, TheChannelsRecordsReachTheViewOnItsThreadAndThePaneFollo
     EXPECT_EQ(panes.texts, (std::vector<std::string>{"CONNECTED", "DISCONNECTED", "CAN'T CONNECT (2)"}));
 
     linked->DetachWindow();
-    ObjRelease(ObjControlBlockOf(linked));
+    linked.reset();
     PumpPending();
 }
 

@@ -307,7 +307,7 @@ TEST_F(HexDumpWndTest, AppendsInQuickSuccessionReachTheScreenTogetherAsEachAlone
     EXPECT_EQ(ScrollBar(), (Bar{80, 11, 70}));
     EXPECT_EQ(TopLine(), 70);
 
-    PumpFor(300);
+    ASSERT_TRUE(PumpUntil([&] { return !view().showPending() && !GetUpdateRect(view().m_hWnd, nullptr, FALSE); }));
     const ViewPixels shown = CaptureWindow(view());
     RedrawWindow(view().m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
     const ViewPixels repainted = CaptureWindow(view());

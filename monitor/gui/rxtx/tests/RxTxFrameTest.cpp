@@ -25,6 +25,7 @@
 #include "RxTxTestSupport.h"
 #include "VspManagerTesting.h"
 #include "gui/ThreadDispatcher.h"
+#include "runtime/RefOwner.h"
 #include "runtime/TrackedBlock.h"
 
 using namespace logpeer;
@@ -297,8 +298,7 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     // The first data are shown: the window's thread takes calls from the link.
     c1->SendRecord(kRxData, "COM1", Text("early"));
     ASSERT_TRUE(PumpUntil([&] { return frame->View().used() == 5; }));
-    ObjRef monitor{};
-    ObjRefAssign(&monitor, frame->Monitor());
+    RefOwner<CRxTxMonitor> monitor = RefOwner<CRxTxMonitor>::AddRef(frame->Monitor());
 
     c1->SendRecord(kRxData, "COM1", Text("late"));
     // The record waits in the window thread's queue, bound for the link.
@@ -310,11 +310,11 @@ TEST_F(RxTxFrameTest, ARecordDeliveredAfterTheWindowWasDestroyedTouchesNothing)
     ASSERT_EQ(queued.message, kServiceWindowMessage);
     frame->DestroyWindow();
     EXPECT_EQ(Listed(), 0u);
-    EXPECT_EQ(static_cast<CRxTxMonitor*>(monitor.object)->view(), nullptr);
+    EXPECT_EQ(monitor->view(), nullptr);
     PumpFor(200);
     EXPECT_EQ(frame->View().used(), 5u);
 
-    ObjRefRelease(&monitor);
+    monitor.reset();
     delete frame;
 }
 

@@ -1,8 +1,10 @@
+#include "exec/ClosureOwner.h"
 #include "net/CompletionMessage.h"
 #include "net/FamilyRegistry.h"
 #include "net/SocketApi.h"
 #include "net/TransportProvider.h"
 #include "runtime/ManagedObject.h"
+#include "runtime/RefOwner.h"
 #include "support/BothPlatformsTest.h"
 #include "support/CoreTestFixture.h"
 #include "support/UdpTestSupport.h"
@@ -28,7 +30,7 @@ Ipv4Record FreeUdpRecord()
     return local;
 }
 
-std::string Bytes(const BufferHandle& h, uint32_t n) { return std::string(static_cast<const char*>(h.data), n); }
+std::string Bytes(const HandleOwner& h, uint32_t n) { return std::string(static_cast<const char*>(h->data), n); }
 
 // Datagram listeners and connected datagram sockets over UDP on loopback, as on NT and as on Windows 9x.
 class DatagramSockets : public BothPlatformsTest {
@@ -44,10 +46,10 @@ protected:
     }
 
     // (status, count) of one read of `size` bytes, the bytes in `area`.
-    static MessageWaiter* Read(void* socket, BufferHandle* area, uint32_t size, MessageWaiter* done)
+    static MessageWaiter* Read(void* socket, HandleOwner* area, uint32_t size, MessageWaiter* done)
     {
         *area = Area(size);
-        SockReceive(socket, area, &done->closure);
+        SockReceive(socket, area->get(), &done->closure);
         return done;
     }
     // A listener on a free port, and two sources that send to it.
@@ -69,13 +71,13 @@ protected:
     // The bytes of one successful read of `size` bytes, or what went wrong.
     static std::string ReadBytes(void* socket, uint32_t size)
     {
-        BufferHandle area;
+        HandleOwner area;
         MessageWaiter done;
         Read(socket, &area, size, &done);
         std::string got = !done.WaitFor(1)               ? "no completion"
                           : done.U32(0, 0) != kStatusSuccess ? "status " + std::to_string(done.U32(0, 0))
                                                              : Bytes(area, done.U32(0, 4));
-        BufHandleRelease(&area);
+        area.reset();
         return got;
     }
 };
@@ -98,14 +100,14 @@ TEST_P(DatagramSockets, ListenerHandsEachSourceItsPeerReadAsAByteStream)
     EXPECT_EQ(RecordCompare(SockRemoteRecord(peerA), &remote.header), 0);
     EXPECT_EQ(RecordCompare(SockLocalRecord(peerA), &at.header), 0);
 
-    BufferHandle area;
+    HandleOwner area;
     MessageWaiter first;
     Read(peerA, &area, 64, &first);
     ASSERT_TRUE(first.WaitFor(1));
     EXPECT_EQ(first.U32(0, 0), kStatusSuccess);
     ASSERT_EQ(first.U32(0, 4), 5u);
     EXPECT_EQ(Bytes(area, 5), "first");
-    BufHandleRelease(&area);
+    area.reset();
 
     // A 25-byte datagram read 10 bytes at a time: 10, 10, 5.
     SendTo(rawA, "abcdefghijklmnopqrstuvwxy", at);
@@ -117,7 +119,7 @@ TEST_P(DatagramSockets, ListenerHandsEachSourceItsPeerReadAsAByteStream)
         EXPECT_EQ(piece.U32(0, 0), kStatusSuccess);
         ASSERT_EQ(piece.U32(0, 4), expected);
         stream += Bytes(area, expected);
-        BufHandleRelease(&area);
+        area.reset();
     }
     EXPECT_EQ(stream, "abcdefghijklmnopqrstuvwxy");
 
@@ -130,25 +132,25 @@ TEST_P(DatagramSockets, ListenerHandsEachSourceItsPeerReadAsAByteStream)
     ASSERT_TRUE(fromB.WaitFor(1));
     ASSERT_EQ(fromB.U32(0, 4), 5u);
     EXPECT_EQ(Bytes(area, 5), "other");
-    BufHandleRelease(&area);
+    area.reset();
     EXPECT_EQ(accepted.Count(), 2u);
 
     // A peer's write goes to its source, from the listener's port.
     MessageWaiter back;
-    BufferHandle reply = Area(64);
-    RawEndpointReceiveFrom(rawA, &reply, &back.closure);
-    BufferHandle pong;
-    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&pong, "pong", 4)));
+    HandleOwner reply = Area(64);
+    RawEndpointReceiveFrom(rawA, reply.get(), &back.closure);
+    HandleOwner pong;
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(pong.put(), "pong", 4)));
     MessageWaiter sent;
-    SockSend(peerA, &pong, &sent.closure);
+    SockSend(peerA, pong.get(), &sent.closure);
     ASSERT_TRUE(sent.WaitFor(1));
     EXPECT_EQ(sent.U32(0, 0), kStatusSuccess);
     ASSERT_TRUE(back.WaitFor(1));
     ASSERT_EQ(back.U32(0, 4), 4u);
     EXPECT_EQ(Bytes(reply, 4), "pong");
     EXPECT_EQ(RecordIn(back, 0, 8).port, at.port);
-    BufHandleRelease(&pong);
-    BufHandleRelease(&reply);
+    pong.reset();
+    reply.reset();
 }
 
 TEST_P(DatagramSockets, OversizedDatagramIsDroppedAndTheListenerGoesOn)
@@ -162,14 +164,14 @@ TEST_P(DatagramSockets, OversizedDatagramIsDroppedAndTheListenerGoesOn)
     SendTo(raw, std::string(513, 'x'), at);
     SendTo(raw, "small", at);
     ASSERT_TRUE(accepted.WaitFor(1));
-    BufferHandle area;
+    HandleOwner area;
     MessageWaiter read;
     Read(accepted.Object(0), &area, 1024, &read);
     ASSERT_TRUE(read.WaitFor(1));
     EXPECT_EQ(read.U32(0, 0), kStatusSuccess);
     ASSERT_EQ(read.U32(0, 4), 5u);
     EXPECT_EQ(Bytes(area, 5), "small");
-    BufHandleRelease(&area);
+    area.reset();
     EXPECT_EQ(result.Count(), 1u);  // no end reported
 
     // 512 bytes still fit.
@@ -178,7 +180,7 @@ TEST_P(DatagramSockets, OversizedDatagramIsDroppedAndTheListenerGoesOn)
     Read(accepted.Object(0), &area, 1024, &full);
     ASSERT_TRUE(full.WaitFor(1));
     EXPECT_EQ(full.U32(0, 4), 512u);
-    BufHandleRelease(&area);
+    area.reset();
 }
 
 TEST_P(DatagramSockets, ClosingTheListenerWithAReceivePendingReportsTheEnd)
@@ -205,18 +207,18 @@ TEST_P(DatagramSockets, ListenerDroppedWithAReceivePendingAndAPeerHoldingADatagr
         SendTo(raw, "kept", at);
         ASSERT_TRUE(accepted.WaitFor(1));
     }  // the listener goes; its peer keeps the unread datagram
-    BufferHandle area;
+    HandleOwner area;
     MessageWaiter read;
     Read(accepted.Object(0), &area, 64, &read);
     ASSERT_TRUE(read.WaitFor(1));
     ASSERT_EQ(read.U32(0, 4), 4u);
     EXPECT_EQ(Bytes(area, 4), "kept");
-    BufHandleRelease(&area);
+    area.reset();
 
     // With nothing queued, a read pending on a peer completes as cancelled when the peer goes.
     MessageWaiter pending;
     Read(accepted.Object(0), &area, 64, &pending);
-    BufHandleRelease(&area);
+    area.reset();
     accepted.DropObjects();
     ASSERT_TRUE(pending.WaitFor(1));
     EXPECT_EQ(pending.U32(0, 0), kStatusCancelled);
@@ -259,22 +261,22 @@ TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)
     EXPECT_EQ(std::memcmp(m.data() + 22, local, 14), 0);
 
     // Its write reaches the remote from its own port.
-    BufferHandle seen = Area(64);
+    HandleOwner seen = Area(64);
     MessageWaiter atB;
-    RawEndpointReceiveFrom(rawB, &seen, &atB.closure);
-    BufferHandle ping;
-    EXPECT_TRUE(StatusAccepted(BufAllocCopy(&ping, "ping", 4)));
-    SockSend(socket, &ping, nullptr);
+    RawEndpointReceiveFrom(rawB, seen.get(), &atB.closure);
+    HandleOwner ping;
+    EXPECT_TRUE(StatusAccepted(BufAllocCopy(ping.put(), "ping", 4)));
+    SockSend(socket, ping.get(), nullptr);
     ASSERT_TRUE(atB.WaitFor(1));
     ASSERT_EQ(atB.U32(0, 4), 4u);
     EXPECT_EQ(Bytes(seen, 4), "ping");
     EXPECT_EQ(RecordIn(atB, 0, 8).port, Ipv4RecordPort(local));
-    BufHandleRelease(&ping);
-    BufHandleRelease(&seen);
+    ping.reset();
+    seen.reset();
 
     // A stranger's datagram is ignored and the read stays pending for the remote's.
     Ipv4Record to = Ipv4RecordMake(kAddressTypeUdp, kLoopback, Ipv4RecordPort(local));
-    BufferHandle area;
+    HandleOwner area;
     MessageWaiter read;
     Read(socket, &area, 64, &read);
     SendTo(rawC, "stranger", to);
@@ -284,12 +286,12 @@ TEST_P(DatagramSockets, ConnectedSocketTalksToItsRemoteOnly)
     ASSERT_EQ(read.U32(0, 4), 4u);
     EXPECT_EQ(Bytes(area, 4), "pong");
     EXPECT_EQ(read.Count(), 1u);
-    BufHandleRelease(&area);
+    area.reset();
 
     // Close completes at once and ends nothing; dropping the socket cancels its pending read.
     MessageWaiter pending, closed;
     Read(socket, &area, 64, &pending);
-    BufHandleRelease(&area);
+    area.reset();
     SockClose(socket, 0, &closed.closure);
     ASSERT_TRUE(closed.WaitFor(1));
     EXPECT_EQ(closed.U32(0, 0), kStatusSuccess);
@@ -313,8 +315,8 @@ Ipv4Record ScriptedRecord(uint16_t port) { return Ipv4RecordMake(kScriptedUdp, k
 class ScriptedDatagrams {
 public:
     struct Receive {
-        BufferHandle buffer;
-        Closure closure;
+        HandleOwner buffer;
+        ClosureOwner closure;
     };
 
     ScriptedDatagrams()
@@ -325,10 +327,7 @@ public:
     }
     ~ScriptedDatagrams()
     {
-        for (Receive& r : pending_) {
-            ClosureRelease(&r.closure);
-            BufHandleRelease(&r.buffer);
-        }
+        pending_.clear();
         CloseHandle(event_);
         Current() = nullptr;
     }
@@ -346,7 +345,7 @@ public:
             {
                 std::lock_guard<std::mutex> hold(lock_);
                 if (!pending_.empty()) {
-                    r = pending_.front();
+                    r = std::move(pending_.front());
                     pending_.erase(pending_.begin());
                     break;
                 }
@@ -355,10 +354,8 @@ public:
                 return false;
         }
         Ipv4Record source = ScriptedRecord(sourcePort);
-        (void)NotifyReceived(&r.buffer, &r.closure, status, bytes.data(), static_cast<uint32_t>(bytes.size()),
-                             &source.header);
-        ClosureRelease(&r.closure);
-        BufHandleRelease(&r.buffer);
+        (void)NotifyReceived(r.buffer.get(), r.closure.get(), status, bytes.data(),
+                             static_cast<uint32_t>(bytes.size()), &source.header);
         return true;
     }
     size_t Pending()
@@ -397,21 +394,18 @@ private:
     static NtStatus Factory(const AddressRecord* record, const Closure* closure)
     {
         Provider* p = ManagedNew<Provider>();
+        RefOwner<ControlBlock> made = RefOwner<ControlBlock>::Adopt(p ? p->cb : nullptr);
         Ipv4Record bound = ScriptedRecord(7);
         (void)NotifyStatusObjectAddress(closure, p ? kStatusSuccess : kStatusNoMemory,
                                         ObjectRefOf(static_cast<TransportProvider*>(p)), p ? &bound.header : record);
-        if (p)
-            ObjRelease(p->cb);
         return kStatusSuccess;
     }
     void Add(const BufferHandle* buffer, const Closure* closure)
     {
-        Receive r = {};
-        BufHandleCopy(&r.buffer, buffer);
-        ClosureCopy(&r.closure, closure);
+        Receive r = {HandleOwner::Copy(buffer), ClosureOwner::Copy(closure)};
         {
             std::lock_guard<std::mutex> hold(lock_);
-            pending_.push_back(r);
+            pending_.push_back(std::move(r));
             ++posted_;
         }
         SetEvent(event_);
@@ -439,22 +433,22 @@ TEST_F(DatagramFailures, ListenerDropsTooLongAndResetDatagramsAndEndsOnceOnALast
     ASSERT_TRUE(net.Complete(kStatusSuccess, "after", 9));
     ASSERT_TRUE(accepted.WaitFor(1));
     EXPECT_EQ(accepted.Count(), 1u);  // the dropped ones made no peer
-    BufferHandle area = Area(16);
+    HandleOwner area = Area(16);
     MessageWaiter read;
-    SockReceive(accepted.Object(0), &area, &read.closure);
+    SockReceive(accepted.Object(0), area.get(), &read.closure);
     ASSERT_TRUE(read.WaitFor(1));
     ASSERT_EQ(read.U32(0, 4), 5u);
     EXPECT_EQ(Bytes(area, 5), "after");
 
     // A read queued before the datagram is served by its delivery.
     MessageWaiter queued;
-    SockReceive(accepted.Object(0), &area, &queued.closure);
+    SockReceive(accepted.Object(0), area.get(), &queued.closure);
     ASSERT_TRUE(net.Complete(kStatusSuccess, "xyz", 9));
     ASSERT_TRUE(queued.WaitFor(1));
     ASSERT_EQ(queued.U32(0, 4), 3u);
     EXPECT_EQ(Bytes(area, 3), "xyz");
     EXPECT_EQ(accepted.Count(), 1u);
-    BufHandleRelease(&area);
+    area.reset();
 
     ASSERT_TRUE(net.Complete(kStatusNetDown, "", 0));
     ASSERT_TRUE(result.WaitFor(2));
@@ -476,10 +470,10 @@ TEST_F(DatagramFailures, ConnectedSocketCompletesItsReadWithTheFailure)
     void* socket = connected.Object(0);
 
     // A passing failure completes the read; the next read is served as usual.
-    BufferHandle area = Area(16);
+    HandleOwner area = Area(16);
     MessageWaiter first, second, third, later;
-    SockReceive(socket, &area, &first.closure);
-    SockReceive(socket, &area, &second.closure);
+    SockReceive(socket, area.get(), &first.closure);
+    SockReceive(socket, area.get(), &second.closure);
     ASSERT_TRUE(net.Complete(kStatusConnectionReset, "", 0));
     ASSERT_TRUE(first.WaitFor(1));
     EXPECT_EQ(first.U32(0, 0), kStatusConnectionReset);
@@ -490,16 +484,16 @@ TEST_F(DatagramFailures, ConnectedSocketCompletesItsReadWithTheFailure)
     EXPECT_EQ(second.U32(0, 4), 4u);
 
     // A lasting failure completes the read, and every read after it, without another receive.
-    SockReceive(socket, &area, &third.closure);
+    SockReceive(socket, area.get(), &third.closure);
     ASSERT_TRUE(net.Complete(kStatusNetDown, "", 0));
     ASSERT_TRUE(third.WaitFor(1));
     EXPECT_EQ(third.U32(0, 0), kStatusNetDown);
-    SockReceive(socket, &area, &later.closure);
+    SockReceive(socket, area.get(), &later.closure);
     ASSERT_TRUE(later.WaitFor(1));
     EXPECT_EQ(later.U32(0, 0), kStatusNetDown);
     EXPECT_EQ(net.posted(), 3);
     EXPECT_EQ(net.Pending(), 0u);
-    BufHandleRelease(&area);
+    area.reset();
 }
 
 }  // namespace

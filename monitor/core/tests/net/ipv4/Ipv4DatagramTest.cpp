@@ -23,22 +23,22 @@ TEST_P(Ipv4Datagram, SendAndReceiveWithTheSourceRecord)
     void* rawB = OpenUdp(&openedB, &b);
     ASSERT_TRUE(rawA && rawB);
 
-    BufferHandle area = Area(64);
+    HandleOwner area = Area(64);
     MessageWaiter received;
-    RawEndpointReceiveFrom(rawB, &area, &received.closure);
+    RawEndpointReceiveFrom(rawB, area.get(), &received.closure);
     SendTo(rawA, "datagram", b);
     ASSERT_TRUE(received.WaitFor(1));
     std::string m = received.At(0);
     ASSERT_EQ(m.size(), 8u + 14u);
     EXPECT_EQ(received.U32(0, 0), kStatusSuccess);
     EXPECT_EQ(received.U32(0, 4), 8u);
-    EXPECT_EQ(std::string(static_cast<const char*>(area.data), 8), "datagram");
+    EXPECT_EQ(std::string(static_cast<const char*>(area->data), 8), "datagram");
     Ipv4Record source;
     std::memcpy(&source, m.data() + 8, sizeof(source));
     EXPECT_EQ(source.header.type, kAddressTypeUdp);
     EXPECT_EQ(source.address, kLoopback);
     EXPECT_EQ(source.port, a.port);
-    BufHandleRelease(&area);
+    area.reset();
 }
 
 TEST_P(Ipv4Datagram, OversizedDatagramFailsAloneAndTheNextIsStillReceived)
@@ -51,18 +51,18 @@ TEST_P(Ipv4Datagram, OversizedDatagramFailsAloneAndTheNextIsStillReceived)
 
     SendTo(rawA, std::string(600, 'x'), b);
     SendTo(rawA, "small", b);
-    BufferHandle area = Area(512);
+    HandleOwner area = Area(512);
     MessageWaiter first;
-    RawEndpointReceiveFrom(rawB, &area, &first.closure);
+    RawEndpointReceiveFrom(rawB, area.get(), &first.closure);
     ASSERT_TRUE(first.WaitFor(1));
     EXPECT_EQ(first.U32(0, 0), kStatusMessageTooLong);
     MessageWaiter second;
-    RawEndpointReceiveFrom(rawB, &area, &second.closure);
+    RawEndpointReceiveFrom(rawB, area.get(), &second.closure);
     ASSERT_TRUE(second.WaitFor(1));
     EXPECT_EQ(second.U32(0, 0), kStatusSuccess);
     ASSERT_EQ(second.U32(0, 4), 5u);
-    EXPECT_EQ(std::string(static_cast<const char*>(area.data), 5), "small");
-    BufHandleRelease(&area);
+    EXPECT_EQ(std::string(static_cast<const char*>(area->data), 5), "small");
+    area.reset();
 }
 
 TEST_P(Ipv4Datagram, CloseWithReceivePendingCompletesTheReceiveAsCancelled)
@@ -71,10 +71,10 @@ TEST_P(Ipv4Datagram, CloseWithReceivePendingCompletesTheReceiveAsCancelled)
     Ipv4Record local;
     void* raw = OpenUdp(&opened, &local);
     ASSERT_NE(raw, nullptr);
-    BufferHandle area = Area(64);
+    HandleOwner area = Area(64);
     MessageWaiter received;
-    RawEndpointReceiveFrom(raw, &area, &received.closure);
-    BufHandleRelease(&area);  // the pending receive keeps its own reference
+    RawEndpointReceiveFrom(raw, area.get(), &received.closure);
+    area.reset();  // the pending receive keeps its own reference
     MessageWaiter closed;
     RawEndpointClose(raw, &closed.closure);
     ASSERT_TRUE(closed.WaitFor(1));

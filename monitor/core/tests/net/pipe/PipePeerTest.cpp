@@ -4,7 +4,8 @@
 #include "net/SocketApi.h"
 #include "net/SyncWaiter.h"
 #include "Records.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
 #include "support/CoreTestFixture.h"
 #include "support/PipeLogPeer.h"
 #include "support/PipeTestSupport.h"
@@ -36,7 +37,7 @@ std::string ReceiveAll(void* socket, size_t count = SIZE_MAX)
 struct PendingRead {
     SyncWaiter waiter;
     explicit PendingRead(void* socket) { ReceivePending(socket, 64, waiter.closure()); }
-    const StatusCountMessage& Wait() { return *static_cast<const StatusCountMessage*>(waiter.Wait().data); }
+    const StatusCountMessage& Wait() { return *MessageView<const StatusCountMessage>(&waiter.Wait()); }
 };
 
 class PipePeer : public CoreTest {
@@ -45,14 +46,14 @@ protected:
     {
         CoreTest::SetUp();
         peer_ = StartPipeLogPeer();
-        remote_ = Record(peer_->pipePath());
+        remote_.reset(Record(peer_->pipePath()));
     }
 
     // The peer outlives the core's shut-down, so that a test can see what the
     // shut-down did to the connection.
     void TearDown() override
     {
-        BlockRelease(remote_);
+        remote_.reset();
         CoreTest::TearDown();
         if (closedByShutDown_) {
             closedByShutDown_->SetReading(true);  // it learns of the close by reading
@@ -64,14 +65,14 @@ protected:
     // A connected client and the peer's side of it.
     std::shared_ptr<logpeer::Connection> Connect(Held* socket)
     {
-        EXPECT_EQ(ConnectSync(remote_, socket), kStatusSuccess);
+        EXPECT_EQ(ConnectSync(remote_.get(), socket), kStatusSuccess);
         auto connection = peer_->WaitConnection(kWait);
         EXPECT_TRUE(connection);
         return connection;
     }
 
     std::unique_ptr<logpeer::LogPeer> peer_;
-    AddressRecord* remote_ = nullptr;
+    BlockOwner<AddressRecord> remote_;
     std::shared_ptr<logpeer::Connection> closedByShutDown_;
 };
 
@@ -166,7 +167,7 @@ TEST_F(PipePeer, ConnectReportsBusyAndMissingPipesUnconverted)
 {
     Held socket;
     peer_->SetPipeBusy(true);
-    EXPECT_EQ(ConnectSync(remote_, &socket), uint32_t(ERROR_PIPE_BUSY));
+    EXPECT_EQ(ConnectSync(remote_.get(), &socket), uint32_t(ERROR_PIPE_BUSY));
     EXPECT_EQ(socket.object, nullptr);
 
     peer_->SetPipeBusy(false);
@@ -176,7 +177,7 @@ TEST_F(PipePeer, ConnectReportsBusyAndMissingPipesUnconverted)
     ASSERT_TRUE(connection->WaitClosed(kWait));
 
     peer_->StopListening();
-    EXPECT_EQ(ConnectSync(remote_, &socket), uint32_t(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(ConnectSync(remote_.get(), &socket), uint32_t(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(socket.object, nullptr);
 }
 
@@ -188,14 +189,14 @@ TEST_F(PipePeer, ShutDownWithAConnectionOpen)
     auto connection = Connect(&socket);
     ASSERT_TRUE(connection && socket.object);
     connection->SetReading(false);
-    BufferHandle outgoing, incoming;
+    HandleOwner outgoing, incoming;
     EXPECT_TRUE(
-        StatusAccepted(BufAlloc(&outgoing, nullptr, nullptr, 64 * 1024)));  // far more than both pipe buffers hold
-    EXPECT_TRUE(StatusAccepted(BufAlloc(&incoming, nullptr, nullptr, 64)));
-    SockSend(socket.object, &outgoing, nullptr);
-    SockReceive(socket.object, &incoming, nullptr);
-    BufHandleRelease(&outgoing);
-    BufHandleRelease(&incoming);
+        StatusAccepted(BufAlloc(outgoing.put(), nullptr, nullptr, 64 * 1024)));  // far more than both pipe buffers hold
+    EXPECT_TRUE(StatusAccepted(BufAlloc(incoming.put(), nullptr, nullptr, 64)));
+    SockSend(socket.object, outgoing.get(), nullptr);
+    SockReceive(socket.object, incoming.get(), nullptr);
+    outgoing.reset();
+    incoming.reset();
     socket.Drop();
     closedByShutDown_ = connection;
 }

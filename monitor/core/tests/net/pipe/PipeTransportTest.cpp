@@ -7,7 +7,10 @@
 #include "net/pipe/PipeWorker.h"
 #include "net/SocketApi.h"
 #include "net/SyncWaiter.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/FixedWaits.h"
+#include "runtime/RefOwner.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
 #include "support/CoreTestFixture.h"
@@ -101,22 +104,21 @@ struct RawPipeClient {
 // Collects accepted sockets (with references of its own) from the I/O thread.
 struct AcceptLog {
     CRITICAL_SECTION lock;
-    std::vector<void*> sockets;
+    std::vector<RefOwner<void>> sockets;
     std::vector<std::string> remotes;
     HANDLE changed = CreateSemaphoreA(nullptr, 0, 100, nullptr);
-    Closure closure = {};
+    ClosureOwner closure;
 
     AcceptLog()
     {
         InitializeCriticalSection(&lock);
         BufferHandle self = {this, nullptr, 0, 0};
-        ClosureInit(&closure, Record, nullptr, &self);
+        ClosureInit(closure.put(), Record, nullptr, &self);
     }
     ~AcceptLog()
     {
-        for (void* s : sockets)
-            ObjRelease(ObjControlBlockOf(s));
-        ClosureRelease(&closure);
+        closure.reset();
+        sockets.clear();
         CloseHandle(changed);
         DeleteCriticalSection(&lock);
     }
@@ -124,10 +126,9 @@ struct AcceptLog {
     static void Record(BufferHandle* bound, BufferHandle* message)
     {
         auto* self = static_cast<AcceptLog*>(bound->data);
-        auto* accepted = static_cast<const ObjectRecordMessage*>(message->data);
+        MessageView<const ObjectRecordMessage> accepted(message);
         ScopedLock hold(self->lock);
-        ObjAddRef(ObjControlBlockOf(accepted->object.object));
-        self->sockets.push_back(accepted->object.object);
+        self->sockets.push_back(RefOwner<void>::AddRef(accepted->object.object));
         self->remotes.emplace_back(reinterpret_cast<const char*>(&accepted->record), accepted->record.size);
         ReleaseSemaphore(self->changed, 1, nullptr);
     }
@@ -139,13 +140,13 @@ TEST_F(PipeTransport, ClientExchangesBytesAndReadsWhatTheServerWroteBeforeItClos
 {
     const std::string name = UniquePipeName();
     RawPipeServer server(name);
-    AddressRecord* remote = Record(name);
+    BlockOwner<AddressRecord> remote(Record(name));
     Held socket;
-    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ASSERT_EQ(ConnectSync(remote.get(), &socket), kStatusSuccess);
     ASSERT_TRUE(server.WaitClient());
     const AddressRecord defaultLocal = {8, kAddressTypePipe};
     EXPECT_EQ(RecordBytes(SockLocalRecord(socket.object)), RecordBytes(&defaultLocal));
-    EXPECT_EQ(RecordBytes(SockRemoteRecord(socket.object)), RecordBytes(remote));
+    EXPECT_EQ(RecordBytes(SockRemoteRecord(socket.object)), RecordBytes(remote.get()));
 
     EXPECT_EQ(SendSync(socket.object, "hello"), kStatusSuccess);
     EXPECT_EQ(server.Read(), "hello");
@@ -154,62 +155,57 @@ TEST_F(PipeTransport, ClientExchangesBytesAndReadsWhatTheServerWroteBeforeItClos
     EXPECT_EQ(ReceiveSync(socket.object), "bye");
     EXPECT_EQ(ReceiveSync(socket.object), "error 109") << "broken pipe, unconverted";
     EXPECT_NE(SendSync(socket.object, "late"), kStatusSuccess);
-    BlockRelease(remote);
 }
 
 TEST_F(PipeTransport, ClientCloseEndsTheConnectionForTheServerWithoutLosingWrittenBytes)
 {
     const std::string name = UniquePipeName();
     RawPipeServer server(name);
-    AddressRecord* remote = Record(name);
+    BlockOwner<AddressRecord> remote(Record(name));
     Held socket;
-    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ASSERT_EQ(ConnectSync(remote.get(), &socket), kStatusSuccess);
     EXPECT_EQ(SendSync(socket.object, "last words"), kStatusSuccess);
     EXPECT_EQ(CloseSync(socket.object), kStatusSuccess) << "the close does not wait for the reader";
     EXPECT_EQ(server.Read(), "last words");
     EXPECT_EQ(server.Read(), "error 109");
     EXPECT_NE(ReceiveSync(socket.object), "") << "a read after the close fails at once";
-    BlockRelease(remote);
 }
 
 TEST_F(PipeTransport, ConnectFailuresReportTheSystemErrorUnconverted)
 {
     const std::string name = UniquePipeName();
-    AddressRecord* remote = Record(name);
+    BlockOwner<AddressRecord> remote(Record(name));
     Held socket;
-    EXPECT_EQ(ConnectSync(remote, &socket), 2u) << "no such pipe";
+    EXPECT_EQ(ConnectSync(remote.get(), &socket), 2u) << "no such pipe";
     {
         RawPipeServer server(name);
         RawPipeClient first(name);
         ASSERT_EQ(first.error, 0u);
-        EXPECT_EQ(ConnectSync(remote, &socket), 231u) << "its only instance is taken";
+        EXPECT_EQ(ConnectSync(remote.get(), &socket), 231u) << "its only instance is taken";
     }
     EXPECT_EQ(socket.object, nullptr);
-    BlockRelease(remote);
 
     // A wide record reaches the system in the narrow code page.
     const std::wstring wide(name.begin(), name.end());
     RawPipeServer server(name);
-    remote = PipeAddressFromNameW(wide.c_str(), nullptr, 0);
-    EXPECT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
-    BlockRelease(remote);
+    remote.reset(PipeAddressFromNameW(wide.c_str(), nullptr, 0));
+    EXPECT_EQ(ConnectSync(remote.get(), &socket), kStatusSuccess);
 }
 
 TEST_F(PipeTransport, DroppingTheSocketCancelsItsPendingReadBeforeTheThreadEnds)
 {
     const std::string name = UniquePipeName();
     RawPipeServer server(name);
-    AddressRecord* remote = Record(name);
+    BlockOwner<AddressRecord> remote(Record(name));
     Held socket;
-    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ASSERT_EQ(ConnectSync(remote.get(), &socket), kStatusSuccess);
     SyncWaiter read;
     ReceivePending(socket.object, 16, read.closure());
     socket.Drop();
-    auto* done = static_cast<const StatusCountMessage*>(read.Wait().data);
+    MessageView<const StatusCountMessage> done(&read.Wait());
     EXPECT_EQ(done->status, uint32_t(ERROR_OPERATION_ABORTED));
     EXPECT_EQ(done->count, 0u);
     EXPECT_EQ(server.Read(), "error 109");
-    BlockRelease(remote);
 }
 
 // Dropped while a read is pending and the server still connected: the
@@ -218,11 +214,10 @@ TEST_F(PipeTransport, ShutDownWithAConnectionOpen)
 {
     const std::string name = UniquePipeName();
     RawPipeServer server(name);
-    AddressRecord* remote = Record(name);
+    BlockOwner<AddressRecord> remote(Record(name));
     Held socket;
-    ASSERT_EQ(ConnectSync(remote, &socket), kStatusSuccess);
+    ASSERT_EQ(ConnectSync(remote.get(), &socket), kStatusSuccess);
     ReceivePending(socket.object, 16, nullptr);
-    BlockRelease(remote);
 }
 
 // A closed endpoint waits for its cancelled I/O only so long: an operation
@@ -232,70 +227,65 @@ TEST_F(PipeTransport, AClosedEndpointGivesUpOnIoThatNeverComesBack)
     CoreFixedWaits().ioSettleMs = 200;
     PipeProvider* provider = PipeProviderCreate();
     ASSERT_NE(provider, nullptr);
-    ControlBlock* worker = provider->worker->cb;
-    ObjAddRef(worker);
+    RefOwner<ControlBlock> endpoint = RefOwner<ControlBlock>::Adopt(provider->cb);
+    RefOwner<ControlBlock> worker = RefOwner<ControlBlock>::AddRef(provider->worker->cb);
     StuckIo stuck;
     ASSERT_TRUE(stuck.Start(provider->worker->commands, &provider->worker->outstanding));
-    ObjRelease(provider->cb);  // closes the endpoint
-    EXPECT_TRUE(StuckIo::WaitStrongCount(worker, 1)) << "the I/O thread waited for ever";
+    endpoint.reset();  // closes the endpoint
+    EXPECT_TRUE(StuckIo::WaitStrongCount(worker.get(), 1)) << "the I/O thread waited for ever";
     stuck.Unlink();
-    ObjRelease(worker);
 }
 
 TEST_F(PipeTransport, OperationsAfterAnEndpointClosedCompleteAtOnce)
 {
-    AddressRecord* local = Record(UniquePipeName());
-    void* raw;
-    ASSERT_EQ(SockOpenSync(&raw, local), kStatusSuccess);
-    RawEndpointCloseSync(raw);
-    RawEndpointCloseSync(raw);  // must not hang: the thread has gone
+    BlockOwner<AddressRecord> local(Record(UniquePipeName()));
+    Held raw;
+    ASSERT_EQ(SockOpenSync(&raw.object, local.get()), kStatusSuccess);
+    RawEndpointCloseSync(raw.object);
+    RawEndpointCloseSync(raw.object);  // must not hang: the thread has gone
 
     SyncWaiter again;
-    RawEndpointClose(raw, again.closure());
+    RawEndpointClose(raw.object, again.closure());
     again.Wait();
     EXPECT_EQ(again.Status(), kStatusInvalidState);
 
     // Pipes offer no datagrams; answered on the calling thread.
     SyncWaiter sendTo, receiveFrom;
     BufferHandle none = {};
-    RawEndpointSendTo(raw, &none, local, sendTo.closure());
-    RawEndpointReceiveFrom(raw, &none, receiveFrom.closure());
+    RawEndpointSendTo(raw.object, &none, local.get(), sendTo.closure());
+    RawEndpointReceiveFrom(raw.object, &none, receiveFrom.closure());
     sendTo.Wait();
     receiveFrom.Wait();
     EXPECT_EQ(sendTo.Status(), kStatusNotImplemented);
     EXPECT_EQ(receiveFrom.Status(), kStatusNotImplemented);
-    ObjRelease(ObjControlBlockOf(raw));
-    BlockRelease(local);
 }
 
 // A command posted behind a close is either still queued when the endpoint
 // closes (cancelled) or refused once it has (invalid state): it never waits.
 TEST_F(PipeTransport, CommandsBehindACloseCompleteAsCancelledOrRefused)
 {
-    AddressRecord* local = Record(UniquePipeName());
+    BlockOwner<AddressRecord> local(Record(UniquePipeName()));
     for (int round = 0; round < 20; ++round) {
-        void* raw;
-        ASSERT_EQ(SockOpenSync(&raw, local), kStatusSuccess);
+        Held raw;
+        ASSERT_EQ(SockOpenSync(&raw.object, local.get()), kStatusSuccess);
         SyncWaiter first, second;
-        RawEndpointClose(raw, first.closure());
-        RawEndpointClose(raw, second.closure());
+        RawEndpointClose(raw.object, first.closure());
+        RawEndpointClose(raw.object, second.closure());
         first.Wait();
         second.Wait();
         EXPECT_EQ(first.Status(), kStatusSuccess);
         EXPECT_TRUE(second.Status() == kStatusCancelled || second.Status() == kStatusInvalidState)
             << std::hex << second.Status();
-        ObjRelease(ObjControlBlockOf(raw));
     }
-    BlockRelease(local);
 }
 
 TEST_F(PipeTransport, ServerAcceptsSeveralClientsAndExchangesBytes)
 {
     const std::string name = UniquePipeName();
-    AddressRecord* record = Record(name);
+    BlockOwner<AddressRecord> record(Record(name));
     AcceptLog log;
     Held listener;
-    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 2), kStatusSuccess);
+    ASSERT_EQ(SockListenSync(&listener.object, record.get(), log.closure.get(), 2), kStatusSuccess);
     RawPipeClient a(name), b(name), c(name);
     for (RawPipeClient* client : {&a, &b, &c})
         ASSERT_EQ(client->error, 0u) << "each accept re-arms its slot";
@@ -305,10 +295,10 @@ TEST_F(PipeTransport, ServerAcceptsSeveralClientsAndExchangesBytes)
     ScopedLock hold(log.lock);
     for (size_t i = 0; i < log.sockets.size(); ++i) {
         EXPECT_EQ(log.remotes[i], RecordBytes(&peer));
-        EXPECT_EQ(RecordBytes(SockLocalRecord(log.sockets[i])), RecordBytes(record));
+        EXPECT_EQ(RecordBytes(SockLocalRecord(log.sockets[i].get())), RecordBytes(record.get()));
     }
-    for (void* s : log.sockets)
-        EXPECT_EQ(SendSync(s, "hi"), kStatusSuccess);
+    for (const RefOwner<void>& s : log.sockets)
+        EXPECT_EQ(SendSync(s.get(), "hi"), kStatusSuccess);
     char buffer[8];
     DWORD n;
     ASSERT_TRUE(ReadFile(a.pipe, buffer, sizeof(buffer), &n, nullptr));
@@ -318,40 +308,36 @@ TEST_F(PipeTransport, ServerAcceptsSeveralClientsAndExchangesBytes)
     HANDLE late = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(late, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PIPE_BUSY));
-    BlockRelease(record);
 }
 
 TEST_F(PipeTransport, ListenBacklogZeroAcceptsNothingAndABadNameFailsTheListen)
 {
     const std::string name = UniquePipeName();
-    AddressRecord* record = Record(name);
+    BlockOwner<AddressRecord> record(Record(name));
     AcceptLog log;
     Held listener;
-    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 0), kStatusSuccess);
+    ASSERT_EQ(SockListenSync(&listener.object, record.get(), log.closure.get(), 0), kStatusSuccess);
     RawPipeClient client(name);
     EXPECT_EQ(client.error, 2u);
-    BlockRelease(record);
 
-    record = PipeAddressFromNameA("\\not a pipe path", nullptr, 0);
+    record.reset(PipeAddressFromNameA("\\not a pipe path", nullptr, 0));
     Held failed;
-    EXPECT_NE(SockListenSync(&failed.object, record, &log.closure, 1), kStatusSuccess);
+    EXPECT_NE(SockListenSync(&failed.object, record.get(), log.closure.get(), 1), kStatusSuccess);
     EXPECT_EQ(failed.object, nullptr);
-    BlockRelease(record);
 }
 
 TEST_F(PipeTransport, ClosingAListenerWithConnectsPendingFreesEveryInstance)
 {
     const std::string name = UniquePipeName();
-    AddressRecord* record = Record(name);
+    BlockOwner<AddressRecord> record(Record(name));
     AcceptLog log;
     for (int round = 0; round < 3; ++round) {
         Held listener;
-        ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 100), kStatusSuccess);
+        ASSERT_EQ(SockListenSync(&listener.object, record.get(), log.closure.get(), 100), kStatusSuccess);
         SockListenerCloseSync(listener.object);
     }
     Held dropped;  // dropped without a close: the provider closes it
-    ASSERT_EQ(SockListenSync(&dropped.object, record, &log.closure, 8), kStatusSuccess);
-    BlockRelease(record);
+    ASSERT_EQ(SockListenSync(&dropped.object, record.get(), log.closure.get(), 8), kStatusSuccess);
 }
 
 // The waiting instances of a listener: its provider's worker, read after the
@@ -371,10 +357,10 @@ TEST_F(PipeTransport, AFailedConnectOfAWaitingInstanceReArmsItsSlot)
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CancelIoEx")));
     ASSERT_NE(cancel, nullptr);
     const std::string name = UniquePipeName();
-    AddressRecord* record = Record(name);
+    BlockOwner<AddressRecord> record(Record(name));
     AcceptLog log;
     Held listener;
-    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 1), kStatusSuccess);
+    ASSERT_EQ(SockListenSync(&listener.object, record.get(), log.closure.get(), 1), kStatusSuccess);
     PipeInstance* instance = ListenerWorker(listener.object)->instances[0];
     ASSERT_TRUE(cancel(instance->pipe, &instance->overlapped)) << GetLastError();
 
@@ -393,13 +379,12 @@ TEST_F(PipeTransport, AFailedConnectOfAWaitingInstanceReArmsItsSlot)
             CloseHandle(client);
     }
     ASSERT_TRUE(accepted) << "the slot of the failed connect accepts nothing";
-    EXPECT_EQ(SendSync(log.sockets[0], "in"), kStatusSuccess);
+    EXPECT_EQ(SendSync(log.sockets[0].get(), "in"), kStatusSuccess);
     char buffer[4];
     DWORD n;
     ASSERT_TRUE(ReadFile(client, buffer, sizeof(buffer), &n, nullptr));
     EXPECT_EQ(std::string(buffer, n), "in");
     CloseHandle(client);
-    BlockRelease(record);
 }
 
 // The extra data of a listener's record is the security descriptor of the
@@ -423,10 +408,10 @@ TEST_F(PipeTransport, TheRecordsSecurityDescriptorReachesThePipes)
     ASSERT_TRUE(MakeSelfRelativeSD(&absolute, relative, &relativeBytes));
 
     const std::string name = UniquePipeName();
-    AddressRecord* record = PipeAddressFromNameA(name.c_str(), relative, relativeBytes);
+    BlockOwner<AddressRecord> record(PipeAddressFromNameA(name.c_str(), relative, relativeBytes));
     AcceptLog log;
     Held listener;
-    ASSERT_EQ(SockListenSync(&listener.object, record, &log.closure, 1), kStatusSuccess);
+    ASSERT_EQ(SockListenSync(&listener.object, record.get(), log.closure.get(), 1), kStatusSuccess);
     RawPipeClient client(name);
     ASSERT_EQ(client.error, 0u);
     PSECURITY_DESCRIPTOR seen = nullptr;
@@ -443,7 +428,6 @@ TEST_F(PipeTransport, TheRecordsSecurityDescriptorReachesThePipes)
     EXPECT_TRUE(EqualSid(&ace->SidStart, everyone));
     LocalFree(seen);
     FreeSid(everyone);
-    BlockRelease(record);
 }
 
 TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
@@ -472,6 +456,7 @@ TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
         {RecordDuplicate(&defaultRecord), ""},
     };
     for (const Case& c : cases) {
+        BlockOwner<AddressRecord> record(c.record);
         PipeRecordView view;
         ASSERT_EQ(PipeRecordRead(c.record, c.record->size, &view), kStatusSuccess) << c.name;
         Str name;
@@ -479,7 +464,6 @@ TEST_F(PipeTransport, NameFromRecordGivesTheNarrowNameOrNone)
         ASSERT_TRUE(PipeNameFromRecord(view, &name));
         EXPECT_EQ(StrCompare(name, c.name), 0) << c.name;
         EXPECT_EQ(StrLengthOf(name), strlen(c.name));
-        BlockRelease(c.record);
     }
 }
 
@@ -507,10 +491,9 @@ TEST_F(PipeTransport, FactoryRejectsRecordsThatAreNotPipeRecords)
     }
     // The extra data must be a security descriptor.
     const char junk[24] = "not a descriptor";
-    AddressRecord* withJunk = PipeAddressFromNameA("x", junk, sizeof(junk));
+    BlockOwner<AddressRecord> withJunk(PipeAddressFromNameA("x", junk, sizeof(junk)));
     void* raw;
-    EXPECT_EQ(SockOpenSync(&raw, withJunk), kStatusInvalidAddress);
-    BlockRelease(withJunk);
+    EXPECT_EQ(SockOpenSync(&raw, withJunk.get()), kStatusInvalidAddress);
 }
 
 }  // namespace
