@@ -1,5 +1,5 @@
 #include "containers/CountedArray.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 #include <cstring>
 
 namespace {
@@ -17,7 +17,7 @@ bool RangeWithin(uint32_t index, uint32_t n, uint32_t count) { return index <= c
 void ArrayFree(void** array)
 {
     if (*array)
-        BlockRelease(Header(*array));
+        BlockRelease(Header(*array));  // the array's one teardown
     *array = nullptr;
 }
 
@@ -103,18 +103,17 @@ NtStatus ArrayMove(void** array, uint32_t to, uint32_t from, uint32_t n, uint32_
     if (!RangeWithin(from, n, count) || !RangeWithin(to, n, count))
         return kStatusInvalidParameter;
     uint32_t bytes = n * elementSize;
-    void* aside = BlockAlloc(bytes);
+    BlockOwner<void> aside(BlockAlloc(bytes));
     if (!aside)
         return kStatusNoMemory;
-    std::memcpy(aside, Element(*array, from, elementSize), bytes);
+    std::memcpy(aside.get(), Element(*array, from, elementSize), bytes);
     if (to > from)
         std::memmove(Element(*array, from, elementSize), Element(*array, from + n, elementSize),
                      (to - from) * elementSize);
     else
         std::memmove(Element(*array, to + n, elementSize), Element(*array, to, elementSize),
                      (from - to) * elementSize);
-    std::memcpy(Element(*array, to, elementSize), aside, bytes);
-    BlockRelease(aside);
+    std::memcpy(Element(*array, to, elementSize), aside.get(), bytes);
     return kStatusSuccess;
 }
 

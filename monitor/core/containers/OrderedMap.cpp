@@ -1,5 +1,5 @@
 #include "containers/OrderedMap.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 
 namespace {
 
@@ -184,8 +184,9 @@ void OrderedMapInit(OrderedMap* map, MapComparator compare, const MapPolicy* pol
 
 void OrderedMapClear(OrderedMap* map)
 {
-    while (!ListIsEmpty(&map->nodes))
-        BlockRelease(ListPopFront(&map->nodes));
+    while (!ListIsEmpty(&map->nodes)) {
+        BlockOwner<ListNode> node(ListPopFront(&map->nodes));
+    }
     map->root = Nil(map);
 }
 
@@ -235,6 +236,7 @@ MapNode* OrderedMapFindOrInsert(OrderedMap* map, MapKey key)
 
 void OrderedMapErase(OrderedMap* map, MapNode* node)
 {
+    BlockOwner<MapNode> owned(node);
     if (node->left != Nil(map) && node->right != Nil(map))
         SwapWithSuccessor(map, node);
     if (map->policy->eraseRebalance) {
@@ -244,7 +246,6 @@ void OrderedMapErase(OrderedMap* map, MapNode* node)
         SpliceOut(map, node, &parent);
     }
     ListRemove(&map->nodes, &node->links);
-    BlockRelease(node);
 }
 
 int OrderedMapRemoveKey(OrderedMap* map, MapKey key)

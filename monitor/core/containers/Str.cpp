@@ -100,7 +100,7 @@ void Free(BasicStr<Ch>& s)
         return;
     ControlBlock* cb = HeaderOf(s)->cb;
     s.data = nullptr;
-    ObjRelease(cb);
+    ObjRelease(cb);  // the string's one teardown
 }
 
 template <typename Ch>

@@ -1,6 +1,7 @@
 #include "exec/CallQueue.h"
 #include "runtime/SharedBlockPool.h"
 #include "runtime/TrackedBlock.h"
+#include <cassert>
 
 namespace {
 
@@ -45,30 +46,39 @@ NtStatus CallQueuePop(ListHead* queue, ClosureRoutine* routine, BufferHandle* bo
     *routine = entry->routine;
     *bound = entry->bound;
     *message = entry->message;
-    BlockRelease(entry);
+    BlockRelease(entry);  // the pending call's one teardown: its handles have moved out
     return kStatusSuccess;
+}
+
+TakenCall TakenCall::From(ListHead* queue)
+{
+    ClosureRoutine routine;
+    BufferHandle bound, message;
+    if (CallQueuePop(queue, &routine, &bound, &message) != kStatusSuccess)
+        return {};
+    return Adopt(routine, bound, message);
+}
+
+TakenCall TakenCall::Adopt(ClosureRoutine routine, const BufferHandle& bound, const BufferHandle& message)
+{
+    assert(routine && "a queued call has a routine");
+    TakenCall call;
+    call.routine_ = routine;
+    call.bound_ = HandleOwner::Adopt(bound);
+    call.message_ = HandleOwner::Adopt(message);
+    return call;
 }
 
 uint32_t CallQueueRunAll(ListHead* queue)
 {
     uint32_t run = 0;
-    ClosureRoutine routine;
-    BufferHandle bound, message;
-    while (CallQueuePop(queue, &routine, &bound, &message) == kStatusSuccess) {
-        routine(&bound, &message);
-        BufHandleRelease(&bound);
-        BufHandleRelease(&message);
-        ++run;
-    }
+    for (; TakenCall call = TakenCall::From(queue); ++run)
+        call.Run();
     return run;
 }
 
 void CallQueueClear(ListHead* queue)
 {
-    ClosureRoutine routine;
-    BufferHandle bound, message;
-    while (CallQueuePop(queue, &routine, &bound, &message) == kStatusSuccess) {
-        BufHandleRelease(&bound);
-        BufHandleRelease(&message);
+    while (TakenCall::From(queue)) {
     }
 }

@@ -1,5 +1,6 @@
 #include "exec/ClosureList.h"
-#include "runtime/TrackedBlock.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/BlockOwner.h"
 
 namespace {
 
@@ -32,8 +33,7 @@ void ClosureListInvokeAll(ListHead* list, BufferHandle* message)
 void ClosureListRelease(ListHead* list)
 {
     while (!ListIsEmpty(list)) {
-        auto* entry = reinterpret_cast<ClosureEntry*>(ListPopFront(list));
-        ClosureRelease(&entry->closure);
-        BlockRelease(entry);
+        BlockOwner<ClosureEntry> entry(reinterpret_cast<ClosureEntry*>(ListPopFront(list)));
+        auto closure = ClosureOwner::Adopt(entry->closure);
     }
 }

@@ -1,8 +1,11 @@
 #include "exec/EventHub.h"
 #include "containers/Comparators.h"
 #include "exec/ClosureList.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
 #include "runtime/ScopedLock.h"
-#include "runtime/TrackedBlock.h"
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
@@ -83,20 +86,35 @@ CodeEntry* FindOrMakeEntry(EventHub* hub, uint32_t code)
     return entry;
 }
 
+// Under the lock: an entry that no subscription links any more goes, with its map node.
+void DropEntryIfUnlinked(EventHub* hub, CodeEntry* entry)
+{
+    if (!ListIsEmpty(&entry->listed) || !ListIsEmpty(&entry->allBut))
+        return;
+    BlockOwner<CodeEntry> owned(entry);
+    OrderedMapErase(&hub->byCode, entry->node);
+    ListRemove(&hub->entries, &entry->links);
+}
+
 // Under the lock: the subscription's code links go, and with the last link of
 // a code its entry and map node.
 void DropCodeLinks(EventHub* hub, EventSubscription* s)
 {
     while (!ListIsEmpty(&s->codeLinks)) {
-        auto* link = reinterpret_cast<CodeLink*>(ListPopFront(&s->codeLinks));
-        CodeEntry* entry = link->entry;
-        ListRemove(EntryListOf(entry, KindOf(s)), &link->inEntry);
-        if (ListIsEmpty(&entry->listed) && ListIsEmpty(&entry->allBut)) {
-            OrderedMapErase(&hub->byCode, entry->node);
-            ListRemove(&hub->entries, &entry->links);
-            BlockRelease(entry);
-        }
-        BlockRelease(link);
+        BlockOwner<CodeLink> link(reinterpret_cast<CodeLink*>(ListPopFront(&s->codeLinks)));
+        ListRemove(EntryListOf(link->entry, KindOf(s)), &link->inEntry);
+        DropEntryIfUnlinked(hub, link->entry);
+    }
+}
+
+// A subscription's one teardown: the code links it still has (without their
+// entries), its closure, its block.
+void FreeSubscription(EventSubscription* s)
+{
+    BlockOwner<EventSubscription> owned(s);
+    auto closure = ClosureOwner::Adopt(s->closure);
+    while (!ListIsEmpty(&s->codeLinks)) {
+        BlockOwner<ListNode> link(ListPopFront(&s->codeLinks));
     }
 }
 
@@ -124,14 +142,10 @@ EventSubscription* Subscribe(EventHub* hub, const Closure* closure, uint32_t kin
             continue;
         auto* link = entry ? static_cast<CodeLink*>(BlockAlloc(sizeof(CodeLink))) : nullptr;
         if (!link) {
-            if (entry && ListIsEmpty(&entry->listed) && ListIsEmpty(&entry->allBut)) {
-                OrderedMapErase(&hub->byCode, entry->node);
-                ListRemove(&hub->entries, &entry->links);
-                BlockRelease(entry);
-            }
+            if (entry)
+                DropEntryIfUnlinked(hub, entry);
             DropCodeLinks(hub, s);
-            ClosureRelease(&s->closure);
-            BlockRelease(s);
+            FreeSubscription(s);
             return nullptr;
         }
         *link = {{}, {}, entry, s};
@@ -173,7 +187,7 @@ bool Collect(EventHub* hub, uint32_t code, ListHead* out)
 
 void ReleaseEmbeddedPayload(void* message)
 {
-    BufHandleRelease(&static_cast<EventHubMessage*>(message)->payload);
+    HandleOwner::Adopt(static_cast<EventHubMessage*>(message)->payload);  // goes with the temporary owner
 }
 
 // Invokes the collected closures with the message that `build` makes, once
@@ -189,15 +203,12 @@ uint32_t Publish(EventHub* hub, uint32_t code, Build build)
         complete = Collect(hub, code, &collected);
     }
     const uint32_t count = collected.count;
-    BufferHandle message;
-    if (count == 0 || !complete || build(&message) != kStatusSuccess) {
-        ClosureListRelease(&collected);
-        return 0;
-    }
-    ClosureListInvokeAll(&collected, &message);
+    HandleOwner message;
+    const bool built = count != 0 && complete && build(message.get()) == kStatusSuccess;
+    if (built)
+        ClosureListInvokeAll(&collected, message.get());
     ClosureListRelease(&collected);
-    BufHandleRelease(&message);
-    return count;
+    return built ? count : 0;
 }
 
 }  // namespace
@@ -215,15 +226,11 @@ void EventHubInit(EventHub* hub)
 void EventHubDestroy(EventHub* hub)
 {
     for (ListHead* list : {&hub->allCodes, &hub->listedCodes, &hub->allButCodes})
-        while (!ListIsEmpty(list)) {
-            auto* s = reinterpret_cast<EventSubscription*>(ListPopFront(list));
-            while (!ListIsEmpty(&s->codeLinks))
-                BlockRelease(ListPopFront(&s->codeLinks));
-            ClosureRelease(&s->closure);
-            BlockRelease(s);
-        }
-    while (!ListIsEmpty(&hub->entries))
-        BlockRelease(ListPopFront(&hub->entries));
+        while (!ListIsEmpty(list))
+            FreeSubscription(reinterpret_cast<EventSubscription*>(ListPopFront(list)));
+    while (!ListIsEmpty(&hub->entries)) {
+        BlockOwner<ListNode> entry(ListPopFront(&hub->entries));
+    }
     OrderedMapReset(&hub->byCode);
     DeleteCriticalSection(&hub->lock);
 }
@@ -254,8 +261,7 @@ void EventHubUnsubscribe(EventHub* hub, EventSubscription* subscription)
         DropCodeLinks(hub, subscription);
         ListRemove(HubListOf(hub, KindOf(subscription)), &subscription->links);
     }
-    ClosureRelease(&subscription->closure);
-    BlockRelease(subscription);
+    FreeSubscription(subscription);
 }
 
 uint32_t EventHubPublish(EventHub* hub, uint32_t code, const void* first, uint32_t firstLength, ...)
@@ -294,8 +300,8 @@ uint32_t EventHubPublishList(EventHub* hub, uint32_t code, const void* first, ui
                                    sizeof(EventHubMessage) + size);
         if (status != kStatusSuccess)
             return status;
-        auto* m = static_cast<EventHubMessage*>(message->data);
-        char* out = reinterpret_cast<char*>(m + 1);
+        MessageView<EventHubMessage> m(message);
+        char* out = reinterpret_cast<char*>(m.get() + 1);
         m->code = code;
         m->payload = {};
         // Weak, so that the buffer holds no strong reference on itself.
@@ -315,7 +321,7 @@ uint32_t EventHubPublishHandle(EventHub* hub, uint32_t code, const BufferHandle*
         NtStatus status = BufAlloc(message, nullptr, ReleaseEmbeddedPayload, sizeof(EventHubMessage));
         if (status != kStatusSuccess)
             return status;
-        auto* m = static_cast<EventHubMessage*>(message->data);
+        MessageView<EventHubMessage> m(message);
         BufHandleCopy(&m->payload, payload);
         m->code = code;
         return kStatusSuccess;

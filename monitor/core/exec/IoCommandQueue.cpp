@@ -65,16 +65,14 @@ uint32_t IoCommandQueueDrain(IoCommandQueue* q)
         share = q->queue.count;
     }
     for (; run < share; ++run) {
-        ClosureRoutine routine;
-        BufferHandle bound, message;
+        TakenCall call;
         {
             ScopedLock hold(q->lock);
-            if (CallQueuePop(&q->queue, &routine, &bound, &message) != kStatusSuccess)
-                break;
+            call = TakenCall::From(&q->queue);
         }
-        routine(&bound, &message);
-        BufHandleRelease(&bound);
-        BufHandleRelease(&message);
+        if (!call)
+            break;
+        call.Run();
     }
     return run;
 }

@@ -1,4 +1,6 @@
 #include "exec/ReleaseNotifier.h"
+#include "exec/ClosureOwner.h"
+#include "runtime/HandleOwner.h"
 
 namespace {
 void ConstructReleaseNotifier(void* payload, ControlBlock*) { ReleaseNotifierInit(payload); }
@@ -15,10 +17,10 @@ void ReleaseNotifierFire(void* header)
     // (a reader that re-arms its one notifier for the next chunk), and what it
     // puts there is the next firing's to release.
     auto* n = static_cast<ReleaseNotifier*>(header);
-    ReleaseNotifier fired = *n;
+    // Adopted message first, so that the closure goes first.
+    auto message = HandleOwner::Adopt(n->message);
+    auto closure = ClosureOwner::Adopt(n->closure);
     ReleaseNotifierInit(n);
     // The release has happened whether or not its listener can be told.
-    (void)ClosureCall(&fired.closure, &fired.message);
-    ClosureRelease(&fired.closure);
-    BufHandleRelease(&fired.message);
+    (void)ClosureCall(closure.get(), message.get());
 }

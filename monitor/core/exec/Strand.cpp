@@ -1,6 +1,9 @@
 #include "exec/Strand.h"
 #include "exec/CallQueue.h"
 #include "exec/CurrentExecutor.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
+#include "runtime/RefOwner.h"
 #include "runtime/ScopedLock.h"
 
 #include <cassert>
@@ -29,9 +32,10 @@ void HoldExecutor(ExecutorRecord* e)
 void DestroyHopRecord(void* payload)
 {
     auto* hop = static_cast<HopRecord*>(payload);
-    BufHandleRelease(&hop->bound);
-    ObjRelease(hop->a->exec.cb);
-    ObjRelease(hop->b->cb);
+    // Adopted last to first, so that they go as they were taken: bound, A, B.
+    auto b = RefOwner<ExecutorRecord>::Adopt(hop->b);
+    auto a = RefOwner<Strand>::Adopt(hop->a);
+    auto bound = HandleOwner::Adopt(hop->bound);
 }
 
 void UndoHold(Strand* s)
@@ -43,7 +47,7 @@ void UndoHold(Strand* s)
 // Runs on B while A is held: the routine, then A's queue.
 void HopStepTwo(BufferHandle* record, BufferHandle* message)
 {
-    auto* hop = static_cast<HopRecord*>(record->data);
+    MessageView<HopRecord> hop(record);
     {
         CurrentStrandScope onA(hop->a);
         hop->routine(&hop->bound, message);
@@ -59,7 +63,7 @@ volatile LONG g_refusedHops = 0;
 // told to the debugger instead of vanishing.
 void HopStepOne(BufferHandle* record, BufferHandle* message)
 {
-    auto* hop = static_cast<HopRecord*>(record->data);
+    MessageView<HopRecord> hop(record);
     StrandHold(hop->a);
     NtStatus status = ClosureInvoke(HopStepTwo, hop->b, record, message);
     if (StatusAccepted(status))
@@ -115,11 +119,10 @@ int StrandDrain(Strand* s)
     // A queued call may drop the last strong reference of the strand's owner,
     // whose destruction takes the strand with it: from the first call it runs,
     // the drain holds the owner until it is done with the strand.
-    ControlBlock* owner = nullptr;
+    RefOwner<ControlBlock> owner;
     LONG remaining;
     for (;;) {
-        ClosureRoutine routine;
-        BufferHandle bound, message;
+        TakenCall call;
         {
             ScopedLock hold(s->lock);
             remaining = s->busy - 1;
@@ -127,19 +130,14 @@ int StrandDrain(Strand* s)
                 s->busy = remaining;
                 break;
             }
-            if (!owner && ObjTryLock(s->exec.cb))
-                owner = s->exec.cb;
-            [[maybe_unused]] NtStatus popped = CallQueuePop(&s->queue, &routine, &bound, &message);
-            assert(popped == kStatusSuccess && "the queue was seen non-empty under the lock");
+            if (!owner)
+                owner = RefOwner<ControlBlock>::TryLock(s->exec.cb);
+            call = TakenCall::From(&s->queue);
+            assert(call && "the queue was seen non-empty under the lock");
         }
-        {
-            CurrentStrandScope on(s);
-            routine(&bound, &message);
-        }
-        BufHandleRelease(&bound);
-        BufHandleRelease(&message);
+        CurrentStrandScope on(s);
+        call.Run();
     }
-    ObjRelease(owner);
     return remaining == 0;
 }
 
@@ -169,11 +167,11 @@ NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferH
 {
     if (!b || b == &a->exec)
         return StrandRun(a, routine, bound, message);
-    BufferHandle record;
-    NtStatus status = BufAlloc(&record, nullptr, DestroyHopRecord, sizeof(HopRecord));
+    HandleOwner record;
+    NtStatus status = BufAlloc(record.put(), nullptr, DestroyHopRecord, sizeof(HopRecord));
     if (status != kStatusSuccess)
         return status;
-    auto* hop = static_cast<HopRecord*>(record.data);
+    MessageView<HopRecord> hop(record.get());
     hop->routine = routine;
     BufHandleCopy(&hop->bound, bound);
     hop->a = a;
@@ -181,12 +179,11 @@ NtStatus StrandHop(Strand* a, ExecutorRecord* b, ClosureRoutine routine, BufferH
     hop->report = kPosterLooks;
     HoldExecutor(&a->exec);
     HoldExecutor(b);
-    status = StrandRun(a, HopStepOne, &record, message);
+    status = StrandRun(a, HopStepOne, record.get(), message);
     // From here a hop still queued reports its own refusal.
     LONG refused = InterlockedExchange(&hop->report, kPosterGone);
     if (refused != kPosterLooks)
         status = NtStatus(refused);
-    BufHandleRelease(&record);
     return status;
 }
 

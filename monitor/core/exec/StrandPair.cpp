@@ -1,22 +1,19 @@
 #include "exec/StrandPair.h"
+#include "runtime/RefOwner.h"
+#include <utility>
 
 namespace {
 
+// The new reference is taken before the old one goes with the temporary owner.
 template <class T>
-void Replace(T*& slot, T* value, ControlBlock* (*cbOf)(T*))
+void Replace(T*& slot, T* value)
 {
     if (slot == value)
         return;
-    if (value && cbOf(value))
-        ObjAddRef(cbOf(value));
-    T* old = slot;
-    slot = value;
-    if (old)
-        ObjRelease(cbOf(old));
+    if (value && ObjControlBlockOf(value))
+        ObjAddRef(ObjControlBlockOf(value));
+    RefOwner<T>::Adopt(std::exchange(slot, value));
 }
-
-ControlBlock* StrandCb(Strand* s) { return s->exec.cb; }
-ControlBlock* ExecutorCb(ExecutorRecord* e) { return e->cb; }
 
 }  // namespace
 
@@ -29,8 +26,8 @@ void StrandPairInit(StrandPair* pair, ControlBlock* cb)
 
 void StrandPairSet(StrandPair* pair, Strand* a, ExecutorRecord* b)
 {
-    Replace(pair->a, a, StrandCb);
-    Replace(pair->b, b, ExecutorCb);
+    Replace(pair->a, a);
+    Replace(pair->b, b);
 }
 
 void StrandPairDestroy(StrandPair* pair) { StrandPairSet(pair, nullptr, nullptr); }

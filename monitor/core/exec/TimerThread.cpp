@@ -1,6 +1,9 @@
 #include "exec/TimerThread.h"
+#include "exec/ClosureOwner.h"
 #include "exec/OneShotTimer.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/ExitCallbacks.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/OnceFlag.h"
 #include "runtime/ScopedLock.h"
 #include "runtime/TrackedBlock.h"
@@ -36,8 +39,9 @@ void CALLBACK TimerApcProc(void* argument, DWORD, DWORD)
 {
     auto* timer = static_cast<OneShotTimer*>(argument);
     TimerThreadRecord* t = g_record;
-    Closure closure;
-    BufferHandle message;
+    // Message first, so that the closure goes first.
+    HandleOwner message;
+    ClosureOwner closure;
     {
         // The record's lock is held across the timer's: a caller posts its
         // delete only under the record's lock, so the timer cannot be freed
@@ -46,19 +50,17 @@ void CALLBACK TimerApcProc(void* argument, DWORD, DWORD)
         if (Overtaken(t, timer))
             return;
         ScopedLock holdTimer(timer->lock);
-        closure = timer->closure;
-        message = timer->argument;
+        closure.reset(timer->closure);
+        message.reset(timer->argument);
         timer->closure = {};
         timer->argument = {};
     }
     try {
         // A timer whose executor is gone has no one left to tell.
-        (void)ClosureCall(&closure, &message);
+        (void)ClosureCall(closure.get(), message.get());
     } catch (...) {
         // Nothing may unwind into the system's APC dispatcher.
     }
-    ClosureRelease(&closure);
-    BufHandleRelease(&message);
 }
 
 void Apply(const TimerRequest* r)
@@ -90,18 +92,17 @@ bool ApplyRequests(TimerThreadRecord* t)
 {
     bool stop = false;
     for (;;) {
-        TimerRequest* r;
+        BlockOwner<TimerRequest> r;
         {
             ScopedLock hold(t->lock);
             if (ListIsEmpty(&t->requests))
                 return stop;
-            r = reinterpret_cast<TimerRequest*>(ListPopFront(&t->requests));
+            r.reset(reinterpret_cast<TimerRequest*>(ListPopFront(&t->requests)));
         }
         if (r->kind == kTimerRequestStop)
             stop = true;
         else
-            Apply(r);
-        BlockRelease(r);
+            Apply(r.get());
     }
 }
 
@@ -116,11 +117,11 @@ DWORD WINAPI TimerThreadProc(void* parameter)
 
 void FreeRecord(TimerThreadRecord* t)
 {
+    BlockOwner<TimerThreadRecord> record(t);
+    BlockOwner<TimerRequest> stop(t->stop);
     if (t->wake)
         CloseHandle(t->wake);
-    BlockRelease(t->stop);
     DeleteCriticalSection(&t->lock);
-    BlockRelease(t);
 }
 
 void StopAndFree(TimerThreadRecord* t)
@@ -138,10 +139,9 @@ void StopAndFree(TimerThreadRecord* t)
     // Requests posted after the stop: nothing will serve them, but a timer
     // deleted that late still gives its waitable timer back.
     while (!ListIsEmpty(&t->requests)) {
-        auto* r = reinterpret_cast<TimerRequest*>(ListPopFront(&t->requests));
+        BlockOwner<TimerRequest> r(reinterpret_cast<TimerRequest*>(ListPopFront(&t->requests)));
         if (r->kind == kTimerRequestDelete)
-            Apply(r);
-        BlockRelease(r);
+            Apply(r.get());
     }
     FreeRecord(t);
 }

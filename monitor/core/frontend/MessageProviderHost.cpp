@@ -1,6 +1,6 @@
 #include "frontend/MessageProviderHost.h"
 #include "containers/AnsiText.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
 #include "win32/ComPtr.h"
 
 #include <cstdio>
@@ -30,8 +30,8 @@ void ProviderNodeRelease(ProviderNode* node)
 
 void FreeProviderNode(ProviderNode* node)
 {
+    BlockOwner<ProviderNode> owned(node);
     ProviderNodeRelease(node);
-    BlockRelease(node);
 }
 
 void ReleaseAllProviders(ProviderList* list)

@@ -3,6 +3,7 @@
 #include "gui/DispatchGuard.h"
 #include "gui/ServiceWindow.h"
 #include "gui/ThreadDispatcher.h"
+#include "runtime/BlockOwner.h"
 #include "runtime/ExitCallbacks.h"
 #include "runtime/OnceFlag.h"
 #include "runtime/ScopedLock.h"
@@ -106,6 +107,7 @@ void DestroyAll(ListHead* dispatchers)
 // Tears down a manager that is complete up to its attach thread (which may be missing).
 void Destroy(DispatchManager* m)
 {
+    BlockOwner<DispatchManager> owned(m);  // its block goes last
     {
         ScopedLock hold(m->lock);
         m->alive = 0;
@@ -127,7 +129,6 @@ void Destroy(DispatchManager* m)
     CloseHandle(m->wake);
     OrderedMapClear(&m->threads);
     DeleteCriticalSection(&m->lock);
-    BlockRelease(m);
 }
 
 void DispatchManagerExit()
@@ -138,16 +139,15 @@ void DispatchManagerExit()
 
 [[nodiscard]] NtStatus Make(DispatchManager** out)
 {
-    auto* m = static_cast<DispatchManager*>(BlockAlloc(sizeof(DispatchManager)));
+    BlockOwner<DispatchManager> m(static_cast<DispatchManager*>(BlockAlloc(sizeof(DispatchManager))));
     if (!m)
         return kStatusNoMemory;
-    std::memset(m, 0, sizeof(*m));
+    std::memset(m.get(), 0, sizeof(*m));
     m->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     NtStatus status = m->wake ? TimerCreate(&m->timer) : kStatusNoMemory;
     if (status != kStatusSuccess) {
         if (m->wake)
             CloseHandle(m->wake);
-        BlockRelease(m);
         return status;
     }
     InitializeCriticalSection(&m->lock);
@@ -155,17 +155,17 @@ void DispatchManagerExit()
     ListInit(&m->waiting);
     OrderedMapInit(&m->threads, CompareUInt32);
     m->alive = 1;
-    m->attachThread = CreateThread(nullptr, 0, DispatchAttachThreadProc, m, 0, nullptr);
+    m->attachThread = CreateThread(nullptr, 0, DispatchAttachThreadProc, m.get(), 0, nullptr);
     if (!m->attachThread) {
-        Destroy(m);
+        Destroy(m.release());
         return kStatusNoMemory;
     }
-    *out = m;
+    *out = m.release();
     return kStatusSuccess;
 }
 
 // Every dispatcher, waiting ones first, as a tracked array of `count`; none when empty or out of memory.
-ThreadDispatcher** Snapshot(bool refuseLaterPosts, uint32_t* count)
+BlockOwner<ThreadDispatcher*> Snapshot(bool refuseLaterPosts, uint32_t* count)
 {
     *count = 0;
     DispatchGuardHold guard;
@@ -176,12 +176,13 @@ ThreadDispatcher** Snapshot(bool refuseLaterPosts, uint32_t* count)
     if (refuseLaterPosts)
         m->alive = 0;
     uint32_t n = m->waiting.count + m->attached.count;
-    auto* all = n ? static_cast<ThreadDispatcher**>(BlockAlloc(n * sizeof(ThreadDispatcher*))) : nullptr;
+    BlockOwner<ThreadDispatcher*> all(n ? static_cast<ThreadDispatcher**>(BlockAlloc(n * sizeof(ThreadDispatcher*)))
+                                        : nullptr);
     if (!all)
         return nullptr;
     for (ListHead* list : {&m->waiting, &m->attached})
         for (ListNode* node = list->first; node != ListSentinel(list); node = node->next)
-            all[(*count)++] = reinterpret_cast<ThreadDispatcher*>(node);
+            all.get()[(*count)++] = reinterpret_cast<ThreadDispatcher*>(node);
     return all;
 }
 
@@ -190,10 +191,9 @@ ThreadDispatcher** Snapshot(bool refuseLaterPosts, uint32_t* count)
 void ForEach(bool refuseLaterPosts, void (*action)(ThreadDispatcher*))
 {
     uint32_t count;
-    ThreadDispatcher** all = Snapshot(refuseLaterPosts, &count);
+    BlockOwner<ThreadDispatcher*> all = Snapshot(refuseLaterPosts, &count);
     for (uint32_t i = 0; i < count; ++i)
-        action(all[i]);
-    BlockRelease(all);
+        action(all.get()[i]);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ struct DispatchEntry {
 
 DWORD Stamp() { return GetTickCount() | 1; }
 
+// The entry's one teardown.
 void FreeEntry(DispatchEntry* e)
 {
     BufHandleRelease(&e->bound);
@@ -179,7 +180,7 @@ void ThreadDispatcherDestroy(ThreadDispatcher* d)
     }
     FreeAll(&dropped);
     DeleteCriticalSection(&d->lock);
-    BlockRelease(d);
+    BlockRelease(d);  // the dispatcher's one teardown
 }
 
 ThreadDispatcher* ThreadDispatcherLockIfServing(ThreadDispatcher* d)

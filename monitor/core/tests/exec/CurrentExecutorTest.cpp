@@ -1,5 +1,6 @@
 #include "exec/CurrentExecutor.h"
 #include "exec/IoCommandQueue.h"
+#include "exec/OwnedObject.h"
 #include "exec/Strand.h"
 #include "support/CoreTestFixture.h"
 
@@ -46,13 +47,12 @@ const StrandCase kStrandCases[] = {
 
 TEST_F(CurrentExecutor, ARoutineRunsOnTheStrandsThatHoldItAndOnNoOther)
 {
-    void* a = nullptr;
-    void* b = nullptr;
-    ASSERT_EQ(ObjCreateFromDescriptor(&a, kStrandType), kStatusSuccess);
-    ASSERT_EQ(ObjCreateFromDescriptor(&b, kStrandType), kStatusSuccess);
+    auto a = MakeOwned<Strand>(kStrandType);
+    auto b = MakeOwned<Strand>(kStrandType);
+    ASSERT_TRUE(a && b);
     for (const StrandCase& row : kStrandCases) {
         SCOPED_TRACE(row.how);
-        Where where{static_cast<Strand*>(a), static_cast<Strand*>(b)};
+        Where where{a.get(), b.get()};
         BufferHandle bound = {&where, nullptr, 0, 0};
         row.run(where, &bound);
         EXPECT_EQ(where.onA, row.onA);
@@ -60,20 +60,17 @@ TEST_F(CurrentExecutor, ARoutineRunsOnTheStrandsThatHoldItAndOnNoOther)
         EXPECT_FALSE(RunsOnStrand(where.a)) << "the mark ends with the routine";
         EXPECT_FALSE(RunsOnExecutor(&where.a->exec));
     }
-    ObjRelease(ObjControlBlockOf(a));
-    ObjRelease(ObjControlBlockOf(b));
 }
 
 TEST_F(CurrentExecutor, ACommandQueueIsItsOwnerThread)
 {
-    void* object = nullptr;
-    ASSERT_EQ(ObjCreateFromDescriptor(&object, kIoCommandQueueType), kStatusSuccess);
-    auto* q = static_cast<IoCommandQueue*>(object);
+    auto owned = MakeOwned<IoCommandQueue>(kIoCommandQueueType);
+    ASSERT_TRUE(owned);
+    IoCommandQueue* q = owned.get();
     EXPECT_FALSE(RunsOnExecutor(&q->exec)) << "no I/O thread yet";
     q->owner = GetCurrentThreadId();
     EXPECT_TRUE(RunsOnExecutor(&q->exec));
     EXPECT_TRUE(RunsOnExecutor(nullptr)) << "no executor: the invoking thread";
-    ObjRelease(ObjControlBlockOf(object));
 }
 
 }  // namespace

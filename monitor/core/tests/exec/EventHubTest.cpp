@@ -1,5 +1,8 @@
+#include "exec/ClosureOwner.h"
 #include "exec/EventHub.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/MessageView.h"
 #include "support/CoreTestFixture.h"
 #include <functional>
 #include <string>
@@ -22,7 +25,7 @@ struct Subscriber {
     static void Run(BufferHandle* bound, BufferHandle* message)
     {
         auto* self = static_cast<Subscriber*>(bound->data);
-        auto* m = static_cast<EventHubMessage*>(message->data);
+        MessageView<const EventHubMessage> m(message);
         self->log->push_back(self->name + ":" + std::to_string(m->code) + ":" +
                              std::string(static_cast<char*>(m->payload.data), m->payload.size));
         if (self->also)
@@ -106,30 +109,28 @@ TEST_F(EventHubs, NothingIsAllocatedWithoutASubscriber)
     Subscriber five(&log, "5");
     const uint32_t codes5[] = {5};
     EventHubSubscribeCodes(&hub, &five.closure, codes5, 1);
-    BufferHandle payload;
-    ASSERT_EQ(BufAllocCopy(&payload, "x", 1), kStatusSuccess);
+    HandleOwner payload;
+    ASSERT_EQ(BufAllocCopy(payload.put(), "x", 1), kStatusSuccess);
     // One allocation left: it is still there after the publishes only if they took none.
     BlockAllocFailAfter(1);
     EXPECT_EQ(EventHubPublish(&hub, 6, "abc", 3, nullptr), 0u);
-    EXPECT_EQ(EventHubPublishHandle(&hub, 6, &payload), 0u);
-    void* probe = BlockAlloc(4);
+    EXPECT_EQ(EventHubPublishHandle(&hub, 6, payload.get()), 0u);
+    BlockOwner<void> probe(BlockAlloc(4));
     BlockAllocFailAfter(-1);
     EXPECT_NE(probe, nullptr);
-    BlockRelease(probe);
-    BufHandleRelease(&payload);
     EXPECT_TRUE(log.empty());
 }
 
 TEST_F(EventHubs, MessageForms)
 {
     Subscriber all(&log, "all");
-    BufferHandle kept = {};
+    HandleOwner kept;
     std::vector<BufferHandle> seen;
     all.also = [&](BufferHandle* message) {
-        auto* m = static_cast<EventHubMessage*>(message->data);
+        MessageView<const EventHubMessage> m(message);
         seen.push_back(m->payload);
-        if (!kept.cb && m->payload.size) {
-            EXPECT_EQ(BufHandleLockCopy(&kept, &m->payload), 1);
+        if (!kept && m->payload.size) {
+            EXPECT_EQ(BufHandleLockCopy(kept.get(), &m->payload), 1);
         }
         if (m->code == 1) {
             EXPECT_EQ(m->payload.cb, message->cb) << "gathered bytes live in the message buffer";
@@ -145,19 +146,17 @@ TEST_F(EventHubs, MessageForms)
     EXPECT_EQ(seen[1].cb, nullptr) << "an empty payload is an empty handle";
     EXPECT_EQ(seen[1].size, 0u);
 
-    BufferHandle payload;
-    ASSERT_EQ(BufAllocCopy(&payload, "handle", 6), kStatusSuccess);
-    EXPECT_EQ(EventHubPublishHandle(&hub, 3, &payload), 1u);
-    EXPECT_EQ(seen[2].cb, payload.cb);
+    HandleOwner payload;
+    ASSERT_EQ(BufAllocCopy(payload.put(), "handle", 6), kStatusSuccess);
+    EXPECT_EQ(EventHubPublishHandle(&hub, 3, payload.get()), 1u);
+    EXPECT_EQ(seen[2].cb, payload->cb);
     EXPECT_EQ(seen[2].weak, 0u);
-    EXPECT_EQ(payload.cb->strong, 1) << "the message's copy went with the message";
-    BufHandleRelease(&payload);
+    EXPECT_EQ(payload->cb->strong, 1) << "the message's copy went with the message";
     EXPECT_EQ(Take(), (Log{"all:1:abcdef", "all:2:", "all:3:handle"}));
 
     // The payload kept by the subscriber outlives the message.
-    ASSERT_NE(kept.cb, nullptr);
-    EXPECT_EQ(std::string(static_cast<char*>(kept.data), kept.size), "abcdef");
-    BufHandleRelease(&kept);
+    ASSERT_NE(kept->cb, nullptr);
+    EXPECT_EQ(std::string(static_cast<char*>(kept->data), kept->size), "abcdef");
 }
 
 TEST_F(EventHubs, SubscribersMayReenterTheHub)
@@ -166,7 +165,7 @@ TEST_F(EventHubs, SubscribersMayReenterTheHub)
     EventSubscription* self = nullptr;
     EventSubscription* added = nullptr;
     first.also = [&](BufferHandle* message) {
-        if (static_cast<EventHubMessage*>(message->data)->code != 1)
+        if (MessageView<const EventHubMessage>(message)->code != 1)
             return;
         EventHubUnsubscribe(&hub, self);
         const uint32_t codes[] = {2};
@@ -197,19 +196,20 @@ TEST_F(EventHubs, FailedMessageInvokesNobody)
 // Destroying the hub releases what its subscriptions hold.
 TEST_F(EventHubs, DestroyReleasesTheClosures)
 {
-    BufferHandle bound;
-    ASSERT_EQ(BufAllocCopy(&bound, "b", 1), kStatusSuccess);
-    Closure closure;
-    ClosureInit(&closure, [](BufferHandle*, BufferHandle*) {}, nullptr, &bound);
-    const uint32_t codes[] = {3, 4};
-    EventHubSubscribeAll(&hub, &closure);
-    EventHubSubscribeCodes(&hub, &closure, codes, 2);
-    EventHubSubscribeAllBut(&hub, &closure, codes, 2);
-    ClosureRelease(&closure);
-    EXPECT_EQ(bound.cb->strong, 4);
-    ControlBlock* cb = bound.cb;
+    HandleOwner bound;
+    ASSERT_EQ(BufAllocCopy(bound.put(), "b", 1), kStatusSuccess);
+    {
+        ClosureOwner closure;
+        ClosureInit(closure.get(), [](BufferHandle*, BufferHandle*) {}, nullptr, bound.get());
+        const uint32_t codes[] = {3, 4};
+        EventHubSubscribeAll(&hub, closure.get());
+        EventHubSubscribeCodes(&hub, closure.get(), codes, 2);
+        EventHubSubscribeAllBut(&hub, closure.get(), codes, 2);
+    }
+    EXPECT_EQ(bound->cb->strong, 4);
+    ControlBlock* cb = bound->cb;
     ObjWeakAddRef(cb);
-    BufHandleRelease(&bound);
+    bound.reset();
     EventHubDestroy(&hub);
     EXPECT_EQ(cb->strong, 0);
     ObjWeakRelease(cb);

@@ -3,8 +3,12 @@
 #include "exec/IoCommandQueue.h"
 #include "exec/ReleaseNotifier.h"
 #include "exec/Strand.h"
+#include "exec/ClosureOwner.h"
 #include "exec/StrandPair.h"
-#include "runtime/TrackedBlock.h"
+#include "runtime/BlockOwner.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
+#include "exec/OwnedObject.h"
 #include "support/CoreTestFixture.h"
 #include "support/TestThreads.h"
 #include <string>
@@ -13,16 +17,38 @@
 
 namespace {
 
+// The objects a test makes are held by the fixture until the test drops them
+// or ends, also when it ends early.
 class Executors : public CoreTest {
 protected:
-    template <class T>
-    static T* Make(const TypeDescriptor& type)
+    void TearDown() override
     {
-        void* object = nullptr;
-        EXPECT_EQ(ObjCreateFromDescriptor(&object, type), kStatusSuccess);
-        return static_cast<T*>(object);
+        owned_.clear();
+        CoreTest::TearDown();
     }
-    static void Drop(void* object) { ObjRelease(ObjControlBlockOf(object)); }
+    template <class T>
+    T* Make(const TypeDescriptor& type)
+    {
+        owned_.push_back(MakeOwned(type));
+        return static_cast<T*>(owned_.back().get());
+    }
+    // Lets go of the test's reference now.
+    void Drop(void* object) { OwnerOf(object).reset(); }
+    // The test's reference passes to whoever drops it.
+    void HandOver(void* object) { OwnerOf(object).release(); }
+
+private:
+    RefOwner<void>& OwnerOf(void* object)
+    {
+        for (RefOwner<void>& owner : owned_)
+            if (owner.get() == object)
+                return owner;
+        ADD_FAILURE() << "not made by the test";
+        static RefOwner<void> none;
+        return none;
+    }
+
+    std::vector<RefOwner<void>> owned_;
 };
 
 // A handle without control block carries a plain word; copies take no reference.
@@ -51,12 +77,12 @@ TEST_F(Executors, ClosuresRunAtOnceOrThroughTheirTargetAndHoldTheirReferences)
     EXPECT_EQ(log.text, "a-");
 
     auto* strand = Make<Strand>(kStrandType);
-    BufferHandle buffer;
-    ASSERT_EQ(BufAlloc(&buffer, nullptr, nullptr, 4), kStatusSuccess);
+    HandleOwner buffer;
+    ASSERT_EQ(BufAlloc(buffer.put(), nullptr, nullptr, 4), kStatusSuccess);
     Closure c;
-    ClosureInit(&c, Record, &strand->exec, &buffer);
+    ClosureInit(&c, Record, &strand->exec, buffer.get());
     EXPECT_EQ(strand->exec.cb->strong, 2);
-    EXPECT_EQ(buffer.cb->strong, 2);
+    EXPECT_EQ(buffer->cb->strong, 2);
     Closure copy, empty;
     ClosureCopy(&copy, &c);
     ClosureCopy(&empty, nullptr);
@@ -70,17 +96,16 @@ TEST_F(Executors, ClosuresRunAtOnceOrThroughTheirTargetAndHoldTheirReferences)
     EXPECT_EQ(c.bound.cb, nullptr);
     ClosureReset(&c);
     EXPECT_EQ(strand->exec.cb->strong, 1);
-    EXPECT_EQ(buffer.cb->strong, 1);
-    BufHandleRelease(&buffer);
+    EXPECT_EQ(buffer->cb->strong, 1);
 
     // Bound to an object, weakly: the object may go while the closure lives.
     void* object = strand;
-    ClosureInitForObject(&c, Record, nullptr, object, 7, 1);
-    EXPECT_EQ(c.bound.size, 7u);
-    EXPECT_EQ(c.bound.weak, 1u);
+    ClosureOwner weak;
+    ClosureInitForObject(weak.get(), Record, nullptr, object, 7, 1);
+    EXPECT_EQ(weak->bound.size, 7u);
+    EXPECT_EQ(weak->bound.weak, 1u);
     EXPECT_EQ(strand->exec.cb->weak, 2);
     Drop(strand);
-    ClosureRelease(&c);
 }
 
 TEST_F(Executors, CallQueueAndClosureListKeepOrder)
@@ -104,20 +129,22 @@ TEST_F(Executors, CallQueueAndClosureListKeepOrder)
     EXPECT_EQ(CallQueuePop(&queue, &routine, &b, &m), 0xC0000184u);
 
     // Clearing releases what the entries hold without running them.
-    BufferHandle buffer;
-    ASSERT_EQ(BufAlloc(&buffer, nullptr, nullptr, 4), kStatusSuccess);
-    ASSERT_EQ(CallQueuePush(&queue, Record, &bound, &buffer), kStatusSuccess);
-    BufHandleRelease(&buffer);
+    {
+        HandleOwner buffer;
+        ASSERT_EQ(BufAlloc(buffer.put(), nullptr, nullptr, 4), kStatusSuccess);
+        ASSERT_EQ(CallQueuePush(&queue, Record, &bound, buffer.get()), kStatusSuccess);
+    }
     CallQueueClear(&queue);
     EXPECT_EQ(queue.count, 0u);
 
     ListHead list;
     ListInit(&list);
-    Closure c;
-    ClosureInit(&c, Record, nullptr, &bound);
-    ASSERT_EQ(ClosureListAppend(&list, &c), kStatusSuccess);
-    ASSERT_EQ(ClosureListAppend(&list, &c), kStatusSuccess);
-    ClosureRelease(&c);
+    {
+        ClosureOwner c;
+        ClosureInit(c.get(), Record, nullptr, &bound);
+        ASSERT_EQ(ClosureListAppend(&list, c.get()), kStatusSuccess);
+        ASSERT_EQ(ClosureListAppend(&list, c.get()), kStatusSuccess);
+    }
     log.text.clear();
     BufferHandle q = Word('q');
     ClosureListInvokeAll(&list, &q);
@@ -142,7 +169,6 @@ TEST_F(Executors, StrandRunsAtOnceWhenIdleAndQueuesWhenBusy)
     EXPECT_EQ(StrandDrain(s), 1);
     EXPECT_EQ(log.text, "abc");
     EXPECT_EQ(s->busy, 0);
-    Drop(s);
 }
 
 struct Reentrant {
@@ -168,7 +194,6 @@ TEST_F(Executors, CallPostedFromInsideARoutineRunsRightAfterIt)
     EXPECT_EQ(StrandRun(r.strand, PostsAgain, &bound, nullptr), 0u);
     EXPECT_EQ(r.innerResult, kStatusPending);
     EXPECT_EQ(r.log.text, "outer done i");
-    Drop(r.strand);
 }
 
 struct Exclusion {
@@ -220,7 +245,6 @@ TEST_F(Executors, StrandExcludesAndKeepsEachProducersOrderAcrossThreads)
     EXPECT_EQ(e.outOfOrder, 0);
     EXPECT_EQ(e.ran, static_cast<LONG>(kProducers * kCalls));
     EXPECT_EQ(s->busy, 0);
-    Drop(s);
 }
 
 TEST_F(Executors, HopWhileBIsBusyKeepsAHeldAndDrainsItOnBsThread)
@@ -258,8 +282,6 @@ TEST_F(Executors, HopWhileBIsBusyKeepsAHeldAndDrainsItOnBsThread)
     EXPECT_EQ(StrandHop(a, &a->exec, Record, &bound, &q), 0u);
     EXPECT_EQ(StrandHop(a, nullptr, Record, &bound, &q), 0u);
     EXPECT_EQ(log.text, "hqq");
-    Drop(a);
-    Drop(b);
 }
 
 TEST_F(Executors, FailedHopReleasesAAndReportsTheFailure)
@@ -278,8 +300,6 @@ TEST_F(Executors, FailedHopReleasesAAndReportsTheFailure)
     EXPECT_EQ(StrandRun(a, Record, &bound, &h), 0u);
     EXPECT_EQ(log.text, "h");
     EXPECT_EQ(q->queue.count, 0u);
-    Drop(q);
-    Drop(a);
 }
 
 // An executor that takes no call, as a thread binding does once its dispatcher has stopped.
@@ -302,7 +322,6 @@ TEST_F(Executors, QueuedHopThatBRefusesIsCountedAndReleasesA)
     EXPECT_EQ(log.text, "");
     EXPECT_EQ(StrandRun(a, Record, &bound, &h), 0u);
     EXPECT_EQ(log.text, "h");
-    Drop(a);
 }
 
 TEST_F(Executors, IoCommandQueueRunsInlineOnItsOwnerAndQueuesFromOthers)
@@ -348,7 +367,6 @@ TEST_F(Executors, IoCommandQueueRunsInlineOnItsOwnerAndQueuesFromOthers)
     EXPECT_EQ(IoCommandQueueDrain(q), 1u);
     EXPECT_EQ(log.text, "mmof");
     EXPECT_EQ(WaitForSingleObject(q->event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    Drop(q);
 }
 
 struct QueueAndLog {
@@ -388,7 +406,6 @@ TEST_F(Executors, IoCommandQueueKeepsPostingOrderAcrossThreads)
     EXPECT_EQ(ql.log.text, "abaco");
     EXPECT_EQ(q->queue.count, 0u);
     EXPECT_EQ(WaitForSingleObject(q->event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    Drop(q);
 }
 
 struct OwnsStrand {
@@ -433,12 +450,12 @@ TEST_F(Executors, PairAndPostHopThroughTheEmbeddedStrand)
     EXPECT_EQ(owner->log.text, "p");
     EXPECT_EQ(owner->strand.busy, 0);
 
-    auto* pair = static_cast<StrandPair*>(nullptr);
     void* object = nullptr;
     auto constructPair = [](void* payload, ControlBlock* cb) { StrandPairInit(static_cast<StrandPair*>(payload), cb); };
     auto destroyPair = [](void* payload) { StrandPairDestroy(static_cast<StrandPair*>(payload)); };
     ASSERT_EQ(ObjCreateWithPayload(&object, constructPair, destroyPair, sizeof(StrandPair)), kStatusSuccess);
-    pair = static_cast<StrandPair*>(object);
+    auto pairOwner = RefOwner<StrandPair>::Adopt(static_cast<StrandPair*>(object));
+    StrandPair* pair = pairOwner.get();
     StrandPairSet(pair, &owner->strand, &b->exec);
     StrandPairSet(pair, &owner->strand, &b->exec);
     EXPECT_EQ(b->exec.cb->strong, 2) << "setting the same executors again changes nothing";
@@ -450,10 +467,8 @@ TEST_F(Executors, PairAndPostHopThroughTheEmbeddedStrand)
     StrandPairSet(pair, nullptr, &b->exec);
     EXPECT_EQ(StrandPairPost(pair, RecordOnOwner, &bound, &p), 0u) << "without A the call goes to B";
     EXPECT_EQ(owner->log.text, "pxp");
-    Drop(pair);
+    pairOwner.reset();
     EXPECT_EQ(b->exec.cb->strong, 1);
-    Drop(b);
-    Drop(owner);
 }
 
 // An owner whose end can be watched: the test keeps its memory with a weak
@@ -518,6 +533,7 @@ TEST_F(Executors, OwnerReleasedByAQueuedCallOutlivesTheDrain)
             ASSERT_EQ(StrandPost(m, nullptr, DoesNothing, nullptr), kStatusPending);
             Drop(m);
         } else {
+            HandOver(m);
             ASSERT_EQ(StrandRun(&m->strand, DropsTheOwner, &mortalBound, nullptr), kStatusPending);
         }
         for (const char* p = c.queuedBehind; *p; ++p) {
@@ -572,27 +588,25 @@ void RearmWhileFiring(BufferHandle* bound, BufferHandle*)
 TEST_F(Executors, ReleaseNotifierReArmedWhileFiringKeepsTheNewClosureAndReleasesTheOld)
 {
     Log log;
-    auto* notifier = static_cast<ReleaseNotifier*>(BlockAlloc(sizeof(ReleaseNotifier)));
+    BlockOwner<ReleaseNotifier> owned(static_cast<ReleaseNotifier*>(BlockAlloc(sizeof(ReleaseNotifier))));
+    ReleaseNotifier* notifier = owned.get();
     ASSERT_NE(notifier, nullptr);
     ReleaseNotifierInit(notifier);
-    BufferHandle first, second;
-    ASSERT_EQ(BufAlloc(&first, nullptr, nullptr, 4), kStatusSuccess);
-    ASSERT_EQ(BufAlloc(&second, nullptr, nullptr, 4), kStatusSuccess);
-    Rearm rearm = {notifier, second, &log};
-    BufferHandle bound = first;
+    HandleOwner first, second;
+    ASSERT_EQ(BufAlloc(first.put(), nullptr, nullptr, 4), kStatusSuccess);
+    ASSERT_EQ(BufAlloc(second.put(), nullptr, nullptr, 4), kStatusSuccess);
+    Rearm rearm = {notifier, *second.get(), &log};
+    BufferHandle bound = *first.get();
     bound.data = &rearm;  // the handle keeps `first` alive; its data word points at the Rearm
     ClosureInit(&notifier->closure, RearmWhileFiring, nullptr, &bound);
     BufferHandle chunk;
     ASSERT_EQ(BufWrap(&chunk, notifier, nullptr, ReleaseNotifierFire, nullptr), kStatusSuccess);
     BufHandleRelease(&chunk);
     EXPECT_EQ(log.text, "f");
-    EXPECT_EQ(first.cb->strong, 1) << "the fired closure was not released";
-    EXPECT_EQ(second.cb->strong, 2) << "the new closure lost its reference";
+    EXPECT_EQ(first->cb->strong, 1) << "the fired closure was not released";
+    EXPECT_EQ(second->cb->strong, 2) << "the new closure lost its reference";
     EXPECT_EQ(notifier->closure.routine, Record);
-    ClosureRelease(&notifier->closure);
-    BufHandleRelease(&first);
-    BufHandleRelease(&second);
-    BlockRelease(notifier);
+    ClosureOwner::Adopt(notifier->closure);  // the re-armed closure goes with the temporary owner
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "gui/ThreadBinding.h"
 #include "gui/ThreadDispatcher.h"
 #include "runtime/FixedWaits.h"
+#include "runtime/HandleOwner.h"
+#include "runtime/RefOwner.h"
 #include "runtime/Framework.h"
 #include "support/CoreTestFixture.h"
 #include "support/TestThreads.h"
@@ -88,19 +90,18 @@ protected:
         CoreTest::SetUp();
         void* object = nullptr;
         ASSERT_EQ(ObjCreateFromDescriptor(&object, kThreadBindingType), kStatusSuccess);
-        binding_ = static_cast<ThreadBinding*>(object);
+        binding_ = RefOwner<ThreadBinding>::Adopt(static_cast<ThreadBinding*>(object));
     }
     void TearDown() override
     {
-        if (binding_)
-            ObjRelease(binding_->exec.cb);
+        binding_.reset();
         CoreTest::TearDown();
     }
     NtStatus Post(Log* log, uint32_t tag, ClosureRoutine routine = Record, const BufferHandle* held = nullptr)
     {
         BufferHandle bound = {log, nullptr, 0, 0};
         BufferHandle message = held ? *held : BufferHandle{nullptr, nullptr, 0, tag};
-        return PostToBoundThread(binding_, routine, &bound, &message);
+        return PostToBoundThread(binding_.get(), routine, &bound, &message);
     }
     static std::vector<uint32_t> Tags(const Log& log)
     {
@@ -110,7 +111,7 @@ protected:
         return tags;
     }
 
-    ThreadBinding* binding_ = nullptr;
+    RefOwner<ThreadBinding> binding_;
 };
 
 TEST_F(Dispatch, PostFromTheBoundThreadRunsBeforeReturningAndStillAnswersPending)
@@ -189,10 +190,10 @@ TEST_F(Dispatch, APostFromTheBoundThreadRunsAtOnceAheadOfTheCallsAlreadyQueued)
     GuiThread gui;
     binding_->threadId = gui.id();
     Nested n;
-    n.binding = binding_;
+    n.binding = binding_.get();
     n.log.expected = 4;
     BufferHandle bound = {&n, nullptr, 0, 0};
-    ASSERT_EQ(PostToBoundThread(binding_, PostsToItsOwnThread, &bound, nullptr), kStatusPending);
+    ASSERT_EQ(PostToBoundThread(binding_.get(), PostsToItsOwnThread, &bound, nullptr), kStatusPending);
     ASSERT_EQ(Post(&n.log, 'B'), kStatusPending);
     gui.Pump();
     ASSERT_TRUE(n.log.done.Wait());
@@ -205,18 +206,17 @@ TEST_F(Dispatch, DiscardDropsAndReleasesEveryQueuedCallAndRefusesLaterPosts)
     GuiThread gui;
     binding_->threadId = gui.id();
     Log log;
-    BufferHandle held;
-    ASSERT_EQ(BufAlloc(&held, nullptr, nullptr, 4), kStatusSuccess);
+    HandleOwner held;
+    ASSERT_EQ(BufAlloc(held.put(), nullptr, nullptr, 4), kStatusSuccess);
     for (uint32_t i = 0; i < 3; ++i)
-        ASSERT_EQ(Post(&log, i, Record, &held), kStatusPending);
-    EXPECT_EQ(held.cb->strong, 4);
+        ASSERT_EQ(Post(&log, i, Record, held.get()), kStatusPending);
+    EXPECT_EQ(held->cb->strong, 4);
     DispatchManagerDiscardAll();
-    EXPECT_EQ(held.cb->strong, 1) << "the dropped calls released their handles";
+    EXPECT_EQ(held->cb->strong, 1) << "the dropped calls released their handles";
     EXPECT_EQ(Post(&log, 3), 0xC0000184u);
     binding_->threadId = GetCurrentThreadId();
     EXPECT_EQ(Post(&log, 4), 0xC0000184u) << "refused on the bound thread too";
     EXPECT_TRUE(log.calls.empty());
-    BufHandleRelease(&held);
 }
 
 TEST_F(Dispatch, PurgeDropsOnlyCallsOfThePurgeAgeOrOlder)
@@ -226,21 +226,20 @@ TEST_F(Dispatch, PurgeDropsOnlyCallsOfThePurgeAgeOrOlder)
     Log log;
     log.gui = &gui;
     log.expected = 1;
-    BufferHandle old;
-    ASSERT_EQ(BufAlloc(&old, nullptr, nullptr, 4), kStatusSuccess);
-    old.size = 'o';
-    ASSERT_EQ(Post(&log, 0, Record, &old), kStatusPending);
+    HandleOwner old;
+    ASSERT_EQ(BufAlloc(old.put(), nullptr, nullptr, 4), kStatusSuccess);
+    old->size = 'o';
+    ASSERT_EQ(Post(&log, 0, Record, old.get()), kStatusPending);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 1200)
         Sleep(50);  // age the first call: the purge compares tick counts
     ASSERT_EQ(Post(&log, 'n'), kStatusPending);
     CoreFixedWaits().purgeAgeMs = 1000;
     DispatchManagerPurgeAll();
-    EXPECT_EQ(old.cb->strong, 1) << "the purged call released its handle";
+    EXPECT_EQ(old->cb->strong, 1) << "the purged call released its handle";
     gui.Pump();
     ASSERT_TRUE(log.done.Wait());
     EXPECT_EQ(Tags(log), (std::vector<uint32_t>{'n'}));
-    BufHandleRelease(&old);
 }
 
 struct Gate {
@@ -264,16 +263,15 @@ TEST_F(Dispatch, ShutdownWhileTheTargetThreadRunsACallLeavesItsWindowHarmless)
     gui->Pump();
     Gate gate;
     BufferHandle bound = {&gate, nullptr, 0, 0};
-    ASSERT_EQ(PostToBoundThread(binding_, Hold, &bound, nullptr), kStatusPending);
+    ASSERT_EQ(PostToBoundThread(binding_.get(), Hold, &bound, nullptr), kStatusPending);
     ASSERT_TRUE(gate.inside.Wait());
     ThreadDispatcher* d = DispatchLookup(gui->id());
     ASSERT_NE(d, nullptr);
     HWND window = d->window;
     ASSERT_NE(window, nullptr);
     // Queued behind the running call: dropped by the shut-down, never run.
-    ASSERT_EQ(PostToBoundThread(binding_, CountLate, &bound, nullptr), kStatusPending);
-    ObjRelease(binding_->exec.cb);
-    binding_ = nullptr;
+    ASSERT_EQ(PostToBoundThread(binding_.get(), CountLate, &bound, nullptr), kStatusPending);
+    binding_.reset();
     ASSERT_TRUE(PostMessageA(window, kServiceWindowMessage, 0, 0)) << "the late service message";
 
     FrameworkShutdown();
@@ -301,7 +299,8 @@ TEST_F(Dispatch, BindingMemberIsEmbeddedWithTheOwnerAsParent)
     ASSERT_EQ(ObjCreateWithPayload(&object, [](void* p, ControlBlock* cb) { static_cast<Owner*>(p)->cb = cb; },
                                    nullptr, sizeof(Owner)),
               kStatusSuccess);
-    auto* owner = static_cast<Owner*>(object);
+    auto owned = RefOwner<Owner>::Adopt(static_cast<Owner*>(object));
+    Owner* owner = owned.get();
     ASSERT_EQ(BindingMemberCreate(owner, &owner->member), kStatusSuccess);
     EXPECT_EQ(owner->member.constructed, 1);
     ThreadBinding& b = owner->member.binding;
@@ -313,7 +312,6 @@ TEST_F(Dispatch, BindingMemberIsEmbeddedWithTheOwnerAsParent)
     BindingMemberRelease(&owner->member);  // a second release finds the flag clear
     EXPECT_EQ(owner->member.constructed, 0);
     EXPECT_EQ(owner->cb->weak, 1);
-    ObjRelease(owner->cb);
 }
 
 }  // namespace

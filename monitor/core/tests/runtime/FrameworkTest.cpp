@@ -3,6 +3,7 @@
 #include "runtime/ControlBlock.h"
 #include "runtime/ExitCallbacks.h"
 #include "runtime/FixedWaits.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/LiveCounter.h"
 #include "runtime/Framework.h"
 #include "runtime/TrackedBlock.h"
@@ -40,9 +41,10 @@ TEST_F(Framework, ShutdownWithEverythingReleasedDoesNotWait)
 {
     CoreFixedWaits().shutdownMs = 60000;
     FrameworkStartup();
-    BufferHandle h;
-    ASSERT_EQ(BufAlloc(&h, nullptr, nullptr, 16), kStatusSuccess);
-    BufHandleRelease(&h);
+    {
+        HandleOwner h;
+        ASSERT_EQ(BufAlloc(h.put(), nullptr, nullptr, 16), kStatusSuccess);
+    }
     DWORD start = GetTickCount();
     FrameworkShutdown();
     EXPECT_LT(GetTickCount() - start, 30000u) << "shut-down waited although nothing was alive";
@@ -55,13 +57,15 @@ TEST_F(Framework, TimeOutStillRunsExitCallbacksAndKeepsThePoolsForLateReleases)
     g_ran.clear();
     FrameworkStartup();
     ASSERT_EQ(AtExitRegister([] { g_ran += "stopped "; }), 0u);
-    BufferHandle kept, queued;
-    ASSERT_EQ(BufAlloc(&kept, nullptr, nullptr, 16), kStatusSuccess);
-    ASSERT_EQ(BufAlloc(&queued, nullptr, nullptr, 16), kStatusSuccess);
+    HandleOwner kept;
+    ASSERT_EQ(BufAlloc(kept.put(), nullptr, nullptr, 16), kStatusSuccess);
     ListHead queue;
     CallQueueInit(&queue);
-    ASSERT_EQ(CallQueuePush(&queue, [](BufferHandle*, BufferHandle*) {}, &queued, nullptr), 0u);
-    BufHandleRelease(&queued);
+    {
+        HandleOwner queued;
+        ASSERT_EQ(BufAlloc(queued.put(), nullptr, nullptr, 16), kStatusSuccess);
+        ASSERT_EQ(CallQueuePush(&queue, [](BufferHandle*, BufferHandle*) {}, queued.get(), nullptr), 0u);
+    }
 
     FrameworkShutdown();
     EXPECT_EQ(g_ran, "stopped ") << "exit callbacks must run after the time-out";
@@ -70,7 +74,7 @@ TEST_F(Framework, TimeOutStillRunsExitCallbacksAndKeepsThePoolsForLateReleases)
     // The control-block and pending-call pools outlived the shut-down: releasing
     // now must be safe, and a later start-up carries on with them.
     CallQueueClear(&queue);
-    BufHandleRelease(&kept);
+    kept.reset();
     EXPECT_EQ(LiveObjectCount(), objects);
     FrameworkStartup();
     FrameworkShutdown();

@@ -1,4 +1,5 @@
 #include "runtime/BufferHandle.h"
+#include "runtime/HandleOwner.h"
 #include "runtime/ControlBlock.h"
 #include "runtime/ObjRef.h"
 #include "runtime/TrackedBlock.h"
@@ -45,23 +46,22 @@ TEST_F(Objects, WeakHandleOutlivesStrongOnes)
 
 TEST_F(Objects, HandleCopiesTakeTheirOwnKindOfReference)
 {
-    BufferHandle h;
-    ASSERT_EQ(BufAllocCopy(&h, "abc", 4), kStatusSuccess);
-    EXPECT_STREQ(static_cast<char*>(h.data), "abc");
-    BufferHandle weak, strong, copy;
-    BufHandleWeakCopy(&weak, &h);
-    BufHandleCopy(&copy, &weak);
-    EXPECT_EQ(copy.weak, 1u);
-    EXPECT_EQ(h.cb->weak, 3);
-    EXPECT_EQ(BufHandleLockCopy(&strong, &weak), 1);
-    EXPECT_EQ(strong.weak, 0u);
-    EXPECT_EQ(h.cb->strong, 2);
-    EXPECT_EQ(BufHandleMakeStrong(&copy), 1);
-    EXPECT_EQ(copy.weak, 0u);
-    EXPECT_EQ(h.cb->strong, 3);
-    EXPECT_EQ(h.cb->weak, 2);
-    for (BufferHandle* each : {&h, &weak, &strong, &copy})
-        BufHandleRelease(each);
+    {
+        HandleOwner h, weak, strong, copy;
+        ASSERT_EQ(BufAllocCopy(h.put(), "abc", 4), kStatusSuccess);
+        EXPECT_STREQ(static_cast<char*>(h->data), "abc");
+        BufHandleWeakCopy(weak.get(), h.get());
+        BufHandleCopy(copy.get(), weak.get());
+        EXPECT_EQ(copy->weak, 1u);
+        EXPECT_EQ(h->cb->weak, 3);
+        EXPECT_EQ(BufHandleLockCopy(strong.get(), weak.get()), 1);
+        EXPECT_EQ(strong->weak, 0u);
+        EXPECT_EQ(h->cb->strong, 2);
+        EXPECT_EQ(BufHandleMakeStrong(copy.get()), 1);
+        EXPECT_EQ(copy->weak, 0u);
+        EXPECT_EQ(h->cb->strong, 3);
+        EXPECT_EQ(h->cb->weak, 2);
+    }
 
     // A strong handle without a control block copies as it is; none gives empty.
     char bytes[4];
@@ -119,7 +119,7 @@ void ConstructContainer(void* payload, ControlBlock* cb)
 void DestroyContainer(void* payload)
 {
     ++g_destroyed;
-    ObjRelease(static_cast<Container*>(payload)->member.cb);
+    ObjRelease(static_cast<Container*>(payload)->member.cb);  // the container's one teardown
 }
 
 TEST_F(Objects, EmbeddedMemberKeepsContainerMemoryUntilItsOwnFinalRelease)
@@ -190,16 +190,16 @@ TEST_F(Objects, GatherLaysOutPiecesWithTheirRoutinesWordByWord)
     EXPECT_EQ(destroyedPieces[1], static_cast<char*>(first) + 5);
 
     // Without destroy routines the count word still stands before the data.
-    ASSERT_EQ(BufAllocGatherEx(&h, &b, static_cast<const BufPiece*>(nullptr)), kStatusSuccess);
-    EXPECT_EQ(static_cast<uint32_t*>(h.data)[-1], 0u);
-    EXPECT_EQ(static_cast<void*>(static_cast<uint32_t*>(h.data) - 1), h.cb->payload);
-    BufHandleRelease(&h);
+    HandleOwner bare;
+    ASSERT_EQ(BufAllocGatherEx(bare.put(), &b, static_cast<const BufPiece*>(nullptr)), kStatusSuccess);
+    EXPECT_EQ(static_cast<uint32_t*>(bare->data)[-1], 0u);
+    EXPECT_EQ(static_cast<void*>(static_cast<uint32_t*>(bare->data) - 1), bare->cb->payload);
 
-    ASSERT_EQ(BufAllocGather(&h, "ab", 2u, "", 0u, "cde", 3u, static_cast<const void*>(nullptr)),
+    HandleOwner gathered;
+    ASSERT_EQ(BufAllocGather(gathered.put(), "ab", 2u, "", 0u, "cde", 3u, static_cast<const void*>(nullptr)),
               kStatusSuccess);
-    EXPECT_EQ(h.size, 5u);
-    EXPECT_EQ(std::memcmp(h.data, "abcde", 5), 0);
-    BufHandleRelease(&h);
+    EXPECT_EQ(gathered->size, 5u);
+    EXPECT_EQ(std::memcmp(gathered->data, "abcde", 5), 0);
 }
 
 TEST_F(Objects, SizesThatWrapFailAsOutOfMemory)
