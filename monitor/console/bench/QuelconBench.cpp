@@ -1,12 +1,15 @@
 // Throughput of the console monitor's whole road (pipe, client, codec,
 // channel, provider, formatted line written to a file) next to a plain pipe
 // reader taking the same bytes in the same run, and the live-block count
-// while the monitor's output is slow.
+// while the monitor's output is slow; then how long quelcon.exe takes to end.
 #include "ConsoleMonitor.h"
 #include "runtime/Framework.h"
 #include "runtime/RefOwner.h"
 #include "runtime/BlockOwner.h"
 #include "Win32ConsoleScreen.h"
+
+#include "ConsoleSession.h"
+#include "ExitTime.h"
 
 #include "Frame.h"
 #include "LogPeer.h"
@@ -197,6 +200,11 @@ RoadResult Road(logpeer::LogPeer& peer, const char* outputPath, uint32_t code, u
 
 int main(int argc, char** argv)
 {
+    const std::string quelcon = ModuleDirectory() + "quelcon.exe";
+    if (argc > 1 && std::string(argv[1]) == "exit") {
+        PrintExitTimes(quelcon, argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
+        return 0;
+    }
     const double scale = argc > 1 ? std::max(0.01, std::atof(argv[1])) : 1.0;
     CoInitialize(nullptr);
     FrameworkStartup();
@@ -228,6 +236,7 @@ int main(int argc, char** argv)
     }
     DeleteFileA(output.c_str());
     peer.StopListening();
+    PrintExitTimes(quelcon, 3);
     FrameworkShutdown();
     CoUninitialize();
     return 0;
