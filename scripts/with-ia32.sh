@@ -14,7 +14,8 @@ if ! "$root/scripts/needs-ia32-vm.sh" 2>/dev/null; then
   exec "$@"
 fi
 
-state="${QUEL_BUILD_DIR:-$root/build}/ia32-vm"
+build="${QUEL_BUILD_DIR:-$root/build}"
+state="$build/ia32-vm"
 mkdir -p "$state"
 state="$(cd "$state" && pwd)"
 [[ "$state" != *[[:space:]]* ]] || { echo "with-ia32: the build folder's path must hold no spaces: $state" >&2; exit 2; }
@@ -31,7 +32,7 @@ fi
 # The first stage: busybox, the modules for virtio and 9p, and an init that
 # mounts the host's root, runs the job in it and powers off.
 modules="virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci 9pnet 9pnet_virtio netfs fscache 9p"
-initrd="$state/initrd-$kernel_version.gz"
+initrd="$state/initrd-$kernel_version-$(sha1sum <"$0" | cut -c1-12).gz"  # made anew when this script changes
 if [ ! -f "$initrd" ]; then
   stage="$(mktemp -d)"
   trap 'rm -rf "$stage"' EXIT
@@ -55,7 +56,14 @@ mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288,cache=loose hostroot /
 mount -t proc proc /host/proc; mount -t sysfs sys /host/sys; mount -t devtmpfs dev /host/dev
 mkdir -p /host/dev/pts /host/dev/shm
 mount -t devpts devpts /host/dev/pts; mount -t tmpfs tmpfs /host/dev/shm
+# The machine's own /tmp, /run, /var/tmp and /root; a folder of the job's
+# (a clone in /tmp) is carried over from the host's.
+keep=\$(sed -n 's/.*vmkeep=\([^ ]*\).*/\1/p' /proc/cmdline | tr , ' ')
+n=0
+for k in \$keep; do mkdir -p /keep\$n; mount -o bind /host\$k /keep\$n; n=\$((n + 1)); done
 for d in /tmp /run /var/tmp /root; do mount -t tmpfs tmpfs /host\$d; done
+n=0
+for k in \$keep; do mkdir -p /host\$k; mount -o move /keep\$n /host\$k; n=\$((n + 1)); done
 ip link set lo up
 job=\$(sed -n 's/.*vmjob=\([^ ]*\).*/\1/p' /proc/cmdline)
 # A controlling terminal, so that Ctrl-C on the console reaches the job.
@@ -82,13 +90,23 @@ trap 'rm -f "$job" "$status"' EXIT
   printf '\necho $? >%q\n' "$status"
 } >"$job"
 
+# The job's folders that lie where the machine has folders of its own.
+keep=""
+for folder in "$root" "$build" "$PWD"; do
+  folder="$(cd "$folder" && pwd -P)"
+  case "$folder" in
+    /tmp/*|/run/*|/var/tmp/*|/root/*) keep="${keep:+$keep,}$folder" ;;
+  esac
+done
+[[ "$keep" != *[[:space:]]* ]] || { echo "with-ia32: the folders' paths must hold no spaces: $keep" >&2; exit 2; }
+
 memory=$(( $(awk '/MemTotal/ {print $2}' /proc/meminfo) / 2048 ))
 [ "$memory" -le 8192 ] || memory=8192
 # -smap/-smep: QEMU 7.2's software CPU faults a 32-bit iret from user mode under SMAP.
 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,-smap,-smep -smp "$(nproc)" -m "$memory" \
   -nodefaults -no-reboot -display none -serial stdio \
   -kernel "/boot/vmlinuz-$kernel_version" -initrd "$initrd" \
-  -append "console=ttyS0 quiet loglevel=3 panic=-1 vmjob=$job" \
+  -append "console=ttyS0 quiet loglevel=3 panic=-1 vmjob=$job${keep:+ vmkeep=$keep}" \
   -fsdev local,id=root,path=/,security_model=none,multidevs=remap \
   -device virtio-9p-pci,fsdev=root,mount_tag=hostroot
 [ -f "$status" ] || { echo "with-ia32: the virtual machine ended without the command's status" >&2; exit 2; }
