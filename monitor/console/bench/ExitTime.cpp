@@ -34,12 +34,6 @@ const ExitCase kCases[] = {
     {"flowing, Ctrl-C", true, false},
 };
 
-bool ScreenHolds(ConsoleSession& session, const char* text)
-{
-    return session.WaitForScreen(
-        [text](const std::vector<std::string>& rows) { return ConsoleSession::FindRow(rows, text) >= 0; }, kStartMs);
-}
-
 // Milliseconds from the key to the end of the process; -1 when the run did
 // not get that far.
 long ExitTime(logpeer::LogPeer& peer, const std::string& program, const ExitCase& how)
@@ -48,7 +42,7 @@ long ExitTime(logpeer::LogPeer& peer, const std::string& program, const ExitCase
     if (!session.Start(program, ""))
         return -1;
     std::shared_ptr<logpeer::Connection> link = peer.WaitConnection(kStartMs);
-    if (!link || !link->WaitOpeningRequest(kStartMs) || !ScreenHolds(session, "Monitor has established"))
+    if (!link || !link->WaitOpeningRequest(kStartMs) || !session.WaitForText("Monitor has established", kStartMs))
         return -1;
 
     std::atomic<bool> flowing{how.flowing};
@@ -60,7 +54,7 @@ long ExitTime(logpeer::LogPeer& peer, const std::string& program, const ExitCase
                     return;  // the monitor has gone
     });
     long ms = -1;
-    if (!how.flowing || ScreenHolds(session, "COM1:")) {
+    if (!how.flowing || session.WaitForText("COM1:", kStartMs)) {
         const Clock::time_point pressed = Clock::now();
         if (how.escape)
             session.PressKey(VK_ESCAPE, 27);

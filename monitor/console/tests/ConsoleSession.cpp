@@ -120,6 +120,11 @@ bool ConsoleSession::WaitForScreen(
     }
 }
 
+bool ConsoleSession::WaitForText(const std::string& text, DWORD timeoutMs)
+{
+    return WaitForScreen([&](const std::vector<std::string>& rows) { return FindRow(rows, text) >= 0; }, timeoutMs);
+}
+
 int ConsoleSession::FindRow(const std::vector<std::string>& rows, const std::string& text, int from)
 {
     for (int i = from; i < static_cast<int>(rows.size()); ++i)

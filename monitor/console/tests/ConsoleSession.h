@@ -32,6 +32,8 @@ public:
     // Polls the screen until `accept` takes it; false after the time-out.
     bool WaitForScreen(const std::function<bool(const std::vector<std::string>&)>& accept,
                        DWORD timeoutMs);
+    // Polls the screen until a row holds `text`; false after the time-out.
+    bool WaitForText(const std::string& text, DWORD timeoutMs);
     // Index of the first row at or after `from` that holds `text`, or -1.
     static int FindRow(const std::vector<std::string>& rows, const std::string& text, int from = 0);
 

@@ -50,11 +50,7 @@ TEST(QuelconProgram, CtrlCEndsItAsEscapeDoes)
     ConsoleSession session;
     ASSERT_TRUE(session.Start(Quelcon(), ""));
     // Running, between two attempts to reach the log service (3 s apart).
-    ASSERT_TRUE(session.WaitForScreen(
-        [](const std::vector<std::string>& rows) {
-            return ConsoleSession::FindRow(rows, "master_channel: Unable to establish") >= 0;
-        },
-        20000));
+    ASSERT_TRUE(session.WaitForText("master_channel: Unable to establish", 20000));
     session.PressCtrlC();
     EXPECT_EQ(session.WaitExit(15000), 0);
     const std::vector<std::string> rows = session.Screen();
