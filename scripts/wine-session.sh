@@ -52,6 +52,7 @@ if [ -f "$holder" ]; then
       held=yes
       break
     fi
+    kill "$HOLDER_PID" 2>/dev/null || true  # one that hangs is not waited for
     wait "$HOLDER_PID" 2>/dev/null || true
     sleep 2
   done
