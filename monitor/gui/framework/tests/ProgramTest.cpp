@@ -13,7 +13,8 @@ public:
     explicit Program(const char* arguments)
     {
         std::string line = std::string("fwdemo.exe ") + arguments;
-        STARTUPINFOA startup{sizeof startup};
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
         started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                  &info) != 0;
     }
