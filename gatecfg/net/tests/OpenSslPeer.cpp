@@ -48,6 +48,15 @@ std::string Argument(const std::string& text)
     return quoted + "\"";
 }
 
+// This thread's desktop still answers: the handle every window is made on.
+bool DesktopUsable()
+{
+    char name[64];
+    DWORD length = 0;
+    return GetUserObjectInformationA(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof name,
+                                     &length) != 0;
+}
+
 }  // namespace
 
 std::string UnixCertPath(const std::string& name)
@@ -94,9 +103,16 @@ TOpenSslPeer::TOpenSslPeer(const std::vector<std::string>& args, int maxSeconds,
     const BOOL started = CreateProcessA(WindowsPath("/usr/bin/python3").c_str(), command.data(),
                                         nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
     EXPECT_TRUE(started) << "the launcher did not start: " << GetLastError();
-    for (HANDLE h : {pi.hProcess, pi.hThread})
-        if (h)
-            CloseHandle(h);
+    // Wine starts a Unix program as no Windows process: it gives no process
+    // handle and a thread handle that is whatever lay on its stack, at times
+    // the value of this process's desktop or window station, whose closing
+    // made every window after it fail (error 6). The launcher is watched
+    // through its files, so only a real process's handles are closed.
+    if (started && pi.hProcess) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    EXPECT_TRUE(DesktopUsable()) << "starting the launcher closed a handle of this process";
 }
 
 TOpenSslPeer::~TOpenSslPeer()
