@@ -1,32 +1,13 @@
-// The exports of the in-process server (named in vspmanager.def).
+// What the in-process server's exports (quel_inproc_exports, named in
+// vspmanager.def) serve, and the one export of its own.
 #include "ClassFactory.h"
 #include "ModuleCounts.h"
 #include "Registration.h"
 #include "ServerIds.h"
 
-namespace {
-HINSTANCE serverModule = nullptr;
-}
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH) {
-        serverModule = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return vspmanager::ServerLocks().Locked() ? S_FALSE : S_OK; }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
-{
-    return win32::GetClassObject(clsid, vspmanager::CLSID_VspManager, *vspmanager::ManagerClassFactory(), riid, ppv);
-}
-
-STDAPI DllRegisterServer() { return win32::RegisterModule(serverModule, vspmanager::RegisterServer); }
-
-STDAPI DllUnregisterServer() { return vspmanager::UnregisterServer(); }
+const win32::InprocServerDescription win32::kThisServer = {
+    vspmanager::CLSID_VspManager, vspmanager::ManagerClassFactory, vspmanager::ServerLocks,
+    vspmanager::RegisterServer, vspmanager::UnregisterServer};
 
 // Devices alive now in this process, for the tests of their lifetime.
 extern "C" LONG __cdecl VspManagerLiveDevices() { return vspmanager::LiveDevices(); }

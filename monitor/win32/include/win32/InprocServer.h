@@ -1,5 +1,6 @@
 // What every in-process COM server of this family shares: the count that
-// keeps the module loaded, the class object and the bodies of the exports.
+// keeps the module loaded, the class object, the bodies of the exports and
+// the description from which src/InprocServerExports.cpp makes them.
 #pragma once
 
 #include <windows.h>
@@ -100,5 +101,18 @@ inline HRESULT RegisterModule(HINSTANCE module, HRESULT (*registerServer)(const 
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     return registerServer(path);
 }
+
+// What a server with one class tells the exports that the quel_inproc_exports
+// object library defines for it (DllMain and the four Dll* entries).
+struct InprocServerDescription {
+    const CLSID& clsid;
+    IClassFactory* (*classFactory)();
+    ServerLockCount& (*locks)();
+    HRESULT (*registerServer)(const wchar_t* modulePath);
+    HRESULT (*unregisterServer)();
+};
+
+// Defined once by each server that links quel_inproc_exports.
+extern const InprocServerDescription kThisServer;
 
 }  // namespace win32
