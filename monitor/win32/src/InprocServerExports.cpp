@@ -19,10 +19,25 @@ STDAPI DllCanUnloadNow() { return win32::kThisServer.locks().Locked() ? S_FALSE 
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    const win32::InprocServerDescription& server = win32::kThisServer;
-    return win32::GetClassObject(clsid, server.clsid, *server.classFactory(), riid, ppv);
+    if (ppv == nullptr)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualCLSID(clsid, win32::kThisServer.clsid))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return win32::kThisServer.classFactory()->QueryInterface(riid, ppv);
 }
 
-STDAPI DllRegisterServer() { return win32::RegisterModule(serverModule, win32::kThisServer.registerServer); }
+// Registers the module under its full path, which must fit the registry's
+// path values.
+STDAPI DllRegisterServer()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(serverModule, path, MAX_PATH + 1);
+    if (length == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    if (length > MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    return win32::kThisServer.registerServer(path);
+}
 
 STDAPI DllUnregisterServer() { return win32::kThisServer.unregisterServer(); }

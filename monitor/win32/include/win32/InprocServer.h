@@ -1,6 +1,6 @@
 // What every in-process COM server of this family shares: the count that
-// keeps the module loaded, the class object, the bodies of the exports and
-// the description from which src/InprocServerExports.cpp makes them.
+// keeps the module loaded, the class object and the description from which
+// src/InprocServerExports.cpp makes the exports.
 #pragma once
 
 #include <windows.h>
@@ -76,31 +76,6 @@ private:
     Create create_;
     ServerLockCount& locks_;
 };
-
-// DllGetClassObject of a server whose one class is `served`.
-inline HRESULT GetClassObject(REFCLSID requested, REFCLSID served, IClassFactory& factory, REFIID riid,
-                              void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualCLSID(requested, served))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return factory.QueryInterface(riid, ppv);
-}
-
-// DllRegisterServer: registers the module under its full path, which must fit
-// the registry's path values.
-inline HRESULT RegisterModule(HINSTANCE module, HRESULT (*registerServer)(const wchar_t* path))
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH + 1);
-    if (length == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
-    if (length > MAX_PATH)
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    return registerServer(path);
-}
 
 // What a server with one class tells the exports that the quel_inproc_exports
 // object library defines for it (DllMain and the four Dll* entries).
